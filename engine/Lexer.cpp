@@ -1,0 +1,169 @@
+// Character reader and token scanner over the record's copy of the expression.
+//
+// The scanner works on a local cursor and writes Cursor and Leidos back once per token;
+// between calls they always agree (Leidos == Cursor - Texto).
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "Motor.h"
+
+namespace Motor {
+
+namespace {
+
+// Bytes that may stand in a name. Classified on unsigned char in a table because the
+// twelve Spanish letters sit among Latin-1 bytes that are deliberately excluded
+// (no other accented letter, not even the u with diaeresis).
+struct TablaIdentificador {
+    bool Es[256] = {};
+    constexpr TablaIdentificador()
+    {
+        for (int c = '0'; c <= '9'; ++c)
+            Es[c] = true;
+        for (int c = 'A'; c <= 'Z'; ++c)
+            Es[c] = Es[c + ('a' - 'A')] = true;
+        Es[static_cast<unsigned char>('_')] = true;
+        // Á É Í Ñ Ó Ú á é í ñ ó ú in Latin-1 / Windows-1252.
+        constexpr unsigned char ESPANOLAS[] = {193, 201, 205, 209, 211, 218, 225, 233, 237, 241, 243, 250};
+        for (unsigned char c : ESPANOLAS)
+            Es[c] = true;
+    }
+};
+constexpr TablaIdentificador IDENTIFICADOR;
+
+inline bool EsDigito(unsigned char c) { return c >= '0' && c <= '9'; }
+
+// The end of the copied text: one past its terminator, where a finished scan leaves Cursor.
+inline const char *FinDelTexto(const ESTADODEANALISIS *Estado) { return Estado->Texto + EVALION_LARGO_EXPRESION + 1; }
+
+// Scans the rest of a number literal whose first character is *p. Separator tests come
+// before the digit test, for the first character too, so a separator set to a digit is
+// a separator wherever it stands. Returns the cursor left on the first character that
+// is not part of the literal.
+const char *LeerNumero(ESTADODEANALISIS *Estado, const char *p)
+{
+    const char Decimal = Estado->SepDecimal;
+    const char Millar = Estado->SepMillar;
+    char *Salida = Estado->TextoToken;
+    char c = *p;
+    for (;;) {
+        if (c == Decimal)
+            *Salida++ = '.';
+        else if (c != Millar)
+            *Salida++ = c;
+        c = *++p;
+        // A NUL never continues a literal, even in a record whose separators were poked to 0.
+        if (!(EsDigito(static_cast<unsigned char>(c)) || (c != '\0' && (c == Decimal || c == Millar))))
+            break;
+    }
+    *Salida = '\0';
+    Estado->ValorNumero = ConvertirNumero(Estado->TextoToken, static_cast<size_t>(Salida - Estado->TextoToken));
+    return p;
+}
+
+} // namespace
+
+bool EsCaracterIdentificador(unsigned char Caracter) { return IDENTIFICADOR.Es[Caracter]; }
+
+char LeerCaracter(ESTADODEANALISIS *Estado, int Operacion)
+{
+    switch (Operacion) {
+    case LEER_SIGUIENTE:
+        ++Estado->Leidos;
+        return *Estado->Cursor++;
+    case LEER_REINICIAR:
+        Estado->Cursor = Estado->Texto;
+        Estado->Leidos = 0;
+        return '\0';
+    case LEER_RETROCEDER:
+        if (Estado->Cursor > Estado->Texto) {
+            --Estado->Cursor;
+            --Estado->Leidos;
+        }
+        return '\0';
+    default:
+        return '\0';
+    }
+}
+
+double ConvertirNumero(const char *Texto, size_t Largo)
+{
+    double Valor = 0.0;
+    const std::from_chars_result Leido = std::from_chars(Texto, Texto + Largo, Valor, std::chars_format::fixed);
+    if (Leido.ec == std::errc::result_out_of_range) {
+        // Too large or too small for a double: infinity when a non-zero digit stands
+        // before the point, otherwise the value is below the smallest subnormal.
+        for (const char *p = Texto; p < Leido.ptr && *p != '.'; ++p)
+            if (*p != '0')
+                return HUGE_VAL;
+        return 0.0;
+    }
+    return Leido.ec == std::errc() ? Valor : 0.0;
+}
+
+int32_t SiguienteToken(ESTADODEANALISIS *Estado)
+{
+    const char *p = Estado->Cursor;
+    // The grammar never scans again after the end; if it did, stay inside Texto.
+    if (p >= FinDelTexto(Estado))
+        return T_FIN;
+    Estado->InicioToken = static_cast<int32_t>(p - Estado->Texto);
+
+    // Only the space is a blank: tabs and line ends are invalid characters.
+    while (*p == ' ')
+        ++p;
+    const unsigned char c = static_cast<unsigned char>(*p++);
+
+    int32_t Token;
+    switch (c) {
+    case '\0': Token = T_FIN; break;
+    case '(': case ')': case '*': case '+': case '-': case '/': case ';': case '=': case '^':
+        Token = c;
+        break;
+    case '<':
+        if (*p == '>')      { ++p; Token = T_DISTINTO; }
+        else if (*p == '=') { ++p; Token = T_MENORIGUAL; }
+        else                Token = '<';
+        break;
+    case '>':
+        if (*p == '=') { ++p; Token = T_MAYORIGUAL; }
+        else           Token = '>';
+        break;
+    case '"': {
+        // Runs to the closing quote, or to the end of the text, whose NUL stays unread
+        // so that the next scan returns T_FIN.
+        const char *Inicio = p;
+        while (*p != '"' && *p != '\0')
+            ++p;
+        const size_t Largo = static_cast<size_t>(p - Inicio);
+        std::memcpy(Estado->TextoToken, Inicio, Largo);
+        Estado->TextoToken[Largo] = '\0';
+        if (*p == '"')
+            ++p;
+        Token = T_CADENA;
+        break;
+    }
+    default:
+        if (EsDigito(c)) {
+            p = LeerNumero(Estado, p - 1);
+            Token = T_NUMERO;
+        } else if (IDENTIFICADOR.Es[c]) {
+            const char *Inicio = p - 1;
+            while (IDENTIFICADOR.Es[static_cast<unsigned char>(*p)])
+                ++p;
+            const size_t Largo = static_cast<size_t>(p - Inicio);
+            std::memcpy(Estado->TextoToken, Inicio, Largo);
+            Estado->TextoToken[Largo] = '\0';
+            Token = T_IDENTIFICADOR;
+        } else {
+            Token = T_INVALIDO; // consumed; the grammar decides what it means
+        }
+        break;
+    }
+    Estado->Cursor = const_cast<char *>(p);
+    Estado->Leidos = static_cast<int32_t>(p - Estado->Texto);
+    return Token;
+}
+
+} // namespace Motor

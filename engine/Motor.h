@@ -1,0 +1,47 @@
+// Engine operations, shared by the libraries, the component and the tests.
+//
+// Every evaluation operation builds its result in a block that the caller provides
+// (R, or Izq for the operations that continue a chain), so that no level copies a
+// 1044-byte block on the way up and a deep expression costs little stack per level.
+#ifndef EVALION_MOTOR_H
+#define EVALION_MOTOR_H
+
+#include "Parser.h"
+
+namespace Motor {
+
+// Selectors of LeerCaracter.
+enum { LEER_SIGUIENTE = 10, LEER_REINICIAR = 20, LEER_RETROCEDER = 30 };
+
+// Set-up of a record.
+void Inicializar(ESTADODEANALISIS *Estado, ALPEDIRVARIABLE Variable, ALPEDIRFUNCION Funcion, char Millar,
+                 char Decimal);
+void AsignarAlPedir(ESTADODEANALISIS *Estado, ALPEDIRVARIABLE Variable, ALPEDIRFUNCION Funcion);
+void AsignarSeparadores(ESTADODEANALISIS *Estado, char Millar, char Decimal);
+
+// Lexer.
+char LeerCaracter(ESTADODEANALISIS *Estado, int Operacion);
+int32_t SiguienteToken(ESTADODEANALISIS *Estado);
+bool EsCaracterIdentificador(unsigned char Caracter);
+// Reads the longest prefix of Texto[0..Largo) that is a decimal number with "." as the
+// point, whatever the C locale; correctly rounded, infinity when too large, 0 when empty.
+double ConvertirNumero(const char *Texto, size_t Largo);
+
+// The analysis entry: one whole analysis of Expresion (may be null).
+BLOQUEDEDATOS Analizar(ESTADODEANALISIS *Estado, const char *Expresion);
+
+// Grammar levels (the current token is the first one of what they evaluate).
+void EvaluarExpresion(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R);
+void RestoExpresion(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &Izq);
+void Termino(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R);
+void Potencia(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R);
+void RestoPotencia(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &Izq);
+void Operando(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R);
+void ListaParametros(ESTADODEANALISIS *Estado, BLOQUEDEDATOS *&Parametros, int32_t &N, BLOQUEDEDATOS &R);
+
+// Reads the next token into TokenActual.
+inline void LeerToken(ESTADODEANALISIS *Estado) { Estado->TokenActual = SiguienteToken(Estado); }
+
+} // namespace Motor
+
+#endif

@@ -1,0 +1,198 @@
+// Operands: literals, parentheses, signs, and the names the engine asks the host for.
+//
+//   Operando        -> { "-" | "+" } ( numero | cadena | "(" EvaluarExpresion ")"
+//                                     | nombre [ "(" ListaParametros ")" ] )
+//   ListaParametros -> EvaluarExpresion { ";" EvaluarExpresion }
+#include <cstdlib>
+#include <cstring>
+
+#include "Motor.h"
+#include "Peticiones.h"
+
+#if defined(__GNUC__)
+#define EVALION_NOINLINE __attribute__((noinline))
+#else
+#define EVALION_NOINLINE
+#endif
+
+namespace Motor {
+
+namespace {
+
+constexpr size_t LARGO_NOMBRE = EVALION_LARGO_CADENA - 1; // longer names are cut
+
+// A name as it stands in the record's copy of the text, which no scan overwrites; it is
+// copied into a NUL-terminated buffer only when a request is made.
+struct Nombre {
+    const char *Texto;
+    size_t Largo;
+};
+
+inline void CopiarNombre(const Nombre &N, char *Destino)
+{
+    std::memcpy(Destino, N.Texto, N.Largo);
+    Destino[N.Largo] = '\0';
+}
+
+// Requests are leaves: their 1024-byte name buffer lives only while the host runs, never
+// in the frames of a nested evaluation.
+EVALION_NOINLINE void PedirVariable(ESTADODEANALISIS *Estado, const Nombre &N, BLOQUEDEDATOS &R)
+{
+    R.Error = 0;
+    if (!Instalada(Estado->AlPedirVariable)) {
+        CopiarNombre(N, R.Cadena);
+        R.Error = E_VARIABLE;
+        return;
+    }
+    char Buffer[EVALION_LARGO_CADENA];
+    CopiarNombre(N, Buffer);
+    LlamarVariable(Estado->AlPedirVariable, Buffer, &R);
+}
+
+EVALION_NOINLINE void PedirFuncion(ESTADODEANALISIS *Estado, const Nombre &N, BLOQUEDEDATOS *Parametros,
+                                   int32_t Cuantos, BLOQUEDEDATOS &R)
+{
+    R.Error = 0;
+    if (!Instalada(Estado->AlPedirFuncion)) {
+        CopiarNombre(N, R.Cadena);
+        R.Error = E_FUNCION;
+        return;
+    }
+    char Buffer[EVALION_LARGO_CADENA];
+    CopiarNombre(N, Buffer);
+    LlamarFuncion(Estado->AlPedirFuncion, Buffer, Parametros, Cuantos, &R);
+}
+
+// Grows the argument array by exactly one block and copies Valor into it.
+bool Agregar(BLOQUEDEDATOS *&Parametros, int32_t &N, const BLOQUEDEDATOS &Valor)
+{
+    void *Nuevo = std::realloc(Parametros, (static_cast<size_t>(N) + 1) * sizeof(BLOQUEDEDATOS));
+    if (Nuevo == nullptr)
+        return false; // the old array stays with the caller, who releases it
+    Parametros = static_cast<BLOQUEDEDATOS *>(Nuevo);
+    std::memcpy(&Parametros[N++], &Valor, sizeof Valor);
+    return true;
+}
+
+// A call: "(" is current. The array is grown and released here, on every path.
+void Llamada(ESTADODEANALISIS *Estado, const Nombre &N, int32_t InicioNombre, BLOQUEDEDATOS &R)
+{
+    BLOQUEDEDATOS *Parametros = nullptr;
+    int32_t Cuantos = 0;
+    LeerToken(Estado);
+    ListaParametros(Estado, Parametros, Cuantos, R);
+    if (R.Error == 0) {
+        LeerToken(Estado);                 // passes the ")"
+        Estado->InicioToken = InicioNombre; // later errors are reported at the name
+        PedirFuncion(Estado, N, Parametros, Cuantos, R);
+    }
+    std::free(Parametros);
+}
+
+// A name is current: a call when "(" follows, a variable otherwise.
+void Identificador(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R)
+{
+    // The scan left Cursor just past the name.
+    const size_t Largo = std::strlen(Estado->TextoToken);
+    const Nombre N{Estado->Cursor - Largo, Largo < LARGO_NOMBRE ? Largo : LARGO_NOMBRE};
+    const int32_t InicioNombre = Estado->InicioToken;
+    LeerToken(Estado);
+    Estado->InicioToken = InicioNombre; // until another token is read, errors point at the name
+    if (Estado->TokenActual == '(')
+        Llamada(Estado, N, InicioNombre, R);
+    else
+        PedirVariable(Estado, N, R);
+}
+
+// Parenthesis: "(" is current. A failed inside still passes a ")" that follows it.
+void Parentesis(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R)
+{
+    LeerToken(Estado);
+    EvaluarExpresion(Estado, R);
+    if (Estado->TokenActual == ')')
+        LeerToken(Estado);
+    else
+        R.Error = E_PARENTESIS; // replaces any error of the inside
+}
+
+} // namespace
+
+void Operando(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R)
+{
+    // Signs bind to one operand each and stack; taken in a loop rather than by recursion
+    // so that a text of a thousand signs costs no stack. Only the parity of "-" matters:
+    // an inner error passes, a non-number fails at the innermost sign as at every other.
+    bool ConSigno = false, Negar = false;
+    while (Estado->TokenActual == '-' || Estado->TokenActual == '+') {
+        ConSigno = true;
+        Negar ^= Estado->TokenActual == '-';
+        LeerToken(Estado);
+    }
+
+    switch (Estado->TokenActual) {
+    case T_NUMERO:
+        R.Numero = Estado->ValorNumero;
+        R.Tipo = TIPO_NUMERO;
+        R.Error = 0;
+        LeerToken(Estado);
+        break;
+    case T_CADENA: {
+        const size_t Largo = std::strlen(Estado->TextoToken);
+        std::memcpy(R.Cadena, Estado->TextoToken, Largo);
+        std::memset(R.Cadena + Largo, 0, sizeof R.Cadena - Largo);
+        R.Tipo = TIPO_CADENA;
+        R.Error = 0;
+        LeerToken(Estado);
+        break;
+    }
+    case '(':
+        Parentesis(Estado, R);
+        break;
+    case T_IDENTIFICADOR:
+        Identificador(Estado, R);
+        break;
+    default:
+        R.Error = E_OPERANDO;
+        return;
+    }
+
+    if (!ConSigno || R.Error)
+        return;
+    if (!(R.Tipo & TIPO_NUMERO))
+        R.Error = E_VALOR;
+    else if (Negar)
+        R.Numero = -R.Numero;
+}
+
+// Evaluates the arguments into the array; R serves for each argument in turn and carries
+// the failure. On success R.Error is 0 and ")" is current.
+void ListaParametros(ESTADODEANALISIS *Estado, BLOQUEDEDATOS *&Parametros, int32_t &N, BLOQUEDEDATOS &R)
+{
+    EvaluarExpresion(Estado, R);
+    for (;;) {
+        if (R.Error)
+            return;
+        switch (Estado->TokenActual) {
+        case T_FIN:
+            R.Error = E_CIERREFUNCION;
+            return;
+        case ')':
+            if (!Agregar(Parametros, N, R))
+                R.Error = E_MEMORIA;
+            return;
+        case ';':
+            if (!Agregar(Parametros, N, R)) {
+                R.Error = E_MEMORIA;
+                return;
+            }
+            LeerToken(Estado);
+            EvaluarExpresion(Estado, R);
+            break;
+        default:
+            R.Error = E_SEPARADOR;
+            return;
+        }
+    }
+}
+
+} // namespace Motor

@@ -1,0 +1,160 @@
+/*
+ * Evalion: embeddable expression analyser and evaluator.
+ *
+ * Public C interface of the two libraries:
+ *   libevalion     callbacks are plain functions;
+ *   libevalionobj  callbacks are (function, object) pairs; the object is passed first.
+ * A host of the object library defines EVALION_OBJETO before including this header
+ * (the CMake target Evalion::evalionobj and the pkg-config file evalionobj do it).
+ *
+ * Ownership: the host owns the ESTADODEANALISIS record and everything it passes in;
+ * the engine keeps nothing after a call returns and frees nothing the host gave it.
+ * Everything the engine hands to a callback (the name, the argument array, R) is the
+ * engine's and lives only for that callback.
+ */
+#ifndef EVALION_PARSER_H
+#define EVALION_PARSER_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#if defined(_WIN32)
+#  define EVALION_CONV __stdcall
+#  if defined(EVALION_CONSTRUYENDO)
+#    define EVALION_API __declspec(dllexport)
+#  else
+#    define EVALION_API __declspec(dllimport)
+#  endif
+#else
+#  define EVALION_CONV
+#  define EVALION_API __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Size limits of the language. */
+enum {
+    EVALION_LARGO_EXPRESION = 1024, /* characters of an expression; the rest is ignored */
+    EVALION_LARGO_CADENA = 1024     /* bytes of a text field, terminator included */
+};
+
+/* Value kinds, tested as bits: a host block with both bits passes both tests. */
+enum { TIPO_NUMERO = 1, TIPO_CADENA = 2 };
+
+/* Error codes. Any other non-zero code a callback leaves in R->Error comes back unchanged. */
+enum {
+    E_OPERADOR = 100,      /* input left over after a complete expression */
+    E_VALOR = 200,         /* a sign applied to something that is not a number */
+    E_PARENTESIS = 300,    /* ")" expected */
+    E_CIERREFUNCION = 400, /* the text ends inside an argument list */
+    E_OPERANDO = 500,      /* an operand expected; also an empty or null text (position 0) */
+    E_SEPARADOR = 600,     /* ";" or ")" expected after an argument */
+    E_INCOMPATIBLES = 700, /* the operand kinds do not fit the operator */
+    E_CARACTER = 800,      /* a character that begins no token, after an operand */
+    E_VARIABLE = 1000,     /* an unresolved variable; its name is in Cadena */
+    E_FUNCION = 1100,      /* an unresolved function; its name is in Cadena */
+    E_DIVISION = 1200,     /* division by zero */
+    E_MEMORIA = 1300       /* no memory for the argument list of a call */
+};
+
+/* Token codes: a one-character token is its own character code. */
+enum {
+    T_FIN = 0,
+    T_NUMERO = 260,
+    T_IDENTIFICADOR = 270,
+    T_CADENA = 280,
+    T_DISTINTO = 290,    /* <> */
+    T_MENORIGUAL = 300,  /* <= */
+    T_MAYORIGUAL = 310,  /* >= */
+    T_INVALIDO = 320     /* a character that begins no token */
+};
+
+/* Both records have one layout on every platform (4-byte packing), so that the 32-bit
+ * Windows libraries and their hosts agree on it byte for byte. */
+#pragma pack(push, 4)
+
+/* One value or one error. A host reads Error first; when it is 0, Tipo says which of
+ * Numero or Cadena holds the value. Posicion (1-based) is meaningful only with an error. */
+typedef struct BLOQUEDEDATOS {
+    double Numero;
+    char Cadena[EVALION_LARGO_CADENA]; /* NUL-terminated, at most 1023 characters */
+    uint8_t Tipo;
+    int32_t Error;
+    int32_t Posicion;
+} BLOQUEDEDATOS;
+
+#if defined(EVALION_OBJETO)
+/* A request is installed when Codigo is not null; Objeto is passed through as it is. */
+typedef void (EVALION_CONV *ALPEDIRVARIABLE_CODIGO)(void *Objeto, char *Variable, BLOQUEDEDATOS *R);
+typedef void (EVALION_CONV *ALPEDIRFUNCION_CODIGO)(void *Objeto, char *Funcion, BLOQUEDEDATOS *Parametros,
+                                                   int32_t N, BLOQUEDEDATOS *R);
+typedef struct ALPEDIRVARIABLE { ALPEDIRVARIABLE_CODIGO Codigo; void *Objeto; } ALPEDIRVARIABLE;
+typedef struct ALPEDIRFUNCION { ALPEDIRFUNCION_CODIGO Codigo; void *Objeto; } ALPEDIRFUNCION;
+#else
+/* A request is installed when its pointer is not null. */
+typedef void (EVALION_CONV *ALPEDIRVARIABLE)(char *Variable, BLOQUEDEDATOS *R);
+typedef void (EVALION_CONV *ALPEDIRFUNCION)(char *Funcion, BLOQUEDEDATOS *Parametros, int32_t N,
+                                            BLOQUEDEDATOS *R);
+#endif
+
+/* The parser state. The host reserves it anywhere (sizeof is exact) and never looks inside. */
+typedef struct ESTADODEANALISIS {
+    int32_t TokenActual;
+    int32_t Leidos;
+    int32_t InicioToken;
+    char *Cursor;
+    char Texto[EVALION_LARGO_EXPRESION + 1];
+    char TextoToken[EVALION_LARGO_EXPRESION + 1];
+    double ValorNumero;
+    char SepDecimal;
+    char SepMillar;
+    ALPEDIRVARIABLE AlPedirVariable;
+    ALPEDIRFUNCION AlPedirFuncion;
+} ESTADODEANALISIS;
+
+#pragma pack(pop)
+
+/* Initialises a newly reserved record: no callbacks, "." thousands, "," decimal.
+ * Calling it again restores exactly that. */
+EVALION_API void EVALION_CONV A_Inicializar(ESTADODEANALISIS *Estado);
+
+/* Installs the two requests; a null request (in the object form, a null code pointer) is
+ * answered by the engine with E_VARIABLE or E_FUNCION and the name in Cadena. */
+#if defined(EVALION_OBJETO)
+EVALION_API void EVALION_CONV A_AsignarAlPedir(ESTADODEANALISIS *Estado,
+                                               ALPEDIRVARIABLE_CODIGO VariableCodigo, void *VariableObjeto,
+                                               ALPEDIRFUNCION_CODIGO FuncionCodigo, void *FuncionObjeto);
+#else
+EVALION_API void EVALION_CONV A_AsignarAlPedir(ESTADODEANALISIS *Estado, ALPEDIRVARIABLE Variable,
+                                               ALPEDIRFUNCION Funcion);
+#endif
+
+/* Sets the thousands and decimal separators; a NUL leaves that one unchanged. */
+EVALION_API void EVALION_CONV A_AsignarSeparadores(ESTADODEANALISIS *Estado, char Millar, char Decimal);
+
+/* Analyses one expression (NUL-terminated Latin-1 text; NULL allowed) and returns its value
+ * or its error with the position. Only the first 1024 characters are read; the text need
+ * only live for the call. Callbacks run synchronously on this thread, during this call. */
+EVALION_API BLOQUEDEDATOS EVALION_CONV A_Analizar(ESTADODEANALISIS *Estado, const char *Expresion);
+
+#ifdef __cplusplus
+}
+#endif
+
+/* The block's layout is part of the binary interface. */
+#ifdef __cplusplus
+static_assert(sizeof(BLOQUEDEDATOS) == 1044, "BLOQUEDEDATOS must be 1044 bytes");
+static_assert(offsetof(BLOQUEDEDATOS, Numero) == 0, "Numero at 0");
+static_assert(offsetof(BLOQUEDEDATOS, Cadena) == 8, "Cadena at 8");
+static_assert(offsetof(BLOQUEDEDATOS, Tipo) == 1032, "Tipo at 1032");
+static_assert(offsetof(BLOQUEDEDATOS, Error) == 1036, "Error at 1036");
+static_assert(offsetof(BLOQUEDEDATOS, Posicion) == 1040, "Posicion at 1040");
+#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
+_Static_assert(sizeof(BLOQUEDEDATOS) == 1044, "BLOQUEDEDATOS must be 1044 bytes");
+_Static_assert(offsetof(BLOQUEDEDATOS, Error) == 1036, "Error at 1036");
+_Static_assert(offsetof(BLOQUEDEDATOS, Posicion) == 1040, "Posicion at 1040");
+#endif
+
+#endif /* EVALION_PARSER_H */

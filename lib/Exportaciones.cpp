@@ -1,0 +1,39 @@
+// The four exports: thin wrappers that forward to the engine and hold no state. The same
+// file builds both libraries; EVALION_OBJETO selects the object form of the callbacks.
+#include "Motor.h"
+#include "Peticiones.h"
+
+extern "C" {
+
+EVALION_API void EVALION_CONV A_Inicializar(ESTADODEANALISIS *Estado)
+{
+    Motor::Inicializar(Estado, Motor::SinVariable(), Motor::SinFuncion(), '\0', '\0');
+}
+
+#if defined(EVALION_OBJETO)
+EVALION_API void EVALION_CONV A_AsignarAlPedir(ESTADODEANALISIS *Estado, ALPEDIRVARIABLE_CODIGO VariableCodigo,
+                                               void *VariableObjeto, ALPEDIRFUNCION_CODIGO FuncionCodigo,
+                                               void *FuncionObjeto)
+{
+    Motor::AsignarAlPedir(Estado, ALPEDIRVARIABLE{VariableCodigo, VariableObjeto},
+                          ALPEDIRFUNCION{FuncionCodigo, FuncionObjeto});
+}
+#else
+EVALION_API void EVALION_CONV A_AsignarAlPedir(ESTADODEANALISIS *Estado, ALPEDIRVARIABLE Variable,
+                                               ALPEDIRFUNCION Funcion)
+{
+    Motor::AsignarAlPedir(Estado, Variable, Funcion);
+}
+#endif
+
+EVALION_API void EVALION_CONV A_AsignarSeparadores(ESTADODEANALISIS *Estado, char Millar, char Decimal)
+{
+    Motor::AsignarSeparadores(Estado, Millar, Decimal);
+}
+
+EVALION_API BLOQUEDEDATOS EVALION_CONV A_Analizar(ESTADODEANALISIS *Estado, const char *Expresion)
+{
+    return Motor::Analizar(Estado, Expresion);
+}
+
+} // extern "C"

@@ -1,0 +1,26 @@
+// Conversions between the engine's single-byte text (Windows-1252, a superset of the
+// printable Latin-1) and the UTF-8 of terminals and files, and the number format hosts show.
+#ifndef EVALION_TEXTO_H
+#define EVALION_TEXTO_H
+
+#include <string>
+#include <string_view>
+
+namespace Evalion {
+
+// One byte per character, so that the engine's positions count the characters typed.
+// A character the code page lacks becomes "?", which begins no token; a byte that is not
+// valid UTF-8 is taken as it stands (it was probably single-byte text already).
+std::string Utf8ALatin1(std::string_view Utf8);
+
+// Every byte becomes one character; the five bytes Windows-1252 leaves undefined map to
+// the control characters of the same value, as in ISO 8859-1.
+std::string Latin1AUtf8(std::string_view Latin1);
+
+// General format: up to 15 significant digits, no trailing zeros, "." as the point.
+// Infinities and not-a-number values read "INF", "-INF" and "NAN".
+std::string FormatearNumero(double Valor);
+
+} // namespace Evalion
+
+#endif
