@@ -1,0 +1,60 @@
+// A recording fake host for the tests. It answers the names it was given, reports every
+// other name as the demonstration does (E_VARIABLE / E_FUNCION in R.Error), and records
+// each request in order with the arguments it received. The same source serves both
+// callback forms: the build's EVALION_OBJETO decides which adapters get installed.
+#ifndef EVALION_HOSTDEPRUEBA_H
+#define EVALION_HOSTDEPRUEBA_H
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "Parser.h"
+
+namespace Pruebas {
+
+BLOQUEDEDATOS Numero(double Valor);
+BLOQUEDEDATOS Texto(const std::string &Valor);
+BLOQUEDEDATOS ConError(int32_t Codigo, int32_t Posicion = 0);
+
+struct Peticion {
+    std::string Nombre;
+    bool EsFuncion;
+    std::vector<BLOQUEDEDATOS> Parametros; // empty for a variable
+};
+
+class HostDePrueba {
+public:
+    using Funcion = std::function<void(const BLOQUEDEDATOS *Parametros, int32_t N, BLOQUEDEDATOS &R)>;
+
+    std::map<std::string, BLOQUEDEDATOS> Variables; // the whole block is copied into R
+    std::map<std::string, Funcion> Funciones;
+    std::vector<Peticion> Peticiones;
+
+    // Installs this host's two requests on the record (either may be left out).
+    void Instalar(ESTADODEANALISIS *Estado, bool ConVariables = true, bool ConFunciones = true);
+
+    // The names requested, in order, e.g. "x", "h()", "g()".
+    std::vector<std::string> Orden() const;
+
+    // Sum of the numeric arguments: a typical host function for the tables.
+    static void Suma(const BLOQUEDEDATOS *Parametros, int32_t N, BLOQUEDEDATOS &R);
+
+    void PedirVariable(const char *Nombre, BLOQUEDEDATOS *R);
+    void PedirFuncion(const char *Nombre, BLOQUEDEDATOS *Parametros, int32_t N, BLOQUEDEDATOS *R);
+};
+
+// A fresh record, initialised, with the given separators (NUL keeps a default).
+struct Analisis {
+    ESTADODEANALISIS Estado;
+    explicit Analisis(HostDePrueba *Host = nullptr, char Millar = '\0', char Decimal = '\0');
+    BLOQUEDEDATOS operator()(const std::string &Expresion) { return A_Analizar(&Estado, Expresion.c_str()); }
+};
+
+// gtest-friendly description of a block, for failure messages.
+std::string Describir(const BLOQUEDEDATOS &B);
+
+} // namespace Pruebas
+
+#endif
