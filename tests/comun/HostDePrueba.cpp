@@ -31,7 +31,9 @@ BLOQUEDEDATOS ConError(int32_t Codigo, int32_t Posicion)
 
 void HostDePrueba::PedirVariable(const char *Nombre, BLOQUEDEDATOS *R)
 {
-    Peticiones.push_back({Nombre, false, {}});
+    Peticiones.push_back({Nombre, false, {}, R->Error});
+    if (SinRespuesta.count(Nombre))
+        return;
     const auto Encontrada = Variables.find(Nombre);
     if (Encontrada == Variables.end())
         R->Error = E_VARIABLE;
@@ -41,7 +43,9 @@ void HostDePrueba::PedirVariable(const char *Nombre, BLOQUEDEDATOS *R)
 
 void HostDePrueba::PedirFuncion(const char *Nombre, BLOQUEDEDATOS *Parametros, int32_t N, BLOQUEDEDATOS *R)
 {
-    Peticiones.push_back({Nombre, true, std::vector<BLOQUEDEDATOS>(Parametros, Parametros + N)});
+    Peticiones.push_back({Nombre, true, std::vector<BLOQUEDEDATOS>(Parametros, Parametros + N), R->Error});
+    if (SinRespuesta.count(Nombre))
+        return;
     const auto Encontrada = Funciones.find(Nombre);
     if (Encontrada == Funciones.end())
         R->Error = E_FUNCION;

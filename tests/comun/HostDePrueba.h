@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@ struct Peticion {
     std::string Nombre;
     bool EsFuncion;
     std::vector<BLOQUEDEDATOS> Parametros; // empty for a variable
+    int32_t ErrorDeR = 0;                  // R.Error as the engine handed R over
 };
 
 class HostDePrueba {
@@ -30,6 +32,7 @@ public:
 
     std::map<std::string, BLOQUEDEDATOS> Variables; // the whole block is copied into R
     std::map<std::string, Funcion> Funciones;
+    std::set<std::string> SinRespuesta; // answered by leaving R exactly as it came
     std::vector<Peticion> Peticiones;
 
     // Installs this host's two requests on the record (either may be left out).
