@@ -15,12 +15,6 @@
 
 #include "Motor.h"
 
-#if defined(__GNUC__)
-#define EVALION_NOINLINE __attribute__((noinline))
-#else
-#define EVALION_NOINLINE
-#endif
-
 namespace Motor {
 
 namespace {
@@ -97,6 +91,29 @@ bool ComparaNumeros(int32_t Operador, double a, double b)
     }
 }
 
+// pow, with a shortcut for the common small integer powers: while every partial product
+// stays an exact integer (at most 2^53) the result is exact, and pow returns that same
+// exact value, so the shortcut changes no result, only the time.
+double Elevar(double Base, double Exponente)
+{
+    constexpr double EXACTO = 9007199254740992.0; // 2^53
+    if (Exponente >= 0 && Exponente <= 64 && Exponente == static_cast<int>(Exponente) && Base == std::trunc(Base) &&
+        std::fabs(Base) <= EXACTO) {
+        double Resultado = 1.0, Factor = Base;
+        for (int e = static_cast<int>(Exponente);;) {
+            if (e & 1)
+                Resultado *= Factor;
+            e >>= 1;
+            if (e == 0)
+                return Resultado;
+            Factor *= Factor;
+            if (std::fabs(Factor) > EXACTO || std::fabs(Resultado) > EXACTO)
+                break;
+        }
+    }
+    return std::pow(Base, Exponente);
+}
+
 bool EsOperadorNivel1(int32_t Token)
 {
     switch (Token) {
@@ -171,7 +188,7 @@ void CadenaPotencia(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &Der)
     if (!BaseNumerica || !EsNumero(Der))
         PonerError(Der, E_INCOMPATIBLES);
     else
-        PonerNumero(Der, std::pow(Base, Der.Numero));
+        PonerNumero(Der, Elevar(Base, Der.Numero));
 }
 
 EVALION_NOINLINE void AplicarPotencia(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &Izq)
@@ -183,7 +200,23 @@ EVALION_NOINLINE void AplicarPotencia(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &I
     else if (!EsNumero(Izq) || !EsNumero(Der))
         PonerError(Izq, E_INCOMPATIBLES);
     else
-        PonerNumero(Izq, std::pow(Izq.Numero, Der.Numero));
+        PonerNumero(Izq, Elevar(Izq.Numero, Der.Numero));
+}
+
+// One level-1 operator, current, after the error-free left side in Izq. Holds the right
+// side's block, so it is kept out of the frames that nesting passes through.
+EVALION_NOINLINE void AplicarNivel1(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &Izq)
+{
+    const int32_t Operador = Estado->TokenActual;
+    LeerToken(Estado);
+    BLOQUEDEDATOS Der;
+    Termino(Estado, Der);
+    RestoExpresion(Estado, Der);
+    if (Der.Error) {
+        Izq = Der;
+        return;
+    }
+    OperarNivel1(Operador, Izq, Der);
 }
 
 } // namespace
@@ -219,22 +252,10 @@ void EvaluarExpresion(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R)
 
 // RestoExpresion -> [ op1 Termino RestoExpresion ]
 // The right operand is the value of the whole rest of the chain, so 10-2-3 is 10-(2-3).
-EVALION_NOINLINE void RestoExpresion(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &Izq)
+void RestoExpresion(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &Izq)
 {
-    if (Izq.Error)
-        return;
-    const int32_t Operador = Estado->TokenActual;
-    if (!EsOperadorNivel1(Operador))
-        return;
-    LeerToken(Estado);
-    BLOQUEDEDATOS Der;
-    Termino(Estado, Der);
-    RestoExpresion(Estado, Der);
-    if (Der.Error) {
-        Izq = Der;
-        return;
-    }
-    OperarNivel1(Operador, Izq, Der);
+    if (Izq.Error == 0 && EsOperadorNivel1(Estado->TokenActual))
+        AplicarNivel1(Estado, Izq);
 }
 
 // Termino -> Potencia { ("*" | "/") Potencia }
@@ -264,6 +285,19 @@ void RestoPotencia(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &Izq)
     }
     if (Estado->TokenActual == '^')
         AplicarPotencia(Estado, Izq);
+}
+
+// What follows a complete operand up to the end of its expression: the rest of its "^"
+// chain, of its term and of its level-1 chain. A parenthesis that closes right after it
+// (the common case) has nothing to continue.
+void ContinuarExpresion(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R)
+{
+    if (R.Error || Estado->TokenActual == ')')
+        return;
+    RestoPotencia(Estado, R);
+    while (R.Error == 0 && (Estado->TokenActual == '*' || Estado->TokenActual == '/'))
+        AplicarTermino(Estado, R);
+    RestoExpresion(Estado, R);
 }
 
 } // namespace Motor

@@ -32,7 +32,26 @@ struct TablaIdentificador {
 };
 constexpr TablaIdentificador IDENTIFICADOR;
 
+// The one-character tokens that need no look at the next character: the common case of
+// every scan, answered without touching anything else.
+struct TablaSimples {
+    bool Es[256] = {};
+    constexpr TablaSimples()
+    {
+        constexpr char UNO[] = "()*+-/;=^";
+        for (const char *c = UNO; *c; ++c)
+            Es[static_cast<unsigned char>(*c)] = true;
+    }
+};
+constexpr TablaSimples SIMPLES;
+
 inline bool EsDigito(unsigned char c) { return c >= '0' && c <= '9'; }
+
+// Exact powers of ten: a decimal of at most 15 digits divided by one of these is one
+// correctly rounded operation.
+constexpr double POTENCIAS_DE_DIEZ[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr int DIGITOS_EXACTOS = 15;
 
 // The end of the copied text: one past its terminator, where a finished scan leaves Cursor.
 inline const char *FinDelTexto(const ESTADODEANALISIS *Estado) { return Estado->Texto + EVALION_LARGO_EXPRESION + 1; }
@@ -41,24 +60,39 @@ inline const char *FinDelTexto(const ESTADODEANALISIS *Estado) { return Estado->
 // before the digit test, for the first character too, so a separator set to a digit is
 // a separator wherever it stands. Returns the cursor left on the first character that
 // is not part of the literal.
+//
+// Short literals are converted on the way: the digits up to a second point (where the
+// longest valid prefix ends) make an integer, divided once by a power of ten. Longer ones
+// go to the general conversion; both give the correctly rounded value.
 const char *LeerNumero(ESTADODEANALISIS *Estado, const char *p)
 {
     const char Decimal = Estado->SepDecimal;
     const char Millar = Estado->SepMillar;
     char *Salida = Estado->TextoToken;
+    uint64_t Mantisa = 0;
+    int Digitos = 0, Decimales = 0, Puntos = 0;
     char c = *p;
     for (;;) {
-        if (c == Decimal)
+        if (c == Decimal) {
             *Salida++ = '.';
-        else if (c != Millar)
+            ++Puntos;
+        } else if (c != Millar) {
             *Salida++ = c;
+            if (Puntos < 2) {
+                Mantisa = Mantisa * 10 + static_cast<unsigned char>(c - '0');
+                ++Digitos;
+                Decimales += Puntos;
+            }
+        }
         c = *++p;
         // A NUL never continues a literal, even in a record whose separators were poked to 0.
         if (!(EsDigito(static_cast<unsigned char>(c)) || (c != '\0' && (c == Decimal || c == Millar))))
             break;
     }
     *Salida = '\0';
-    Estado->ValorNumero = ConvertirNumero(Estado->TextoToken, static_cast<size_t>(Salida - Estado->TextoToken));
+    Estado->ValorNumero = Digitos <= DIGITOS_EXACTOS
+        ? static_cast<double>(Mantisa) / POTENCIAS_DE_DIEZ[Decimales]
+        : ConvertirNumero(Estado->TextoToken, static_cast<size_t>(Salida - Estado->TextoToken));
     return p;
 }
 
@@ -102,13 +136,11 @@ double ConvertirNumero(const char *Texto, size_t Largo)
     return Leido.ec == std::errc() ? Valor : 0.0;
 }
 
-int32_t SiguienteToken(ESTADODEANALISIS *Estado)
+namespace {
+
+// Everything but the one-character tokens; p is where the scan begins.
+EVALION_NOINLINE int32_t EscanearToken(ESTADODEANALISIS *Estado, const char *p)
 {
-    const char *p = Estado->Cursor;
-    // The grammar never scans again after the end; if it did, stay inside Texto.
-    if (p >= FinDelTexto(Estado))
-        return T_FIN;
-    Estado->InicioToken = static_cast<int32_t>(p - Estado->Texto);
 
     // Only the space is a blank: tabs and line ends are invalid characters.
     while (*p == ' ')
@@ -164,6 +196,25 @@ int32_t SiguienteToken(ESTADODEANALISIS *Estado)
     Estado->Cursor = const_cast<char *>(p);
     Estado->Leidos = static_cast<int32_t>(p - Estado->Texto);
     return Token;
+}
+
+} // namespace
+
+int32_t SiguienteToken(ESTADODEANALISIS *Estado)
+{
+    const char *p = Estado->Cursor;
+    // The grammar never scans again after the end; if it did, stay inside Texto.
+    if (p >= FinDelTexto(Estado))
+        return T_FIN;
+    const int32_t Inicio = static_cast<int32_t>(p - Estado->Texto);
+    Estado->InicioToken = Inicio;
+    const unsigned char c = static_cast<unsigned char>(*p);
+    if (SIMPLES.Es[c]) {
+        Estado->Cursor = const_cast<char *>(p + 1);
+        Estado->Leidos = Inicio + 1;
+        return c;
+    }
+    return EscanearToken(Estado, p);
 }
 
 } // namespace Motor

@@ -8,6 +8,13 @@
 
 #include "Parser.h"
 
+// Keeps a function that holds a block of its own out of the frames of its callers.
+#if defined(__GNUC__)
+#define EVALION_NOINLINE __attribute__((noinline))
+#else
+#define EVALION_NOINLINE
+#endif
+
 namespace Motor {
 
 // Selectors of LeerCaracter.
@@ -37,6 +44,9 @@ void Termino(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R);
 void Potencia(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R);
 void RestoPotencia(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &Izq);
 void Operando(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R);
+// Finishes the expression whose operand R has just been evaluated (as Potencia, Termino
+// and EvaluarExpresion would after it).
+void ContinuarExpresion(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R);
 void ListaParametros(ESTADODEANALISIS *Estado, BLOQUEDEDATOS *&Parametros, int32_t &N, BLOQUEDEDATOS &R);
 
 // Reads the next token into TokenActual.

@@ -9,12 +9,6 @@
 #include "Motor.h"
 #include "Peticiones.h"
 
-#if defined(__GNUC__)
-#define EVALION_NOINLINE __attribute__((noinline))
-#else
-#define EVALION_NOINLINE
-#endif
-
 namespace Motor {
 
 namespace {
@@ -92,9 +86,13 @@ void Llamada(ESTADODEANALISIS *Estado, const Nombre &N, int32_t InicioNombre, BL
 // A name is current: a call when "(" follows, a variable otherwise.
 void Identificador(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R)
 {
-    // The scan left Cursor just past the name.
-    const size_t Largo = std::strlen(Estado->TextoToken);
-    const Nombre N{Estado->Cursor - Largo, Largo < LARGO_NOMBRE ? Largo : LARGO_NOMBRE};
+    // The name runs from its first character after the blanks up to where the scan left
+    // Cursor; taken from the text rather than measured in TextoToken, just written.
+    const char *Inicio = Estado->Texto + Estado->InicioToken;
+    while (*Inicio == ' ')
+        ++Inicio;
+    const size_t Largo = static_cast<size_t>(Estado->Cursor - Inicio);
+    const Nombre N{Inicio, Largo < LARGO_NOMBRE ? Largo : LARGO_NOMBRE};
     const int32_t InicioNombre = Estado->InicioToken;
     LeerToken(Estado);
     Estado->InicioToken = InicioNombre; // until another token is read, errors point at the name
@@ -104,15 +102,28 @@ void Identificador(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R)
         PedirVariable(Estado, N, R);
 }
 
-// Parenthesis: "(" is current. A failed inside still passes a ")" that follows it.
+// Parenthesis: "(" is current. A failed inside still passes a ")" that follows it, and a
+// missing ")" replaces whatever error the inside had.
+// A run of "(" is taken in a loop: the innermost expression is evaluated once, and on the
+// way out each closed parenthesis is the first operand of the expression around it. The
+// tokens are read in the same order as by plain recursion, so values and positions are
+// those of "(" Operando... one level at a time, with no frames for the run.
 void Parentesis(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R)
 {
-    LeerToken(Estado);
-    EvaluarExpresion(Estado, R);
-    if (Estado->TokenActual == ')')
+    int32_t Niveles = 0;
+    do {
+        ++Niveles;
         LeerToken(Estado);
-    else
-        R.Error = E_PARENTESIS; // replaces any error of the inside
+    } while (Estado->TokenActual == '(');
+    EvaluarExpresion(Estado, R);
+    for (int32_t Nivel = 0; Nivel < Niveles; ++Nivel) {
+        if (Nivel > 0)
+            ContinuarExpresion(Estado, R);
+        if (Estado->TokenActual == ')')
+            LeerToken(Estado);
+        else
+            R.Error = E_PARENTESIS;
+    }
 }
 
 } // namespace
