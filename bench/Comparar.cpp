@@ -1,0 +1,212 @@
+// Cost of one call, row by row over the corpus: the engine through its exported entry, the
+// floor that no implementation of the contract can go below, and muparser as a peer. After
+// Google Benchmark's own output it prints one table with the three times and their ratios.
+// With --benchmark_repetitions the table takes the fastest repetition of each (also with
+// --benchmark_report_aggregates_only, through the "min" statistic added to every run).
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <string>
+
+#include <unistd.h>
+
+#include "Corpus.h"
+#include "Piso.h"
+
+#if defined(EVALION_CON_MUPARSER)
+#include <muParser.h>
+#endif
+
+namespace {
+
+using Banco::Fila;
+
+// Targets the team aims at; the table shows them, nothing enforces them.
+constexpr double MAXIMO_SOBRE_PISO = 1.3;
+constexpr double MAXIMO_SOBRE_PISO_CON_NOMBRES = 2.0;
+constexpr double MINIMO_SOBRE_PEER = 20.0;
+
+enum Medidor { EVALION, PISO, MUPARSER, MEDIDORES };
+const char *const NOMBRE_MEDIDOR[MEDIDORES] = {"Evalion", "Piso", "muParser"};
+
+bool Igual(double Obtenido, double Esperado)
+{
+    return std::fabs(Obtenido - Esperado) <= 1e-12 * std::fmax(1.0, std::fabs(Esperado));
+}
+
+void MedirEvalion(benchmark::State &Estado, const Fila *F)
+{
+    ESTADODEANALISIS Registro;
+    A_Inicializar(&Registro);
+    A_AsignarAlPedir(&Registro, Banco::PedirVariable, Banco::PedirFuncion);
+    const char *Texto = F->Expresion.c_str();
+
+    const BLOQUEDEDATOS Prueba = A_Analizar(&Registro, Texto);
+    if (Prueba.Error != 0 || !(Prueba.Tipo & TIPO_NUMERO) || !Igual(Prueba.Numero, F->Esperado)) {
+        Estado.SkipWithError("the engine gives another value for this row");
+        return;
+    }
+    for (auto _ : Estado) {
+        BLOQUEDEDATOS R = A_Analizar(&Registro, Texto);
+        benchmark::DoNotOptimize(R);
+    }
+}
+
+void MedirPiso(benchmark::State &Estado, const Fila *F)
+{
+    Banco::ESTADOPISO Registro;
+    Banco::InicializarPiso(&Registro, Banco::PedirVariable, Banco::PedirFuncion);
+    const char *Texto = F->Expresion.c_str();
+    for (auto _ : Estado) {
+        Banco::RESULTADOPISO R = Banco::Piso(&Registro, Texto);
+        benchmark::DoNotOptimize(R);
+    }
+}
+
+#if defined(EVALION_CON_MUPARSER)
+// One parser kept for the whole run; each call sets the text again, so it is parsed anew.
+void MedirMuparser(benchmark::State &Estado, const Fila *F)
+{
+    mu::Parser Parser;
+    double X = Banco::VALOR_X;
+    try {
+        Parser.DefineVar("x", &X);
+        Parser.SetExpr(F->ExpresionMu);
+        if (!Igual(Parser.Eval(), F->Esperado)) {
+            Estado.SkipWithError("muparser gives another value for this row");
+            return;
+        }
+    } catch (const mu::Parser::exception_type &Error) {
+        Estado.SkipWithError(Error.GetMsg().c_str());
+        return;
+    }
+    for (auto _ : Estado) {
+        Parser.SetExpr(F->ExpresionMu);
+        double Valor = Parser.Eval();
+        benchmark::DoNotOptimize(Valor);
+    }
+}
+#endif
+
+// Collects the CPU time per call of every run it displays, keeping the fastest repetition.
+class Recolector : public benchmark::ConsoleReporter {
+public:
+    // Colours only on a terminal, so that a saved run reads clean.
+    Recolector() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
+
+    void ReportRuns(const std::vector<Run> &Corridas) override
+    {
+        for (const Run &C : Corridas) {
+            // Single runs, or the "min" statistic when only aggregates are reported.
+            const bool Minimo = C.run_type == Run::RT_Aggregate && C.aggregate_name == "min";
+            if (C.error_occurred || (C.run_type != Run::RT_Iteration && !Minimo))
+                continue;
+            const double Ns = C.GetAdjustedCPUTime();
+            const auto [Donde, Nuevo] = Tiempos.emplace(C.run_name.function_name, Ns);
+            if (!Nuevo && Ns < Donde->second)
+                Donde->second = Ns;
+        }
+        ConsoleReporter::ReportRuns(Corridas);
+    }
+
+    // Nanoseconds per call, or a negative number when that run did not take place.
+    double Tiempo(Medidor M, const Fila &F) const
+    {
+        const auto Donde = Tiempos.find(NombreCorrida(M, F));
+        return Donde == Tiempos.end() ? -1.0 : Donde->second;
+    }
+
+    static std::string NombreCorrida(Medidor M, const Fila &F) { return std::string(NOMBRE_MEDIDOR[M]) + "/" + F.Nombre; }
+
+private:
+    std::map<std::string, double> Tiempos;
+};
+
+double Minimo(const std::vector<double> &Tiempos)
+{
+    return Tiempos.empty() ? 0.0 : *std::min_element(Tiempos.begin(), Tiempos.end());
+}
+
+void Registrar()
+{
+    for (const Fila &F : Banco::Corpus()) {
+        // Interleaved by row, so that a slow spell of the machine hits the three alike.
+        benchmark::RegisterBenchmark(Recolector::NombreCorrida(EVALION, F).c_str(), MedirEvalion, &F)
+            ->Unit(benchmark::kNanosecond)
+            ->ComputeStatistics("min", Minimo);
+        benchmark::RegisterBenchmark(Recolector::NombreCorrida(PISO, F).c_str(), MedirPiso, &F)
+            ->Unit(benchmark::kNanosecond)
+            ->ComputeStatistics("min", Minimo);
+#if defined(EVALION_CON_MUPARSER)
+        if (!F.ExpresionMu.empty())
+            benchmark::RegisterBenchmark(Recolector::NombreCorrida(MUPARSER, F).c_str(), MedirMuparser, &F)
+                ->Unit(benchmark::kNanosecond)
+            ->ComputeStatistics("min", Minimo);
+#endif
+    }
+}
+
+void Celda(double Valor, const char *Formato)
+{
+    if (Valor < 0)
+        std::printf("%12s", "n/a");
+    else
+        std::printf(Formato, Valor);
+}
+
+void ImprimirTabla(const Recolector &R)
+{
+    std::printf("\nns per expression (CPU time); targets: Evalion/floor <= %.1f (<= %.1f on rows that ask the host"
+                " for names), muParser/Evalion >= %.0f\n",
+                MAXIMO_SOBRE_PISO, MAXIMO_SOBRE_PISO_CON_NOMBRES, MINIMO_SOBRE_PEER);
+    std::printf("%-18s%12s%12s%12s%12s%12s  %s\n", "row", "Evalion", "floor", "muParser", "Ev/floor", "muP/Ev",
+                "misses");
+    bool SinPeer = false;
+    for (const Fila &F : Banco::Corpus()) {
+        const double Ev = R.Tiempo(EVALION, F), Pi = R.Tiempo(PISO, F), Mu = R.Tiempo(MUPARSER, F);
+        const double SobrePiso = (Ev > 0 && Pi > 0) ? Ev / Pi : -1.0;
+        const double Peer = (Ev > 0 && Mu > 0) ? Mu / Ev : -1.0;
+        std::printf("%-18s", F.Nombre.c_str());
+        Celda(Ev, "%12.1f");
+        Celda(Pi, "%12.1f");
+        Celda(Mu, "%12.1f");
+        Celda(SobrePiso, "%12.2f");
+        Celda(Peer, "%12.1f");
+        std::string Fallos;
+        const double Maximo = F.PideNombres ? MAXIMO_SOBRE_PISO_CON_NOMBRES : MAXIMO_SOBRE_PISO;
+        if (SobrePiso > Maximo)
+            Fallos += " floor";
+        if (Peer >= 0 && Peer < MINIMO_SOBRE_PEER)
+            Fallos += " peer";
+        if (F.ExpresionMu.empty()) {
+            Fallos += " (peer has no such row*)";
+            SinPeer = true;
+        }
+        std::printf("  %s\n", Fallos.empty() ? "-" : Fallos.c_str() + 1);
+    }
+    if (SinPeer)
+        std::printf("* muParser takes a text only as the argument of a string function; it cannot compare two.\n");
+#if !defined(EVALION_CON_MUPARSER)
+    std::printf("muParser was not found when this program was built: no peer column.\n");
+#endif
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    Registrar();
+    Recolector R;
+    benchmark::RunSpecifiedBenchmarks(&R);
+    std::cout.flush();
+    ImprimirTabla(R);
+    benchmark::Shutdown();
+    return 0;
+}
