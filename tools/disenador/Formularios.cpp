@@ -1,0 +1,172 @@
+#include "Formularios.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <memory>
+
+namespace {
+
+constexpr int VERSION_DE_FORMULARIO = 1;
+
+bool Fallar(QString &Error, const QString &Motivo)
+{
+    Error = Motivo;
+    return false;
+}
+
+// Whether Valor is the default the class declares for P; a char default is its ordinal.
+bool EsDefecto(const QMetaObject &Clase, const QMetaProperty &P, const QVariant &Valor)
+{
+    const QString Declarado = Defecto(Clase, P);
+    if (Declarado.isNull())
+        return false;
+    if (P.metaType().id() == QMetaType::Char)
+        return Valor.value<char>() == Declarado.toInt();
+    return Valor.toString() == Declarado;
+}
+
+bool ComponenteAJson(const TComponenteDeFormulario &Componente, QJsonObject &Json, QString &Error)
+{
+    const QMetaObject &Clase = *Componente.Objeto->metaObject();
+    QJsonObject Valores, Manejadores;
+    for (const QMetaProperty &P : Propiedades(Clase)) {
+        const QVariant Valor = P.read(Componente.Objeto);
+        if (P.isStored() && !EsDefecto(Clase, P, Valor))
+            Valores.insert(QLatin1String(P.name()), ValorAJson(Valor));
+    }
+    for (auto E = Componente.Eventos.cbegin(); E != Componente.Eventos.cend(); ++E) {
+        if (!BuscarEvento(Clase, E.key()).isValid())
+            return Fallar(Error, QStringLiteral("%1 has no event %2").arg(Clase.className(), E.key()));
+        Manejadores.insert(E.key(), E.value());
+    }
+    Json = QJsonObject{{"Clase", QLatin1String(Clase.className())}, {"Nombre", Componente.Objeto->objectName()},
+                       {"Propiedades", Valores}, {"Eventos", Manejadores}};
+    return true;
+}
+
+// Binds Evento of a newly created Componente to the public slot of Raiz named Metodo.
+bool Enlazar(QObject &Componente, const QString &Evento, QObject &Raiz, const QString &Metodo, QString &Error)
+{
+    const QMetaMethod Senal = BuscarEvento(*Componente.metaObject(), Evento);
+    if (!Senal.isValid())
+        return Fallar(Error, QStringLiteral("%1 has no event %2").arg(Componente.metaObject()->className(), Evento));
+    const QMetaObject &ClaseRaiz = *Raiz.metaObject();
+    for (int i = 0; i < ClaseRaiz.methodCount(); ++i) {
+        const QMetaMethod Candidato = ClaseRaiz.method(i);
+        if (Metodo == QLatin1String(Candidato.name()) && Candidato.methodType() == QMetaMethod::Slot &&
+            Candidato.access() == QMetaMethod::Public && QMetaObject::checkConnectArgs(Senal, Candidato)) {
+            QObject::connect(&Componente, Senal, &Raiz, Candidato, Qt::DirectConnection);
+            return true;
+        }
+    }
+    return Fallar(Error, QStringLiteral("%1 has no public slot %2 that can handle %3(%4)")
+                             .arg(ClaseRaiz.className(), Metodo, Evento,
+                                  QString::fromLatin1(Senal.parameterTypes().join(", "))));
+}
+
+// Creates one component on Raiz and sets it up as the form says.
+bool CrearComponente(const QJsonObject &Json, QObject &Raiz, const TPaleta &Paleta,
+                     TComponenteDeFormulario &Componente, QString &Error)
+{
+    const QString NombreDeClase = Json.value(QLatin1String("Clase")).toString();
+    const TPaleta::TClase *Clase = Paleta.Buscar(NombreDeClase);
+    if (Clase == nullptr)
+        return Fallar(Error, QStringLiteral("class %1 is on no palette page").arg(NombreDeClase));
+    std::unique_ptr<QObject> Objeto(Clase->Meta->newInstance(Q_ARG(QObject *, &Raiz)));
+    if (!Objeto)
+        return Fallar(Error, QStringLiteral("%1 has no constructor that takes an owner").arg(NombreDeClase));
+    Objeto->setObjectName(Json.value(QLatin1String("Nombre")).toString());
+
+    const QJsonObject Valores = Json.value(QLatin1String("Propiedades")).toObject();
+    for (auto V = Valores.constBegin(); V != Valores.constEnd(); ++V)
+        if (Clase->Meta->indexOfProperty(V.key().toLatin1()) < QObject::staticMetaObject.propertyCount())
+            return Fallar(Error, QStringLiteral("%1 has no property %2").arg(NombreDeClase, V.key()));
+    for (const QMetaProperty &P : Propiedades(*Clase->Meta)) { // in the order the class declares them
+        const QJsonValue Guardado = Valores.value(QLatin1String(P.name()));
+        QVariant Valor;
+        if (Guardado.isUndefined())
+            continue;
+        if (!ValorDeJson(Guardado, P.metaType(), Valor) || !P.write(Objeto.get(), Valor))
+            return Fallar(Error, QStringLiteral("%1.%2: the stored value is no %3")
+                                     .arg(Objeto->objectName(), QLatin1String(P.name()),
+                                          QLatin1String(P.typeName())));
+    }
+
+    const QJsonObject Manejadores = Json.value(QLatin1String("Eventos")).toObject();
+    for (auto E = Manejadores.constBegin(); E != Manejadores.constEnd(); ++E) {
+        if (!Enlazar(*Objeto, E.key(), Raiz, E.value().toString(), Error))
+            return false;
+        Componente.Eventos.insert(E.key(), E.value().toString());
+    }
+    Componente.Objeto = Objeto.release();
+    return true;
+}
+
+} // namespace
+
+QByteArray EscribirFormulario(const QObject &Raiz, const QList<TComponenteDeFormulario> &Componentes,
+                              QString &Error)
+{
+    QJsonArray Lista;
+    for (const TComponenteDeFormulario &Componente : Componentes) {
+        QJsonObject Json;
+        if (!ComponenteAJson(Componente, Json, Error))
+            return {};
+        Lista.append(Json);
+    }
+    const QJsonObject Formulario{{"Formulario", VERSION_DE_FORMULARIO},
+                                 {"Clase", QLatin1String(Raiz.metaObject()->className())},
+                                 {"Nombre", Raiz.objectName()},
+                                 {"Componentes", Lista}};
+    return QJsonDocument(Formulario).toJson();
+}
+
+bool CargarFormulario(const QByteArray &Json, QObject &Raiz, const TPaleta &Paleta,
+                      QList<TComponenteDeFormulario> &Componentes, QString &Error)
+{
+    QJsonParseError Lectura;
+    const QJsonObject Formulario = QJsonDocument::fromJson(Json, &Lectura).object();
+    if (Lectura.error != QJsonParseError::NoError)
+        return Fallar(Error, QStringLiteral("not a form file: %1").arg(Lectura.errorString()));
+    if (Formulario.value(QLatin1String("Formulario")).toInt() != VERSION_DE_FORMULARIO)
+        return Fallar(Error, QStringLiteral("not a form file of version %1").arg(VERSION_DE_FORMULARIO));
+    const QString ClaseRaiz = Formulario.value(QLatin1String("Clase")).toString();
+    if (ClaseRaiz != QLatin1String(Raiz.metaObject()->className()))
+        return Fallar(Error, QStringLiteral("the form's root is a %1, not a %2")
+                                 .arg(ClaseRaiz, QLatin1String(Raiz.metaObject()->className())));
+
+    QList<TComponenteDeFormulario> Creados;
+    for (const QJsonValue &Valor : Formulario.value(QLatin1String("Componentes")).toArray()) {
+        TComponenteDeFormulario Componente;
+        if (!CrearComponente(Valor.toObject(), Raiz, Paleta, Componente, Error)) {
+            for (const TComponenteDeFormulario &Creado : Creados)
+                delete Creado.Objeto;
+            return false;
+        }
+        Creados.append(Componente);
+    }
+    Raiz.setObjectName(Formulario.value(QLatin1String("Nombre")).toString());
+    Componentes = Creados;
+    return true;
+}
+
+QJsonValue ValorAJson(const QVariant &Valor)
+{
+    if (Valor.metaType().id() == QMetaType::Char)
+        return QString(QChar::fromLatin1(Valor.value<char>()));
+    return QJsonValue::fromVariant(Valor);
+}
+
+bool ValorDeJson(const QJsonValue &Json, QMetaType Tipo, QVariant &Valor)
+{
+    if (Tipo.id() == QMetaType::Char) {
+        const QString Texto = Json.toString();
+        if (Texto.size() != 1 || Texto.at(0).unicode() == 0 || Texto.at(0).unicode() > 0xFF)
+            return false;
+        Valor = QVariant::fromValue(Texto.at(0).toLatin1());
+        return true;
+    }
+    Valor = Json.toVariant();
+    return Valor.convert(Tipo);
+}
