@@ -6,7 +6,16 @@ function(evalion_opciones objetivo)
     if(EVALION_WERROR)
       target_compile_options(${objetivo} PRIVATE -Werror)
     endif()
-    if(EVALION_SANITIZE)
+    if(EVALION_FUZZ)
+      # Coverage for libFuzzer in everything the fuzz targets run, with the sanitizers
+      # that turn silent faults into findings.
+      target_compile_options(${objetivo} PRIVATE -fsanitize=fuzzer-no-link,address,undefined
+        -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+      target_link_options(${objetivo} PRIVATE -fsanitize=address,undefined)
+    elseif(EVALION_TSAN)
+      target_compile_options(${objetivo} PRIVATE -fsanitize=thread -fno-omit-frame-pointer)
+      target_link_options(${objetivo} PRIVATE -fsanitize=thread)
+    elseif(EVALION_SANITIZE)
       target_compile_options(${objetivo} PRIVATE -fsanitize=address,undefined
         -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
       target_link_options(${objetivo} PRIVATE -fsanitize=address,undefined)

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds and runs every test, stopping at the first failure:
+#   ci    Release, warnings as errors (build/ci): every test
+#   asan  AddressSanitizer, LeakSanitizer and UBSan (build/asan): every test
+#   tsan  ThreadSanitizer (build/tsan): the concurrency tests
+#   fuzz  libFuzzer with ASan and UBSan (build/fuzz): each target for a minute on the seed corpus
+set -euo pipefail
+cd "$(dirname "$0")"
+
+tools/instalar-paquetes.sh
+cmake --workflow --preset ci
+cmake --workflow --preset asan
+cmake --workflow --preset tsan
+tests/fuzz/ejecutar.sh 60

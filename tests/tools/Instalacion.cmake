@@ -1,0 +1,110 @@
+# Installs the build into a scratch prefix and builds hosts against that installation only,
+# as a user of the package would: the examples through find_package(Evalion) and through
+# pkg-config, and the installed command. Run by CTest as
+#   cmake -DCONSTRUCCION=<build dir> -DFUENTES=<source dir> -DGENERADOR=<generator>
+#         -DCOMPILADOR_C=<C compiler> -DDIRECTORIO_LIB=<lib dir, relative>
+#         -DCONFIGURACION=<build type> -P Instalacion.cmake
+cmake_minimum_required(VERSION 3.25)
+
+foreach(variable CONSTRUCCION FUENTES GENERADOR COMPILADOR_C DIRECTORIO_LIB CONFIGURACION)
+  if(NOT DEFINED ${variable})
+    message(FATAL_ERROR "Instalacion.cmake needs -D${variable}=...")
+  endif()
+endforeach()
+
+set(TRABAJO ${CONSTRUCCION}/prueba-instalacion)
+set(PREFIJO ${TRABAJO}/prefijo)
+file(REMOVE_RECURSE ${TRABAJO})
+file(MAKE_DIRECTORY ${TRABAJO})
+
+# Runs a command and fails the test when it fails; the output is kept in SALIDA.
+function(ejecutar)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE estado OUTPUT_VARIABLE salida ERROR_VARIABLE errores)
+  if(NOT estado EQUAL 0)
+    string(REPLACE ";" " " orden "${ARGN}")
+    message(FATAL_ERROR "Failed (${estado}): ${orden}\n${salida}${errores}")
+  endif()
+  set(SALIDA "${salida}" PARENT_SCOPE)
+endfunction()
+
+# The two example hosts print one line per expression; these lines prove that each ran
+# against a working library (a value, an error reported by the engine, the object passed back).
+function(comprobar_ejemplo nombre salida)
+  if(nombre MATCHES "objeto")
+    set(esperado "Max\\(3; 40 \\* IVA; 7\\) +8\\.4\n.*Min\\(1; 2\\) +error 1100 at position 1\nrequests answered: 4\n")
+  else()
+    set(esperado "1\\.250 \\* \\(1 \\+ IVA\\) +1512\\.5\n.*Precio \\* \\(1 \\+ IVA\\) +error 1000 at position 1\n")
+  endif()
+  if(NOT salida MATCHES "${esperado}")
+    message(FATAL_ERROR "${nombre} printed an unexpected result:\n${salida}")
+  endif()
+endfunction()
+
+ejecutar(${CMAKE_COMMAND} --install ${CONSTRUCCION} --config ${CONFIGURACION} --prefix ${PREFIJO})
+
+foreach(archivo
+    ${DIRECTORIO_LIB}/libevalion.so ${DIRECTORIO_LIB}/libevalion.so.1
+    ${DIRECTORIO_LIB}/libevalionobj.so ${DIRECTORIO_LIB}/libevalionobj.so.1
+    include/evalion/Parser.h bin/evalion
+    ${DIRECTORIO_LIB}/cmake/Evalion/EvalionConfig.cmake
+    ${DIRECTORIO_LIB}/cmake/Evalion/EvalionConfigVersion.cmake
+    ${DIRECTORIO_LIB}/pkgconfig/evalion.pc ${DIRECTORIO_LIB}/pkgconfig/evalionobj.pc)
+  if(NOT EXISTS ${PREFIJO}/${archivo})
+    message(FATAL_ERROR "Not installed: ${archivo}")
+  endif()
+endforeach()
+
+# The installed command finds the installed library by its run path.
+ejecutar(${PREFIJO}/bin/evalion "2^3^2")
+if(NOT SALIDA STREQUAL "512\n")
+  message(FATAL_ERROR "The installed evalion printed: ${SALIDA}")
+endif()
+
+# Same major version: 1.0 is satisfied; 0.9 and 2.0 are not, although 1.0.0 is newer than 0.9.
+foreach(pedida 1.0 0.9 2.0)
+  set(PACKAGE_FIND_VERSION ${pedida})
+  string(REGEX MATCH "^[0-9]+" PACKAGE_FIND_VERSION_MAJOR ${pedida})
+  unset(PACKAGE_VERSION_COMPATIBLE)
+  include(${PREFIJO}/${DIRECTORIO_LIB}/cmake/Evalion/EvalionConfigVersion.cmake)
+  if(pedida STREQUAL "1.0")
+    set(esperado TRUE)
+  else()
+    set(esperado FALSE)
+  endif()
+  if(NOT PACKAGE_VERSION_COMPATIBLE STREQUAL esperado)
+    message(FATAL_ERROR "Version ${PACKAGE_VERSION} for a request of ${pedida}: "
+      "compatible is ${PACKAGE_VERSION_COMPATIBLE}, expected ${esperado}")
+  endif()
+endforeach()
+
+# The examples as a project of their own, with find_package(Evalion) and both targets.
+ejecutar(${CMAKE_COMMAND} -S ${FUENTES}/examples -B ${TRABAJO}/ejemplos -G ${GENERADOR}
+  -DCMAKE_C_COMPILER=${COMPILADOR_C} -DCMAKE_PREFIX_PATH=${PREFIJO} -DCMAKE_BUILD_TYPE=Release)
+ejecutar(${CMAKE_COMMAND} --build ${TRABAJO}/ejemplos)
+foreach(ejemplo ejemplo_host ejemplo_host_objeto)
+  ejecutar(${TRABAJO}/ejemplos/${ejemplo})
+  comprobar_ejemplo(${ejemplo} "${SALIDA}")
+endforeach()
+
+# The same sources compiled by hand with the flags pkg-config gives, run with the library
+# found through LD_LIBRARY_PATH.
+find_program(PKG_CONFIG NAMES pkgconf pkg-config REQUIRED)
+set(ENV{PKG_CONFIG_PATH} ${PREFIJO}/${DIRECTORIO_LIB}/pkgconfig)
+set(ENV{LD_LIBRARY_PATH} ${PREFIJO}/${DIRECTORIO_LIB})
+ejecutar(${PKG_CONFIG} --modversion evalion)
+if(NOT SALIDA MATCHES "^1\\.")
+  message(FATAL_ERROR "pkg-config reports version ${SALIDA}")
+endif()
+foreach(ejemplo IN ITEMS "host:evalion:c99" "host_objeto:evalionobj:c11")
+  string(REPLACE ":" ";" partes ${ejemplo})
+  list(GET partes 0 fuente)
+  list(GET partes 1 paquete)
+  list(GET partes 2 norma)
+  ejecutar(${PKG_CONFIG} --cflags --libs ${paquete})
+  separate_arguments(opciones UNIX_COMMAND "${SALIDA}")
+  set(programa ${TRABAJO}/${fuente}_pkgconfig)
+  ejecutar(${COMPILADOR_C} -std=${norma} -Wall -Wextra -Wpedantic -Werror
+    ${FUENTES}/examples/${fuente}.c ${opciones} -o ${programa})
+  ejecutar(${programa})
+  comprobar_ejemplo(${fuente} "${SALIDA}")
+endforeach()

@@ -1,0 +1,109 @@
+// Conversions between UTF-8 and the engine's single-byte text, and the number format that
+// hosts show.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "Texto.h"
+
+namespace {
+
+struct CasoTexto {
+    const char *Entrada;
+    const char *Esperado;
+};
+
+// Every Windows-1252 character becomes its one byte, so the engine counts characters.
+TEST(Texto, Utf8ALatin1)
+{
+    const CasoTexto Casos[] = {
+        {"", ""},
+        {"1+2", "1+2"},
+        {"A\xC3\xB1o", "A\xF1o"},                                              // Año
+        {"\xC3\x81\xC3\x89\xC3\x8D\xC3\x91\xC3\x93\xC3\x9A", "\xC1\xC9\xCD\xD1\xD3\xDA"}, // ÁÉÍÑÓÚ
+        {"\xC3\xBC\xC3\xBF", "\xFC\xFF"},                                       // üÿ
+        {"\xE2\x82\xAC", "\x80"},                                               // euro sign
+        {"\xC5\x92\xC5\xB8", "\x8C\x9F"},                                       // Œ Ÿ
+        {"\xC2\x81", "\x81"},        // a code point Windows-1252 leaves undefined keeps its byte
+        {"\xE4\xB8\xAD", "?"},       // 中: not in the code page
+        {"\xF0\x9F\x98\x80", "?"},   // an emoji: one character, one byte
+        {"1\xF0\x9F\x98\x80" "2", "1?2"},
+        // Bytes that are not UTF-8 stand for themselves: probably single-byte text already.
+        {"A\xF1o", "A\xF1o"},
+        {"\xC3", "\xC3"},             // truncated sequence
+        {"\xC0\xAF", "\xC0\xAF"},     // overlong "/"
+        {"\xED\xA0\x80", "\xED\xA0\x80"}, // a surrogate
+        {"\x80" "a", "\x80" "a"},     // a stray continuation byte
+    };
+    for (const CasoTexto &Caso : Casos) {
+        SCOPED_TRACE(Caso.Entrada);
+        EXPECT_EQ(Evalion::Utf8ALatin1(Caso.Entrada), Caso.Esperado);
+    }
+}
+
+TEST(Texto, Latin1AUtf8)
+{
+    const CasoTexto Casos[] = {
+        {"", ""},
+        {"abc", "abc"},
+        {"A\xF1o", "A\xC3\xB1o"},
+        {"\xE1\xE9\xED\xF3\xFA\xC1", "\xC3\xA1\xC3\xA9\xC3\xAD\xC3\xB3\xC3\xBA\xC3\x81"},
+        {"\x80", "\xE2\x82\xAC"},
+        {"\x8C\x9F", "\xC5\x92\xC5\xB8"},
+        {"\x81\x8D\x8F\x90\x9D", "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D"}, // the five undefined bytes
+        {"\xA0\xFF", "\xC2\xA0\xC3\xBF"},
+    };
+    for (const CasoTexto &Caso : Casos) {
+        SCOPED_TRACE(Caso.Entrada);
+        EXPECT_EQ(Evalion::Latin1AUtf8(Caso.Entrada), Caso.Esperado);
+    }
+}
+
+// What the engine returns, shown and typed again, is the same text: every byte survives.
+TEST(Texto, EveryByteRoundTrips)
+{
+    for (int b = 0; b < 256; ++b) {
+        const std::string Byte(1, static_cast<char>(b));
+        SCOPED_TRACE(b);
+        EXPECT_EQ(Evalion::Utf8ALatin1(Evalion::Latin1AUtf8(Byte)), Byte);
+    }
+}
+
+struct CasoNumero {
+    double Valor;
+    const char *Esperado;
+};
+
+// General format: 15 significant digits, no trailing zeros, exponent only when needed.
+TEST(Texto, FormatearNumero)
+{
+    const CasoNumero Casos[] = {
+        {0, "0"},
+        {5, "5"},
+        {-2.5, "-2.5"},
+        {1234.5, "1234.5"},
+        {0.30000000000000004, "0.3"},           // 0,1+0,2
+        {0.3333333333333333, "0.333333333333333"}, // 1/3
+        {1.4142135623730951, "1.4142135623731"}, // the 15th digit is a 0 and goes
+        {166.386, "166.386"},
+        {0.006010121043837823, "0.00601012104383782"},
+        {100000000000000, "100000000000000"},   // 15 digits still fit
+        {1e15, "1e+15"},
+        {1e20, "1e+20"},
+        {123456789012345678.0, "1.23456789012346e+17"},
+        {0.0001, "0.0001"},
+        {0.00001, "1e-05"},
+        {std::numeric_limits<double>::infinity(), "INF"},
+        {-std::numeric_limits<double>::infinity(), "-INF"},
+        {std::numeric_limits<double>::quiet_NaN(), "NAN"},
+        {-std::numeric_limits<double>::quiet_NaN(), "NAN"},
+    };
+    for (const CasoNumero &Caso : Casos) {
+        SCOPED_TRACE(Caso.Esperado);
+        EXPECT_EQ(Evalion::FormatearNumero(Caso.Valor), Caso.Esperado);
+    }
+}
+
+} // namespace
