@@ -1,8 +1,13 @@
 #include "Paquetes.h"
 
+#include <QFileInfo>
 #include <QPluginLoader>
 
 namespace {
+
+// A package named by a path relative to the working directory is loaded from there: the
+// loader would otherwise look for a relative name in the library search path.
+QString RutaAbsoluta(const QString &Ruta) { return QFileInfo(Ruta).absoluteFilePath(); }
 
 // What a class says about one of its members in its class information ("Defecto.X").
 QString Informacion(const QMetaObject &Clase, const char *Clave, const QByteArray &Miembro)
@@ -15,7 +20,7 @@ QString Informacion(const QMetaObject &Clase, const char *Clave, const QByteArra
 
 bool TPaleta::CargarPaquete(const QString &Ruta, QString &Error)
 {
-    QPluginLoader Cargador(Ruta);
+    QPluginLoader Cargador(RutaAbsoluta(Ruta));
     const QJsonObject Datos = Cargador.metaData().value(QLatin1String("MetaData")).toObject();
     const QString Nombre = Datos.value(QLatin1String("Paquete")).toString();
     auto *Paquete = Nombre.isEmpty() ? nullptr : qobject_cast<IPaquete *>(Cargador.instance());
@@ -51,7 +56,7 @@ void TPaleta::Agregar(const QString &Pagina, const QMetaObject &Clase)
 
 QJsonObject DatosDelPaquete(const QString &Ruta)
 {
-    return QPluginLoader(Ruta).metaData().value(QLatin1String("MetaData")).toObject();
+    return QPluginLoader(RutaAbsoluta(Ruta)).metaData().value(QLatin1String("MetaData")).toObject();
 }
 
 QList<QMetaProperty> Propiedades(const QMetaObject &Clase)
