@@ -193,6 +193,18 @@ void ImprimirTabla(const Recolector &R)
 #if !defined(EVALION_CON_MUPARSER)
     std::printf("muParser was not found when this program was built: no peer column.\n");
 #endif
+
+    // Cost per character of one shape at growing lengths: flat when the cost is linear.
+    std::printf("\nnested sums, ns per character\n%-18s%12s%12s%12s\n", "row", "Evalion", "floor", "muParser");
+    for (const Fila *F : Banco::FilasDeCrecimiento()) {
+        const double Largo = static_cast<double>(F->Expresion.size());
+        const auto PorCaracter = [&](double Ns) { return Ns > 0 ? Ns / Largo : -1.0; };
+        std::printf("%-18s", F->Nombre.c_str());
+        Celda(PorCaracter(R.Tiempo(EVALION, *F)), "%12.2f");
+        Celda(PorCaracter(R.Tiempo(PISO, *F)), "%12.2f");
+        Celda(PorCaracter(R.Tiempo(MUPARSER, *F)), "%12.2f");
+        std::printf("\n");
+    }
 }
 
 } // namespace

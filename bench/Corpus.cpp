@@ -78,7 +78,7 @@ Fila Anidada(size_t Largo)
     std::string Texto;
     Arbol A;
     const double Valor = A.Generar(Texto, Largo);
-    return {"anidada 1000", Texto, Texto, Valor, false};
+    return {"anidada " + std::to_string(Largo), Texto, Texto, Valor, false};
 }
 
 // Two equal text literals compared with "=": every byte of both is copied and compared.
@@ -112,6 +112,10 @@ std::vector<Fila> Construir()
     Filas.push_back(SumaDecimales(LARGO_SUMA));
     Filas.push_back(Anidada(LARGO_ANIDADA));
     Filas.push_back(ComparacionDeTextos(LARGO_TEXTO));
+    // The same shape at other lengths, to show how the cost grows with the text.
+    for (size_t Largo : LARGOS_DE_CRECIMIENTO)
+        if (Largo != LARGO_ANIDADA)
+            Filas.push_back(Anidada(Largo));
     return Filas;
 }
 
@@ -121,6 +125,14 @@ const std::vector<Fila> &Corpus()
 {
     static const std::vector<Fila> FILAS = Construir();
     return FILAS;
+}
+
+std::vector<const Fila *> FilasDeCrecimiento()
+{
+    std::vector<const Fila *> Filas;
+    for (size_t Largo : LARGOS_DE_CRECIMIENTO)
+        Filas.push_back(BuscarFila("anidada " + std::to_string(Largo)));
+    return Filas;
 }
 
 const Fila *BuscarFila(const std::string &Nombre)

@@ -22,6 +22,10 @@ struct Fila {
 // The rows, built once; the long ones are generated to their exact length.
 const std::vector<Fila> &Corpus();
 
+// Lengths at which the nested sums are also measured, and those rows in that order.
+constexpr size_t LARGOS_DE_CRECIMIENTO[] = {100, 250, 500, 1000};
+std::vector<const Fila *> FilasDeCrecimiento();
+
 // The row with that name, or null.
 const Fila *BuscarFila(const std::string &Nombre);
 
