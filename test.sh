@@ -4,6 +4,7 @@
 #   asan  AddressSanitizer, LeakSanitizer and UBSan (build/asan): every test
 #   tsan  ThreadSanitizer (build/tsan): the concurrency tests
 #   fuzz  libFuzzer with ASan and UBSan (build/fuzz): each target for a minute on the seed corpus
+#   windows  the 32-bit Windows DLLs, cross-built (build/windows): their binary interface
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -12,3 +13,4 @@ cmake --workflow --preset ci
 cmake --workflow --preset asan
 cmake --workflow --preset tsan
 tests/fuzz/ejecutar.sh 60
+cmake --workflow --preset windows

@@ -87,9 +87,20 @@ typedef struct BLOQUEDEDATOS {
 
 #if defined(EVALION_OBJETO)
 /* A request is installed when Codigo is not null; Objeto is passed through as it is. */
-typedef void (EVALION_CONV *ALPEDIRVARIABLE_CODIGO)(void *Objeto, char *Variable, BLOQUEDEDATOS *R);
-typedef void (EVALION_CONV *ALPEDIRFUNCION_CODIGO)(void *Objeto, char *Funcion, BLOQUEDEDATOS *Parametros,
-                                                   int32_t N, BLOQUEDEDATOS *R);
+#if defined(_WIN32) && defined(__i386__)
+/* 32-bit Windows: the requests are object methods in the register convention: the object
+ * in EAX, the first parameter in EDX, the second in ECX, and the rest pushed from left to
+ * right and removed by the callee. GCC writes that as regparm(3) with stdcall; N is
+ * declared after R because stdcall pushes from right to left. */
+#define EVALION_METODO __attribute__((regparm(3), stdcall))
+typedef void (EVALION_METODO *ALPEDIRVARIABLE_CODIGO)(void *Objeto, char *Variable, BLOQUEDEDATOS *R);
+typedef void (EVALION_METODO *ALPEDIRFUNCION_CODIGO)(void *Objeto, char *Funcion, BLOQUEDEDATOS *Parametros,
+                                                     BLOQUEDEDATOS *R, int32_t N);
+#else
+typedef void (*ALPEDIRVARIABLE_CODIGO)(void *Objeto, char *Variable, BLOQUEDEDATOS *R);
+typedef void (*ALPEDIRFUNCION_CODIGO)(void *Objeto, char *Funcion, BLOQUEDEDATOS *Parametros, int32_t N,
+                                      BLOQUEDEDATOS *R);
+#endif
 typedef struct ALPEDIRVARIABLE { ALPEDIRVARIABLE_CODIGO Codigo; void *Objeto; } ALPEDIRVARIABLE;
 typedef struct ALPEDIRFUNCION { ALPEDIRFUNCION_CODIGO Codigo; void *Objeto; } ALPEDIRFUNCION;
 #else

@@ -20,7 +20,11 @@ inline void LlamarVariable(const ALPEDIRVARIABLE &Peticion, char *Nombre, BLOQUE
 inline void LlamarFuncion(const ALPEDIRFUNCION &Peticion, char *Nombre, BLOQUEDEDATOS *Parametros, int32_t N,
                           BLOQUEDEDATOS *R)
 {
+#if defined(_WIN32) && defined(__i386__)
+    Peticion.Codigo(Peticion.Objeto, Nombre, Parametros, R, N); // N is pushed first, then R
+#else
     Peticion.Codigo(Peticion.Objeto, Nombre, Parametros, N, R);
+#endif
 }
 
 inline ALPEDIRVARIABLE SinVariable() { return ALPEDIRVARIABLE{nullptr, nullptr}; }

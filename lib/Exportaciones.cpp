@@ -3,6 +3,15 @@
 #include "Motor.h"
 #include "Peticiones.h"
 
+#if defined(_WIN32) && defined(__i386__)
+// The record's size is part of the 32-bit Windows interface: hosts reserve it themselves.
+#if defined(EVALION_OBJETO)
+static_assert(sizeof(ESTADODEANALISIS) == 2096, "the object build's record is 2096 bytes");
+#else
+static_assert(sizeof(ESTADODEANALISIS) == 2088, "the plain build's record is 2088 bytes");
+#endif
+#endif
+
 extern "C" {
 
 EVALION_API void EVALION_CONV A_Inicializar(ESTADODEANALISIS *Estado)

@@ -3,7 +3,7 @@
 # Does nothing when they are all there; otherwise refreshes the package lists first.
 set -euo pipefail
 
-PAQUETES=(cmake ninja-build g++ pkgconf libgtest-dev libbenchmark-dev libmuparser-dev clang-14 libclang-rt-14-dev valgrind qt6-base-dev)
+PAQUETES=(cmake ninja-build g++ pkgconf libgtest-dev libbenchmark-dev libmuparser-dev clang-14 libclang-rt-14-dev valgrind qt6-base-dev g++-mingw-w64-i686)
 
 instalado() {
   [ "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" = "install ok installed" ]
