@@ -24,6 +24,8 @@ struct Cuentas {
     int Liberaciones = 0;  // free of a non-null pointer
 };
 Cuentas Contadas;
+int FallarEn = 0; // when positive, that allocation (1 = the next one) fails
+int Llamadas = 0; // function requests made
 
 void EVALION_CONV Variable(char *, BLOQUEDEDATOS *R)
 {
@@ -33,17 +35,27 @@ void EVALION_CONV Variable(char *, BLOQUEDEDATOS *R)
 
 void EVALION_CONV Funcion(char *, BLOQUEDEDATOS *Parametros, int32_t N, BLOQUEDEDATOS *R)
 {
+    ++Llamadas;
     R->Numero = N > 0 ? Parametros[0].Numero : 0;
     R->Tipo = TIPO_NUMERO;
 }
 
-Cuentas Contar(const std::string &Expresion)
+Cuentas Contar(const std::string &Expresion, BLOQUEDEDATOS *Resultado = nullptr)
 {
     ESTADODEANALISIS Estado;
     Motor::Inicializar(&Estado, Variable, Funcion, '\0', '\0');
     Contadas = Cuentas();
-    Motor::Analizar(&Estado, Expresion.c_str());
+    Llamadas = 0;
+    const BLOQUEDEDATOS R = Motor::Analizar(&Estado, Expresion.c_str());
+    if (Resultado)
+        *Resultado = R;
     return Contadas;
+}
+
+// Whether the allocation being made now is the one chosen to fail.
+bool Falla()
+{
+    return FallarEn > 0 && --FallarEn == 0;
 }
 
 } // namespace
@@ -62,7 +74,7 @@ void *__wrap_calloc(size_t Cuantos, size_t Tamano)
 void *__wrap_realloc(void *Puntero, size_t Tamano)
 {
     ++(Puntero ? Contadas.Crecimientos : Contadas.Reservas);
-    return __real_realloc(Puntero, Tamano);
+    return Falla() ? nullptr : __real_realloc(Puntero, Tamano);
 }
 void __wrap_free(void *Puntero)
 {
@@ -128,6 +140,35 @@ TEST(Memoria, FailedCallsReleaseWhatTheyGrew)
         const Cuentas C = Contar(Caso);
         EXPECT_EQ(C.Reservas, 1);
         EXPECT_EQ(C.Liberaciones, 1);
+    }
+}
+
+// Without memory for the arguments the call fails with E_MEMORIA where the list stood,
+// the function is not requested, and what the array held is released.
+TEST(Memoria, NoMemoryForArgumentsIsAnErrorAndLeaksNothing)
+{
+    struct Caso {
+        const char *Expresion;
+        int Falla; // which allocation fails
+        int32_t Posicion;
+        int Liberaciones;
+    };
+    const Caso Casos[] = {
+        {"f(1;2;3)", 1, 4, 0}, // the first argument: nothing was held yet
+        {"f(1;2;3)", 2, 6, 1}, // the second: the first block is released
+        {"f(1;2;3)", 3, 8, 1},
+        {"1+f(g(1);2)", 1, 8, 0}, // g's own array fails at its ")"
+    };
+    for (const Caso &C : Casos) {
+        SCOPED_TRACE(C.Expresion + std::string(" failing allocation ") + std::to_string(C.Falla));
+        FallarEn = C.Falla;
+        BLOQUEDEDATOS R;
+        const Cuentas Hechas = Contar(C.Expresion, &R);
+        FallarEn = 0;
+        EXPECT_EQ(R.Error, E_MEMORIA);
+        EXPECT_EQ(R.Posicion, C.Posicion);
+        EXPECT_EQ(Llamadas, 0);
+        EXPECT_EQ(Hechas.Liberaciones, C.Liberaciones);
     }
 }
 
