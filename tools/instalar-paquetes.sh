@@ -3,7 +3,9 @@
 # Does nothing when they are all there; otherwise refreshes the package lists first.
 set -euo pipefail
 
-PAQUETES=(cmake ninja-build g++ pkgconf libgtest-dev libbenchmark-dev libmuparser-dev clang-14 libclang-rt-14-dev valgrind qt6-base-dev g++-mingw-w64-i686)
+# libedit-dev: line editing in the interactive evalion; fonts-wine: the MS Sans Serif that
+# Evaldemo was laid out with; qt6-wayland: Evaldemo on a Wayland display without X.
+PAQUETES=(cmake ninja-build g++ pkgconf libgtest-dev libbenchmark-dev libmuparser-dev clang-14 libclang-rt-14-dev valgrind qt6-base-dev g++-mingw-w64-i686 libedit-dev fonts-wine)
 
 instalado() {
   [ "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" = "install ok installed" ]

@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include <poll.h>
+#include <pty.h>
 #include <spawn.h>
+#include <termios.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,23 +21,36 @@ namespace {
 struct Resultado {
     std::string Salida;
     int Estado;
+    std::string Errores; // standard error
 };
 
-// Runs the command with Argumentos and Entrada on its standard input; standard error is
-// left to the test's own. The input is written before the output is read, which is fine
-// for the few lines these tables use.
+// Reads a descriptor to its end.
+std::string LeerTodo(int Descriptor)
+{
+    std::string Texto;
+    char Buffer[4096];
+    for (ssize_t Leido; (Leido = read(Descriptor, Buffer, sizeof Buffer)) > 0;)
+        Texto.append(Buffer, static_cast<size_t>(Leido));
+    close(Descriptor);
+    return Texto;
+}
+
+// Runs the command with Argumentos and Entrada on its standard input. The input is written
+// before the output is read, and standard output before standard error, which is fine for
+// the few lines these tables use.
 Resultado Ejecutar(const std::vector<std::string> &Argumentos, const std::string &Entrada = "")
 {
     std::signal(SIGPIPE, SIG_IGN); // with arguments the command never reads its input
-    int HaciaHijo[2], DesdeHijo[2];
-    if (pipe(HaciaHijo) != 0 || pipe(DesdeHijo) != 0)
-        return {"pipe failed", -1};
+    int HaciaHijo[2], DesdeHijo[2], ErroresDelHijo[2];
+    if (pipe(HaciaHijo) != 0 || pipe(DesdeHijo) != 0 || pipe(ErroresDelHijo) != 0)
+        return {"pipe failed", -1, ""};
 
     posix_spawn_file_actions_t Acciones;
     posix_spawn_file_actions_init(&Acciones);
     posix_spawn_file_actions_adddup2(&Acciones, HaciaHijo[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&Acciones, DesdeHijo[1], STDOUT_FILENO);
-    for (int Descriptor : {HaciaHijo[0], HaciaHijo[1], DesdeHijo[0], DesdeHijo[1]})
+    posix_spawn_file_actions_adddup2(&Acciones, ErroresDelHijo[1], STDERR_FILENO);
+    for (int Descriptor : {HaciaHijo[0], HaciaHijo[1], DesdeHijo[0], DesdeHijo[1], ErroresDelHijo[0], ErroresDelHijo[1]})
         posix_spawn_file_actions_addclose(&Acciones, Descriptor);
 
     std::vector<char *> Argv{const_cast<char *>(EVALION_PROGRAMA)};
@@ -46,15 +63,12 @@ Resultado Ejecutar(const std::vector<std::string> &Argumentos, const std::string
     posix_spawn_file_actions_destroy(&Acciones);
     close(HaciaHijo[0]);
     close(DesdeHijo[1]);
+    close(ErroresDelHijo[1]);
     if (Lanzado == 0 && !Entrada.empty())
         (void)!write(HaciaHijo[1], Entrada.data(), Entrada.size());
     close(HaciaHijo[1]);
 
-    Resultado R{"", -1};
-    char Buffer[4096];
-    for (ssize_t Leido; (Leido = read(DesdeHijo[0], Buffer, sizeof Buffer)) > 0;)
-        R.Salida.append(Buffer, static_cast<size_t>(Leido));
-    close(DesdeHijo[0]);
+    Resultado R{LeerTodo(DesdeHijo[0]), -1, LeerTodo(ErroresDelHijo[0])};
     int Estado = 0;
     if (Lanzado == 0 && waitpid(Hijo, &Estado, 0) == Hijo && WIFEXITED(Estado))
         R.Estado = WEXITSTATUS(Estado);
@@ -82,6 +96,7 @@ void ComprobarCasos(const std::vector<Caso> &Casos)
         const Resultado R = Ejecutar(C.Argumentos);
         EXPECT_EQ(R.Salida, C.Salida);
         EXPECT_EQ(R.Estado, C.Estado);
+        EXPECT_EQ(R.Errores, "");
     }
 }
 
@@ -191,6 +206,166 @@ TEST(Evalion, Utf8BothWays)
         {{"😀"}, "Error: Se esperaba un operando en la posición 1\n", 1},
         {{"ü"}, "Error: Se esperaba un operando en la posición 1\n", 1},
     });
+}
+
+// The demonstration's names, in any case, answered through the same handlers as Evaldemo's.
+TEST(Evalion, DemonstrationNames)
+{
+    ComprobarCasos({
+        {{"EURO", "Pesetas + 1", "Raiz(16)", "si(0;\"a\";\"b\")"}, "0.00601012104383782\n167.386\n4\nb\n", 0},
+        {{"Raiz(0-4)"}, "NAN\n", 0},
+        {{"1 + si(1;2)"}, "Error: Se esperaba una función en la posición 4\n", 1},
+        {{"Hora + 1"}, "Error: Los operandos no son compatibles en la posición 9\n", 1},
+        {{"Dolar"}, "Error: Se esperaba una variable en la posición 1\n", 1},
+    });
+}
+
+// Only the first 1024 characters are analysed; a longer expression is said so on standard
+// error. Characters count, not the bytes of their UTF-8.
+TEST(Evalion, LongExpressionsWarn)
+{
+    std::string Suma = "1";
+    for (int i = 0; i < 511; ++i)
+        Suma += "+1"; // 1023 characters, worth 512
+    const std::string Texto = "\"" + std::string(1022 / 2, 'a') + [] {
+        std::string Enes;
+        for (int i = 0; i < 1022 / 2; ++i)
+            Enes += "\xC3\xB1";
+        return Enes;
+    }() + "\"";
+    const struct {
+        std::string Expresion;
+        std::string Salida;
+        bool Aviso;
+    } Casos[] = {
+        {Suma, "512\n", false},
+        {Suma + " ", "512\n", false},                                           // 1024
+        {Suma + "+1", "Error: Se esperaba un operando en la posición 1025\n", true}, // the reading stops after "+"
+        {Texto, Texto.substr(1, Texto.size() - 2) + "\n", false},              // 1024 characters, 1535 bytes
+    };
+    for (const auto &Caso : Casos) {
+        SCOPED_TRACE(Caso.Expresion.size());
+        for (const Resultado &R : {Ejecutar({Caso.Expresion}), Ejecutar({}, Caso.Expresion + "\n")}) {
+            EXPECT_EQ(R.Salida, Caso.Salida);
+            if (Caso.Aviso)
+                EXPECT_EQ(R.Errores, "evalion: warning: an expression of 1025 characters; only the first 1024 are "
+                                     "analysed\n");
+            else
+                EXPECT_EQ(R.Errores, "");
+        }
+    }
+}
+
+// The command on a terminal: the session a user types into, through a pseudo-terminal.
+class Sesion : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Hijo = forkpty(&Terminal, nullptr, nullptr, nullptr);
+        ASSERT_GE(Hijo, 0);
+        if (Hijo == 0) {
+            setenv("TERM", "dumb", 1);
+            execl(EVALION_PROGRAMA, EVALION_PROGRAMA, static_cast<char *>(nullptr));
+            _exit(127);
+        }
+        ASSERT_EQ(HastaElIndicador("> "), "> ");
+    }
+
+    void TearDown() override
+    {
+        if (Terminal >= 0)
+            close(Terminal);
+        if (Hijo > 0)
+            waitpid(Hijo, nullptr, 0);
+    }
+
+    // What the terminal shows until it ends with Fin (by default a prompt at the start of a
+    // line, which a redrawn line never is), or until the session ends; carriage returns left
+    // out. Gives up after ten quiet seconds.
+    std::string HastaElIndicador(const std::string &Fin = "\n> ")
+    {
+        std::string Texto;
+        pollfd Espera{Terminal, POLLIN, 0};
+        while (Texto.size() < Fin.size() || Texto.compare(Texto.size() - Fin.size(), Fin.size(), Fin) != 0) {
+            char Buffer[1024];
+            if (poll(&Espera, 1, 10000) <= 0)
+                break;
+            const ssize_t Leido = read(Terminal, Buffer, sizeof Buffer);
+            if (Leido <= 0)
+                break; // the command has ended
+            for (ssize_t i = 0; i < Leido; ++i)
+                if (Buffer[i] != '\r')
+                    Texto += Buffer[i];
+        }
+        return Texto;
+    }
+
+    // Types once line editing has taken the terminal: keys typed ahead of it would also be
+    // echoed by the terminal itself.
+    std::string Teclear(const std::string &Teclas)
+    {
+        termios Modo{};
+        for (int Intentos = 0; Intentos < 10000 && tcgetattr(Terminal, &Modo) == 0 && (Modo.c_lflag & ICANON); ++Intentos)
+            usleep(1000);
+        EXPECT_EQ(write(Terminal, Teclas.data(), Teclas.size()), static_cast<ssize_t>(Teclas.size()));
+        return HastaElIndicador();
+    }
+
+    // Ends the input as a user does, with Ctrl-D, and gives the exit status.
+    int Terminar()
+    {
+        Teclear("\x04");
+        int Estado = 0;
+        const bool Termino = waitpid(Hijo, &Estado, 0) == Hijo;
+        Hijo = -1;
+        return Termino && WIFEXITED(Estado) ? WEXITSTATUS(Estado) : -1;
+    }
+
+    int Terminal = -1;
+    pid_t Hijo = -1;
+};
+
+// After the echoed line, a caret under the reported position: the prompt "> " takes two
+// columns, position 0 stands just before the text and length + 1 just after it.
+TEST_F(Sesion, CaretUnderTheErrorPosition)
+{
+    const struct {
+        const char *Linea;
+        const char *Respuesta;
+    } Casos[] = {
+        {"1 + x", "1 + x\n     ^\nError: Se esperaba una variable en la posición 4\n> "},
+        {"", "\n ^\nError: Se esperaba un operando en la posición 0\n> "},
+        {"1/0", "1/0\n     ^\nError: Error de división en la posición 4\n> "},
+        {"\"ñ\"+1", "\"ñ\"+1\n       ^\nError: Los operandos no son compatibles en la posición 6\n> "},
+        {"Raiz(4;9)", "Raiz(4;9)\n  ^\nError: Se esperaba una función en la posición 1\n> "},
+        {"Pesetas+1", "Pesetas+1\n167.386\n> "},
+    };
+    for (const auto &Caso : Casos) {
+        SCOPED_TRACE(Caso.Linea);
+        EXPECT_EQ(Teclear(std::string(Caso.Linea) + "\r"), Caso.Respuesta);
+    }
+    EXPECT_EQ(Terminar(), 1);
+}
+
+// A tab is typed into the line, where it is an invalid character, and completes nothing.
+TEST_F(Sesion, TabIsText)
+{
+    const std::string Respuesta = Teclear("1\t+1\r");
+    EXPECT_NE(Respuesta.find("\n   ^\nError: Se ha encontrado un caracter no valido en la posicion 2\n"),
+              std::string::npos)
+        << Respuesta;
+    EXPECT_EQ(Terminar(), 1);
+}
+
+// The arrow up brings back the line before; the end of input ends the session with 0 when
+// nothing failed.
+TEST_F(Sesion, History)
+{
+    EXPECT_EQ(Teclear("2+3\r"), "2+3\n5\n> ");
+    const std::string Otra = Teclear("\x1b[A\r");
+    EXPECT_NE(Otra.find("2+3"), std::string::npos) << Otra;
+    EXPECT_EQ(Otra.substr(Otra.size() - 5), "\n5\n> ") << Otra;
+    EXPECT_EQ(Terminar(), 0);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // hosts show.
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -68,6 +69,31 @@ TEST(Texto, EveryByteRoundTrips)
         const std::string Byte(1, static_cast<char>(b));
         SCOPED_TRACE(b);
         EXPECT_EQ(Evalion::Utf8ALatin1(Evalion::Latin1AUtf8(Byte)), Byte);
+    }
+}
+
+// The room the first characters of a typed line take on a terminal, so that a caret can be
+// put under any of them: characters, not bytes, count, at their width on the screen.
+TEST(Texto, Sangria)
+{
+    ASSERT_TRUE(std::setlocale(LC_CTYPE, "C.UTF-8"));
+    const struct {
+        const char *Linea;
+        size_t Caracteres;
+        const char *Esperado;
+    } Casos[] = {
+        {"1 + x", 3, "   "},
+        {"1 + x", 0, ""},
+        {"\"\xC3\xB1\"+1", 5, "     "},          // "ñ"+1: one column for two bytes
+        {"\xE4\xB8\xAD+1", 1, "  "},              // 中 is two columns wide
+        {"e\xCC\x81x", 2, " "},                    // a combining accent takes none
+        {"1\t2", 2, " \t"},                         // a tab moves as the line's own tab does
+        {"\xC3x", 1, " "},                          // a stray byte, shown as one replacement
+        {"ab", 5, "  "},                             // past the end: the end of the line
+    };
+    for (const auto &Caso : Casos) {
+        SCOPED_TRACE(Caso.Linea);
+        EXPECT_EQ(Evalion::Sangria(Caso.Linea, Caso.Caracteres), Caso.Esperado);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cwchar>
 
 namespace Evalion {
 
@@ -105,6 +106,24 @@ std::string Latin1AUtf8(std::string_view Latin1)
     Salida.reserve(Latin1.size() * 2);
     for (char c : Latin1)
         AgregarUtf8(Salida, Unicode(static_cast<unsigned char>(c)));
+    return Salida;
+}
+
+std::string Sangria(std::string_view Utf8, size_t Caracteres)
+{
+    std::string Salida;
+    for (size_t i = 0; i < Utf8.size() && Caracteres > 0; --Caracteres) {
+        char32_t Punto;
+        const size_t Largo = Decodificar(Utf8, i, Punto);
+        if (Largo == 0 || Punto == '\t') {
+            Salida += Largo == 0 ? ' ' : '\t'; // a stray byte shows as one replacement character
+            i += 1;
+            continue;
+        }
+        const int Columnas = wcwidth(static_cast<wchar_t>(Punto));
+        Salida.append(Columnas < 0 ? 1 : static_cast<size_t>(Columnas), ' ');
+        i += Largo;
+    }
     return Salida;
 }
 

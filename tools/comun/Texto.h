@@ -17,6 +17,11 @@ std::string Utf8ALatin1(std::string_view Utf8);
 // the control characters of the same value, as in ISO 8859-1.
 std::string Latin1AUtf8(std::string_view Latin1);
 
+// The blanks that fill as many terminal columns as the first Caracteres characters of Utf8,
+// counted as Utf8ALatin1 counts them: a wide character takes two columns, a combining mark
+// none, and a tab stays a tab. Column widths follow LC_CTYPE, which must be a UTF-8 locale.
+std::string Sangria(std::string_view Utf8, size_t Caracteres);
+
 // General format: up to 15 significant digits, no trailing zeros, "." as the point.
 // Infinities and not-a-number values read "INF", "-INF" and "NAN".
 std::string FormatearNumero(double Valor);

@@ -1,0 +1,116 @@
+#include "Demostracion.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <ctime>
+#include <new>
+
+#include "Mensajes.h"
+#include "Texto.h"
+
+namespace Evalion {
+
+namespace {
+
+// The exchange rate fixed for the peseta, and its inverse, as the exact doubles the
+// demonstration has always answered (bits 4064CC5A1CAC0831 and 3F789E119540A799).
+constexpr double PESETAS = 166.386;
+constexpr double EURO = 1 / PESETAS;
+
+// Names are ASCII, so folding A-Z is all the comparison needs; the engine's other letters
+// (the accented vowels, Ñ) never fold.
+bool MismoNombre(const char *Nombre, const char *Conocido)
+{
+    const auto Minuscula = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
+    for (; *Nombre && *Conocido; ++Nombre, ++Conocido)
+        if (Minuscula(static_cast<unsigned char>(*Nombre)) != Minuscula(static_cast<unsigned char>(*Conocido)))
+            return false;
+    return *Nombre == *Conocido;
+}
+
+// A text value in the engine's character set, cut to what Cadena holds.
+void AsignarTexto(BLOQUEDEDATOS &R, const std::string &Utf8)
+{
+    const std::string Latin1 = Utf8ALatin1(Utf8);
+    const size_t Largo = std::min(Latin1.size(), sizeof R.Cadena - 1);
+    std::memcpy(R.Cadena, Latin1.data(), Largo);
+    R.Cadena[Largo] = '\0';
+    R.Tipo = TIPO_CADENA;
+}
+
+class TFormatoDeC final : public TFormatoRegional {
+public:
+    std::string Numero(double Valor) const override { return FormatearNumero(Valor); }
+    std::string Hora() const override { return Ahora("%X"); }
+    std::string Fecha() const override { return Ahora("%x"); }
+
+private:
+    static std::string Ahora(const char *Formato)
+    {
+        const std::time_t Segundos = std::time(nullptr);
+        std::tm Local{};
+        char Texto[128];
+        if (!localtime_r(&Segundos, &Local))
+            return {};
+        return std::string(Texto, std::strftime(Texto, sizeof Texto, Formato, &Local));
+    }
+};
+
+} // namespace
+
+const TFormatoRegional &FormatoDeLaBibliotecaC()
+{
+    static const TFormatoDeC Formato;
+    return Formato;
+}
+
+void PedirVariable(const char *Variable, BLOQUEDEDATOS &R, const TFormatoRegional &Formato) noexcept
+{
+    try {
+        if (MismoNombre(Variable, "Euro")) {
+            R.Numero = EURO;
+            R.Tipo = TIPO_NUMERO;
+        } else if (MismoNombre(Variable, "Pesetas")) {
+            R.Numero = PESETAS;
+            R.Tipo = TIPO_NUMERO;
+        } else if (MismoNombre(Variable, "Hora")) {
+            AsignarTexto(R, Formato.Hora());
+        } else if (MismoNombre(Variable, "Fecha")) {
+            AsignarTexto(R, Formato.Fecha());
+        } else {
+            R.Error = E_VARIABLE;
+        }
+    } catch (const std::bad_alloc &) { // no exception may cross back into the engine
+        R.Error = E_MEMORIA;
+    }
+}
+
+void PedirFuncion(const char *Funcion, const BLOQUEDEDATOS *Parametros, int32_t N, BLOQUEDEDATOS &R) noexcept
+{
+    if (N == 1 && MismoNombre(Funcion, "Raiz")) {
+        R.Tipo = TIPO_NUMERO;
+        R.Numero = std::sqrt(Parametros[0].Numero);
+    } else if (N == 1 && MismoNombre(Funcion, "Seno")) {
+        R.Tipo = TIPO_NUMERO;
+        R.Numero = std::sin(Parametros[0].Numero);
+    } else if (N == 3 && MismoNombre(Funcion, "si")) {
+        if (Parametros[0].Tipo != TIPO_NUMERO)
+            R.Error = E_INCOMPATIBLES;
+        else // the whole chosen block, a number or a text, every byte of it
+            std::memcpy(&R, &Parametros[Parametros[0].Numero == 0 ? 2 : 1], sizeof R);
+    } else {
+        R.Error = E_FUNCION;
+    }
+}
+
+TPresentacion Presentar(const BLOQUEDEDATOS &R, const TFormatoRegional &Formato)
+{
+    if (R.Error != 0)
+        return {true, Latin1AUtf8(MensajeDeError(R.Error, R.Posicion))};
+    if (R.Tipo == TIPO_CADENA)
+        return {false, Latin1AUtf8(std::string_view(R.Cadena, strnlen(R.Cadena, sizeof R.Cadena)))};
+    return {false, Formato.Numero(R.Numero)};
+}
+
+} // namespace Evalion
