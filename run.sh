@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds Evalion (the release preset) and runs the evalion command: on the expressions
-# given as arguments, or on a few samples when there are none.
+# Builds Evalion (the release preset) and runs the main job: with expressions as arguments,
+# the evalion command on them; with none, the demonstration program Evaldemo when there is
+# a display, and otherwise the evalion command on standard input (an interactive session on
+# a terminal; without one it reads expressions, one a line, until the end of the input).
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -9,9 +11,13 @@ cmake --preset release
 cmake --build --preset release
 
 EVALION=build/release/tools/evalion
+EVALDEMO=build/release/demo/Evaldemo
 if [ $# -gt 0 ]; then
   exec "$EVALION" "$@" </dev/null
 fi
-for expresion in '1+2*3' '2^3^2' '"Año"+" 2026"' '10-2-3' '0,1+0,2'; do
-  printf '%s  =>  %s\n' "$expresion" "$("$EVALION" "$expresion" </dev/null)"
-done
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  exec "$EVALDEMO"
+fi
+echo "run.sh: no display (DISPLAY and WAYLAND_DISPLAY are not set), so evalion instead of Evaldemo;" \
+  "type expressions, one a line, and end with Ctrl-D" >&2
+exec "$EVALION"
