@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test, stopping at the first failure:
-#   ci    Release, warnings as errors (build/ci): every test
+#   ci    Release, warnings as errors (build/ci): every test, then the engine's and the
+#         libraries' test programs again under valgrind's memcheck
 #   asan  AddressSanitizer, LeakSanitizer and UBSan (build/asan): every test
 #   tsan  ThreadSanitizer (build/tsan): the concurrency tests
 #   fuzz  libFuzzer with ASan and UBSan (build/fuzz): each target for a minute on the seed corpus
@@ -10,6 +11,7 @@ cd "$(dirname "$0")"
 
 tools/instalar-paquetes.sh
 cmake --workflow --preset ci
+tests/valgrind.sh build/ci
 cmake --workflow --preset asan
 cmake --workflow --preset tsan
 tests/fuzz/ejecutar.sh 60

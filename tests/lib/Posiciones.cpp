@@ -90,6 +90,9 @@ TEST(Posiciones, ErrorsWithoutCallbacks)
 TEST(Posiciones, NullAndEmptyTextLeaveTheRecordAlone)
 {
     Analisis A;
+    // Every byte defined, so that the comparison below compares values only.
+    std::memset(&A.Estado, 0x5A, sizeof A.Estado);
+    A_Inicializar(&A.Estado);
     A("7+1");
     ESTADODEANALISIS Antes;
     std::memcpy(&Antes, &A.Estado, sizeof Antes);
