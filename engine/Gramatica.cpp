@@ -165,6 +165,34 @@ EVALION_NOINLINE void AplicarTermino(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &Iz
         PonerNumero(Izq, Izq.Numero / Der.Numero);
 }
 
+// Whether a "^" chain goes on after the error-free operand in R. An invalid character
+// there is where an operator could stand: it becomes E_CARACTER in R, and the chain ends.
+bool SiguePotencia(const ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R)
+{
+    if (Estado->TokenActual == T_INVALIDO) {
+        PonerError(R, E_CARACTER);
+        return false;
+    }
+    return Estado->TokenActual == '^';
+}
+
+// Destino = base ^ exponent, for an exponent without error; E_INCOMPATIBLES unless both are
+// numbers. Destino may be the exponent's own block.
+void PonerPotencia(bool BaseNumerica, double Base, const BLOQUEDEDATOS &Exponente, BLOQUEDEDATOS &Destino)
+{
+    if (!BaseNumerica || !EsNumero(Exponente))
+        PonerError(Destino, E_INCOMPATIBLES);
+    else
+        PonerNumero(Destino, Elevar(Base, Exponente.Numero));
+}
+
+// The "*" and "/" that follow the first factor of a term, grouped from the left.
+void RestoTermino(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R)
+{
+    while (R.Error == 0 && (Estado->TokenActual == '*' || Estado->TokenActual == '/'))
+        AplicarTermino(Estado, R);
+}
+
 // The rest of a "^" chain after a "^": leaves in Der the value of everything to its right.
 // The chain keeps one block for all its operands: each level saves the only things the
 // power needs of its base (is it a number, which one) and hands the block on.
@@ -172,23 +200,13 @@ void CadenaPotencia(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &Der)
 {
     LeerToken(Estado);
     Operando(Estado, Der);
-    if (Der.Error)
-        return;
-    if (Estado->TokenActual == T_INVALIDO) {
-        PonerError(Der, E_CARACTER);
-        return;
-    }
-    if (Estado->TokenActual != '^')
+    if (Der.Error || !SiguePotencia(Estado, Der))
         return;
     const bool BaseNumerica = EsNumero(Der);
     const double Base = Der.Numero;
     CadenaPotencia(Estado, Der);
-    if (Der.Error)
-        return;
-    if (!BaseNumerica || !EsNumero(Der))
-        PonerError(Der, E_INCOMPATIBLES);
-    else
-        PonerNumero(Der, Elevar(Base, Der.Numero));
+    if (Der.Error == 0)
+        PonerPotencia(BaseNumerica, Base, Der, Der);
 }
 
 EVALION_NOINLINE void AplicarPotencia(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &Izq)
@@ -197,10 +215,8 @@ EVALION_NOINLINE void AplicarPotencia(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &I
     CadenaPotencia(Estado, Der);
     if (Der.Error)
         Izq = Der;
-    else if (!EsNumero(Izq) || !EsNumero(Der))
-        PonerError(Izq, E_INCOMPATIBLES);
     else
-        PonerNumero(Izq, Elevar(Izq.Numero, Der.Numero));
+        PonerPotencia(EsNumero(Izq), Izq.Numero, Der, Izq);
 }
 
 // One level-1 operator, current, after the error-free left side in Izq. Holds the right
@@ -262,8 +278,7 @@ void RestoExpresion(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &Izq)
 void Termino(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R)
 {
     Potencia(Estado, R);
-    while (R.Error == 0 && (Estado->TokenActual == '*' || Estado->TokenActual == '/'))
-        AplicarTermino(Estado, R);
+    RestoTermino(Estado, R);
 }
 
 // Potencia -> Operando RestoPotencia
@@ -277,13 +292,7 @@ void Potencia(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R)
 // Also the one place that reports an invalid character standing where an operator could.
 void RestoPotencia(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &Izq)
 {
-    if (Izq.Error)
-        return;
-    if (Estado->TokenActual == T_INVALIDO) {
-        PonerError(Izq, E_CARACTER);
-        return;
-    }
-    if (Estado->TokenActual == '^')
+    if (Izq.Error == 0 && SiguePotencia(Estado, Izq))
         AplicarPotencia(Estado, Izq);
 }
 
@@ -295,8 +304,7 @@ void ContinuarExpresion(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R)
     if (R.Error || Estado->TokenActual == ')')
         return;
     RestoPotencia(Estado, R);
-    while (R.Error == 0 && (Estado->TokenActual == '*' || Estado->TokenActual == '/'))
-        AplicarTermino(Estado, R);
+    RestoTermino(Estado, R);
     RestoExpresion(Estado, R);
 }
 

@@ -148,11 +148,10 @@ EVALION_NOINLINE int32_t EscanearToken(ESTADODEANALISIS *Estado, const char *p)
     const unsigned char c = static_cast<unsigned char>(*p++);
 
     int32_t Token;
-    switch (c) {
-    case '\0': Token = T_FIN; break;
-    case '(': case ')': case '*': case '+': case '-': case '/': case ';': case '=': case '^':
+    if (SIMPLES.Es[c]) // after blanks; without them SiguienteToken answers these itself
         Token = c;
-        break;
+    else switch (c) {
+    case '\0': Token = T_FIN; break;
     case '<':
         if (*p == '>')      { ++p; Token = T_DISTINTO; }
         else if (*p == '=') { ++p; Token = T_MENORIGUAL; }

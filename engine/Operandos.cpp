@@ -30,14 +30,19 @@ inline void CopiarNombre(const Nombre &N, char *Destino)
 
 // Requests are leaves: their 1024-byte name buffer lives only while the host runs, never
 // in the frames of a nested evaluation.
+// A request with no callback installed: the engine answers it with Codigo and the name
+// in Cadena, so that a host can show which name was not resolved.
+void SinPeticion(const Nombre &N, int32_t Codigo, BLOQUEDEDATOS &R)
+{
+    CopiarNombre(N, R.Cadena);
+    R.Error = Codigo;
+}
+
 EVALION_NOINLINE void PedirVariable(ESTADODEANALISIS *Estado, const Nombre &N, BLOQUEDEDATOS &R)
 {
     R.Error = 0;
-    if (!Instalada(Estado->AlPedirVariable)) {
-        CopiarNombre(N, R.Cadena);
-        R.Error = E_VARIABLE;
-        return;
-    }
+    if (!Instalada(Estado->AlPedirVariable))
+        return SinPeticion(N, E_VARIABLE, R);
     char Buffer[EVALION_LARGO_CADENA];
     CopiarNombre(N, Buffer);
     LlamarVariable(Estado->AlPedirVariable, Buffer, &R);
@@ -47,11 +52,8 @@ EVALION_NOINLINE void PedirFuncion(ESTADODEANALISIS *Estado, const Nombre &N, BL
                                    int32_t Cuantos, BLOQUEDEDATOS &R)
 {
     R.Error = 0;
-    if (!Instalada(Estado->AlPedirFuncion)) {
-        CopiarNombre(N, R.Cadena);
-        R.Error = E_FUNCION;
-        return;
-    }
+    if (!Instalada(Estado->AlPedirFuncion))
+        return SinPeticion(N, E_FUNCION, R);
     char Buffer[EVALION_LARGO_CADENA];
     CopiarNombre(N, Buffer);
     LlamarFuncion(Estado->AlPedirFuncion, Buffer, Parametros, Cuantos, &R);
