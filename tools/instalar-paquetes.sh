@@ -4,8 +4,11 @@
 set -euo pipefail
 
 # libedit-dev: line editing in the interactive evalion; fonts-wine: the MS Sans Serif that
-# Evaldemo was laid out with; qt6-wayland: Evaldemo on a Wayland display without X.
-PAQUETES=(cmake ninja-build g++ pkgconf libgtest-dev libbenchmark-dev libmuparser-dev clang-14 libclang-rt-14-dev valgrind qt6-base-dev g++-mingw-w64-i686 libedit-dev fonts-wine)
+# Evaldemo was laid out with; wine and wine32:i386: the 32-bit Windows programs, on machines
+# that execute 32-bit code; xvfb and friends: the Windows window driven without a display.
+PAQUETES=(cmake ninja-build g++ pkgconf libgtest-dev libbenchmark-dev libmuparser-dev clang-14
+  libclang-rt-14-dev valgrind qt6-base-dev g++-mingw-w64-i686 libedit-dev fonts-wine
+  wine wine32:i386 xvfb x11-apps imagemagick xdotool)
 
 instalado() {
   [ "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" = "install ok installed" ]
@@ -28,5 +31,9 @@ if [ ${#faltan[@]} -eq 0 ]; then
 fi
 
 echo "Installing: ${faltan[*]}"
+# wine32 is an i386 package: the architecture must be known before the lists are read.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  como_root dpkg --add-architecture i386
+fi
 como_root env DEBIAN_FRONTEND=noninteractive apt-get update
 como_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${faltan[@]}"

@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Runs one 32-bit Windows test program under Wine and passes its exit status on.
+#
+#   wine32.sh PROGRAM.exe [ARGUMENT...]
+#
+# Where this machine cannot execute 32-bit x86 code at all (the kernel's IA-32 emulation is
+# off, so Wine's 32-bit loader cannot start), it prints one line saying so and exits 77,
+# which the tests register as their skip code. Anything else that goes wrong, Wine missing,
+# a crash, a hang, is a failure: a skip must never hide one.
+#
+# WINEPREFIX names the prefix (created on first use, under a lock, so parallel tests do not
+# race); by default "wineprefix" beside the program. EVALION_WINE_TIEMPO bounds one run in
+# seconds (default 120).
+set -uo pipefail
+
+if [ $# -lt 1 ]; then
+  echo "usage: wine32.sh PROGRAM.exe [ARGUMENT...]" >&2
+  exit 2
+fi
+programa=$1
+shift
+
+# The kernel decides, not Wine: a static i386 ELF that exits with 42 through int 0x80.
+sonda=$(mktemp "${TMPDIR:-/tmp}/evalion-ia32.XXXXXX")
+trap 'rm -f "$sonda"' EXIT
+printf '\177ELF\001\001\001\000\000\000\000\000\000\000\000\000'\
+'\002\000\003\000\001\000\000\000\124\200\004\010\064\000\000\000\000\000\000\000\000\000\000\000'\
+'\064\000\040\000\001\000\000\000\000\000\000\000'\
+'\001\000\000\000\000\000\000\000\000\200\004\010\000\200\004\010\140\000\000\000\140\000\000\000'\
+'\005\000\000\000\000\020\000\000'\
+'\270\001\000\000\000\273\052\000\000\000\315\200' > "$sonda"
+chmod +x "$sonda"
+"$sonda" 2>/dev/null
+if [ $? -ne 42 ]; then
+  echo "SKIPPED: this machine does not execute 32-bit x86 code (IA-32 emulation is off), so Wine cannot run $(basename "$programa")"
+  exit 77
+fi
+
+if ! command -v wine >/dev/null; then
+  echo "wine32.sh: wine is not installed (packages wine and wine32:i386)" >&2
+  exit 1
+fi
+
+export WINEPREFIX=${WINEPREFIX:-$(cd "$(dirname "$programa")" && pwd)/wineprefix}
+export WINEARCH=win32 WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
+tiempo=${EVALION_WINE_TIEMPO:-120}
+
+mkdir -p "$(dirname "$WINEPREFIX")"
+(
+  flock 9
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    timeout 300 wineboot -i >/dev/null 2>&1 || { echo "wine32.sh: wineboot failed in $WINEPREFIX" >&2; exit 1; }
+    # A crash must end the run with its status, not wait on a dialog; without a window
+    # manager Wine would wait for one on every window that closes.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    # Debian's Wine does not find the fonts of fonts-wine on its own.
+    if [ -d /usr/share/wine/fonts ]; then
+      cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
+    fi
+    wineserver -w 2>/dev/null
+  fi
+) 9>"$WINEPREFIX.lock" || exit 1
+
+timeout "$tiempo" wine "$programa" "$@"
+estado=$?
+if [ $estado -eq 124 ]; then
+  echo "wine32.sh: $(basename "$programa") did not finish within ${tiempo} s" >&2
+fi
+exit $estado
