@@ -3,12 +3,19 @@
 # the evalion command on them; with none, the demonstration program Evaldemo when there is
 # a display, and otherwise the evalion command on standard input (an interactive session on
 # a terminal; without one it reads expressions, one a line, until the end of the input).
+#
+# Standard output carries only what the program prints, so that `./run.sh '2^10' > file`
+# holds the results: the installation and the build report on standard error, and a build
+# that is already configured and up to date says nothing.
 set -euo pipefail
 cd "$(dirname "$0")"
 
-tools/instalar-paquetes.sh
-cmake --preset release
-cmake --build --preset release
+tools/instalar-paquetes.sh >&2
+if [ ! -f build/release/CMakeCache.txt ]; then
+  cmake --preset release >&2
+fi
+# Ninja reconfigures by itself when a CMakeLists.txt changed; --quiet drops its status lines.
+cmake --build --preset release -- --quiet >&2
 
 EVALION=build/release/tools/evalion
 EVALDEMO=build/release/demo/Evaldemo
