@@ -39,25 +39,29 @@ void AsignarTexto(BLOQUEDEDATOS &R, const std::string &Utf8)
     R.Tipo = TIPO_CADENA;
 }
 
+// The local time now, written by strftime with Formato; empty if the clock cannot be read.
+std::string Ahora(const char *Formato)
+{
+    const std::time_t Segundos = std::time(nullptr);
+    std::tm Local{};
+    char Texto[128];
+    if (!localtime_r(&Segundos, &Local))
+        return {};
+    return std::string(Texto, std::strftime(Texto, sizeof Texto, Formato, &Local));
+}
+
 class TFormatoDeC final : public TFormatoRegional {
 public:
     std::string Numero(double Valor) const override { return FormatearNumero(Valor); }
-    std::string Hora() const override { return Ahora("%X"); }
-    std::string Fecha() const override { return Ahora("%x"); }
-
-private:
-    static std::string Ahora(const char *Formato)
-    {
-        const std::time_t Segundos = std::time(nullptr);
-        std::tm Local{};
-        char Texto[128];
-        if (!localtime_r(&Segundos, &Local))
-            return {};
-        return std::string(Texto, std::strftime(Texto, sizeof Texto, Formato, &Local));
-    }
+    std::string Hora() const override { return HoraLocal(); }
+    std::string Fecha() const override { return FechaLocal(); }
 };
 
 } // namespace
+
+std::string HoraLocal() { return Ahora("%X"); }
+
+std::string FechaLocal() { return Ahora("%x"); }
 
 const TFormatoRegional &FormatoDeLaBibliotecaC()
 {

@@ -23,8 +23,14 @@ protected:
     ~TFormatoRegional() = default;
 };
 
-// Numbers as FormatearNumero writes them; time and date as the C library's current LC_TIME
-// writes them (strftime's %X and %x).
+// The current time of day and today's date as the C library's current LC_TIME writes them:
+// the locale's time with the seconds (strftime's %X) and its short date (%x). Every host
+// answers Hora and Fecha with these, so that one locale gives one text whatever the toolkit;
+// the host sets LC_TIME from the environment (setlocale) before it asks.
+std::string HoraLocal();
+std::string FechaLocal();
+
+// Numbers as FormatearNumero writes them; time and date as HoraLocal and FechaLocal.
 const TFormatoRegional &FormatoDeLaBibliotecaC();
 
 // The variable request: Euro, Pesetas, Hora and Fecha in any case fill Tipo and their field

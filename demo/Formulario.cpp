@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include <QDate>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QKeyEvent>
@@ -11,9 +10,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTime>
 
 #include "Texto.h"
 
@@ -88,18 +85,11 @@ std::string TFormatoQt::Numero(double Valor) const
     return Texto;
 }
 
-// The locale's long time format, with the seconds, but without the time zone that Qt adds.
-std::string TFormatoQt::Hora() const
-{
-    QString Formato = Local.timeFormat(QLocale::LongFormat);
-    Formato.remove(QRegularExpression(QStringLiteral("\\s*\\(?\\bt+\\b\\)?")));
-    return Local.toString(QTime::currentTime(), Formato.trimmed()).toStdString();
-}
+// Time and date by the rule every host shares, so that the window and the command write
+// them alike in one locale (Qt's own formats come from other locale data).
+std::string TFormatoQt::Hora() const { return Evalion::HoraLocal(); }
 
-std::string TFormatoQt::Fecha() const
-{
-    return Local.toString(QDate::currentDate(), QLocale::ShortFormat).toStdString();
-}
+std::string TFormatoQt::Fecha() const { return Evalion::FechaLocal(); }
 
 // The layout in pixels, as the form was designed: 397 x 164 inside a 405 x 191 window
 // (4-pixel borders, a 19-pixel caption) placed at 194, 108.

@@ -14,7 +14,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// Numbers with the decimal separator of a Qt locale, the time and date as it writes them.
+// Numbers with the decimal separator of a Qt locale; the time and date as the C library's
+// LC_TIME writes them, which Qt sets from the environment when the application starts.
 class TFormatoQt final : public Evalion::TFormatoRegional {
 public:
     explicit TFormatoQt(const QLocale &Regional) : Local(Regional) {}

@@ -5,14 +5,17 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTimer>
 #include <QtTest>
+#include <clocale>
 #include <cmath>
 #include <limits>
 #include <memory>
 #include <stdexcept>
+#include <string>
 
 #include "Aplicacion.h"
 #include "Formulario.h"
@@ -342,15 +345,45 @@ private slots:
         QCOMPARE(Form->Resultado->text(), QStringLiteral("x"));
     }
 
-    // Hora and Fecha are texts with digits, shown as they are and never as a number.
+    // Hora and Fecha are texts, written alike by the window and by the evalion command in one
+    // locale: its short date and its time with the seconds. The bounds of the time are taken
+    // before and after the command runs, so a second that ticks in between is no failure.
+    void HoraYFecha_data()
+    {
+        QTest::addColumn<QByteArray>("Local");
+        QTest::addColumn<QString>("Fecha");
+        QTest::newRow("es_ES") << QByteArray("es_ES.UTF-8") << "^\\d\\d/\\d\\d/\\d\\d$";
+        QTest::newRow("de_DE") << QByteArray("de_DE.UTF-8") << "^\\d\\d\\.\\d\\d\\.\\d{4}$";
+    }
+
     void HoraYFecha()
     {
-        QVERIFY(!Calcular(QStringLiteral("Hora")).Abierta);
-        QVERIFY2(QRegularExpression(QStringLiteral("^\\d{1,2}:\\d{2}:\\d{2}$")).match(Form->Resultado->text()).hasMatch(),
-                 qPrintable(Form->Resultado->text()));
-        QVERIFY(!Calcular(QStringLiteral("FECHA")).Abierta);
-        QVERIFY2(QRegularExpression(QStringLiteral("^\\d{1,2}/\\d{1,2}/\\d{2}$")).match(Form->Resultado->text()).hasMatch(),
-                 qPrintable(Form->Resultado->text()));
+        QFETCH(QByteArray, Local);
+        QFETCH(QString, Fecha);
+        const std::string Antes = std::setlocale(LC_TIME, nullptr);
+        if (!std::setlocale(LC_TIME, Local.constData()))
+            QFAIL(qPrintable(QStringLiteral("the locale %1 is not installed (tools/instalar-paquetes.sh generates it)")
+                                 .arg(QString::fromLatin1(Local))));
+        const auto Leer = [this](const QString &Nombre) {
+            return Calcular(Nombre).Abierta ? QStringLiteral("(error)") : Form->Resultado->text();
+        };
+        const QString HoraAntes = Leer(QStringLiteral("Hora")), FechaDelFormulario = Leer(QStringLiteral("FECHA"));
+        QProcess Evalion;
+        QProcessEnvironment Entorno = QProcessEnvironment::systemEnvironment();
+        Entorno.insert(QStringLiteral("LC_ALL"), QString::fromLatin1(Local));
+        Evalion.setProcessEnvironment(Entorno);
+        Evalion.start(QStringLiteral(EVALION_PROGRAMA), {QStringLiteral("Hora"), QStringLiteral("Fecha")});
+        QVERIFY(Evalion.waitForFinished());
+        const QString HoraDespues = Leer(QStringLiteral("hora"));
+        std::setlocale(LC_TIME, Antes.c_str());
+
+        const QStringList Lineas = QString::fromUtf8(Evalion.readAllStandardOutput()).split(QLatin1Char('\n'));
+        QCOMPARE(Lineas.size(), 3);
+        QVERIFY2(Lineas[0] == HoraAntes || Lineas[0] == HoraDespues, qPrintable(Lineas[0] + " / " + HoraAntes));
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d$")).match(HoraAntes).hasMatch(),
+                 qPrintable(HoraAntes));
+        QCOMPARE(Lineas[1], FechaDelFormulario);
+        QVERIFY2(QRegularExpression(Fecha).match(FechaDelFormulario).hasMatch(), qPrintable(FechaDelFormulario));
     }
 
     void NumerosDelLocal_data()
