@@ -124,11 +124,27 @@ TEST_F(Formulario, EveryByteRoundTrips)
     }
 }
 
-TEST_F(Formulario, UnknownEventIsNotWritten)
+// A form that would not load is not written either; the message names the event, the slot
+// and both signatures.
+TEST_F(Formulario, MisWiredFormsAreNotWritten)
 {
-    QString Error;
-    EXPECT_TRUE(EscribirFormulario(Origen, {{Componente, {{"OnPedirNada", "AlPedirVariable"}}}}, Error).isEmpty());
-    EXPECT_TRUE(Error.contains(QLatin1String("OnPedirNada")));
+    const struct {
+        const char *Evento, *Metodo, *Error;
+    } Casos[] = {
+        {"OnPedirNada", "AlPedirVariable", "TEvalion has no event OnPedirNada"},
+        {"OnPedirVariable", "NoExiste",
+         "TFormularioDePrueba has no public slot NoExiste to handle "
+         "TEvalion.OnPedirVariable(QObject*,char*,BLOQUEDEDATOS*)"},
+        {"OnPedirFuncion", "AlPedirVariable",
+         "TFormularioDePrueba.AlPedirVariable(QObject*,char*,BLOQUEDEDATOS*) cannot handle "
+         "TEvalion.OnPedirFuncion(QObject*,char*,BLOQUEDEDATOS*,int32_t,BLOQUEDEDATOS*): the parameters differ"},
+    };
+    for (const auto &Caso : Casos) {
+        SCOPED_TRACE(Caso.Metodo);
+        QString Error;
+        EXPECT_TRUE(EscribirFormulario(Origen, {{Componente, {{Caso.Evento, Caso.Metodo}}}}, Error).isEmpty());
+        EXPECT_EQ(Error.toStdString(), Caso.Error);
+    }
 }
 
 struct CasoRechazado {
@@ -152,6 +168,7 @@ TEST_F(Formulario, RefusedForms)
         {"private slot", R"({"Clase": "TEvalion", "Eventos": {"OnPedirVariable": "Oculto"}})"},
         {"other parameters", R"({"Clase": "TEvalion", "Eventos": {"OnPedirVariable": "Incompatible"}})"},
         {"handler of the other event", R"({"Clase": "TEvalion", "Eventos": {"OnPedirVariable": "AlPedirFuncion"}})"},
+        {"fewer parameters", R"({"Clase": "TEvalion", "Eventos": {"OnPedirFuncion": "AlPedirVariable"}})"},
     };
     for (const CasoRechazado &Caso : Casos) {
         SCOPED_TRACE(Caso.Motivo);

@@ -26,7 +26,45 @@ bool EsDefecto(const QMetaObject &Clase, const QMetaProperty &P, const QVariant 
     return Valor.toString() == Declarado;
 }
 
-bool ComponenteAJson(const TComponenteDeFormulario &Componente, QJsonObject &Json, QString &Error)
+// "TEvalion.OnPedirVariable(QObject*,char*,BLOQUEDEDATOS*)": a member with its parameter types.
+QString Firma(const QMetaObject &Clase, const QMetaMethod &Metodo)
+{
+    return QStringLiteral("%1.%2").arg(QLatin1String(Clase.className()), QLatin1String(Metodo.methodSignature()));
+}
+
+// The public slot of Raiz named Metodo that handles Evento of Clase. Its parameter list must
+// be the event's, type for type: Qt would also connect a slot that takes fewer parameters,
+// and the arguments would then land in the wrong ones (the argument array in a result).
+// Invalid, with Error naming the event, the slot and both signatures, when there is none.
+QMetaMethod Manejador(const QMetaObject &Clase, const QString &Evento, const QMetaObject &Raiz, const QString &Metodo,
+                      QString &Error)
+{
+    const QMetaMethod Senal = BuscarEvento(Clase, Evento);
+    if (!Senal.isValid()) {
+        Fallar(Error, QStringLiteral("%1 has no event %2").arg(QLatin1String(Clase.className()), Evento));
+        return {};
+    }
+    QMetaMethod Otro;
+    for (int i = 0; i < Raiz.methodCount(); ++i) {
+        const QMetaMethod Candidato = Raiz.method(i);
+        if (Metodo != QLatin1String(Candidato.name()) || Candidato.methodType() != QMetaMethod::Slot ||
+            Candidato.access() != QMetaMethod::Public)
+            continue;
+        if (Candidato.parameterTypes() == Senal.parameterTypes())
+            return Candidato;
+        Otro = Candidato;
+    }
+    if (Otro.isValid())
+        Fallar(Error, QStringLiteral("%1 cannot handle %2: the parameters differ")
+                          .arg(Firma(Raiz, Otro), Firma(Clase, Senal)));
+    else
+        Fallar(Error, QStringLiteral("%1 has no public slot %2 to handle %3")
+                          .arg(QLatin1String(Raiz.className()), Metodo, Firma(Clase, Senal)));
+    return {};
+}
+
+bool ComponenteAJson(const TComponenteDeFormulario &Componente, const QMetaObject &Raiz, QJsonObject &Json,
+                     QString &Error)
 {
     const QMetaObject &Clase = *Componente.Objeto->metaObject();
     QJsonObject Valores, Manejadores;
@@ -36,8 +74,8 @@ bool ComponenteAJson(const TComponenteDeFormulario &Componente, QJsonObject &Jso
             Valores.insert(QLatin1String(P.name()), ValorAJson(Valor));
     }
     for (auto E = Componente.Eventos.cbegin(); E != Componente.Eventos.cend(); ++E) {
-        if (!BuscarEvento(Clase, E.key()).isValid())
-            return Fallar(Error, QStringLiteral("%1 has no event %2").arg(Clase.className(), E.key()));
+        if (!Manejador(Clase, E.key(), Raiz, E.value(), Error).isValid())
+            return false;
         Manejadores.insert(E.key(), E.value());
     }
     Json = QJsonObject{{"Clase", QLatin1String(Clase.className())}, {"Nombre", Componente.Objeto->objectName()},
@@ -48,21 +86,11 @@ bool ComponenteAJson(const TComponenteDeFormulario &Componente, QJsonObject &Jso
 // Binds Evento of a newly created Componente to the public slot of Raiz named Metodo.
 bool Enlazar(QObject &Componente, const QString &Evento, QObject &Raiz, const QString &Metodo, QString &Error)
 {
-    const QMetaMethod Senal = BuscarEvento(*Componente.metaObject(), Evento);
-    if (!Senal.isValid())
-        return Fallar(Error, QStringLiteral("%1 has no event %2").arg(Componente.metaObject()->className(), Evento));
-    const QMetaObject &ClaseRaiz = *Raiz.metaObject();
-    for (int i = 0; i < ClaseRaiz.methodCount(); ++i) {
-        const QMetaMethod Candidato = ClaseRaiz.method(i);
-        if (Metodo == QLatin1String(Candidato.name()) && Candidato.methodType() == QMetaMethod::Slot &&
-            Candidato.access() == QMetaMethod::Public && QMetaObject::checkConnectArgs(Senal, Candidato)) {
-            QObject::connect(&Componente, Senal, &Raiz, Candidato, Qt::DirectConnection);
-            return true;
-        }
-    }
-    return Fallar(Error, QStringLiteral("%1 has no public slot %2 that can handle %3(%4)")
-                             .arg(ClaseRaiz.className(), Metodo, Evento,
-                                  QString::fromLatin1(Senal.parameterTypes().join(", "))));
+    const QMetaMethod Slot = Manejador(*Componente.metaObject(), Evento, *Raiz.metaObject(), Metodo, Error);
+    if (!Slot.isValid())
+        return false;
+    QObject::connect(&Componente, BuscarEvento(*Componente.metaObject(), Evento), &Raiz, Slot, Qt::DirectConnection);
+    return true;
 }
 
 // Creates one component on Raiz and sets it up as the form says.
@@ -111,7 +139,7 @@ QByteArray EscribirFormulario(const QObject &Raiz, const QList<TComponenteDeForm
     QJsonArray Lista;
     for (const TComponenteDeFormulario &Componente : Componentes) {
         QJsonObject Json;
-        if (!ComponenteAJson(Componente, Json, Error))
+        if (!ComponenteAJson(Componente, *Raiz.metaObject(), Json, Error))
             return {};
         Lista.append(Json);
     }

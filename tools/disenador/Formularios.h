@@ -31,14 +31,15 @@ struct TComponenteDeFormulario {
 };
 
 // The form file of Raiz and its components (properties are read through their getters);
-// empty with Error when a component names an event its class does not have.
+// empty with Error when a component names an event its class does not have, or a handler
+// that is no public slot of Raiz with exactly the event's parameters.
 QByteArray EscribirFormulario(const QObject &Raiz, const QList<TComponenteDeFormulario> &Componentes,
                               QString &Error);
 
 // Reads a form file onto Raiz, which must be of the form's root class: creates each component
 // from the palette's class with Raiz as its owner, sets its properties through their setters
-// and binds each event to the public slot of Raiz with that name (one handler per event,
-// called directly). On failure nothing stays created and Error says why.
+// and binds each event to the public slot of Raiz with that name and exactly the event's
+// parameter types (one handler per event, called directly). On failure nothing stays created and Error says why.
 bool CargarFormulario(const QByteArray &Json, QObject &Raiz, const TPaleta &Paleta,
                       QList<TComponenteDeFormulario> &Componentes, QString &Error);
 

@@ -1,6 +1,7 @@
 // evalion-disenador: a command-line form designer for component packages. It loads a package,
 // runs its registration, lists the palette, exports palette bitmaps, and writes and reads
-// form files whose root is a TFormulario. Exits with 1 when a command fails, 2 on bad usage.
+// form files whose root is a TFormulario. Exits with 1 when a command fails (for load, when
+// any expression fails too), 2 on bad usage.
 #include <QCoreApplication>
 #include <QFile>
 #include <QStringList>
@@ -10,6 +11,7 @@
 #include "Formularios.h"
 #include "Paquetes.h"
 #include "Parser.h"
+#include "Version.h"
 
 namespace {
 
@@ -24,7 +26,9 @@ const char *const AYUDA =
     "  load PACKAGE FORM [EXPRESSION...]\n"
     "                                  read a form file, show what it set and bound, and\n"
     "                                  analyse each EXPRESSION with its components\n"
-    "TFormulario's slots: PedirVariable answers pi; PedirFuncion answers suma(a; b; ...).\n";
+    "TFormulario's slots: PedirVariable answers pi; PedirFuncion answers suma(a; b; ...).\n"
+    "An event binds only to a slot with exactly its parameters.\n"
+    "  --help      print this help    --version   print the version\n";
 
 // The root of the forms this designer writes and reads; its public slots are what events bind to.
 class TFormulario : public QObject {
@@ -65,14 +69,15 @@ int Fallo(const QString &Mensaje)
     return 1;
 }
 
-// A property value as the listings show it: a char quoted, or as #N when it is not printable.
+// A property value as the listings show it: a char as the character itself, or as #N (the
+// form create takes) when it is a blank or a control character.
 QString Mostrar(const QVariant &Valor)
 {
     if (Valor.metaType().id() != QMetaType::Char)
         return Valor.toString();
     const auto Byte = static_cast<unsigned char>(Valor.value<char>());
-    return Byte > 32 && Byte != 127 ? QStringLiteral("'%1'").arg(QChar::fromLatin1(static_cast<char>(Byte)))
-                                    : QStringLiteral("#%1").arg(Byte);
+    const QChar Caracter = QChar::fromLatin1(static_cast<char>(Byte));
+    return Caracter.isPrint() && !Caracter.isSpace() ? QString(Caracter) : QStringLiteral("#%1").arg(Byte);
 }
 
 int Listar(const TPaleta &Paleta, QTextStream &Salida)
@@ -156,12 +161,14 @@ int Crear(const TPaleta &Paleta, const QString &Archivo, const QString &NombreDe
     return 0;
 }
 
-void AnalizarCon(QObject &Componente, const QString &Expresion, QTextStream &Salida)
+// Analyses Expresion with a component that has Analizar and prints the result; false when the
+// expression fails. A component without Analizar is passed over.
+bool AnalizarCon(QObject &Componente, const QString &Expresion, QTextStream &Salida)
 {
     BLOQUEDEDATOS R{};
     if (!QMetaObject::invokeMethod(&Componente, "Analizar", Qt::DirectConnection, Q_RETURN_ARG(BLOQUEDEDATOS, R),
                                    Q_ARG(QByteArray, Expresion.toLatin1())))
-        return;
+        return true;
     Salida << "  " << Componente.objectName() << ": " << Expresion << " -> ";
     if (R.Error != 0)
         Salida << "error " << R.Error << " at " << R.Posicion << '\n';
@@ -169,6 +176,7 @@ void AnalizarCon(QObject &Componente, const QString &Expresion, QTextStream &Sal
         Salida << '"' << QString::fromLatin1(R.Cadena) << "\"\n";
     else
         Salida << QString::number(R.Numero, 'g', 15) << '\n';
+    return R.Error == 0;
 }
 
 int Cargar(const TPaleta &Paleta, const QString &Archivo, const QStringList &Expresiones, QTextStream &Salida)
@@ -190,10 +198,11 @@ int Cargar(const TPaleta &Paleta, const QString &Archivo, const QStringList &Exp
         for (auto E = Componente.Eventos.cbegin(); E != Componente.Eventos.cend(); ++E)
             Salida << "    " << E.key() << " -> " << Raiz.objectName() << '.' << E.value() << '\n';
     }
+    bool Correcto = true;
     for (const QString &Expresion : Expresiones)
         for (const TComponenteDeFormulario &Componente : Componentes)
-            AnalizarCon(*Componente.Objeto, Expresion, Salida);
-    return 0;
+            Correcto &= AnalizarCon(*Componente.Objeto, Expresion, Salida);
+    return Correcto ? 0 : 1;
 }
 
 // Each command with how many arguments it takes, itself and the package included (-1: any).
@@ -218,6 +227,10 @@ int main(int argc, char **argv)
     QCoreApplication Aplicacion(argc, argv);
     const QStringList Argumentos = Aplicacion.arguments().mid(1);
     const QString Orden = Argumentos.value(0);
+    if (Argumentos.size() == 1 && Orden == QLatin1String("--version")) {
+        QTextStream(stdout) << "evalion-disenador " << EVALION_VERSION << '\n';
+        return 0;
+    }
     if (!UsoValido(Argumentos)) {
         QTextStream(Orden == QLatin1String("--help") ? stdout : stderr) << AYUDA;
         return Orden == QLatin1String("--help") ? 0 : 2;
