@@ -1,12 +1,16 @@
 # Installs the build into a scratch prefix and builds hosts against that installation only,
 # as a user of the package would: the examples through find_package(Evalion) and through
-# pkg-config, and the installed command. Run by CTest as
+# pkg-config, and the installed command; with the Qt component, the Qt example the same two
+# ways. Run by CTest as
 #   cmake -DCONSTRUCCION=<build dir> -DFUENTES=<source dir> -DGENERADOR=<generator>
-#         -DCOMPILADOR_C=<C compiler> -DDIRECTORIO_LIB=<lib dir, relative>
-#         -DCONFIGURACION=<build type> -P Instalacion.cmake
+#         -DCOMPILADOR_C=<C compiler> -DCOMPILADOR_CXX=<C++ compiler>
+#         -DDIRECTORIO_LIB=<lib dir, relative> -DDIRECTORIO_MAN=<man dir, relative>
+#         -DCON_COMPONENTE=<0|1> -DCON_EVALDEMO=<0|1> -DCONFIGURACION=<build type>
+#         -P Instalacion.cmake
 cmake_minimum_required(VERSION 3.25)
 
-foreach(variable CONSTRUCCION FUENTES GENERADOR COMPILADOR_C DIRECTORIO_LIB CONFIGURACION)
+foreach(variable CONSTRUCCION FUENTES GENERADOR COMPILADOR_C COMPILADOR_CXX DIRECTORIO_LIB DIRECTORIO_MAN
+    CON_COMPONENTE CON_EVALDEMO CONFIGURACION)
   if(NOT DEFINED ${variable})
     message(FATAL_ERROR "Instalacion.cmake needs -D${variable}=...")
   endif()
@@ -42,13 +46,23 @@ endfunction()
 
 ejecutar(${CMAKE_COMMAND} --install ${CONSTRUCCION} --config ${CONFIGURACION} --prefix ${PREFIJO})
 
-foreach(archivo
-    ${DIRECTORIO_LIB}/libevalion.so ${DIRECTORIO_LIB}/libevalion.so.1
-    ${DIRECTORIO_LIB}/libevalionobj.so ${DIRECTORIO_LIB}/libevalionobj.so.1
-    include/evalion/Parser.h bin/evalion
-    ${DIRECTORIO_LIB}/cmake/Evalion/EvalionConfig.cmake
-    ${DIRECTORIO_LIB}/cmake/Evalion/EvalionConfigVersion.cmake
-    ${DIRECTORIO_LIB}/pkgconfig/evalion.pc ${DIRECTORIO_LIB}/pkgconfig/evalionobj.pc)
+# Every file the README's list names, each library with its versioned name.
+set(INSTALADOS
+  ${DIRECTORIO_LIB}/libevalion.so ${DIRECTORIO_LIB}/libevalion.so.1
+  ${DIRECTORIO_LIB}/libevalionobj.so ${DIRECTORIO_LIB}/libevalionobj.so.1
+  include/evalion/Parser.h bin/evalion ${DIRECTORIO_MAN}/man1/evalion.1
+  ${DIRECTORIO_LIB}/cmake/Evalion/EvalionConfig.cmake
+  ${DIRECTORIO_LIB}/cmake/Evalion/EvalionConfigVersion.cmake
+  ${DIRECTORIO_LIB}/pkgconfig/evalion.pc ${DIRECTORIO_LIB}/pkgconfig/evalionobj.pc)
+if(CON_COMPONENTE)
+  list(APPEND INSTALADOS ${DIRECTORIO_LIB}/libevalcomp.so ${DIRECTORIO_LIB}/libevalcomp.so.1
+    include/evalion/Evalion.h include/evalion/Paleta.h bin/evalion-disenador
+    ${DIRECTORIO_MAN}/man1/evalion-disenador.1 ${DIRECTORIO_LIB}/pkgconfig/evalcomp.pc)
+endif()
+if(CON_EVALDEMO)
+  list(APPEND INSTALADOS bin/Evaldemo)
+endif()
+foreach(archivo ${INSTALADOS})
   if(NOT EXISTS ${PREFIJO}/${archivo})
     message(FATAL_ERROR "Not installed: ${archivo}")
   endif()
@@ -108,3 +122,20 @@ foreach(ejemplo IN ITEMS "host:evalion:c99" "host_objeto:evalionobj:c11")
   ejecutar(${programa})
   comprobar_ejemplo(${fuente} "${SALIDA}")
 endforeach()
+
+# The Qt example through find_package(Evalion COMPONENTS evalcomp) and through pkg-config.
+if(CON_COMPONENTE)
+  ejecutar(${CMAKE_COMMAND} -S ${FUENTES}/examples/qt -B ${TRABAJO}/ejemplo_qt -G ${GENERADOR}
+    -DCMAKE_CXX_COMPILER=${COMPILADOR_CXX} -DCMAKE_PREFIX_PATH=${PREFIJO} -DCMAKE_BUILD_TYPE=Release)
+  ejecutar(${CMAKE_COMMAND} --build ${TRABAJO}/ejemplo_qt)
+  ejecutar(${PKG_CONFIG} --cflags --libs evalcomp)
+  separate_arguments(opciones UNIX_COMMAND "${SALIDA}")
+  ejecutar(${COMPILADOR_CXX} -std=c++17 -fPIC ${FUENTES}/examples/qt/calculadora.cpp ${opciones}
+    -o ${TRABAJO}/ejemplo_qt_pkgconfig)
+  foreach(programa ${TRABAJO}/ejemplo_qt/ejemplo_qt ${TRABAJO}/ejemplo_qt_pkgconfig)
+    ejecutar(${programa})
+    if(NOT SALIDA MATCHES "^doble\\(x\\) -> 42\n")
+      message(FATAL_ERROR "${programa} printed an unexpected result:\n${SALIDA}")
+    endif()
+  endforeach()
+endif()
