@@ -69,23 +69,46 @@ inline std::size_t Decodificar(std::string_view Texto, std::size_t i, char32_t &
     return Largo;
 }
 
-// UTF-8 to one byte per character: a character outside the code page becomes "?"; a byte
-// that is not valid UTF-8 is taken as it stands (it was probably single-byte text already).
+// Calls Agregar with the byte of every character of Utf8, in order: a character outside the
+// code page becomes "?"; a byte that is not valid UTF-8 is taken as it stands (it was
+// probably single-byte text already). Stops early when Agregar returns false.
+template <typename TAgregar>
+void RecorrerUtf8(std::string_view Utf8, TAgregar Agregar)
+{
+    for (std::size_t i = 0; i < Utf8.size();) {
+        char32_t Punto;
+        const std::size_t Largo = Decodificar(Utf8, i, Punto);
+        if (!Agregar(Largo == 0 ? Utf8[i] : Byte(Punto)))
+            return;
+        i += Largo == 0 ? 1 : Largo;
+    }
+}
+
+// UTF-8 to one byte per character, as RecorrerUtf8 reads it.
 inline std::string Utf8ALatin1(std::string_view Utf8)
 {
     std::string Salida;
     Salida.reserve(Utf8.size());
-    for (std::size_t i = 0; i < Utf8.size();) {
-        char32_t Punto;
-        const std::size_t Largo = Decodificar(Utf8, i, Punto);
-        if (Largo == 0) {
-            Salida += Utf8[i++];
-            continue;
-        }
-        Salida += Byte(Punto);
-        i += Largo;
-    }
+    RecorrerUtf8(Utf8, [&](char c) {
+        Salida += c;
+        return true;
+    });
     return Salida;
+}
+
+// The same into Destino, at most Capacidad - 1 bytes and a NUL, without allocating; returns
+// the number of bytes written.
+inline std::size_t Utf8ALatin1(std::string_view Utf8, char *Destino, std::size_t Capacidad)
+{
+    std::size_t Escritos = 0;
+    RecorrerUtf8(Utf8, [&](char c) {
+        if (Escritos + 1 >= Capacidad)
+            return false;
+        Destino[Escritos++] = c;
+        return true;
+    });
+    Destino[Escritos] = '\0';
+    return Escritos;
 }
 
 // Every byte becomes one character, so that every text the engine returns survives the trip
