@@ -1,12 +1,14 @@
 // evalion: evaluates each argument, or each line of standard input, and prints its value
 // or its error; on a terminal it is an interactive session with line editing and history.
-// It answers the demonstration's names. Exits with 1 when any expression failed, 2 on an
-// input error.
+// It answers the demonstration's names, and with --estandar the standard library's as well.
+// Exits with 1 when any expression failed, 2 on an input error.
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include <langinfo.h>
 #include <unistd.h>
@@ -14,50 +16,72 @@
 #include <editline/readline.h>
 
 #include "Demostracion.h"
-#include "Parser.h"
+#include "Evalion.hpp"
 #include "Texto.h"
 
 namespace {
 
 const char *const AYUDA =
-    "Usage: evalion [EXPRESSION...]\n"
+    "Usage: evalion [-e|--estandar] [--] [EXPRESSION...]\n"
     "Evaluates each EXPRESSION, or each line of standard input when none is given,\n"
     "and prints its value or \"Error: \" with the message and the position.\n"
     "On a terminal, standard input is read with line editing and history, and an error\n"
     "is marked with \"^\" under its position.\n"
     "Numbers use \",\" as the decimal separator and \".\" as the thousands separator.\n"
-    "Known names, in any case: Euro, Pesetas, Hora, Fecha, Raiz(x), Seno(x), si(F;A;B).\n";
+    "Known names, in any case: Euro, Pesetas, Hora, Fecha, Raiz(x), Seno(x), si(F;A;B).\n"
+    "  -e, --estandar  also answer the standard library's functions and constants\n"
+    "                  (Abs, Redondear, Max, Mayusculas, Pi...); where a name is in both,\n"
+    "                  the demonstration's answer wins\n"
+    "  --              ends the options: an expression may then begin with \"-\"\n";
 
 const char *const INDICADOR = "> ";
 constexpr size_t COLUMNAS_INDICADOR = 2;
 
-// The engine's plain callbacks, answered by the demonstration's handlers, which keep no state.
-void EVALION_CONV PedirVariable(char *Variable, BLOQUEDEDATOS *R)
+// The demonstration's answer as a result, or none when it does not know the name.
+std::optional<Evalion::TResultado> Respuesta(const BLOQUEDEDATOS &R, int32_t Desconocido)
 {
-    Evalion::PedirVariable(Variable, *R, Evalion::FormatoDeLaBibliotecaC());
+    if (R.Error == Desconocido)
+        return std::nullopt;
+    return Evalion::TResultado::DeBloque(R);
 }
 
-void EVALION_CONV PedirFuncion(char *Funcion, BLOQUEDEDATOS *Parametros, int32_t N, BLOQUEDEDATOS *R)
+// An analyser that answers the demonstration's names through its handlers, which keep no
+// state, and the standard library's when Estandar is set.
+void Preparar(Evalion::TAnalizador &Analizador, bool Estandar)
 {
-    Evalion::PedirFuncion(Funcion, Parametros, N, *R);
+    Analizador.AlPedirVariable([](std::string_view Nombre) {
+        BLOQUEDEDATOS R{};
+        Evalion::PedirVariable(Evalion::Utf8ALatin1(Nombre).c_str(), R, Evalion::FormatoDeLaBibliotecaC());
+        return Respuesta(R, E_VARIABLE);
+    });
+    Analizador.AlPedirFuncion([](std::string_view Nombre, const Evalion::TArgumentos &Argumentos) {
+        BLOQUEDEDATOS R{};
+        Evalion::PedirFuncion(Evalion::Utf8ALatin1(Nombre).c_str(), Argumentos.Bloques(), Argumentos.Cuantos(), R);
+        return Respuesta(R, E_FUNCION);
+    });
+    Analizador.Estandar(Estandar);
 }
 
 // Analyses one UTF-8 expression, warning when it is longer than the engine reads.
-BLOQUEDEDATOS Analizar(ESTADODEANALISIS &Estado, const std::string &Utf8)
+Evalion::TResultado Analizar(Evalion::TAnalizador &Analizador, const std::string &Utf8)
 {
-    const std::string Expresion = Evalion::Utf8ALatin1(Utf8);
-    if (Expresion.size() > EVALION_LARGO_EXPRESION)
-        std::cerr << "evalion: warning: an expression of " << Expresion.size() << " characters; only the first "
+    const size_t Caracteres = Evalion::Utf8ALatin1(Utf8).size();
+    if (Caracteres > EVALION_LARGO_EXPRESION)
+        std::cerr << "evalion: warning: an expression of " << Caracteres << " characters; only the first "
                   << EVALION_LARGO_EXPRESION << " are analysed\n";
-    return A_Analizar(&Estado, Expresion.c_str());
+    return Analizador.Analizar(Utf8);
 }
 
 // Prints the value or the error of R on one line; false for an error.
-bool Mostrar(const BLOQUEDEDATOS &R)
+bool Mostrar(const Evalion::TResultado &R)
 {
-    const Evalion::TPresentacion Presentacion = Evalion::Presentar(R, Evalion::FormatoDeLaBibliotecaC());
-    std::cout << Presentacion.Texto << '\n';
-    return !Presentacion.Error;
+    if (R.EsError())
+        std::cout << "Error: " << R.Mensaje() << '\n';
+    else if (R.EsTexto())
+        std::cout << R.Texto() << '\n';
+    else
+        std::cout << Evalion::FormatearNumero(R.Numero()) << '\n';
+    return !R.EsError();
 }
 
 // One line typed at the prompt, kept in the history unless blank; false at the end of input.
@@ -75,15 +99,15 @@ bool LeerLinea(std::string &Linea)
 
 // The terminal session. A "^" under the echoed line marks where an error was found:
 // position 0 (an empty line) is the column before the text, length + 1 the one after it.
-bool Sesion(ESTADODEANALISIS &Estado)
+bool Sesion(Evalion::TAnalizador &Analizador)
 {
     rl_bind_key('\t', rl_insert); // a tab is text to analyse, not a file name to complete
     bool Correcto = true;
     for (std::string Linea; LeerLinea(Linea);) {
-        const BLOQUEDEDATOS R = Analizar(Estado, Linea);
-        if (R.Error != 0) {
-            const std::string Delante = R.Posicion > 0
-                ? std::string(COLUMNAS_INDICADOR, ' ') + Evalion::Sangria(Linea, static_cast<size_t>(R.Posicion - 1))
+        const Evalion::TResultado R = Analizar(Analizador, Linea);
+        if (R.EsError()) {
+            const std::string Delante = R.Posicion() > 0
+                ? std::string(COLUMNAS_INDICADOR, ' ') + Evalion::Sangria(Linea, static_cast<size_t>(R.Posicion() - 1))
                 : std::string(COLUMNAS_INDICADOR - 1, ' ');
             std::cout << Delante << "^\n";
         }
@@ -101,28 +125,38 @@ int main(int argc, char **argv)
         std::cout << AYUDA;
         return 0;
     }
+    bool Estandar = false;
+    int Primera = 1; // the first expression among the arguments
+    for (; Primera < argc; ++Primera) {
+        const std::string Opcion = argv[Primera];
+        if (Opcion == "-e" || Opcion == "--estandar") {
+            Estandar = true;
+        } else {
+            Primera += Opcion == "--";
+            break;
+        }
+    }
     // Hora and Fecha as the user's locale writes them. Input and output are UTF-8 whatever
     // the environment says, and line editing needs to know it; numbers stay in the C locale.
     std::setlocale(LC_TIME, "");
     if (!std::setlocale(LC_CTYPE, "") || std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0)
         std::setlocale(LC_CTYPE, "C.UTF-8");
 
-    ESTADODEANALISIS Estado;
-    A_Inicializar(&Estado);
-    A_AsignarAlPedir(&Estado, PedirVariable, PedirFuncion);
+    Evalion::TAnalizador Analizador;
+    Preparar(Analizador, Estandar);
 
     bool Correcto = true;
-    if (argc > 1) {
-        for (int i = 1; i < argc; ++i)
-            Correcto &= Mostrar(Analizar(Estado, argv[i]));
+    if (Primera < argc) {
+        for (int i = Primera; i < argc; ++i)
+            Correcto &= Mostrar(Analizar(Analizador, argv[i]));
     } else if (isatty(STDIN_FILENO)) {
-        Correcto = Sesion(Estado);
+        Correcto = Sesion(Analizador);
     } else {
         std::string Linea;
         while (std::getline(std::cin, Linea)) {
             if (!Linea.empty() && Linea.back() == '\r')
                 Linea.pop_back();
-            Correcto &= Mostrar(Analizar(Estado, Linea));
+            Correcto &= Mostrar(Analizar(Analizador, Linea));
         }
         if (std::cin.bad()) {
             std::cerr << "evalion: cannot read standard input\n";

@@ -220,6 +220,25 @@ TEST(Evalion, DemonstrationNames)
     });
 }
 
+// --estandar adds the standard library; the demonstration's own answers win where a name
+// is in both, and "--" lets an expression begin with "-".
+TEST(Evalion, StandardLibraryOption)
+{
+    ComprobarCasos({
+        {{"Pi"}, "Error: Se esperaba una variable en la posición 1\n", 1},
+        {{"-e", "Pi", "Max(1;7;3)", "Mayusculas(\"ñandú\")", "Pesetas + Abs(-1)"},
+         "3.14159265358979\n7\nÑANDÚ\n167.386\n", 0},
+        {{"--estandar", "Raiz(16)", "si(\"a\";1;2)", "Raiz(4;9)"},
+         "4\nError: Los operandos no son compatibles en la posición 1\nError: Se esperaba una función en la posición 1\n",
+         1},
+        {{"-e", "--", "-e"}, "-2.71828182845905\n", 0},
+        {{"--", "-1"}, "-1\n", 0},
+    });
+    const Resultado R = Ejecutar({"-e"}, "Suma(1;2)\nRecortar(\" a \")\n");
+    EXPECT_EQ(R.Salida, "3\na\n");
+    EXPECT_EQ(R.Estado, 0);
+}
+
 // Only the first 1024 characters are analysed; a longer expression is said so on standard
 // error. Characters count, not the bytes of their UTF-8.
 TEST(Evalion, LongExpressionsWarn)

@@ -1,0 +1,376 @@
+// Evalion for C++17 hosts: an analyser that owns its parser state and answers the engine's
+// requests from names the host binds, in UTF-8. Header-only, over libevalionobj (the object
+// form of the callbacks carries the analyser) and libevalion-estandar (the standard library
+// and the message table); the CMake target Evalion::evalionxx and evalionxx.pc bring both.
+//
+//   Evalion::TAnalizador Analizador;                        // "," decimal, "." thousands
+//   Analizador.Variable("IVA", 0.21).Estandar();            // a constant, and Raiz, Pi, ...
+//   Analizador.Funcion("Doble", 1, [](const Evalion::TArgumentos &A) { return 2 * A[0].Numero(); });
+//   const Evalion::TResultado R = Analizador.Analizar("Doble(Raiz(IVA + 1))");
+//   if (R.EsError()) std::cout << "Error: " << R.Mensaje() << '\n';
+//
+// Texts are UTF-8 both ways. The engine reads one byte per character (Windows-1252): a
+// character outside that code page reaches it as "?", which begins no token, so positions
+// count characters, not bytes.
+//
+// A handler that throws ends the analysis at once: the engine gets E_EXCEPCION for its
+// request, returns, and Analizar then rethrows the exception. The analyser is left as it was
+// before the call (names, handlers, separators) and may analyse again.
+#ifndef EVALION_HPP
+#define EVALION_HPP
+
+#ifndef EVALION_OBJETO // the object form of the callbacks: the analyser travels with them
+#define EVALION_OBJETO
+#endif
+
+#include "Codificacion.hpp"
+#include "Estandar.h"
+#include "Parser.h"
+
+#include <cstring>
+#include <exception>
+#include <functional>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+
+namespace Evalion {
+
+// The code the engine gets for a request whose handler threw; Analizar never returns it,
+// since it rethrows the exception instead.
+constexpr int32_t E_EXCEPCION = -1;
+
+// A value or an error: what Analizar returns and what a handler answers. A number or a text
+// (UTF-8) converts implicitly, so a handler may write `return 2 * x;` or `return "sí";`.
+class TResultado {
+public:
+    enum class TTipo { Numero, Texto, Error };
+
+    template <typename T, std::enable_if_t<std::is_arithmetic_v<T>, int> = 0>
+    TResultado(T Valor) : FNumero(static_cast<double>(Valor)) {}
+    TResultado(std::string Utf8) : FTipo(TTipo::Texto), FTexto(std::move(Utf8)) {}
+    TResultado(std::string_view Utf8) : TResultado(std::string(Utf8)) {}
+    TResultado(const char *Utf8) : TResultado(std::string(Utf8)) {}
+
+    // An error with its code (E_VARIABLE, E_INCOMPATIBLES or the host's own) and, in what
+    // Analizar returns, the 1-based position where the analysis stopped.
+    static TResultado Error(int32_t Codigo, int32_t Posicion = 0)
+    {
+        TResultado R(0);
+        R.FTipo = TTipo::Error;
+        R.FCodigo = Codigo;
+        R.FPosicion = Posicion;
+        return R;
+    }
+
+    // A block as the engine or a C host fills it: its error, else a text when Tipo is
+    // exactly TIPO_CADENA, else its number.
+    static TResultado DeBloque(const BLOQUEDEDATOS &B)
+    {
+        if (B.Error != 0)
+            return Error(B.Error, B.Posicion);
+        if (B.Tipo == TIPO_CADENA)
+            return TResultado(Codificacion::Latin1AUtf8(std::string_view(B.Cadena, Largo(B))));
+        return TResultado(B.Numero);
+    }
+
+    TTipo Tipo() const { return FTipo; }
+    bool EsNumero() const { return FTipo == TTipo::Numero; }
+    bool EsTexto() const { return FTipo == TTipo::Texto; }
+    bool EsError() const { return FTipo == TTipo::Error; }
+    double Numero() const { return FNumero; }              // 0 unless a number
+    const std::string &Texto() const { return FTexto; }    // UTF-8; empty unless a text
+    int32_t Codigo() const { return FCodigo; }             // 0 unless an error
+    int32_t Posicion() const { return FPosicion; }
+
+    // The Spanish message of the code followed by the position, in UTF-8
+    // ("Se esperaba una variable en la posición 4"); empty for a code without one.
+    std::string Mensaje() const
+    {
+        const char *Texto = EsError() ? A_Mensaje(FCodigo) : nullptr;
+        return Texto ? Codificacion::Latin1AUtf8(Texto) + std::to_string(FPosicion) : std::string();
+    }
+
+    // Fills the engine's block: a text becomes Windows-1252, cut to the 1023 characters a
+    // text holds.
+    void Escribir(BLOQUEDEDATOS &R) const
+    {
+        if (FTipo == TTipo::Error) {
+            R.Error = FCodigo;
+        } else if (FTipo == TTipo::Texto) {
+            Codificacion::Utf8ALatin1(FTexto, R.Cadena, sizeof R.Cadena);
+            R.Tipo = TIPO_CADENA;
+        } else {
+            R.Numero = FNumero;
+            R.Tipo = TIPO_NUMERO;
+        }
+    }
+
+    static std::size_t Largo(const BLOQUEDEDATOS &B) { return strnlen(B.Cadena, sizeof B.Cadena - 1); }
+
+private:
+    TTipo FTipo = TTipo::Numero;
+    double FNumero = 0;
+    std::string FTexto;
+    int32_t FCodigo = 0;
+    int32_t FPosicion = 0;
+};
+
+// One argument of a call, as the engine evaluated it; valid only during the handler.
+class TArgumento {
+public:
+    explicit TArgumento(const BLOQUEDEDATOS &B) : FBloque(B) {}
+    bool EsNumero() const { return FBloque.Tipo & TIPO_NUMERO; } // kinds are bits, as the engine tests them
+    bool EsTexto() const { return FBloque.Tipo & TIPO_CADENA; }
+    double Numero() const { return FBloque.Numero; }
+    std::string Texto() const // UTF-8
+    {
+        return Codificacion::Latin1AUtf8(std::string_view(FBloque.Cadena, TResultado::Largo(FBloque)));
+    }
+    const BLOQUEDEDATOS &Bloque() const { return FBloque; }
+
+private:
+    const BLOQUEDEDATOS &FBloque;
+};
+
+// The arguments of a call, at least one, in the order of the text.
+class TArgumentos {
+public:
+    TArgumentos(const BLOQUEDEDATOS *Bloques, int32_t N) : FBloques(Bloques), FN(N) {}
+    int32_t Cuantos() const { return FN; }
+    TArgumento operator[](int32_t i) const { return TArgumento(FBloques[i]); }
+    const BLOQUEDEDATOS *Bloques() const { return FBloques; }
+
+private:
+    const BLOQUEDEDATOS *FBloques;
+    int32_t FN;
+};
+
+// How an analyser matches the names the engine asks for with the names bound to it.
+enum class TComparacion {
+    Exacta,           // byte for byte
+    IgnorarMayusculas // A-Z and Á É Í Ó Ú Ü Ñ equal their lower case
+};
+
+using TCalculoVariable = std::function<TResultado()>;
+using TCalculoFuncion = std::function<TResultado(const TArgumentos &)>;
+// Catch-all handlers get the name in UTF-8 and answer nothing for a name they do not know.
+using TResolverVariable = std::function<std::optional<TResultado>(std::string_view Nombre)>;
+using TResolverFuncion = std::function<std::optional<TResultado>(std::string_view Nombre, const TArgumentos &)>;
+
+// An analyser: one parser state and the names it answers. A request is answered by the
+// bound name first, then by the catch-all handler, then by the standard library when it is
+// on; any other name is E_VARIABLE or E_FUNCION with the name in Cadena.
+//
+// Neither copyable nor movable: the engine holds the analyser's address for its requests.
+// A host that needs to move one holds it in a std::unique_ptr. One analysis at a time: a
+// handler that analyses again on the same analyser gets std::logic_error.
+class TAnalizador {
+public:
+    explicit TAnalizador(TComparacion Nombres = TComparacion::Exacta)
+        : FVariables(TMenor{Nombres}), FFunciones(TMenor{Nombres})
+    {
+        A_Inicializar(&FEstado);
+        A_AsignarAlPedir(&FEstado, &TAnalizador::PedirVariable, this, &TAnalizador::PedirFuncion, this);
+    }
+    TAnalizador(const TAnalizador &) = delete;
+    TAnalizador &operator=(const TAnalizador &) = delete;
+    TAnalizador(TAnalizador &&) = delete;
+    TAnalizador &operator=(TAnalizador &&) = delete;
+
+    // The thousands and decimal separators; a NUL leaves one unchanged.
+    TAnalizador &Separadores(char Millar, char Decimal)
+    {
+        A_AsignarSeparadores(&FEstado, Millar, Decimal);
+        return *this;
+    }
+
+    // A constant: a number, a text or an error. Binding a name again replaces it.
+    TAnalizador &Variable(std::string_view Nombre, const TResultado &Valor)
+    {
+        BLOQUEDEDATOS Bloque{};
+        Valor.Escribir(Bloque);
+        FVariables.insert_or_assign(Codificacion::Utf8ALatin1(Nombre), TVariable{Bloque, nullptr});
+        return *this;
+    }
+
+    // A variable computed at every request.
+    TAnalizador &Variable(std::string_view Nombre, TCalculoVariable Calculo)
+    {
+        FVariables.insert_or_assign(Codificacion::Utf8ALatin1(Nombre), TVariable{{}, std::move(Calculo)});
+        return *this;
+    }
+
+    // A function of exactly Argumentos arguments; another count is E_FUNCION.
+    TAnalizador &Funcion(std::string_view Nombre, int32_t Argumentos, TCalculoFuncion Calculo)
+    {
+        FFunciones.insert_or_assign(Codificacion::Utf8ALatin1(Nombre), TFuncion{Argumentos, std::move(Calculo)});
+        return *this;
+    }
+
+    // A function of any number of arguments.
+    TAnalizador &Funcion(std::string_view Nombre, TCalculoFuncion Calculo) { return Funcion(Nombre, -1, std::move(Calculo)); }
+
+    TAnalizador &AlPedirVariable(TResolverVariable Resolver)
+    {
+        FResolverVariable = std::move(Resolver);
+        return *this;
+    }
+
+    TAnalizador &AlPedirFuncion(TResolverFuncion Resolver)
+    {
+        FResolverFuncion = std::move(Resolver);
+        return *this;
+    }
+
+    // Turns the standard library (Raiz, Seno, Pi, Mayusculas...) on or off.
+    TAnalizador &Estandar(bool Activa = true)
+    {
+        FEstandar = Activa;
+        return *this;
+    }
+
+    // Analyses one UTF-8 expression; only its first 1024 characters are read. Rethrows what
+    // a handler threw.
+    TResultado Analizar(std::string_view Utf8)
+    {
+        if (FAnalizando)
+            throw std::logic_error("Evalion: an analyser analyses one expression at a time");
+        char Expresion[EVALION_LARGO_EXPRESION + 1];
+        Codificacion::Utf8ALatin1(Utf8, Expresion, sizeof Expresion);
+        FAnalizando = true;
+        const BLOQUEDEDATOS R = A_Analizar(&FEstado, Expresion);
+        FAnalizando = false;
+        if (FExcepcion)
+            std::rethrow_exception(std::exchange(FExcepcion, nullptr));
+        return TResultado::DeBloque(R);
+    }
+
+private:
+    // Orders names byte by byte, folded or not; transparent, so that a request looks its
+    // name up without copying it.
+    struct TMenor {
+        using is_transparent = void;
+        TComparacion Modo;
+
+        unsigned char Plegar(unsigned char c) const
+        {
+            if (Modo == TComparacion::Exacta)
+                return c;
+            const bool Mayuscula = (c >= 'A' && c <= 'Z') || c == 0xC1 || c == 0xC9 || c == 0xCD || c == 0xD3 ||
+                                   c == 0xDA || c == 0xDC || c == 0xD1;
+            return Mayuscula ? static_cast<unsigned char>(c + 0x20) : c;
+        }
+        bool operator()(std::string_view a, std::string_view b) const
+        {
+            for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+                const unsigned char x = Plegar(static_cast<unsigned char>(a[i]));
+                const unsigned char y = Plegar(static_cast<unsigned char>(b[i]));
+                if (x != y)
+                    return x < y;
+            }
+            return a.size() < b.size();
+        }
+    };
+
+    struct TVariable {
+        BLOQUEDEDATOS Valor; // a constant, ready for the engine
+        TCalculoVariable Calculo;
+    };
+    struct TFuncion {
+        int32_t Argumentos; // -1: any number
+        TCalculoFuncion Calculo;
+    };
+
+    // The engine's requests. Nothing may leave them but what they write into R: an exception
+    // is kept for Analizar, and every request after it fails at once.
+    static void PedirVariable(void *Objeto, char *Nombre, BLOQUEDEDATOS *R)
+    {
+        TAnalizador *const Analizador = static_cast<TAnalizador *>(Objeto);
+        Analizador->Atender(*R, [&] { Analizador->ResponderVariable(Nombre, *R); });
+    }
+#if defined(_WIN32) && defined(__i386__)
+    static void EVALION_METODO PedirFuncion(void *Objeto, char *Nombre, BLOQUEDEDATOS *Parametros, BLOQUEDEDATOS *R,
+                                            int32_t N)
+#else
+    static void PedirFuncion(void *Objeto, char *Nombre, BLOQUEDEDATOS *Parametros, int32_t N, BLOQUEDEDATOS *R)
+#endif
+    {
+        TAnalizador *const Analizador = static_cast<TAnalizador *>(Objeto);
+        Analizador->Atender(*R, [&] { Analizador->ResponderFuncion(Nombre, TArgumentos(Parametros, N), *R); });
+    }
+
+    template <typename TRespuesta>
+    void Atender(BLOQUEDEDATOS &R, TRespuesta Responder) noexcept
+    {
+        if (FExcepcion) {
+            R.Error = E_EXCEPCION;
+            return;
+        }
+        try {
+            Responder();
+        } catch (...) {
+            FExcepcion = std::current_exception();
+            R.Error = E_EXCEPCION;
+        }
+    }
+
+    void ResponderVariable(const char *Nombre, BLOQUEDEDATOS &R)
+    {
+        const auto Variable = FVariables.find(std::string_view(Nombre));
+        if (Variable != FVariables.end()) {
+            if (Variable->second.Calculo)
+                Variable->second.Calculo().Escribir(R);
+            else
+                std::memcpy(&R, &Variable->second.Valor, sizeof R);
+            return;
+        }
+        if (FResolverVariable)
+            if (const std::optional<TResultado> Valor = FResolverVariable(Codificacion::Latin1AUtf8(Nombre)))
+                return Valor->Escribir(R);
+        if (!(FEstandar && A_EstandarVariable(Nombre, &R)))
+            Desconocido(Nombre, E_VARIABLE, R);
+    }
+
+    void ResponderFuncion(const char *Nombre, const TArgumentos &Argumentos, BLOQUEDEDATOS &R)
+    {
+        const auto Funcion = FFunciones.find(std::string_view(Nombre));
+        if (Funcion != FFunciones.end()) {
+            if (Funcion->second.Argumentos >= 0 && Funcion->second.Argumentos != Argumentos.Cuantos())
+                R.Error = E_FUNCION;
+            else
+                Funcion->second.Calculo(Argumentos).Escribir(R);
+            return;
+        }
+        if (FResolverFuncion)
+            if (const std::optional<TResultado> Valor = FResolverFuncion(Codificacion::Latin1AUtf8(Nombre), Argumentos))
+                return Valor->Escribir(R);
+        if (!(FEstandar && A_EstandarFuncion(Nombre, Argumentos.Bloques(), Argumentos.Cuantos(), &R)))
+            Desconocido(Nombre, E_FUNCION, R);
+    }
+
+    // An unknown name, reported as the engine reports one it cannot ask for.
+    static void Desconocido(const char *Nombre, int32_t Codigo, BLOQUEDEDATOS &R)
+    {
+        std::strncpy(R.Cadena, Nombre, sizeof R.Cadena - 1);
+        R.Cadena[sizeof R.Cadena - 1] = '\0';
+        R.Error = Codigo;
+    }
+
+    ESTADODEANALISIS FEstado;
+    std::map<std::string, TVariable, TMenor> FVariables;
+    std::map<std::string, TFuncion, TMenor> FFunciones;
+    TResolverVariable FResolverVariable;
+    TResolverFuncion FResolverFuncion;
+    bool FEstandar = false;
+    bool FAnalizando = false;
+    std::exception_ptr FExcepcion;
+};
+
+} // namespace Evalion
+
+#endif
