@@ -9,8 +9,8 @@
 namespace Evalion {
 
 // One byte per character, so that the engine's positions count the characters typed.
-// A character the code page lacks becomes "?", which begins no token; a byte that is not
-// valid UTF-8 is taken as it stands (it was probably single-byte text already).
+// A character the code page lacks becomes "?", which begins no token, and so does each byte
+// that is not valid UTF-8.
 std::string Utf8ALatin1(std::string_view Utf8);
 
 // Every byte becomes one character; the five bytes Windows-1252 leaves undefined map to

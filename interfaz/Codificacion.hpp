@@ -70,15 +70,16 @@ inline std::size_t Decodificar(std::string_view Texto, std::size_t i, char32_t &
 }
 
 // Calls Agregar with the byte of every character of Utf8, in order: a character outside the
-// code page becomes "?"; a byte that is not valid UTF-8 is taken as it stands (it was
-// probably single-byte text already). Stops early when Agregar returns false.
+// code page becomes "?", and so does each byte that is not valid UTF-8 (a stray or truncated
+// sequence is no character of any code page we could tell). Stops early when Agregar
+// returns false.
 template <typename TAgregar>
 void RecorrerUtf8(std::string_view Utf8, TAgregar Agregar)
 {
     for (std::size_t i = 0; i < Utf8.size();) {
         char32_t Punto;
         const std::size_t Largo = Decodificar(Utf8, i, Punto);
-        if (!Agregar(Largo == 0 ? Utf8[i] : Byte(Punto)))
+        if (!Agregar(Largo == 0 ? '?' : Byte(Punto)))
             return;
         i += Largo == 0 ? 1 : Largo;
     }

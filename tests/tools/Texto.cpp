@@ -31,12 +31,12 @@ TEST(Texto, Utf8ALatin1)
         {"\xE4\xB8\xAD", "?"},       // 中: not in the code page
         {"\xF0\x9F\x98\x80", "?"},   // an emoji: one character, one byte
         {"1\xF0\x9F\x98\x80" "2", "1?2"},
-        // Bytes that are not UTF-8 stand for themselves: probably single-byte text already.
-        {"A\xF1o", "A\xF1o"},
-        {"\xC3", "\xC3"},             // truncated sequence
-        {"\xC0\xAF", "\xC0\xAF"},     // overlong "/"
-        {"\xED\xA0\x80", "\xED\xA0\x80"}, // a surrogate
-        {"\x80" "a", "\x80" "a"},     // a stray continuation byte
+        // Each byte that is not UTF-8 becomes "?", as a character outside the code page does.
+        {"A\xF1o", "A?o"},
+        {"\xC3", "?"},             // truncated sequence
+        {"\xC0\xAF", "??"},       // overlong "/"
+        {"\xED\xA0\x80", "???"}, // a surrogate
+        {"\x80" "a", "?a"},        // a stray continuation byte
     };
     for (const CasoTexto &Caso : Casos) {
         SCOPED_TRACE(Caso.Entrada);
