@@ -22,6 +22,15 @@ std::string Latin1AUtf8(std::string_view Latin1);
 // none, and a tab stays a tab. Column widths follow LC_CTYPE, which must be a UTF-8 locale.
 std::string Sangria(std::string_view Utf8, size_t Caracteres);
 
+// Utf8 cut into rows of at most Ancho terminal columns: the row that holds the character at
+// 0-based index Caracter (the length of Utf8 stands for the column just after its end), and
+// the blanks that lead to that character within the row, counted as Sangria counts them.
+struct TFila {
+    std::string Texto;
+    std::string Sangria;
+};
+TFila FilaDe(std::string_view Utf8, size_t Caracter, size_t Ancho);
+
 // General format: up to 15 significant digits, no trailing zeros, "." as the point.
 // Infinities and not-a-number values read "INF", "-INF" and "NAN".
 std::string FormatearNumero(double Valor);

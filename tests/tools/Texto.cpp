@@ -97,6 +97,32 @@ TEST(Texto, Sangria)
     }
 }
 
+// A line wider than the terminal, cut into rows of its width: the row that holds a character
+// and the blanks before it there, so that a caret beneath lands under it.
+TEST(Texto, FilaDe)
+{
+    ASSERT_TRUE(std::setlocale(LC_CTYPE, "C.UTF-8"));
+    const struct {
+        const char *Linea;
+        size_t Caracter, Ancho;
+        const char *Fila, *Sangria;
+    } Casos[] = {
+        {"1+1+1+1+x", 8, 4, "x", ""},
+        {"1+1+1+1+x", 5, 4, "1+1+", " "},
+        {"1+1+1+1+x", 0, 4, "1+1+", ""},
+        {"abc", 3, 4, "abc", "   "},               // just after the end, in the row
+        {"abcd", 4, 4, "", ""},                     // just after a full row: the next one
+        {"a\xE4\xB8\xAD" "b", 1, 2, "\xE4\xB8\xAD", ""}, // a wide character that does not fit moves on
+        {"\xC3\xB1\xC3\xB1\xC3\xB1", 2, 2, "\xC3\xB1", ""}, // characters, not bytes
+    };
+    for (const auto &Caso : Casos) {
+        SCOPED_TRACE(std::string(Caso.Linea) + " " + std::to_string(Caso.Caracter));
+        const Evalion::TFila Fila = Evalion::FilaDe(Caso.Linea, Caso.Caracter, Caso.Ancho);
+        EXPECT_EQ(Fila.Texto, Caso.Fila);
+        EXPECT_EQ(Fila.Sangria, Caso.Sangria);
+    }
+}
+
 struct CasoNumero {
     double Valor;
     const char *Esperado;
