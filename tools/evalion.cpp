@@ -1,7 +1,10 @@
 // evalion: evaluates each argument, or each line of standard input, and prints its value
 // or its error; on a terminal it is an interactive session with line editing and history.
 // It answers the demonstration's names, and with --estandar the standard library's as well.
-// Exits with 1 when any expression failed, 2 on an input error.
+// Exits with 1 when any expression failed, 2 when standard input cannot be read or standard
+// output cannot be written.
+#include <cerrno>
+#include <cstdio>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include <fcntl.h>
 #include <langinfo.h>
 #include <unistd.h>
 
@@ -18,6 +22,7 @@
 #include "Demostracion.h"
 #include "Evalion.hpp"
 #include "Texto.h"
+#include "Version.h"
 
 namespace {
 
@@ -32,7 +37,10 @@ const char *const AYUDA =
     "  -e, --estandar  also answer the standard library's functions and constants\n"
     "                  (Abs, Redondear, Max, Mayusculas, Pi...); where a name is in both,\n"
     "                  the demonstration's answer wins\n"
-    "  --              ends the options: an expression may then begin with \"-\"\n";
+    "  --              ends the options: an expression may then begin with \"-\"\n"
+    "  -h, --help      print this help     --version   print the version\n"
+    "Exit status: 0 when every expression succeeded, 1 when any failed, 2 when standard\n"
+    "input cannot be read or standard output cannot be written.\n";
 
 const char *const INDICADOR = "> ";
 constexpr size_t COLUMNAS_INDICADOR = 2;
@@ -62,13 +70,26 @@ void Preparar(Evalion::TAnalizador &Analizador, bool Estandar)
     Analizador.Estandar(Estandar);
 }
 
-// Analyses one UTF-8 expression, warning when it is longer than the engine reads.
+// What of one UTF-8 expression the engine will not see, as warnings for standard error: the
+// text after a NUL byte, which ends the engine's text, and the characters after the 1024th.
+std::string Avisos(const std::string &Utf8)
+{
+    std::string Texto;
+    const size_t Nul = Utf8.find('\0');
+    const size_t Caracteres = Evalion::Utf8ALatin1(std::string_view(Utf8).substr(0, Nul)).size();
+    if (Nul != std::string::npos)
+        Texto += "evalion: warning: a NUL character at position " + std::to_string(Caracteres + 1) +
+                 "; the text after it is not analysed\n";
+    if (Caracteres > EVALION_LARGO_EXPRESION)
+        Texto += "evalion: warning: an expression of " + std::to_string(Caracteres) + " characters; only the first " +
+                 std::to_string(EVALION_LARGO_EXPRESION) + " are analysed\n";
+    return Texto;
+}
+
+// Analyses one UTF-8 expression, after its warnings.
 Evalion::TResultado Analizar(Evalion::TAnalizador &Analizador, const std::string &Utf8)
 {
-    const size_t Caracteres = Evalion::Utf8ALatin1(Utf8).size();
-    if (Caracteres > EVALION_LARGO_EXPRESION)
-        std::cerr << "evalion: warning: an expression of " << Caracteres << " characters; only the first "
-                  << EVALION_LARGO_EXPRESION << " are analysed\n";
+    std::cerr << Avisos(Utf8);
     return Analizador.Analizar(Utf8);
 }
 
@@ -117,13 +138,60 @@ bool Sesion(Evalion::TAnalizador &Analizador)
     return Correcto;
 }
 
+// Says on standard error what could not be done with a standard stream, with the system's
+// reason when there is one; the command's status for it.
+int FalloDeFlujo(const char *Que, int Error)
+{
+    std::cerr << "evalion: cannot " << Que;
+    if (Error != 0)
+        std::cerr << ": " << std::strerror(Error);
+    std::cerr << '\n';
+    return 2;
+}
+
+// Standard output written to the end: flushed and closed, so that a write that failed at
+// any point, or only at the close, is seen. Estado, or 2 after saying that it failed.
+int Terminar(int Estado)
+{
+    errno = 0;
+    std::cout.flush();
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) || !std::cout) // the reason only if the failure is now
+        return FalloDeFlujo("write standard output", errno);
+    if (close(STDOUT_FILENO) != 0)
+        return FalloDeFlujo("write standard output", errno);
+    return Estado;
+}
+
+// Each line of standard input is one expression; false when any failed. A read that fails
+// sets Fallo, and Error to its error number when the system gave one.
+bool LeerEntrada(Evalion::TAnalizador &Analizador, bool &Fallo, int &Error)
+{
+    bool Correcto = true;
+    std::string Linea;
+    errno = 0;
+    while (std::getline(std::cin, Linea)) {
+        if (!Linea.empty() && Linea.back() == '\r')
+            Linea.pop_back();
+        Correcto &= Mostrar(Analizar(Analizador, Linea));
+        errno = 0;
+    }
+    Fallo = std::ferror(stdin) || std::cin.bad();
+    Error = Fallo ? errno : 0;
+    return Correcto;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+    const std::string Unica = argc == 2 ? argv[1] : "";
+    if (Unica == "--help" || Unica == "-h") {
         std::cout << AYUDA;
-        return 0;
+        return Terminar(0);
+    }
+    if (Unica == "--version") {
+        std::cout << "evalion " << EVALION_VERSION << '\n';
+        return Terminar(0);
     }
     bool Estandar = false;
     int Primera = 1; // the first expression among the arguments
@@ -136,6 +204,14 @@ int main(int argc, char **argv)
             break;
         }
     }
+    // A closed standard descriptor would be handed to the next file opened (the locale's,
+    // say), and the command would read or write that file instead: checked before any is.
+    const bool LeeLaEntrada = Primera >= argc;
+    if (LeeLaEntrada && fcntl(STDIN_FILENO, F_GETFD) == -1)
+        return FalloDeFlujo("read standard input", errno);
+    if (fcntl(STDOUT_FILENO, F_GETFD) == -1)
+        return FalloDeFlujo("write standard output", errno);
+
     // Hora and Fecha as the user's locale writes them. Input and output are UTF-8 whatever
     // the environment says, and line editing needs to know it; numbers stay in the C locale.
     std::setlocale(LC_TIME, "");
@@ -146,23 +222,18 @@ int main(int argc, char **argv)
     Preparar(Analizador, Estandar);
 
     bool Correcto = true;
-    if (Primera < argc) {
+    bool FalloDeLectura = false;
+    int ErrorDeLectura = 0;
+    if (!LeeLaEntrada) {
         for (int i = Primera; i < argc; ++i)
             Correcto &= Mostrar(Analizar(Analizador, argv[i]));
     } else if (isatty(STDIN_FILENO)) {
         Correcto = Sesion(Analizador);
     } else {
-        std::string Linea;
-        while (std::getline(std::cin, Linea)) {
-            if (!Linea.empty() && Linea.back() == '\r')
-                Linea.pop_back();
-            Correcto &= Mostrar(Analizar(Analizador, Linea));
-        }
-        if (std::cin.bad()) {
-            std::cerr << "evalion: cannot read standard input\n";
-            return 2;
-        }
+        Correcto = LeerEntrada(Analizador, FalloDeLectura, ErrorDeLectura);
     }
-    std::cout.flush();
-    return Correcto ? 0 : 1;
+    const int Estado = Terminar(Correcto ? 0 : 1);
+    if (Estado != 2 && FalloDeLectura)
+        return FalloDeFlujo("read standard input", ErrorDeLectura);
+    return Estado;
 }

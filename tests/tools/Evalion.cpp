@@ -7,12 +7,15 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <spawn.h>
 #include <termios.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "Version.h"
 
 extern char **environ;
 
@@ -35,10 +38,28 @@ std::string LeerTodo(int Descriptor)
     return Texto;
 }
 
+// Where the command's standard input and output are: the test's pipes (nullptr), a file
+// opened by its path, or "-" for none at all, the descriptor closed.
+struct Flujos {
+    const char *Entrada = nullptr;
+    const char *Salida = nullptr;
+};
+
+// Makes Descriptor of the command the pipe end Tubo, the file at Ruta, or closed.
+void Redirigir(posix_spawn_file_actions_t &Acciones, int Descriptor, int Tubo, const char *Ruta, int Modo)
+{
+    if (Ruta == nullptr)
+        posix_spawn_file_actions_adddup2(&Acciones, Tubo, Descriptor);
+    else if (std::string(Ruta) == "-")
+        posix_spawn_file_actions_addclose(&Acciones, Descriptor);
+    else
+        posix_spawn_file_actions_addopen(&Acciones, Descriptor, Ruta, Modo, 0);
+}
+
 // Runs the command with Argumentos and Entrada on its standard input. The input is written
 // before the output is read, and standard output before standard error, which is fine for
 // the few lines these tables use.
-Resultado Ejecutar(const std::vector<std::string> &Argumentos, const std::string &Entrada = "")
+Resultado Ejecutar(const std::vector<std::string> &Argumentos, const std::string &Entrada = "", Flujos F = {})
 {
     std::signal(SIGPIPE, SIG_IGN); // with arguments the command never reads its input
     int HaciaHijo[2], DesdeHijo[2], ErroresDelHijo[2];
@@ -47,11 +68,12 @@ Resultado Ejecutar(const std::vector<std::string> &Argumentos, const std::string
 
     posix_spawn_file_actions_t Acciones;
     posix_spawn_file_actions_init(&Acciones);
-    posix_spawn_file_actions_adddup2(&Acciones, HaciaHijo[0], STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&Acciones, DesdeHijo[1], STDOUT_FILENO);
+    Redirigir(Acciones, STDIN_FILENO, HaciaHijo[0], F.Entrada, O_RDONLY);
+    Redirigir(Acciones, STDOUT_FILENO, DesdeHijo[1], F.Salida, O_WRONLY);
     posix_spawn_file_actions_adddup2(&Acciones, ErroresDelHijo[1], STDERR_FILENO);
     for (int Descriptor : {HaciaHijo[0], HaciaHijo[1], DesdeHijo[0], DesdeHijo[1], ErroresDelHijo[0], ErroresDelHijo[1]})
-        posix_spawn_file_actions_addclose(&Acciones, Descriptor);
+        if (Descriptor > STDERR_FILENO)
+            posix_spawn_file_actions_addclose(&Acciones, Descriptor);
 
     std::vector<char *> Argv{const_cast<char *>(EVALION_PROGRAMA)};
     for (const std::string &Argumento : Argumentos)
@@ -124,7 +146,76 @@ TEST(Evalion, HelpGoesToStandardOutput)
 {
     const Resultado R = Ejecutar({"--help"});
     EXPECT_EQ(R.Salida.rfind("Usage: evalion", 0), 0u) << R.Salida;
+    EXPECT_NE(R.Salida.find("--version"), std::string::npos) << R.Salida;
     EXPECT_EQ(R.Estado, 0);
+}
+
+TEST(Evalion, Version)
+{
+    ComprobarCasos({{{"--version"}, "evalion " EVALION_VERSION "\n", 0}});
+}
+
+// Input that cannot be read and output that cannot be written are failures, said on
+// standard error, with status 2; a closed input does not matter when arguments are given.
+TEST(Evalion, StreamFailuresExitWith2)
+{
+    const struct {
+        const char *Caso;
+        std::vector<std::string> Argumentos;
+        const char *Entrada;
+        Flujos F;
+        const char *Errores; // how standard error begins
+        int Estado;
+    } Casos[] = {
+        {"a directory as input", {}, "", {"/", nullptr}, "evalion: cannot read standard input: Is a directory\n", 2},
+        {"input closed", {}, "", {"-", nullptr}, "evalion: cannot read standard input: Bad file descriptor\n", 2},
+        {"output full", {"1"}, "", {nullptr, "/dev/full"}, "evalion: cannot write standard output", 2},
+        {"output full, from input", {}, "1\n2\n", {nullptr, "/dev/full"}, "evalion: cannot write standard output", 2},
+        {"output closed", {"1"}, "", {nullptr, "-"}, "evalion: cannot write standard output: Bad file descriptor\n", 2},
+        {"version into a full output", {"--version"}, "", {nullptr, "/dev/full"}, "evalion: cannot write", 2},
+        {"arguments with input closed", {"1"}, "", {"-", nullptr}, "", 0},
+    };
+    for (const auto &Caso : Casos) {
+        SCOPED_TRACE(Caso.Caso);
+        const Resultado R = Ejecutar(Caso.Argumentos, Caso.Entrada, Caso.F);
+        EXPECT_EQ(R.Errores.rfind(Caso.Errores, 0), 0u) << R.Errores;
+        EXPECT_EQ(R.Errores.empty(), *Caso.Errores == '\0') << R.Errores;
+        EXPECT_EQ(R.Estado, Caso.Estado);
+    }
+}
+
+// A NUL ends the engine's text: what follows it is said to be left out, on standard error.
+// Each byte that is not UTF-8 is "?", which begins no token.
+TEST(Evalion, InputTheEngineCannotTake)
+{
+    const struct {
+        std::string Entrada;
+        const char *Salida;
+        int Estado;
+        const char *Errores;
+    } Casos[] = {
+        {std::string("1+1\0+x\n", 7), "2\n", 0,
+         "evalion: warning: a NUL character at position 4; the text after it is not analysed\n"},
+        {std::string("\"\xC3\xB1\"\0\n", 6), "\xC3\xB1\n", 0,
+         "evalion: warning: a NUL character at position 4; the text after it is not analysed\n"},
+        {std::string("\0\n", 2), "Error: Se esperaba un operando en la posición 0\n", 1,
+         "evalion: warning: a NUL character at position 1; the text after it is not analysed\n"},
+        {"\"a\xFF" "b\"\n", "a?b\n", 0, ""},
+        {"\"\xC3\"\n", "?\n", 0, ""},                                                // a truncated sequence
+        {"\xC3+1\n", "Error: Se esperaba un operando en la posición 1\n", 1, ""},
+        {"1\xE9\n", "Error: Se ha encontrado un caracter no valido en la posicion 2\n", 1, ""}, // Latin-1 bytes
+    };
+    for (const auto &Caso : Casos) {
+        SCOPED_TRACE(Caso.Entrada);
+        std::vector<Resultado> Resultados{Ejecutar({}, Caso.Entrada)};
+        if (Caso.Entrada.find('\0') == std::string::npos) // an argument cannot hold one
+            Resultados.push_back(Ejecutar({Caso.Entrada.substr(0, Caso.Entrada.size() - 1)}));
+        for (const Resultado &R : Resultados) {
+            EXPECT_EQ(R.Salida, Caso.Salida);
+            EXPECT_EQ(R.Estado, Caso.Estado);
+            EXPECT_EQ(R.Errores, Caso.Errores);
+        }
+    }
 }
 
 // Without arguments every input line is one expression, a failing one included.
