@@ -4,6 +4,8 @@
 // Exits with 1 when any expression failed, 2 when standard input cannot be read or standard
 // output cannot be written.
 #include <cerrno>
+#include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <clocale>
 #include <cstdlib>
@@ -15,6 +17,7 @@
 
 #include <fcntl.h>
 #include <langinfo.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <editline/readline.h>
@@ -39,6 +42,8 @@ const char *const AYUDA =
     "                  the demonstration's answer wins\n"
     "  --              ends the options: an expression may then begin with \"-\"\n"
     "  -h, --help      print this help     --version   print the version\n"
+    "On a terminal an empty line prompts again; Ctrl-C clears the line, and a second\n"
+    "Ctrl-C on the empty line, or Ctrl-D, ends the session.\n"
     "Exit status: 0 when every expression succeeded, 1 when any failed, 2 when standard\n"
     "input cannot be read or standard output cannot be written.\n";
 
@@ -105,33 +110,108 @@ bool Mostrar(const Evalion::TResultado &R)
     return !R.EsError();
 }
 
-// One line typed at the prompt, kept in the history unless blank; false at the end of input.
-bool LeerLinea(std::string &Linea)
+// Ctrl-C presses since the last key typed: the signal handler adds one, the key reader sets
+// it back to 0. A handler reaches nothing of the session, so this is the one variable outside it.
+volatile std::sig_atomic_t Interrupciones = 0;
+
+void AlInterrumpir(int) { Interrupciones = Interrupciones + 1; }
+
+// libedit's key reader, replaced so that Ctrl-C ends the line being typed: a read that the
+// signal interrupts gives the end of the input, after which readline returns no line. Other
+// signals (a resize) go on reading. One UTF-8 character is handed over as its code point, as
+// libedit takes it from a reader of its own; a sequence that is not UTF-8 becomes "?".
+int LeerTecla(FILE *)
+{
+    char Bytes[4];
+    size_t Leidos = 0, Largo = 1;
+    while (Leidos < Largo) {
+        const ssize_t Leido = read(STDIN_FILENO, &Bytes[Leidos], 1);
+        if (Leido < 0 && errno == EINTR && Interrupciones == 0)
+            continue;
+        if (Leido != 1)
+            return EOF;
+        const auto Byte = static_cast<unsigned char>(Bytes[Leidos++]);
+        if (Leidos == 1)
+            Largo = Byte < 0xC0 ? 1 : Byte < 0xE0 ? 2 : Byte < 0xF0 ? 3 : Byte < 0xF8 ? 4 : 1;
+        else if ((Byte & 0xC0) != 0x80)
+            break;
+    }
+    Interrupciones = 0;
+    char32_t Punto;
+    return Evalion::Codificacion::Decodificar(std::string_view(Bytes, Leidos), 0, Punto) == Largo
+        ? static_cast<int>(Punto)
+        : '?';
+}
+
+enum class TLectura { Linea, Interrumpida, Fin };
+
+// One line typed at the prompt, kept in the history unless blank.
+TLectura LeerLinea(std::string &Linea)
 {
     char *Leida = readline(INDICADOR);
-    if (!Leida)
-        return false;
+    if (!Leida) // the end of the input, or Ctrl-C: a second one in a row ends too
+        return Interrupciones == 1 ? TLectura::Interrumpida : TLectura::Fin;
     Linea = Leida;
     std::free(Leida);
     if (Linea.find_first_not_of(' ') != std::string::npos)
         add_history(Linea.c_str());
-    return true;
+    return TLectura::Linea;
 }
 
-// The terminal session. A "^" under the echoed line marks where an error was found:
-// position 0 (an empty line) is the column before the text, length + 1 the one after it.
+// The terminal's width in columns, 0 when it does not say.
+size_t AnchoDelTerminal()
+{
+    winsize Ventana{};
+    return ioctl(STDOUT_FILENO, TIOCGWINSZ, &Ventana) == 0 ? Ventana.ws_col : 0;
+}
+
+// A "^" under the character of Linea at Posicion: position 0 (an empty text) is the column
+// before the text, length + 1 the one after it. When the prompt and the line do not fit the
+// terminal's width the typed line has wrapped, so the row of the line that holds the
+// position is printed again, on its own, with the caret beneath.
+void MarcarPosicion(const std::string &Linea, int32_t Posicion)
+{
+    if (Posicion <= 0) {
+        std::cout << std::string(COLUMNAS_INDICADOR - 1, ' ') << "^\n";
+        return;
+    }
+    const size_t Caracter = static_cast<size_t>(Posicion - 1), Ancho = AnchoDelTerminal();
+    if (Ancho == 0 || COLUMNAS_INDICADOR + Evalion::Sangria(Linea, SIZE_MAX).size() < Ancho) {
+        std::cout << std::string(COLUMNAS_INDICADOR, ' ') << Evalion::Sangria(Linea, Caracter) << "^\n";
+        return;
+    }
+    const Evalion::TFila Fila = Evalion::FilaDe(Linea, Caracter, Ancho);
+    std::cout << Fila.Texto << '\n' << Fila.Sangria << "^\n";
+}
+
+// The terminal session. An empty line prompts again; Ctrl-C drops the line being typed, and
+// a second one on the empty line that follows ends the session, as Ctrl-D does. The caret
+// under an error comes before the warnings about the expression.
 bool Sesion(Evalion::TAnalizador &Analizador)
 {
+    rl_catch_signals = 0; // libedit would re-raise Ctrl-C and end the program
+    rl_getc_function = LeerTecla;
+    struct sigaction Accion{};
+    Accion.sa_handler = AlInterrumpir; // without SA_RESTART, so that the read is interrupted
+    sigemptyset(&Accion.sa_mask);
+    sigaction(SIGINT, &Accion, nullptr);
     rl_bind_key('\t', rl_insert); // a tab is text to analyse, not a file name to complete
+
     bool Correcto = true;
-    for (std::string Linea; LeerLinea(Linea);) {
-        const Evalion::TResultado R = Analizar(Analizador, Linea);
-        if (R.EsError()) {
-            const std::string Delante = R.Posicion() > 0
-                ? std::string(COLUMNAS_INDICADOR, ' ') + Evalion::Sangria(Linea, static_cast<size_t>(R.Posicion() - 1))
-                : std::string(COLUMNAS_INDICADOR - 1, ' ');
-            std::cout << Delante << "^\n";
+    for (std::string Linea;;) {
+        const TLectura Lectura = LeerLinea(Linea);
+        if (Lectura == TLectura::Fin)
+            break;
+        if (Lectura == TLectura::Interrumpida) {
+            std::cout << "^C\n";
+            continue;
         }
+        if (Linea.empty())
+            continue;
+        const Evalion::TResultado R = Analizador.Analizar(Linea);
+        if (R.EsError())
+            MarcarPosicion(Linea, R.Posicion());
+        std::cerr << Avisos(Linea); // standard error is tied to standard output: the caret comes first
         Correcto &= Mostrar(R);
     }
     std::cout << '\n'; // the end of input leaves the cursor after a prompt

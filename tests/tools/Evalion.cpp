@@ -12,6 +12,7 @@
 #include <pty.h>
 #include <spawn.h>
 #include <termios.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -411,24 +412,37 @@ protected:
     }
 
     // Types once line editing has taken the terminal: keys typed ahead of it would also be
-    // echoed by the terminal itself.
-    std::string Teclear(const std::string &Teclas)
+    // echoed by the terminal itself. Gives what the terminal shows up to Fin.
+    std::string Teclear(const std::string &Teclas, const std::string &Fin = "\n> ")
     {
         termios Modo{};
         for (int Intentos = 0; Intentos < 10000 && tcgetattr(Terminal, &Modo) == 0 && (Modo.c_lflag & ICANON); ++Intentos)
             usleep(1000);
         EXPECT_EQ(write(Terminal, Teclas.data(), Teclas.size()), static_cast<ssize_t>(Teclas.size()));
-        return HastaElIndicador();
+        return HastaElIndicador(Fin);
     }
 
     // Ends the input as a user does, with Ctrl-D, and gives the exit status.
     int Terminar()
     {
         Teclear("\x04");
+        return Estado();
+    }
+
+    // The exit status once the session has ended.
+    int Estado()
+    {
         int Estado = 0;
         const bool Termino = waitpid(Hijo, &Estado, 0) == Hijo;
         Hijo = -1;
         return Termino && WIFEXITED(Estado) ? WEXITSTATUS(Estado) : -1;
+    }
+
+    // The terminal's width from now on, as a resized window gives it.
+    void Ancho(unsigned short Columnas)
+    {
+        const winsize Ventana{24, Columnas, 0, 0};
+        ASSERT_EQ(ioctl(Terminal, TIOCSWINSZ, &Ventana), 0);
     }
 
     int Terminal = -1;
@@ -444,7 +458,7 @@ TEST_F(Sesion, CaretUnderTheErrorPosition)
         const char *Respuesta;
     } Casos[] = {
         {"1 + x", "1 + x\n     ^\nError: Se esperaba una variable en la posición 4\n> "},
-        {"", "\n ^\nError: Se esperaba un operando en la posición 0\n> "},
+        {"   ", "   \n  ^\nError: Se esperaba un operando en la posición 1\n> "},
         {"1/0", "1/0\n     ^\nError: Error de división en la posición 4\n> "},
         {"\"ñ\"+1", "\"ñ\"+1\n       ^\nError: Los operandos no son compatibles en la posición 6\n> "},
         {"Raiz(4;9)", "Raiz(4;9)\n  ^\nError: Se esperaba una función en la posición 1\n> "},
@@ -476,6 +490,48 @@ TEST_F(Sesion, History)
     EXPECT_NE(Otra.find("2+3"), std::string::npos) << Otra;
     EXPECT_EQ(Otra.substr(Otra.size() - 5), "\n5\n> ") << Otra;
     EXPECT_EQ(Terminar(), 0);
+}
+
+// An empty line is no expression: the prompt comes again, and the status stays 0.
+TEST_F(Sesion, EmptyLinePromptsAgain)
+{
+    EXPECT_EQ(Teclear("\r"), "\n> ");
+    EXPECT_EQ(Teclear("\r"), "\n> ");
+    EXPECT_EQ(Terminar(), 0);
+}
+
+// Ctrl-C drops the line being typed and prompts again; a second one on the empty line
+// that follows ends the session, with the status of what was analysed.
+TEST_F(Sesion, CtrlCClearsTheLineThenEnds)
+{
+    // Ctrl-C also drops what the terminal holds unread, so each key is seen before it.
+    EXPECT_EQ(Teclear("1+", "1+"), "1+");
+    EXPECT_EQ(Teclear("\x03"), "^C\n> ");
+    EXPECT_EQ(Teclear("2+3\r"), "2+3\n5\n> ");
+    EXPECT_EQ(Teclear("\x03"), "^C\n> "); // the first on an empty line
+    EXPECT_EQ(Teclear("7", "7"), "7");        // a key: the next Ctrl-C is a first one again
+    EXPECT_EQ(Teclear("\x03"), "^C\n> ");
+    EXPECT_EQ(Teclear("\x03"), "\n");
+    EXPECT_EQ(Estado(), 0);
+}
+
+// A line wider than the terminal wraps, so the row that holds the error is printed again
+// with the caret beneath; then, on standard error, the warning about the length.
+TEST_F(Sesion, CaretOnAWrappedLineBeforeTheWarning)
+{
+    Ancho(12);
+    const std::string Respuesta = Teclear("1+1+1+1+1+1+1+1+1+x\r"); // 21 columns with the prompt
+    EXPECT_EQ(Respuesta.substr(Respuesta.find("\n")), "\n1+1+1+x\n      ^\nError: Se esperaba una variable en la posición 19\n> ");
+    Ancho(0);
+    std::string Suma = "1";
+    for (int i = 0; i < 512; ++i)
+        Suma += "+1"; // 1025 characters, the last "1" beyond what is read
+    const std::string Larga = Teclear(Suma + "\r");
+    EXPECT_NE(Larga.find(std::string(2 + 1024, ' ') + "^\nevalion: warning: an expression of 1025 characters; only the "
+                                                         "first 1024 are analysed\nError: Se esperaba un operando en la posición 1025\n> "),
+              std::string::npos)
+        << Larga;
+    EXPECT_EQ(Terminar(), 1);
 }
 
 } // namespace
