@@ -6,7 +6,7 @@
 #
 # Standard output carries only what the program prints, so that `./run.sh '2^10' > file`
 # holds the results: the installation and the build report on standard error, and a build
-# that is already configured and up to date says nothing.
+# that is already configured and up to date says no more than ninja's "no work to do".
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -14,7 +14,7 @@ tools/instalar-paquetes.sh >&2
 if [ ! -f build/release/CMakeCache.txt ]; then
   cmake --preset release >&2
 fi
-# Ninja reconfigures by itself when a CMakeLists.txt changed; --quiet drops its status lines.
+# Ninja reconfigures by itself when a CMakeLists.txt changed; --quiet drops its progress lines.
 cmake --build --preset release -- --quiet >&2
 
 EVALION=build/release/tools/evalion
