@@ -38,7 +38,8 @@ void AsignarNumero(BLOQUEDEDATOS &R, double Valor)
 void AsignarTexto(BLOQUEDEDATOS &R, std::string_view Valor)
 {
     const size_t Largo = std::min(Valor.size(), LARGO_TEXTO);
-    std::memcpy(R.Cadena, Valor.data(), Largo);
+    if (Largo != 0) // an empty view may have no data at all
+        std::memcpy(R.Cadena, Valor.data(), Largo);
     R.Cadena[Largo] = '\0';
     R.Tipo = TIPO_CADENA;
     R.Error = 0;
