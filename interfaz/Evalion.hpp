@@ -326,7 +326,7 @@ private:
             if (Variable->second.Calculo)
                 Variable->second.Calculo().Escribir(R);
             else
-                std::memcpy(&R, &Variable->second.Valor, sizeof R);
+                CopiarValor(Variable->second.Valor, R);
             return;
         }
         if (FResolverVariable)
@@ -351,6 +351,21 @@ private:
                 return Valor->Escribir(R);
         if (!(FEstandar && A_EstandarFuncion(Nombre, Argumentos.Bloques(), Argumentos.Cuantos(), &R)))
             Desconocido(Nombre, E_FUNCION, R);
+    }
+
+    // A constant's value into the engine's block: only the fields it has, which for a number
+    // is a small part of the block.
+    static void CopiarValor(const BLOQUEDEDATOS &Valor, BLOQUEDEDATOS &R)
+    {
+        if (Valor.Error != 0) {
+            R.Error = Valor.Error;
+            return;
+        }
+        if (Valor.Tipo == TIPO_CADENA)
+            std::memcpy(R.Cadena, Valor.Cadena, TResultado::Largo(Valor) + 1);
+        else
+            R.Numero = Valor.Numero;
+        R.Tipo = Valor.Tipo;
     }
 
     // An unknown name, reported as the engine reports one it cannot ask for.
