@@ -38,7 +38,8 @@ void AsignarNumero(BLOQUEDEDATOS &R, double Valor)
 void AsignarTexto(BLOQUEDEDATOS &R, std::string_view Valor)
 {
     const size_t Largo = std::min(Valor.size(), LARGO_TEXTO);
-    std::memcpy(R.Cadena, Valor.data(), Largo);
+    if (Largo != 0) // an empty view may have no data at all
+        std::memcpy(R.Cadena, Valor.data(), Largo);
     R.Cadena[Largo] = '\0';
     R.Tipo = TIPO_CADENA;
     R.Error = 0;
@@ -147,6 +148,13 @@ void Valor(const BLOQUEDEDATOS &T, BLOQUEDEDATOS &R)
     AsignarNumero(R, Negativo ? -Numero : Numero);
 }
 
+// Y and O: 1 when every argument (Todos) or any of them is not 0, else 0.
+void Conectar(const BLOQUEDEDATOS *P, int32_t N, bool Todos, BLOQUEDEDATOS &R)
+{
+    const auto NoCero = [](const BLOQUEDEDATOS &B) { return B.Numero != 0; };
+    AsignarNumero(R, (Todos ? std::all_of(P, P + N, NoCero) : std::any_of(P, P + N, NoCero)) ? 1 : 0);
+}
+
 using TCalculo = void (*)(const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R);
 using TUnaria = double (*)(double);
 
@@ -206,14 +214,8 @@ const TFuncion FUNCIONES[] = {
      [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) { AsignarNumero(R, Plegar(P, N, Sumar)); }},
     {"Promedio", 1, 0, "n", nullptr,
      [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) { AsignarNumero(R, Plegar(P, N, Sumar) / N); }},
-    {"Y", 1, 0, "n", nullptr,
-     [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) {
-         AsignarNumero(R, std::all_of(P, P + N, [](const BLOQUEDEDATOS &B) { return B.Numero != 0; }) ? 1 : 0);
-     }},
-    {"O", 1, 0, "n", nullptr,
-     [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) {
-         AsignarNumero(R, std::any_of(P, P + N, [](const BLOQUEDEDATOS &B) { return B.Numero != 0; }) ? 1 : 0);
-     }},
+    {"Y", 1, 0, "n", nullptr, [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) { Conectar(P, N, true, R); }},
+    {"O", 1, 0, "n", nullptr, [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) { Conectar(P, N, false, R); }},
     {"si", 3, 3, "?", nullptr, [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { Evalion::Si(P, R); }},
     {"Longitud", 1, 1, "t", nullptr,
      [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { AsignarNumero(R, static_cast<double>(Texto(P[0]).size())); }},

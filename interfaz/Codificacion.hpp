@@ -77,6 +77,11 @@ template <typename TAgregar>
 void RecorrerUtf8(std::string_view Utf8, TAgregar Agregar)
 {
     for (std::size_t i = 0; i < Utf8.size();) {
+        if (static_cast<unsigned char>(Utf8[i]) < 0x80) { // ASCII, most of what is typed
+            if (!Agregar(Utf8[i++]))
+                return;
+            continue;
+        }
         char32_t Punto;
         const std::size_t Largo = Decodificar(Utf8, i, Punto);
         if (!Agregar(Largo == 0 ? '?' : Byte(Punto)))

@@ -288,13 +288,18 @@ private:
 
     // The engine's requests. Nothing may leave them but what they write into R: an exception
     // is kept for Analizar, and every request after it fails at once.
-    static void PedirVariable(void *Objeto, char *Nombre, BLOQUEDEDATOS *R)
+#if defined(_WIN32) && defined(__i386__) // object methods in the register convention there
+#define EVALION_PETICION_ EVALION_METODO
+#else
+#define EVALION_PETICION_
+#endif
+    static void EVALION_PETICION_ PedirVariable(void *Objeto, char *Nombre, BLOQUEDEDATOS *R)
     {
         TAnalizador *const Analizador = static_cast<TAnalizador *>(Objeto);
         Analizador->Atender(*R, [&] { Analizador->ResponderVariable(Nombre, *R); });
     }
-#if defined(_WIN32) && defined(__i386__)
-    static void EVALION_METODO PedirFuncion(void *Objeto, char *Nombre, BLOQUEDEDATOS *Parametros, BLOQUEDEDATOS *R,
+#if defined(_WIN32) && defined(__i386__) // R comes before N there, as the convention pushes them
+    static void EVALION_PETICION_ PedirFuncion(void *Objeto, char *Nombre, BLOQUEDEDATOS *Parametros, BLOQUEDEDATOS *R,
                                             int32_t N)
 #else
     static void PedirFuncion(void *Objeto, char *Nombre, BLOQUEDEDATOS *Parametros, int32_t N, BLOQUEDEDATOS *R)
@@ -303,6 +308,7 @@ private:
         TAnalizador *const Analizador = static_cast<TAnalizador *>(Objeto);
         Analizador->Atender(*R, [&] { Analizador->ResponderFuncion(Nombre, TArgumentos(Parametros, N), *R); });
     }
+#undef EVALION_PETICION_
 
     template <typename TRespuesta>
     void Atender(BLOQUEDEDATOS &R, TRespuesta Responder) noexcept
@@ -326,7 +332,7 @@ private:
             if (Variable->second.Calculo)
                 Variable->second.Calculo().Escribir(R);
             else
-                std::memcpy(&R, &Variable->second.Valor, sizeof R);
+                CopiarValor(Variable->second.Valor, R);
             return;
         }
         if (FResolverVariable)
@@ -351,6 +357,21 @@ private:
                 return Valor->Escribir(R);
         if (!(FEstandar && A_EstandarFuncion(Nombre, Argumentos.Bloques(), Argumentos.Cuantos(), &R)))
             Desconocido(Nombre, E_FUNCION, R);
+    }
+
+    // A constant's value into the engine's block: only the fields it has, which for a number
+    // is a small part of the block.
+    static void CopiarValor(const BLOQUEDEDATOS &Valor, BLOQUEDEDATOS &R)
+    {
+        if (Valor.Error != 0) {
+            R.Error = Valor.Error;
+            return;
+        }
+        if (Valor.Tipo == TIPO_CADENA)
+            std::memcpy(R.Cadena, Valor.Cadena, TResultado::Largo(Valor) + 1);
+        else
+            R.Numero = Valor.Numero;
+        R.Tipo = Valor.Tipo;
     }
 
     // An unknown name, reported as the engine reports one it cannot ask for.

@@ -167,6 +167,38 @@ TEST(Estandar, NamesCountsAndKinds)
     });
 }
 
+// Every function is known by its name and takes exactly the counts it is documented with;
+// one count fewer or one more is E_FUNCION (0 for "one or more": no upper bound).
+TEST(Estandar, EveryFunctionAndItsCounts)
+{
+    const struct {
+        const char *Nombre;
+        int32_t Minimo, Maximo;
+    } Funciones[] = {
+        {"Abs", 1, 1}, {"Signo", 1, 1}, {"Raiz", 1, 1}, {"Exp", 1, 1}, {"Ln", 1, 1}, {"Log", 1, 1},
+        {"Seno", 1, 1}, {"Coseno", 1, 1}, {"Tangente", 1, 1}, {"ArcoSeno", 1, 1}, {"ArcoCoseno", 1, 1},
+        {"ArcoTangente", 1, 1}, {"Redondear", 1, 2}, {"Truncar", 1, 1}, {"Entero", 1, 1}, {"Techo", 1, 1},
+        {"Resto", 2, 2}, {"Max", 1, 0}, {"Min", 1, 0}, {"Suma", 1, 0}, {"Promedio", 1, 0}, {"Longitud", 1, 1},
+        {"Mayusculas", 1, 1}, {"Minusculas", 1, 1}, {"Izquierda", 2, 2}, {"Derecha", 2, 2}, {"Medio", 3, 3},
+        {"Recortar", 1, 1}, {"Buscar", 2, 2}, {"Texto", 1, 1}, {"Valor", 1, 1}, {"si", 3, 3}, {"Y", 1, 0},
+        {"O", 1, 0}, {"No", 1, 1},
+    };
+    BLOQUEDEDATOS Argumentos[5] = {};
+    for (BLOQUEDEDATOS &A : Argumentos)
+        A.Tipo = TIPO_NUMERO;
+    for (const auto &F : Funciones) {
+        SCOPED_TRACE(F.Nombre);
+        const int32_t Cuentas[] = {F.Minimo - 1, F.Minimo, F.Maximo ? F.Maximo : 5, F.Maximo ? F.Maximo + 1 : -1};
+        for (size_t i = 0; i < 4; ++i) {
+            if (Cuentas[i] < 0)
+                continue;
+            BLOQUEDEDATOS R{};
+            ASSERT_EQ(A_EstandarFuncion(F.Nombre, Argumentos, Cuentas[i], &R), 1);
+            EXPECT_EQ(R.Error == E_FUNCION, i == 0 || i == 3) << Cuentas[i] << " arguments";
+        }
+    }
+}
+
 BLOQUEDEDATOS Relleno()
 {
     BLOQUEDEDATOS B;

@@ -31,10 +31,15 @@ function(ejecutar)
   set(SALIDA "${salida}" PARENT_SCOPE)
 endfunction()
 
-# The two example hosts print one line per expression; these lines prove that each ran
-# against a working library (a value, an error reported by the engine, the object passed back).
+# The example hosts print one line per expression; these lines prove that each ran against a
+# working library (a value, an error reported by the engine, the object passed back, the
+# standard library, a message, an exception rethrown).
 function(comprobar_ejemplo nombre salida)
-  if(nombre MATCHES "objeto")
+  if(nombre MATCHES "cpp")
+    string(CONCAT esperado "Redondear\\(ConIva\\(9,99\\); 2\\) -> 12\\.09\n.*\"FERRETERÍA NÚÑEZ\"\n.*"
+      "Precio \\* 2 -> Error 1000: Se esperaba una variable en la posición 1\n"
+      "Stock\\(7\\) \\+ 1 -> exception: the stock service is down\n")
+  elseif(nombre MATCHES "objeto")
     set(esperado "Max\\(3; 40 \\* IVA; 7\\) +8\\.4\n.*Min\\(1; 2\\) +error 1100 at position 1\nrequests answered: 4\n")
   else()
     set(esperado "1\\.250 \\* \\(1 \\+ IVA\\) +1512\\.5\n.*Precio \\* \\(1 \\+ IVA\\) +error 1000 at position 1\n")
@@ -50,10 +55,13 @@ ejecutar(${CMAKE_COMMAND} --install ${CONSTRUCCION} --config ${CONFIGURACION} --
 set(INSTALADOS
   ${DIRECTORIO_LIB}/libevalion.so ${DIRECTORIO_LIB}/libevalion.so.1
   ${DIRECTORIO_LIB}/libevalionobj.so ${DIRECTORIO_LIB}/libevalionobj.so.1
-  include/evalion/Parser.h bin/evalion ${DIRECTORIO_MAN}/man1/evalion.1
+  ${DIRECTORIO_LIB}/libevalion-estandar.so ${DIRECTORIO_LIB}/libevalion-estandar.so.1
+  include/evalion/Parser.h include/evalion/Estandar.h include/evalion/Evalion.hpp
+  include/evalion/Codificacion.hpp bin/evalion ${DIRECTORIO_MAN}/man1/evalion.1
   ${DIRECTORIO_LIB}/cmake/Evalion/EvalionConfig.cmake
   ${DIRECTORIO_LIB}/cmake/Evalion/EvalionConfigVersion.cmake
-  ${DIRECTORIO_LIB}/pkgconfig/evalion.pc ${DIRECTORIO_LIB}/pkgconfig/evalionobj.pc)
+  ${DIRECTORIO_LIB}/pkgconfig/evalion.pc ${DIRECTORIO_LIB}/pkgconfig/evalionobj.pc
+  ${DIRECTORIO_LIB}/pkgconfig/evalion-estandar.pc ${DIRECTORIO_LIB}/pkgconfig/evalionxx.pc)
 if(CON_COMPONENTE)
   list(APPEND INSTALADOS ${DIRECTORIO_LIB}/libevalcomp.so ${DIRECTORIO_LIB}/libevalcomp.so.1
     include/evalion/Evalion.h include/evalion/Paleta.h bin/evalion-disenador
@@ -68,9 +76,9 @@ foreach(archivo ${INSTALADOS})
   endif()
 endforeach()
 
-# The installed command finds the installed library by its run path.
-ejecutar(${PREFIJO}/bin/evalion "2^3^2")
-if(NOT SALIDA STREQUAL "512\n")
+# The installed command finds the installed libraries by its run path.
+ejecutar(${PREFIJO}/bin/evalion -e "2^3^2" "Raiz(16)")
+if(NOT SALIDA STREQUAL "512\n4\n")
   message(FATAL_ERROR "The installed evalion printed: ${SALIDA}")
 endif()
 
@@ -93,9 +101,10 @@ endforeach()
 
 # The examples as a project of their own, with find_package(Evalion) and both targets.
 ejecutar(${CMAKE_COMMAND} -S ${FUENTES}/examples -B ${TRABAJO}/ejemplos -G ${GENERADOR}
-  -DCMAKE_C_COMPILER=${COMPILADOR_C} -DCMAKE_PREFIX_PATH=${PREFIJO} -DCMAKE_BUILD_TYPE=Release)
+  -DCMAKE_C_COMPILER=${COMPILADOR_C} -DCMAKE_CXX_COMPILER=${COMPILADOR_CXX} -DCMAKE_PREFIX_PATH=${PREFIJO}
+  -DCMAKE_BUILD_TYPE=Release)
 ejecutar(${CMAKE_COMMAND} --build ${TRABAJO}/ejemplos)
-foreach(ejemplo ejemplo_host ejemplo_host_objeto)
+foreach(ejemplo ejemplo_host ejemplo_host_objeto ejemplo_host_cpp)
   ejecutar(${TRABAJO}/ejemplos/${ejemplo})
   comprobar_ejemplo(${ejemplo} "${SALIDA}")
 endforeach()
@@ -109,16 +118,21 @@ ejecutar(${PKG_CONFIG} --modversion evalion)
 if(NOT SALIDA MATCHES "^1\\.")
   message(FATAL_ERROR "pkg-config reports version ${SALIDA}")
 endif()
-foreach(ejemplo IN ITEMS "host:evalion:c99" "host_objeto:evalionobj:c11")
+foreach(ejemplo IN ITEMS "host.c:evalion:c99" "host_objeto.c:evalionobj:c11" "host.cpp:evalionxx:c++17")
   string(REPLACE ":" ";" partes ${ejemplo})
   list(GET partes 0 fuente)
   list(GET partes 1 paquete)
   list(GET partes 2 norma)
   ejecutar(${PKG_CONFIG} --cflags --libs ${paquete})
   separate_arguments(opciones UNIX_COMMAND "${SALIDA}")
-  set(programa ${TRABAJO}/${fuente}_pkgconfig)
-  ejecutar(${COMPILADOR_C} -std=${norma} -Wall -Wextra -Wpedantic -Werror
-    ${FUENTES}/examples/${fuente}.c ${opciones} -o ${programa})
+  string(REPLACE "." "_" programa ${fuente})
+  set(programa ${TRABAJO}/${programa}_pkgconfig)
+  set(compilador ${COMPILADOR_C})
+  if(fuente MATCHES "cpp$")
+    set(compilador ${COMPILADOR_CXX})
+  endif()
+  ejecutar(${compilador} -std=${norma} -Wall -Wextra -Wpedantic -Werror
+    ${FUENTES}/examples/${fuente} ${opciones} -o ${programa})
   ejecutar(${programa})
   comprobar_ejemplo(${fuente} "${SALIDA}")
 endforeach()

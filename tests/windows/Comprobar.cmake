@@ -1,7 +1,7 @@
 # Checks of a 32-bit Windows DLL and of a host linked against it, read from the files with
 # objdump (no Windows needed):
 #   -DOBJDUMP=... -DDLL=... -DRETORNOS="A_Inicializar=4;A_AsignarAlPedir=12;..." -DHOST=... -P Comprobar.cmake
-# 1. the export table holds exactly the four names, plain (no decoration, no underscore);
+# 1. the export table holds exactly the names of RETORNOS, plain (no decoration, no underscore);
 # 2. every return of each export removes the stack bytes of its convention (ret $N);
 # 3. the host imports those functions from the DLL by plain name.
 
@@ -29,7 +29,12 @@ foreach(entrada IN LISTS entradas)
   list(APPEND exportados "${nombre}")
 endforeach()
 list(SORT exportados)
-set(esperados A_Analizar A_AsignarAlPedir A_AsignarSeparadores A_Inicializar)
+set(esperados "")
+foreach(par IN LISTS RETORNOS)
+  string(REGEX REPLACE "=.*" "" funcion "${par}")
+  list(APPEND esperados ${funcion})
+endforeach()
+list(SORT esperados)
 if(NOT exportados STREQUAL esperados)
   fallar("exports of ${DLL} are '${exportados}', expected exactly '${esperados}'")
 endif()
@@ -71,9 +76,9 @@ if(inicio LESS 0)
 endif()
 string(SUBSTRING "${importaciones}" ${inicio} -1 importaciones)
 string(REGEX REPLACE "\n\n.*" "" importaciones "${importaciones}")
-foreach(funcion A_Inicializar A_AsignarAlPedir A_AsignarSeparadores A_Analizar)
+foreach(funcion IN LISTS esperados)
   if(NOT importaciones MATCHES "[0-9a-f]+[ \t]+[0-9]+[ \t]+${funcion}(\n|$)")
     fallar("${HOST} does not import ${funcion} from ${nombre_dll} by its plain name:\n${importaciones}")
   endif()
 endforeach()
-message(STATUS "${HOST}: imports the four functions from ${nombre_dll} by name")
+message(STATUS "${HOST}: imports its functions from ${nombre_dll} by name")

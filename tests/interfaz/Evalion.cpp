@@ -1,0 +1,191 @@
+// The C++ interface as a host uses it: binding forms, name matching, results in UTF-8, the
+// order in which names are answered, and exceptions from handlers.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <type_traits>
+
+#include "Evalion.hpp"
+
+namespace {
+
+using Evalion::TAnalizador;
+using Evalion::TArgumentos;
+using Evalion::TComparacion;
+using Evalion::TResultado;
+
+// The engine keeps the analyser's address, so it can be neither copied nor moved.
+static_assert(!std::is_copy_constructible_v<TAnalizador> && !std::is_copy_assignable_v<TAnalizador>);
+static_assert(!std::is_move_constructible_v<TAnalizador> && !std::is_move_assignable_v<TAnalizador>);
+
+struct Caso {
+    const char *Expresion;
+    TResultado Esperado;
+};
+
+void Comprobar(TAnalizador &Analizador, std::initializer_list<Caso> Casos)
+{
+    for (const Caso &C : Casos) {
+        SCOPED_TRACE(C.Expresion);
+        const TResultado R = Analizador.Analizar(C.Expresion);
+        ASSERT_EQ(R.Tipo(), C.Esperado.Tipo()) << R.Codigo() << " " << R.Texto();
+        EXPECT_EQ(R.Numero(), C.Esperado.Numero());
+        EXPECT_EQ(R.Texto(), C.Esperado.Texto());
+        EXPECT_EQ(R.Codigo(), C.Esperado.Codigo());
+        EXPECT_EQ(R.Posicion(), C.Esperado.Posicion());
+    }
+}
+
+TEST(Interfaz, BindingForms)
+{
+    TAnalizador A;
+    int Pedidos = 0;
+    A.Variable("IVA", 0.21)
+        .Variable("Nombre", "Año")
+        .Variable("Malo", TResultado::Error(4242))
+        .Variable("Contador", [&] { return ++Pedidos; })
+        .Funcion("Doble", 1, [](const TArgumentos &P) { return 2 * P[0].Numero(); })
+        .Funcion("Contar", [](const TArgumentos &P) { return P.Cuantos(); })
+        .Funcion("Saludo", 1, [](const TArgumentos &P) -> TResultado {
+            if (!P[0].EsTexto())
+                return TResultado::Error(E_INCOMPATIBLES);
+            return "¡Hola, " + P[0].Texto() + "!";
+        });
+    Comprobar(A, {
+        {"1.000 * (1 + IVA)", 1210},
+        {"Nombre + \" 2026\"", "Año 2026"},
+        {"1 + Malo", TResultado::Error(4242, 4)},
+        {"Contador + Contador", 3},
+        {"Doble(Doble(3))", 12},
+        {"Doble(1;2)", TResultado::Error(E_FUNCION, 1)},
+        {"Contar(1;\"a\";3)", 3},
+        {"Saludo(\"Ñandú\")", "¡Hola, Ñandú!"},
+        {"Saludo(1)", TResultado::Error(E_INCOMPATIBLES, 1)},
+        {"iva", TResultado::Error(E_VARIABLE, 1)},
+    });
+    A.Variable("IVA", "otro"); // binding a name again replaces it
+    Comprobar(A, {{"IVA", "otro"}});
+}
+
+// Exact names by default; ignoring case folds A-Z and the Spanish letters, nothing else.
+TEST(Interfaz, CaseModes)
+{
+    TAnalizador Exacto;
+    TAnalizador Plegado(TComparacion::IgnorarMayusculas);
+    for (TAnalizador *A : {&Exacto, &Plegado})
+        A->Variable("Año", 1).Variable("ÁÉÍÓÚ", 2).Funcion("Raíz", 1, [](const TArgumentos &P) { return P[0].Numero(); });
+    const TResultado NoVariable = TResultado::Error(E_VARIABLE, 1);
+    Comprobar(Exacto, {{"Año", 1}, {"AÑO", NoVariable}, {"áéíóú", NoVariable}, {"RAÍZ(3)", TResultado::Error(E_FUNCION, 1)}});
+    Comprobar(Plegado, {{"Año", 1}, {"AÑO", 1}, {"año", 1}, {"áéíóú", 2}, {"RAÍZ(3)", 3}, {"Ano", NoVariable}});
+}
+
+// A text result: UTF-8 from the engine's bytes; a character outside Windows-1252 reaches the
+// engine as "?", one character; a handler's text is cut to 1023 characters.
+TEST(Interfaz, Utf8BothWays)
+{
+    TAnalizador A;
+    A.Variable("Largo", std::string(600, 'a') + std::string(600, 'b'))
+        .Funcion("Eco", 1, [](const TArgumentos &P) { return P[0].Texto(); });
+    Comprobar(A, {
+        {"\"€ Œ ü\"", "€ Œ ü"},
+        {"\"😀\"", "?"},
+        {"1😀", TResultado::Error(E_CARACTER, 2)},
+        {"Eco(\"Ñ\") + \"ñ\"", "Ññ"},
+        {"Largo", std::string(600, 'a') + std::string(423, 'b')},
+        {"\"ñ\"+1", TResultado::Error(E_INCOMPATIBLES, 6)},
+    });
+    EXPECT_EQ(A.Analizar("\"ñ\"+1").Mensaje(), "Los operandos no son compatibles en la posición 6");
+    EXPECT_EQ(A.Analizar("1 2").Mensaje(), "Se esperaba un operador en la posición 2");
+    EXPECT_EQ(TResultado::Error(4242, 3).Mensaje(), "");
+}
+
+TEST(Interfaz, Separators)
+{
+    TAnalizador A;
+    A.Separadores(',', '.');
+    Comprobar(A, {{"1,234.5", 1234.5}});
+    A.Separadores('\0', ';');
+    Comprobar(A, {{"1,5;5", 15.5}});
+}
+
+// Bound names first, then the catch-all handlers, then the standard library.
+TEST(Interfaz, OrderOfAnswers)
+{
+    TAnalizador A;
+    Comprobar(A, {{"Pi", TResultado::Error(E_VARIABLE, 1)}, {"Raiz(4)", TResultado::Error(E_FUNCION, 1)}});
+    A.Estandar();
+    Comprobar(A, {{"Pi", 3.141592653589793}, {"Raiz(4) + Seno(0)", 2}, {"Raiz(1;2)", TResultado::Error(E_FUNCION, 1)}});
+    A.AlPedirVariable([](std::string_view Nombre) -> std::optional<TResultado> {
+        if (Nombre == "Pi" || Nombre == "Ñu")
+            return 3;
+        return std::nullopt;
+    });
+    A.AlPedirFuncion([](std::string_view Nombre, const TArgumentos &P) -> std::optional<TResultado> {
+        if (Nombre == "Raiz")
+            return P.Cuantos();
+        return std::nullopt;
+    });
+    Comprobar(A, {{"Pi", 3}, {"Ñu", 3}, {"Raiz(4;9)", 2}, {"E", 2.718281828459045}, {"Seno(0)", 0}});
+    A.Variable("Pi", 4).Estandar(false);
+    Comprobar(A, {{"Pi", 4}, {"E", TResultado::Error(E_VARIABLE, 1)}, {"Seno(0)", TResultado::Error(E_FUNCION, 1)}});
+}
+
+struct TFallo : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// A handler that throws ends the analysis: no later name is asked for, the exception comes
+// out of Analizar, and the analyser answers the next expression as before. Under the
+// sanitizers this also shows that the engine's argument array is released on the way out.
+TEST(Interfaz, ExceptionsComeOutOfAnalizar)
+{
+    TAnalizador A;
+    int Despues = 0;
+    A.Variable("Mal", [] () -> TResultado { throw TFallo("variable"); })
+        .Variable("Cuenta", [&] { return ++Despues; })
+        .Funcion("Falla", [](const TArgumentos &) -> TResultado { throw TFallo("funcion"); })
+        .Funcion("Suma", [](const TArgumentos &P) {
+            double S = 0;
+            for (int32_t i = 0; i < P.Cuantos(); ++i)
+                S += P[i].Numero();
+            return S;
+        })
+        .AlPedirVariable([](std::string_view Nombre) -> std::optional<TResultado> {
+            if (Nombre == "Memoria")
+                throw std::bad_alloc();
+            return std::nullopt;
+        });
+    const struct {
+        const char *Expresion;
+        int Antes; // requests of Cuenta made before the one that throws
+    } Lanzan[] = {{"Mal + Cuenta", 0}, {"Suma(1; Mal; Cuenta)", 0}, {"Suma(1; 2; Falla(3; 4)) + Cuenta", 0},
+                  {"(Mal; Cuenta)", 0}, {"si(1; Cuenta; Falla(1))", 1}};
+    for (const auto &Caso : Lanzan) {
+        SCOPED_TRACE(Caso.Expresion);
+        Despues = 0;
+        EXPECT_THROW(A.Analizar(Caso.Expresion), TFallo);
+        EXPECT_EQ(Despues, Caso.Antes);
+        EXPECT_EQ(A.Analizar("Suma(1; 2; 3)").Numero(), 6);
+    }
+    Despues = 0;
+    EXPECT_THROW(A.Analizar("Memoria + Cuenta"), std::bad_alloc);
+    EXPECT_EQ(A.Analizar("Cuenta").Numero(), 1);
+}
+
+// A handler must not analyse on the analyser that called it: it gets std::logic_error,
+// which Analizar rethrows.
+TEST(Interfaz, OneAnalysisAtATime)
+{
+    auto A = std::make_unique<TAnalizador>(); // held by pointer, the way to move one around
+    TAnalizador &Mismo = *A;
+    A->Variable("Otra", [&] { return Mismo.Analizar("1"); });
+    EXPECT_THROW(A->Analizar("Otra"), std::logic_error);
+    TAnalizador B;
+    A->Variable("Otra", [&] { return B.Analizar("1 + 1"); }); // another analyser is fine
+    EXPECT_EQ(A->Analizar("Otra").Numero(), 2);
+}
+
+} // namespace

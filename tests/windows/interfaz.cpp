@@ -1,0 +1,27 @@
+// A Windows host of the C++ interface over Evalionobj.dll and EvalionEstandar.dll: that it
+// builds shows that the interface's requests match the object methods of that DLL. Exits
+// with 0 when every answer is right.
+#include <cstdio>
+#include <stdexcept>
+
+#include "Evalion.hpp"
+
+int main()
+{
+    Evalion::TAnalizador Analizador;
+    Analizador.Variable("x", 2.25)
+        .Funcion("Doble", 1, [](const Evalion::TArgumentos &A) { return 2 * A[0].Numero(); })
+        .Funcion("Falla", [](const Evalion::TArgumentos &) -> Evalion::TResultado { throw std::runtime_error("x"); })
+        .Estandar();
+    int Fallos = 0;
+    Fallos += Analizador.Analizar("Doble(Raiz(x)) + Max(1; 2; 3)").Numero() != 6;
+    Fallos += Analizador.Analizar("Mayusculas(\"año\")").Texto() != "AÑO";
+    Fallos += Analizador.Analizar("1 + y").Mensaje() != "Se esperaba una variable en la posición 4";
+    try {
+        Analizador.Analizar("Falla(1; 2)");
+        ++Fallos;
+    } catch (const std::runtime_error &) {
+    }
+    std::printf("%d wrong answers\n", Fallos);
+    return Fallos == 0 ? 0 : 1;
+}
