@@ -7,6 +7,7 @@
 #include <new>
 
 #include "Mensajes.h"
+#include "Respuestas.h"
 #include "Texto.h"
 
 namespace Evalion {
@@ -17,17 +18,6 @@ namespace {
 // demonstration has always answered (bits 4064CC5A1CAC0831 and 3F789E119540A799).
 constexpr double PESETAS = 166.386;
 constexpr double EURO = 1 / PESETAS;
-
-// Names are ASCII, so folding A-Z is all the comparison needs; the engine's other letters
-// (the accented vowels, Ñ) never fold.
-bool MismoNombre(const char *Nombre, const char *Conocido)
-{
-    const auto Minuscula = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
-    for (; *Nombre && *Conocido; ++Nombre, ++Conocido)
-        if (Minuscula(static_cast<unsigned char>(*Nombre)) != Minuscula(static_cast<unsigned char>(*Conocido)))
-            return false;
-    return *Nombre == *Conocido;
-}
 
 // A text value in the engine's character set, cut to what Cadena holds.
 void AsignarTexto(BLOQUEDEDATOS &R, const std::string &Utf8)
@@ -95,10 +85,7 @@ void PedirFuncion(const char *Funcion, const BLOQUEDEDATOS *Parametros, int32_t 
         R.Tipo = TIPO_NUMERO;
         R.Numero = std::sin(Parametros[0].Numero);
     } else if (N == 3 && MismoNombre(Funcion, "si")) {
-        if (Parametros[0].Tipo != TIPO_NUMERO)
-            R.Error = E_INCOMPATIBLES;
-        else // the whole chosen block, a number or a text, every byte of it
-            std::memcpy(&R, &Parametros[Parametros[0].Numero == 0 ? 2 : 1], sizeof R);
+        Si(Parametros, R);
     } else {
         R.Error = E_FUNCION;
     }

@@ -1,0 +1,20 @@
+#include "Texto.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace Evalion {
+
+std::string FormatearNumero(double Valor)
+{
+    if (std::isnan(Valor))
+        return "NAN";
+    if (std::isinf(Valor))
+        return Valor > 0 ? "INF" : "-INF";
+    char Buffer[32];
+    const std::to_chars_result Escrito =
+        std::to_chars(Buffer, Buffer + sizeof Buffer, Valor, std::chars_format::general, 15);
+    return std::string(Buffer, Escrito.ptr);
+}
+
+} // namespace Evalion

@@ -1,0 +1,302 @@
+// The standard functions and constants, answered from one table: each entry says how many
+// arguments it takes and of which kind, so that the counts and kinds are checked in one place
+// and every function body sees only arguments it can use.
+#include "Estandar.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "Mensajes.h"
+#include "Respuestas.h"
+#include "Texto.h"
+
+namespace {
+
+using Evalion::MismoNombre;
+
+constexpr size_t LARGO_TEXTO = EVALION_LARGO_CADENA - 1;
+
+// A text argument: what Cadena holds before its first NUL, at most 1023 characters, so that
+// a host's block without a terminator is read no further than its field.
+std::string_view Texto(const BLOQUEDEDATOS &B)
+{
+    return std::string_view(B.Cadena, strnlen(B.Cadena, LARGO_TEXTO));
+}
+
+void AsignarNumero(BLOQUEDEDATOS &R, double Valor)
+{
+    R.Numero = Valor;
+    R.Tipo = TIPO_NUMERO;
+    R.Error = 0;
+}
+
+// A text result, cut to what Cadena holds as a join cuts it.
+void AsignarTexto(BLOQUEDEDATOS &R, std::string_view Valor)
+{
+    const size_t Largo = std::min(Valor.size(), LARGO_TEXTO);
+    std::memcpy(R.Cadena, Valor.data(), Largo);
+    R.Cadena[Largo] = '\0';
+    R.Tipo = TIPO_CADENA;
+    R.Error = 0;
+}
+
+// Windows-1252 letters and their other case: ASCII, the Latin-1 letters from 0xC0 (but the
+// signs × and ÷ and ß, which has no capital), and Š Œ Ž Ÿ, which sit apart from their pairs.
+unsigned char Mayuscula(unsigned char c)
+{
+    if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7))
+        return static_cast<unsigned char>(c - 0x20);
+    switch (c) {
+    case 0x9A: return 0x8A;
+    case 0x9C: return 0x8C;
+    case 0x9E: return 0x8E;
+    case 0xFF: return 0x9F;
+    default: return c;
+    }
+}
+
+unsigned char Minuscula(unsigned char c)
+{
+    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))
+        return static_cast<unsigned char>(c + 0x20);
+    switch (c) {
+    case 0x8A: return 0x9A;
+    case 0x8C: return 0x9C;
+    case 0x8E: return 0x9E;
+    case 0x9F: return 0xFF;
+    default: return c;
+    }
+}
+
+void CambiarCaso(const BLOQUEDEDATOS &T, BLOQUEDEDATOS &R, unsigned char (*Cambio)(unsigned char))
+{
+    std::string Salida(Texto(T));
+    for (char &c : Salida)
+        c = static_cast<char>(Cambio(static_cast<unsigned char>(c)));
+    AsignarTexto(R, Salida);
+}
+
+// The characters of T from position Desde (1-based) on, Cuantos of them, counting only those
+// that exist: positions before the first or after the last are no characters. Both counts
+// are truncated to whole numbers; a window with nothing in it gives the empty text.
+void Tramo(std::string_view T, double Desde, double Cuantos, BLOQUEDEDATOS &R)
+{
+    Desde = std::trunc(Desde);
+    const double Hasta = std::min(Desde + std::trunc(Cuantos) - 1, static_cast<double>(T.size()));
+    Desde = std::max(Desde, 1.0);
+    if (!(Desde <= Hasta))
+        return AsignarTexto(R, {});
+    AsignarTexto(R, T.substr(static_cast<size_t>(Desde) - 1, static_cast<size_t>(Hasta - Desde) + 1));
+}
+
+// Rounds half away from zero to Decimales decimals (negative: to tens, hundreds...). The
+// scaled value is read at the 15 significant digits a number is shown with, so that 2,675
+// rounds to 2,68 as it reads, although its nearest double lies just below.
+double Redondear(double Valor, double Decimales)
+{
+    if (std::isnan(Decimales))
+        return Decimales;
+    if (!std::isfinite(Valor))
+        return Valor;
+    const double Potencia = std::pow(10.0, std::fabs(std::trunc(Decimales)));
+    if (std::isinf(Potencia)) // more decimals than a double has, or a rounding to beyond its range
+        return Decimales >= 0 ? Valor : std::copysign(0.0, Valor);
+    const double Escalado = Decimales >= 0 ? Valor * Potencia : Valor / Potencia;
+    if (!std::isfinite(Escalado) || std::fabs(Escalado) >= 4503599627370496.0) // 2^52: already whole
+        return Valor;
+    char Cifras[32];
+    const std::to_chars_result Escrito =
+        std::to_chars(Cifras, Cifras + sizeof Cifras, Escalado, std::chars_format::general, 15);
+    double Leido = Escalado;
+    std::from_chars(Cifras, Escrito.ptr, Leido);
+    const double Entero = std::round(Leido);
+    return Decimales >= 0 ? Entero / Potencia : Entero * Potencia;
+}
+
+// A text as a number: blanks around it, one sign, "." as the decimal point, an exponent; the
+// infinities and NAN as Texto writes them. Anything else is E_VALOR.
+void Valor(const BLOQUEDEDATOS &T, BLOQUEDEDATOS &R)
+{
+    std::string_view Cifras = Texto(T);
+    const size_t Primero = Cifras.find_first_not_of(" \t");
+    Cifras = Primero == std::string_view::npos ? std::string_view{} : Cifras.substr(Primero);
+    Cifras = Cifras.substr(0, Cifras.find_last_not_of(" \t") + 1);
+    const bool Negativo = !Cifras.empty() && Cifras[0] == '-';
+    if (!Cifras.empty() && (Cifras[0] == '-' || Cifras[0] == '+'))
+        Cifras.remove_prefix(1);
+    if (Cifras.empty() || Cifras[0] == '-' || Cifras[0] == '+') {
+        R.Error = E_VALOR;
+        return;
+    }
+    const char *Fin = Cifras.data() + Cifras.size();
+    double Numero = 0;
+    std::from_chars_result Leido = std::from_chars(Cifras.data(), Fin, Numero);
+    if (Leido.ec == std::errc::result_out_of_range) { // beyond a double: the infinity or zero it rounds to
+        long double Amplio = 0;
+        Leido = std::from_chars(Cifras.data(), Fin, Amplio);
+        Numero = static_cast<double>(Amplio);
+    }
+    if (Leido.ec != std::errc() || Leido.ptr != Fin) {
+        R.Error = E_VALOR;
+        return;
+    }
+    AsignarNumero(R, Negativo ? -Numero : Numero);
+}
+
+using TCalculo = void (*)(const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R);
+using TUnaria = double (*)(double);
+
+// One function: its name, how many arguments it takes, their kinds ("n" a number, "t" a
+// text, "?" either; the last letter stands for every further argument), and its body: a
+// function of one number, or one that fills R from the arguments.
+struct TFuncion {
+    const char *Nombre;
+    int32_t Minimo;
+    int32_t Maximo; // 0: no upper bound
+    const char *Tipos;
+    TUnaria Unaria;
+    TCalculo Calculo;
+};
+
+// Folds the numbers of P with Paso, starting from the first one.
+template <typename TPaso>
+double Plegar(const BLOQUEDEDATOS *P, int32_t N, TPaso Paso)
+{
+    double Acumulado = P[0].Numero;
+    for (int32_t i = 1; i < N; ++i)
+        Acumulado = Paso(Acumulado, P[i].Numero);
+    return Acumulado;
+}
+
+// A not-a-number argument makes the extreme not-a-number, as it does any arithmetic.
+double Mayor(double a, double b) { return std::isnan(a) ? a : std::isnan(b) || b > a ? b : a; }
+double Menor(double a, double b) { return std::isnan(a) ? a : std::isnan(b) || b < a ? b : a; }
+double Sumar(double a, double b) { return a + b; }
+
+const TFuncion FUNCIONES[] = {
+    {"Abs", 1, 1, "n", [](double x) { return std::fabs(x); }, nullptr},
+    {"Signo", 1, 1, "n", [](double x) { return x > 0 ? 1.0 : x < 0 ? -1.0 : x == 0 ? 0.0 : x; }, nullptr},
+    {"Raiz", 1, 1, "n", [](double x) { return std::sqrt(x); }, nullptr},
+    {"Exp", 1, 1, "n", [](double x) { return std::exp(x); }, nullptr},
+    {"Ln", 1, 1, "n", [](double x) { return std::log(x); }, nullptr},
+    {"Log", 1, 1, "n", [](double x) { return std::log10(x); }, nullptr},
+    {"Seno", 1, 1, "n", [](double x) { return std::sin(x); }, nullptr},
+    {"Coseno", 1, 1, "n", [](double x) { return std::cos(x); }, nullptr},
+    {"Tangente", 1, 1, "n", [](double x) { return std::tan(x); }, nullptr},
+    {"ArcoSeno", 1, 1, "n", [](double x) { return std::asin(x); }, nullptr},
+    {"ArcoCoseno", 1, 1, "n", [](double x) { return std::acos(x); }, nullptr},
+    {"ArcoTangente", 1, 1, "n", [](double x) { return std::atan(x); }, nullptr},
+    {"Truncar", 1, 1, "n", [](double x) { return std::trunc(x); }, nullptr},
+    {"Entero", 1, 1, "n", [](double x) { return std::floor(x); }, nullptr},
+    {"Techo", 1, 1, "n", [](double x) { return std::ceil(x); }, nullptr},
+    {"No", 1, 1, "n", [](double x) { return x == 0 ? 1.0 : 0.0; }, nullptr},
+    {"Redondear", 1, 2, "n", nullptr,
+     [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) { AsignarNumero(R, Redondear(P[0].Numero, N > 1 ? P[1].Numero : 0)); }},
+    {"Resto", 2, 2, "n", nullptr,
+     [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { AsignarNumero(R, std::fmod(P[0].Numero, P[1].Numero)); }},
+    {"Max", 1, 0, "n", nullptr,
+     [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) { AsignarNumero(R, Plegar(P, N, Mayor)); }},
+    {"Min", 1, 0, "n", nullptr,
+     [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) { AsignarNumero(R, Plegar(P, N, Menor)); }},
+    {"Suma", 1, 0, "n", nullptr,
+     [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) { AsignarNumero(R, Plegar(P, N, Sumar)); }},
+    {"Promedio", 1, 0, "n", nullptr,
+     [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) { AsignarNumero(R, Plegar(P, N, Sumar) / N); }},
+    {"Y", 1, 0, "n", nullptr,
+     [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) {
+         AsignarNumero(R, std::all_of(P, P + N, [](const BLOQUEDEDATOS &B) { return B.Numero != 0; }) ? 1 : 0);
+     }},
+    {"O", 1, 0, "n", nullptr,
+     [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) {
+         AsignarNumero(R, std::any_of(P, P + N, [](const BLOQUEDEDATOS &B) { return B.Numero != 0; }) ? 1 : 0);
+     }},
+    {"si", 3, 3, "?", nullptr, [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { Evalion::Si(P, R); }},
+    {"Longitud", 1, 1, "t", nullptr,
+     [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { AsignarNumero(R, static_cast<double>(Texto(P[0]).size())); }},
+    {"Mayusculas", 1, 1, "t", nullptr,
+     [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { CambiarCaso(P[0], R, Mayuscula); }},
+    {"Minusculas", 1, 1, "t", nullptr,
+     [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { CambiarCaso(P[0], R, Minuscula); }},
+    {"Izquierda", 2, 2, "tn", nullptr,
+     [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { Tramo(Texto(P[0]), 1, P[1].Numero, R); }},
+    {"Derecha", 2, 2, "tn", nullptr,
+     [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) {
+         const std::string_view T = Texto(P[0]);
+         const double Cuantos = std::trunc(P[1].Numero);
+         Tramo(T, static_cast<double>(T.size()) - Cuantos + 1, Cuantos, R);
+     }},
+    {"Medio", 3, 3, "tnn", nullptr,
+     [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { Tramo(Texto(P[0]), P[1].Numero, P[2].Numero, R); }},
+    {"Recortar", 1, 1, "t", nullptr,
+     [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) {
+         const std::string_view T = Texto(P[0]);
+         const size_t Primero = T.find_first_not_of(" \t\r\n");
+         AsignarTexto(R, Primero == std::string_view::npos ? std::string_view{}
+                                                           : T.substr(Primero, T.find_last_not_of(" \t\r\n") - Primero + 1));
+     }},
+    {"Buscar", 2, 2, "t", nullptr,
+     [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) {
+         const size_t Donde = Texto(P[1]).find(Texto(P[0]));
+         AsignarNumero(R, Donde == std::string_view::npos ? 0.0 : static_cast<double>(Donde + 1));
+     }},
+    {"Texto", 1, 1, "n", nullptr,
+     [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { AsignarTexto(R, Evalion::FormatearNumero(P[0].Numero)); }},
+    {"Valor", 1, 1, "t", nullptr, [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { Valor(P[0], R); }},
+};
+
+// Whether every argument is of the kind its place asks for.
+bool TiposValidos(const TFuncion &F, const BLOQUEDEDATOS *P, int32_t N)
+{
+    const size_t Letras = std::strlen(F.Tipos);
+    for (int32_t i = 0; i < N; ++i) {
+        const char Tipo = F.Tipos[std::min(static_cast<size_t>(i), Letras - 1)];
+        if ((Tipo == 'n' && !(P[i].Tipo & TIPO_NUMERO)) || (Tipo == 't' && !(P[i].Tipo & TIPO_CADENA)))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+extern "C" {
+
+EVALION_ESTANDAR_API int32_t EVALION_CONV A_EstandarVariable(const char *Variable, BLOQUEDEDATOS *R)
+{
+    if (MismoNombre(Variable, "Pi"))
+        AsignarNumero(*R, 3.141592653589793);
+    else if (MismoNombre(Variable, "E"))
+        AsignarNumero(*R, 2.718281828459045);
+    else
+        return 0;
+    return 1;
+}
+
+EVALION_ESTANDAR_API int32_t EVALION_CONV A_EstandarFuncion(const char *Funcion, const BLOQUEDEDATOS *Parametros,
+                                                            int32_t N, BLOQUEDEDATOS *R)
+{
+    for (const TFuncion &F : FUNCIONES) {
+        if (!MismoNombre(Funcion, F.Nombre))
+            continue;
+        if (N < F.Minimo || (F.Maximo != 0 && N > F.Maximo))
+            R->Error = E_FUNCION;
+        else if (!TiposValidos(F, Parametros, N))
+            R->Error = E_INCOMPATIBLES;
+        else if (F.Unaria)
+            AsignarNumero(*R, F.Unaria(Parametros[0].Numero));
+        else
+            F.Calculo(Parametros, N, *R);
+        return 1;
+    }
+    return 0;
+}
+
+EVALION_ESTANDAR_API const char *EVALION_CONV A_Mensaje(int32_t Codigo)
+{
+    return Evalion::TextoDeError(Codigo);
+}
+
+} // extern "C"

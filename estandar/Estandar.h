@@ -1,0 +1,50 @@
+/*
+ * Evalion's standard library: the functions and constants that hosts answer without writing
+ * them again (libevalion-estandar, EvalionEstandar.dll on Windows). The engine still knows
+ * no name: a host calls these from its own requests, with the blocks the engine gave it.
+ *
+ * Names are matched ignoring the case of A-Z. Everything passed in belongs to the caller and
+ * is only read during the call; nothing is kept. Every function may be called from any
+ * thread at any time.
+ */
+#ifndef EVALION_ESTANDAR_H
+#define EVALION_ESTANDAR_H
+
+#include "Parser.h"
+
+#if defined(_WIN32)
+#  if defined(EVALION_ESTANDAR_CONSTRUYENDO)
+#    define EVALION_ESTANDAR_API __declspec(dllexport)
+#  else
+#    define EVALION_ESTANDAR_API __declspec(dllimport)
+#  endif
+#else
+#  define EVALION_ESTANDAR_API __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* The constants Pi and E: returns 1 and fills R (Tipo, Numero, Error 0) when Variable names
+ * one of them; returns 0 and leaves R untouched otherwise. */
+EVALION_ESTANDAR_API int32_t EVALION_CONV A_EstandarVariable(const char *Variable, BLOQUEDEDATOS *R);
+
+/* The standard functions: returns 1 when Funcion names one of them, with R filled with its
+ * value (Error 0), or with Error E_FUNCION for a count of arguments it does not take, or
+ * E_INCOMPATIBLES for an argument of the wrong kind; returns 0 and leaves R untouched for
+ * any other name. Parametros points to N blocks (N may be 0 when the caller is not the
+ * engine). Texts are Windows-1252, at most 1023 characters; a longer result is cut. */
+EVALION_ESTANDAR_API int32_t EVALION_CONV A_EstandarFuncion(const char *Funcion, const BLOQUEDEDATOS *Parametros,
+                                                            int32_t N, BLOQUEDEDATOS *R);
+
+/* The Spanish message of an error code, Windows-1252, NUL-terminated and static, ending in a
+ * blank so that the position follows directly ("Se esperaba una variable en la posición ");
+ * NULL for a code without one (a host's own code). */
+EVALION_ESTANDAR_API const char *EVALION_CONV A_Mensaje(int32_t Codigo);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* EVALION_ESTANDAR_H */

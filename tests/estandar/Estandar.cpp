@@ -1,0 +1,218 @@
+// The standard library through the engine, as a host that delegates to it sees it, and its
+// three C entry points called directly for what the engine never passes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "Estandar.h"
+
+namespace {
+
+void EVALION_CONV PedirVariable(char *Variable, BLOQUEDEDATOS *R)
+{
+    if (!A_EstandarVariable(Variable, R))
+        R->Error = E_VARIABLE;
+}
+
+void EVALION_CONV PedirFuncion(char *Funcion, BLOQUEDEDATOS *Parametros, int32_t N, BLOQUEDEDATOS *R)
+{
+    if (!A_EstandarFuncion(Funcion, Parametros, N, R))
+        R->Error = E_FUNCION;
+}
+
+constexpr double NAN_ = std::numeric_limits<double>::quiet_NaN();
+constexpr double INF = std::numeric_limits<double>::infinity();
+
+// One expression and what it gives: a number (NaN matches NaN), a text, or an error at a
+// position.
+struct Caso {
+    const char *Expresion;
+    double Numero;
+    const char *Texto = nullptr;
+    int32_t Error = 0;
+    int32_t Posicion = 0;
+};
+Caso Numero(const char *E, double V) { return {E, V}; }
+Caso Texto(const char *E, const char *T) { return {E, 0, T}; }
+Caso Error(const char *E, int32_t Codigo, int32_t Posicion = 1) { return {E, 0, nullptr, Codigo, Posicion}; }
+
+void Comprobar(std::initializer_list<Caso> Casos)
+{
+    ESTADODEANALISIS Estado;
+    A_Inicializar(&Estado);
+    A_AsignarAlPedir(&Estado, PedirVariable, PedirFuncion);
+    for (const Caso &C : Casos) {
+        SCOPED_TRACE(C.Expresion);
+        const BLOQUEDEDATOS R = A_Analizar(&Estado, C.Expresion);
+        ASSERT_EQ(R.Error, C.Error);
+        if (C.Error != 0) {
+            EXPECT_EQ(R.Posicion, C.Posicion);
+        } else if (C.Texto) {
+            ASSERT_EQ(R.Tipo, TIPO_CADENA);
+            EXPECT_STREQ(R.Cadena, C.Texto);
+        } else {
+            ASSERT_EQ(R.Tipo, TIPO_NUMERO);
+            if (std::isnan(C.Numero))
+                EXPECT_TRUE(std::isnan(R.Numero)) << R.Numero;
+            else
+                EXPECT_DOUBLE_EQ(R.Numero, C.Numero);
+        }
+    }
+}
+
+TEST(Estandar, Constants)
+{
+    Comprobar({Numero("Pi", 3.141592653589793), Numero("PI", 3.141592653589793), Numero("e", 2.718281828459045),
+               Numero("E^2", 7.3890560989306495), Error("Tau", E_VARIABLE)});
+}
+
+TEST(Estandar, NumberFunctions)
+{
+    Comprobar({
+        Numero("Abs(-2,5)", 2.5), Numero("Signo(-3)", -1), Numero("Signo(0)", 0), Numero("Signo(7)", 1),
+        Numero("Raiz(2,25)", 1.5), Numero("Exp(1)", 2.718281828459045), Numero("Ln(E)", 1), Numero("Log(1000)", 3),
+        Numero("Seno(Pi/2)", 1), Numero("Coseno(0)", 1), Numero("Tangente(Pi/4)", 0.9999999999999999),
+        Numero("ArcoSeno(1)", 1.5707963267948966), Numero("ArcoCoseno(1)", 0),
+        Numero("ArcoTangente(1)", 0.7853981633974483),
+        Numero("Truncar(-2,7)", -2), Numero("Entero(-2,7)", -3), Numero("Entero(2,7)", 2), Numero("Techo(-2,3)", -2),
+        Numero("Techo(2,3)", 3), Numero("Resto(7;3)", 1), Numero("Resto(-7;3)", -1), Numero("Resto(7,5;2)", 1.5),
+    });
+}
+
+// Half away from zero, at the digits a number is shown with; decimals may be negative.
+TEST(Estandar, Rounding)
+{
+    Comprobar({
+        Numero("Redondear(2,5)", 3), Numero("Redondear(-2,5)", -3), Numero("Redondear(2,4999)", 2),
+        Numero("Redondear(2,675; 2)", 2.68), Numero("Redondear(1,005; 2)", 1.01), Numero("Redondear(-1,005; 2)", -1.01),
+        Numero("Redondear(1234; -2)", 1200), Numero("Redondear(1250; -2)", 1300), Numero("Redondear(3,14159; 2,9)", 3.14),
+        Numero("Redondear(1,5; 400)", 1.5), Numero("Redondear(15; -400)", 0), Numero("Redondear(0^-1; 2)", INF),
+        Numero("Redondear(2; Raiz(-1))", NAN_), Numero("Redondear(123456789012345678; 2)", 123456789012345678.0),
+    });
+}
+
+// One or more numbers; a NaN among them makes the extreme NaN.
+TEST(Estandar, Lists)
+{
+    Comprobar({
+        Numero("Max(1;5;3)", 5), Numero("Max(4)", 4), Numero("Min(4;-1;9)", -1), Numero("Max(1;Raiz(-1);2)", NAN_),
+        Numero("Min(Raiz(-1);2)", NAN_), Numero("Suma(1;2;3,5)", 6.5), Numero("Suma(7)", 7),
+        Numero("Promedio(1;2;6)", 3), Numero("Max(1;0^-1)", INF),
+    });
+}
+
+// IEEE arithmetic, as "^" gives it: no error code for a value outside a function's domain.
+TEST(Estandar, DomainFollowsIeee)
+{
+    Comprobar({
+        Numero("Raiz(-1)", NAN_), Numero("Ln(0)", -INF), Numero("Ln(-1)", NAN_), Numero("Log(0)", -INF),
+        Numero("ArcoSeno(2)", NAN_), Numero("ArcoCoseno(-2)", NAN_), Numero("Exp(1000)", INF), Numero("Resto(5;0)", NAN_),
+        Numero("Resto(0^-1;2)", NAN_), Numero("Promedio(0^-1; -1 * 0^-1)", NAN_), Numero("Signo(Raiz(-1))", NAN_),
+    });
+}
+
+TEST(Estandar, Texts)
+{
+    Comprobar({
+        Numero("Longitud(\"\")", 0), Numero("Longitud(\"a\xF1o\")", 3),
+        Texto("Izquierda(\"abcdef\";2)", "ab"), Texto("Izquierda(\"abc\";5)", "abc"), Texto("Izquierda(\"abc\";-1)", ""),
+        Texto("Izquierda(\"abc\";1,9)", "a"), Texto("Derecha(\"abcdef\";2)", "ef"), Texto("Derecha(\"abc\";0)", ""),
+        Texto("Derecha(\"abc\";9)", "abc"), Texto("Medio(\"abcdef\";2;3)", "bcd"), Texto("Medio(\"abc\";0;2)", "a"),
+        Texto("Medio(\"abc\";3;5)", "c"), Texto("Medio(\"abc\";4;1)", ""), Texto("Medio(\"abc\";2;Raiz(-1))", ""),
+        Texto("Recortar(\"  a b \")", "a b"), Texto("Recortar(\"   \")", ""), Numero("Buscar(\"c\";\"abcabc\")", 3),
+        Numero("Buscar(\"x\";\"abc\")", 0), Numero("Buscar(\"\";\"abc\")", 1), Numero("Buscar(\"A\";\"abc\")", 0),
+        Texto("Texto(1/3)", "0.333333333333333"), Texto("Texto(100000000000000000000)", "1e+20"),
+        Texto("Texto(-2,5)", "-2.5"), Texto("Texto(0^-1)", "INF"),
+        Numero("Valor(\"12.5\")", 12.5), Numero("Valor(\" -3e2 \")", -300), Numero("Valor(\"+7\")", 7),
+        Numero("Valor(\"1e999\")", INF), Numero("Valor(\"INF\")", INF), Numero("Valor(Texto(1/3))", 0.333333333333333),
+        Error("Valor(\"1,5\")", E_VALOR), Error("Valor(\"\")", E_VALOR), Error("Valor(\"abc\")", E_VALOR),
+        Error("Valor(\"--1\")", E_VALOR), Error("Valor(\"1 2\")", E_VALOR), Error("1 + Valor(\"x\")", E_VALOR, 4),
+    });
+}
+
+// Every Windows-1252 letter has its other case where the code page has one.
+TEST(Estandar, CaseFolding)
+{
+    Comprobar({
+        Texto("Mayusculas(\"\xF1" "and\xFA \xE9xito\")", "\xD1" "AND\xDA \xC9XITO"),
+        Texto("Minusculas(\"\xC1\xC9\xCD\xD3\xDA\xDC\xD1 ABC\")", "\xE1\xE9\xED\xF3\xFA\xFC\xF1 abc"),
+        Texto("Minusculas(\"\x8A\x8C\x8E\x9F\")", "\x9A\x9C\x9E\xFF"), Texto("Mayusculas(\"\x9A\x9C\x9E\xFF\")", "\x8A\x8C\x8E\x9F"),
+        Texto("Mayusculas(\"\xDF\xB5\xF7\")", "\xDF\xB5\xF7"), Texto("Minusculas(\"\xD7\")", "\xD7"),
+        Texto("Mayusculas(\"1+x\")", "1+X"),
+    });
+}
+
+TEST(Estandar, Logic)
+{
+    Comprobar({
+        Texto("si(1;\"a\";\"b\")", "a"), Numero("si(0;1;2)", 2), Numero("si(Raiz(-1);1;2)", 1),
+        Error("si(\"x\";1;2)", E_INCOMPATIBLES), Error("si(1;2)", E_FUNCION), Numero("Y(1;1;2)", 1), Numero("Y(1;0)", 0),
+        Numero("O(0;0)", 0), Numero("O(0;3)", 1), Numero("No(0)", 1), Numero("No(5)", 0), Error("Y(1;\"a\")", E_INCOMPATIBLES),
+    });
+}
+
+// Names in any case of A-Z; the wrong count is E_FUNCION, the wrong kind E_INCOMPATIBLES.
+TEST(Estandar, NamesCountsAndKinds)
+{
+    Comprobar({
+        Numero("RAIZ(4)", 2), Numero("raiz(4)", 2), Texto("mAyUsCuLaS(\"a\")", "A"), Error("Ra\xCDz(4)", E_FUNCION),
+        Error("Raiz(1;2)", E_FUNCION), Error("Resto(1)", E_FUNCION), Error("Redondear(1;2;3)", E_FUNCION),
+        Error("Medio(\"a\";1)", E_FUNCION), Error("No(1;2)", E_FUNCION), Error("1 + Seno(1;2)", E_FUNCION, 4),
+        Error("Raiz(\"a\")", E_INCOMPATIBLES), Error("Longitud(5)", E_INCOMPATIBLES),
+        Error("Izquierda(\"abc\";\"x\")", E_INCOMPATIBLES), Error("Buscar(1;\"a\")", E_INCOMPATIBLES),
+        Error("Max(1;2;\"3\")", E_INCOMPATIBLES), Error("Texto(\"1\")", E_INCOMPATIBLES), Error("Foo(1)", E_FUNCION),
+    });
+}
+
+BLOQUEDEDATOS Relleno()
+{
+    BLOQUEDEDATOS B;
+    std::memset(&B, 0x5A, sizeof B);
+    return B;
+}
+
+// What the engine never passes: no argument at all, unknown names, a text with no NUL.
+TEST(Estandar, CalledDirectly)
+{
+    const BLOQUEDEDATOS Intacto = Relleno();
+    BLOQUEDEDATOS R = Relleno();
+    EXPECT_EQ(A_EstandarVariable("Dolar", &R), 0);
+    EXPECT_EQ(A_EstandarFuncion("Dolar", &Intacto, 1, &R), 0);
+    EXPECT_EQ(std::memcmp(&R, &Intacto, sizeof R), 0);
+
+    EXPECT_EQ(A_EstandarFuncion("Suma", nullptr, 0, &R), 1);
+    EXPECT_EQ(R.Error, E_FUNCION);
+
+    BLOQUEDEDATOS Largo = Relleno(); // 1024 letters, no terminator: read as the first 1023
+    Largo.Tipo = TIPO_CADENA;
+    std::memset(Largo.Cadena, 'a', sizeof Largo.Cadena);
+    ASSERT_EQ(A_EstandarFuncion("Mayusculas", &Largo, 1, &R), 1);
+    EXPECT_EQ(R.Error, 0);
+    EXPECT_EQ(std::string(R.Cadena), std::string(1023, 'A'));
+    ASSERT_EQ(A_EstandarFuncion("Longitud", &Largo, 1, &R), 1);
+    EXPECT_EQ(R.Numero, 1023);
+
+    BLOQUEDEDATOS Ambos = Relleno(); // both kind bits: it passes as a number and as a text
+    Ambos.Tipo = TIPO_NUMERO | TIPO_CADENA;
+    Ambos.Numero = 9;
+    std::strcpy(Ambos.Cadena, "xy");
+    ASSERT_EQ(A_EstandarFuncion("Raiz", &Ambos, 1, &R), 1);
+    EXPECT_EQ(R.Numero, 3);
+    ASSERT_EQ(A_EstandarFuncion("Longitud", &Ambos, 1, &R), 1);
+    EXPECT_EQ(R.Numero, 2);
+}
+
+// The shared message table, served to hosts in other languages.
+TEST(Estandar, Messages)
+{
+    EXPECT_STREQ(A_Mensaje(E_VARIABLE), "Se esperaba una variable en la posici\xF3n ");
+    EXPECT_STREQ(A_Mensaje(E_CARACTER), "Se ha encontrado un caracter no valido en la posicion ");
+    EXPECT_EQ(A_Mensaje(0), nullptr);
+    EXPECT_EQ(A_Mensaje(E_MEMORIA), nullptr);
+    EXPECT_EQ(A_Mensaje(-5), nullptr);
+}
+
+} // namespace
