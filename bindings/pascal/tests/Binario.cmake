@@ -1,7 +1,8 @@
 # Checks of a 32-bit Windows Pascal test program read from its files, for machines that
 # cannot run it:
-#   -DOBJDUMP=... -DPROGRAMA=x.exe -DDLL=Evalion.dll -DLISTADO=Evalion.s -DOBJETO=0|1 -P Binario.cmake
-# 1. the program imports the four functions from DLL by plain name;
+#   -DOBJDUMP=... -DPROGRAMA=x.exe -DIMPORTACIONES="A.dll=f,g|B.dll=h" -DLISTADO=Evalion.s
+#   -DOBJETO=0|1 -P Binario.cmake
+# 1. the program imports each function from its DLL by plain name;
 # 2. in the object form, the adapters of TEvalion return as the engine calls them: the
 #    variable request removes nothing, the function request the 8 bytes of N and R.
 
@@ -9,11 +10,18 @@ execute_process(COMMAND ${OBJDUMP} -p ${PROGRAMA} OUTPUT_VARIABLE cabeceras RESU
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "objdump -p ${PROGRAMA} failed")
 endif()
-string(REGEX MATCH "DLL Name: ${DLL}\n[^\n]*\n(\t[^\n]+\n)*" importacion "${cabeceras}")
-foreach(funcion A_Inicializar A_AsignarAlPedir A_AsignarSeparadores A_Analizar)
-  if(NOT importacion MATCHES "[0-9] +${funcion}\n")
-    message(FATAL_ERROR "${PROGRAMA} does not import ${funcion} from ${DLL}:\n${importacion}")
-  endif()
+string(REPLACE "|" ";" importaciones "${IMPORTACIONES}")
+foreach(par IN LISTS importaciones)
+  string(REPLACE "=" ";" par "${par}")
+  list(GET par 0 dll)
+  list(GET par 1 funciones)
+  string(REGEX MATCH "DLL Name: ${dll}\n[^\n]*\n(\t[^\n]+\n)*" importacion "${cabeceras}")
+  string(REPLACE "," ";" funciones "${funciones}")
+  foreach(funcion IN LISTS funciones)
+    if(NOT importacion MATCHES "[0-9] +${funcion}\n")
+      message(FATAL_ERROR "${PROGRAMA} does not import ${funcion} from ${dll}:\n${importacion}")
+    endif()
+  endforeach()
 endforeach()
 
 if(OBJETO)
@@ -34,4 +42,4 @@ if(OBJETO)
     endif()
   endforeach()
 endif()
-message(STATUS "${PROGRAMA}: imports from ${DLL} by name")
+message(STATUS "${PROGRAMA}: imports ${IMPORTACIONES}")

@@ -5,7 +5,7 @@ program Pruebas;
 {$IFDEF FPC}{$MODE DELPHI}{$ENDIF}
 
 uses
-  SysUtils, Math, Evalion;
+  SysUtils, Math, Evalion, EvalionEstandar;
 
 type
   TCaso = record
@@ -20,9 +20,10 @@ type
 
 const
   { The host knows x = 21 and t = "ab", doble(n) = 2n, suma of any count, and falla(...),
-    which answers with a code of its own; anything else is E_VARIABLE or E_FUNCION. }
+    which answers with a code of its own; the standard library answers the other
+    functions it has; anything else is E_VARIABLE or E_FUNCION. }
   CODIGO_PROPIO = 4321;
-  Casos: array[0..17] of TCaso = (
+  Casos: array[0..19] of TCaso = (
     (Texto: 'x * 2'; Error: 0; Posicion: 0; Tipo: TIPO_NUMERO; Numero: 42; Cadena: ''; Peticiones: 'x;'),
     (Texto: '2^3^2'; Error: 0; Posicion: 0; Tipo: TIPO_NUMERO; Numero: 512; Cadena: ''; Peticiones: ''),
     (Texto: '1.250 + 1,5'; Error: 0; Posicion: 0; Tipo: TIPO_NUMERO; Numero: 1251.5; Cadena: ''; Peticiones: ''),
@@ -32,6 +33,8 @@ const
     (Texto: 'suma(1; doble(2); x)'; Error: 0; Posicion: 0; Tipo: TIPO_NUMERO; Numero: 26; Cadena: '';
      Peticiones: 'doble;x;suma;'),
     (Texto: 'x-x-x'; Error: 0; Posicion: 0; Tipo: TIPO_NUMERO; Numero: 21; Cadena: ''; Peticiones: 'x;x;x;'),
+    (Texto: 'Raiz(16) + x'; Error: 0; Posicion: 0; Tipo: TIPO_NUMERO; Numero: 25; Cadena: ''; Peticiones: 'Raiz;x;'),
+    (Texto: 'Raiz("a")'; Error: E_INCOMPATIBLES; Posicion: 1; Tipo: 0; Numero: 0; Cadena: ''; Peticiones: 'Raiz;'),
     (Texto: '0^-1'; Error: 0; Posicion: 0; Tipo: TIPO_NUMERO; Numero: Infinity; Cadena: ''; Peticiones: ''),
     (Texto: '1 + y'; Error: E_VARIABLE; Posicion: 4; Tipo: 0; Numero: 0; Cadena: ''; Peticiones: 'y;'),
     (Texto: 'suma(y; x)'; Error: E_VARIABLE; Posicion: 6; Tipo: 0; Numero: 0; Cadena: ''; Peticiones: 'y;'),
@@ -91,7 +94,7 @@ begin
       Suma := Suma + Parametros^[I].Numero;
     PonerNumero(R, Suma);
   end
-  else
+  else if A_EstandarFuncion(Funcion, Parametros, N, R) = 0 then
     R.Error := E_FUNCION;
 end;
 
@@ -131,6 +134,17 @@ begin
   Comprobar(PAnsiChar(@B.Posicion) - PAnsiChar(@B) = 1040, 'Posicion at 1040');
   Comprobar(PAnsiChar(@E.ValorNumero) - PAnsiChar(@E) = VALOR_NUMERO, 'ValorNumero offset');
   Comprobar(PAnsiChar(@E.AlPedirVariable) - PAnsiChar(@E) = AL_PEDIR, 'AlPedirVariable offset');
+end;
+
+{ The messages come from the standard library, Windows-1252, with the position after them. }
+procedure ComprobarMensajes(Estado: PESTADODEANALISIS);
+var
+  R: BLOQUEDEDATOS;
+begin
+  R := A_Analizar(Estado, '1 + y');
+  Comprobar(MensajeDeError(R) = 'Se esperaba una variable en la posici'#$F3'n 4', 'the message of 1000');
+  R.Error := CODIGO_PROPIO;
+  Comprobar(MensajeDeError(R) = '', 'a host''s code has no message');
 end;
 
 { With no requests installed the engine answers itself, with the name in Cadena. }
@@ -213,6 +227,7 @@ begin
   { A nil code word with an object is not installed. }
   A_AsignarAlPedir(@Estado, nil, Anfitrion, nil, Anfitrion);
   ComprobarSinPeticiones(@Estado, 'methods');
+  ComprobarMensajes(@Estado);
   Anfitrion.Free;
   Otro.Free;
 end;
@@ -278,6 +293,7 @@ begin
     Registro := '';
     ComprobarCaso(Casos[I], A_Analizar(@Estado, PAnsiChar(Casos[I].Texto)), Registro, 'procedures');
   end;
+  ComprobarMensajes(@Estado);
   A_AsignarSeparadores(@Estado, #0, '.');
   Comprobar(A_Analizar(@Estado, '1.5').Numero = 1.5, 'the decimal separator alone');
 end;
