@@ -11,7 +11,7 @@ set -euo pipefail
 PAQUETES=(cmake ninja-build g++ pkgconf libgtest-dev libbenchmark-dev libmuparser-dev clang-14
   libclang-rt-14-dev valgrind qt6-base-dev g++-mingw-w64-i686 libedit-dev fonts-wine
   wine wine32:i386 xvfb x11-apps imagemagick xdotool
-  fp-compiler-3.2.2 fp-utils-3.2.2 fpc-source-3.2.2 python3 python3-setuptools python3-pip)
+  fp-compiler-3.2.2 fp-utils-3.2.2 fpc-source-3.2.2 python3 python3-setuptools python3-wheel python3-pip)
 
 instalado() {
   [ "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" = "install ok installed" ]
