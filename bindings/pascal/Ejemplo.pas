@@ -53,7 +53,7 @@ begin
     start with unmasked. }
   SetExceptionMask([exInvalidOp, exDenormalized, exZeroDivide, exOverflow, exUnderflow, exPrecision]);
   Calculo := TCalculo.Create;
-  Evaluador := TEvalion.Create;
+  Evaluador := TEvalion.Create(nil);
   Evaluador.OnPedirVariable := Calculo.PedirVariable;
   Evaluador.OnPedirFuncion := Calculo.PedirFuncion;
   Mostrar(Evaluador, '1.250 * (1 + IVA)');

@@ -23,6 +23,11 @@ unit Evalion;
 
 interface
 
+{$IFDEF EVALION_OBJETO}
+uses
+  Classes;
+{$ENDIF}
+
 const
 {$IFDEF MSWINDOWS}
   {$IFDEF EVALION_OBJETO} EVALION_BIBLIOTECA = 'Evalionobj.dll'; {$ELSE} EVALION_BIBLIOTECA = 'Evalion.dll'; {$ENDIF}
@@ -162,10 +167,11 @@ type
   TPedirFuncionEvent = procedure(Sender: TObject; Funcion: PAnsiChar; Parametros: PBLOQUES; N: Int32;
     var R: BLOQUEDEDATOS) of object;
 
-  { An analyser that owns its record and turns the engine's requests into events. An
-    unassigned event leaves the request to the engine (E_VARIABLE or E_FUNCION). One
-    object serves one analysis at a time; an event must not analyse on the same object. }
-  TEvalion = class(TObject)
+  { A non-visual component: an analyser that owns its record and turns the engine's
+    requests into events, with the analyser as Sender. An unassigned event leaves the
+    request to the engine (E_VARIABLE or E_FUNCION). One object serves one analysis at a
+    time; an event must not analyse on the same object. }
+  TEvalion = class(TComponent)
   private
     FEstado: ESTADODEANALISIS;
     FOnPedirVariable: TPedirVariableEvent;
@@ -181,9 +187,11 @@ type
       {$IFDEF WIN32}register;{$ENDIF}
     procedure Instalar;
   public
-    constructor Create;
+    constructor Create(AOwner: TComponent); override;
     { The value or the error of Expresion (Windows-1252). }
     function Analizar(const Expresion: AnsiString): BLOQUEDEDATOS;
+  published
+    { Never #0 once created, so always stored; setting #0 changes nothing. }
     property SeparadorDecimal: AnsiChar read GetSeparadorDecimal write SetSeparadorDecimal;
     property SeparadorMillar: AnsiChar read GetSeparadorMillar write SetSeparadorMillar;
     property OnPedirVariable: TPedirVariableEvent read FOnPedirVariable write SetOnPedirVariable;
@@ -223,9 +231,9 @@ begin
     TMethod(Funcion).Code, TMethod(Funcion).Data);
 end;
 
-constructor TEvalion.Create;
+constructor TEvalion.Create(AOwner: TComponent);
 begin
-  inherited Create;
+  inherited Create(AOwner);
   A_Inicializar(@FEstado);
 end;
 

@@ -240,7 +240,7 @@ var
   I: Integer;
   R: BLOQUEDEDATOS;
 begin
-  Evaluador := TEvalion.Create;
+  Evaluador := TEvalion.Create(nil);
   Anfitrion := TAnfitrion.Create;
   R := Evaluador.Analizar('x');
   Comprobar((R.Error = E_VARIABLE) and (R.Posicion = 1), 'TEvalion: no event assigned');
