@@ -1,0 +1,65 @@
+{ Evalion from Pascal: a TEvalion whose events an object of the host answers, with the
+  standard library behind its own names.
+  fpc -dEVALION_OBJETO Ejemplo.pas }
+program Ejemplo;
+
+{$IFDEF FPC}{$MODE DELPHI}{$ENDIF}
+
+uses
+  SysUtils, Math, Evalion, EvalionEstandar;
+
+type
+  TCalculo = class
+    procedure PedirVariable(Sender: TObject; Variable: PAnsiChar; var R: BLOQUEDEDATOS);
+    procedure PedirFuncion(Sender: TObject; Funcion: PAnsiChar; Parametros: PBLOQUES; N: Int32;
+      var R: BLOQUEDEDATOS);
+  end;
+
+procedure TCalculo.PedirVariable(Sender: TObject; Variable: PAnsiChar; var R: BLOQUEDEDATOS);
+begin
+  if AnsiString(Variable) = 'IVA' then
+    PonerNumero(R, 0.21)
+  else if A_EstandarVariable(Variable, R) = 0 then
+    R.Error := E_VARIABLE;
+end;
+
+procedure TCalculo.PedirFuncion(Sender: TObject; Funcion: PAnsiChar; Parametros: PBLOQUES; N: Int32;
+  var R: BLOQUEDEDATOS);
+begin
+  if (AnsiString(Funcion) = 'doble') and (N = 1) then
+    PonerNumero(R, 2 * Parametros^[0].Numero)
+  else if A_EstandarFuncion(Funcion, Parametros, N, R) = 0 then
+    R.Error := E_FUNCION;
+end;
+
+procedure Mostrar(Evaluador: TEvalion; const Texto: AnsiString);
+var
+  R: BLOQUEDEDATOS;
+begin
+  R := Evaluador.Analizar(Texto);
+  if R.Error <> 0 then
+    WriteLn(Texto, ' -> error ', R.Error, ' at position ', R.Posicion)
+  else if R.Tipo = TIPO_CADENA then
+    WriteLn(Texto, ' -> "', PAnsiChar(@R.Cadena[0]), '"')
+  else
+    WriteLn(Texto, ' -> ', FloatToStr(R.Numero));
+end;
+
+var
+  Evaluador: TEvalion;
+  Calculo: TCalculo;
+begin
+  { The engine's results assume masked floating-point exceptions, which Pascal programs
+    start with unmasked. }
+  SetExceptionMask([exInvalidOp, exDenormalized, exZeroDivide, exOverflow, exUnderflow, exPrecision]);
+  Calculo := TCalculo.Create;
+  Evaluador := TEvalion.Create(nil);
+  Evaluador.OnPedirVariable := Calculo.PedirVariable;
+  Evaluador.OnPedirFuncion := Calculo.PedirFuncion;
+  Mostrar(Evaluador, '1.250 * (1 + IVA)');
+  Mostrar(Evaluador, 'doble(Raiz(2)) ^ 2');
+  Mostrar(Evaluador, 'Mayusculas("iva")');
+  Mostrar(Evaluador, 'Precio * IVA');
+  Evaluador.Free;
+  Calculo.Free;
+end.

@@ -1,0 +1,54 @@
+{ Evalion's standard library from Pascal: the constants and functions a host may answer
+  without writing them again (Pi, E, Raiz, Max, Mayusculas, ...) and the Spanish messages
+  of the error codes. libevalion-estandar on Linux, EvalionEstandar.dll (stdcall) on 32-bit
+  Windows; it needs no engine library and works with either form. }
+unit EvalionEstandar;
+
+{$IFDEF FPC}{$MODE DELPHI}{$ENDIF}
+
+interface
+
+uses
+  Evalion;
+
+const
+{$IFDEF MSWINDOWS}
+  EVALION_ESTANDAR_BIBLIOTECA = 'EvalionEstandar.dll';
+{$ELSE}
+  EVALION_ESTANDAR_BIBLIOTECA = 'evalion-estandar';
+{$ENDIF}
+
+{ 1 and R filled when Variable is a standard constant; 0 and R untouched otherwise. }
+function A_EstandarVariable(Variable: PAnsiChar; var R: BLOQUEDEDATOS): Int32;
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external EVALION_ESTANDAR_BIBLIOTECA;
+
+{ 1 and R filled (a value, or E_FUNCION for a count it does not take, E_INCOMPATIBLES for an
+  argument of the wrong kind) when Funcion is a standard function; 0 otherwise. }
+function A_EstandarFuncion(Funcion: PAnsiChar; Parametros: PBLOQUES; N: Int32; var R: BLOQUEDEDATOS): Int32;
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external EVALION_ESTANDAR_BIBLIOTECA;
+
+{ The Windows-1252 message of a code, ending in a blank before the position; nil for a
+  code without one (a host's own code). The text is static. }
+function A_Mensaje(Codigo: Int32): PAnsiChar;
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external EVALION_ESTANDAR_BIBLIOTECA;
+
+{ The message of an error block's code followed by its position; '' for a code without one. }
+function MensajeDeError(const R: BLOQUEDEDATOS): AnsiString;
+
+implementation
+
+uses
+  SysUtils;
+
+function MensajeDeError(const R: BLOQUEDEDATOS): AnsiString;
+var
+  Texto: PAnsiChar;
+begin
+  Texto := A_Mensaje(R.Error);
+  if Texto = nil then
+    Result := ''
+  else
+    Result := AnsiString(Texto) + AnsiString(IntToStr(R.Posicion));
+end;
+
+end.

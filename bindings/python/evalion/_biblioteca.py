@@ -1,0 +1,171 @@
+"""The C interface of libevalion and libevalion-estandar through ctypes.
+
+Only the public C entry points are used: the four functions of the library whose requests
+are plain functions (a Python closure carries its own context, so the object form is not
+needed) and the three of the standard library, which also holds the message table.
+"""
+import ctypes
+import functools
+import os
+import sys
+
+TIPO_NUMERO = 1
+TIPO_CADENA = 2
+E_VARIABLE = 1000
+E_FUNCION = 1100
+LARGO_CADENA = 1024  # bytes of a text field, terminator included
+
+VARIABLE_DE_ENTORNO = "EVALION_BIBLIOTECAS"
+
+if sys.platform == "win32":
+    _NOMBRES = {"evalion": "Evalion.dll", "estandar": "EvalionEstandar.dll"}
+    _TIPO_FUNCION = ctypes.WINFUNCTYPE  # stdcall, as the 32-bit DLLs
+    _Biblioteca = ctypes.WinDLL
+elif sys.platform == "darwin":
+    _NOMBRES = {"evalion": "libevalion.1.dylib", "estandar": "libevalion-estandar.1.dylib"}
+    _TIPO_FUNCION = ctypes.CFUNCTYPE
+    _Biblioteca = ctypes.CDLL
+else:
+    _NOMBRES = {"evalion": "libevalion.so.1", "estandar": "libevalion-estandar.so.1"}
+    _TIPO_FUNCION = ctypes.CFUNCTYPE
+    _Biblioteca = ctypes.CDLL
+
+
+class BLOQUEDEDATOS(ctypes.Structure):
+    """One value or one error, with the libraries' layout (4-byte packing, 1044 bytes)."""
+
+    _pack_ = 4
+    _fields_ = [
+        ("Numero", ctypes.c_double),
+        ("Cadena", ctypes.c_char * LARGO_CADENA),
+        ("Tipo", ctypes.c_uint8),
+        ("Error", ctypes.c_int32),
+        ("Posicion", ctypes.c_int32),
+    ]
+
+
+assert ctypes.sizeof(BLOQUEDEDATOS) == 1044, "BLOQUEDEDATOS must be 1044 bytes"
+
+PBLOQUE = ctypes.POINTER(BLOQUEDEDATOS)
+ALPEDIRVARIABLE = _TIPO_FUNCION(None, ctypes.c_char_p, PBLOQUE)
+ALPEDIRFUNCION = _TIPO_FUNCION(None, ctypes.c_char_p, PBLOQUE, ctypes.c_int32, PBLOQUE)
+
+
+class ESTADODEANALISIS(ctypes.Structure):
+    """The parser state of libevalion; reserved here, never looked into but for the separators."""
+
+    _pack_ = 4
+    _fields_ = [
+        ("TokenActual", ctypes.c_int32),
+        ("Leidos", ctypes.c_int32),
+        ("InicioToken", ctypes.c_int32),
+        ("Cursor", ctypes.c_void_p),
+        ("Texto", ctypes.c_char * 1025),
+        ("TextoToken", ctypes.c_char * 1025),
+        ("ValorNumero", ctypes.c_double),
+        ("SepDecimal", ctypes.c_char),
+        ("SepMillar", ctypes.c_char),
+        ("AlPedirVariable", ctypes.c_void_p),
+        ("AlPedirFuncion", ctypes.c_void_p),
+    ]
+
+
+class BibliotecaNoEncontrada(OSError):
+    """A library of Evalion could not be loaded; the message lists every place tried."""
+
+
+def _directorios():
+    """Where to look, in order: the environment variable (directories separated as in
+    PATH), then the directory an installation recorded, else the lib folders of the prefix
+    this package was installed under (<prefix>/lib/pythonX.Y/site-packages/evalion)."""
+    directorios = [d for d in os.environ.get(VARIABLE_DE_ENTORNO, "").split(os.pathsep) if d]
+    aqui = os.path.dirname(os.path.abspath(__file__))
+    try:
+        from . import _instalacion  # written by cmake --install
+
+        directorios.append(os.path.normpath(os.path.join(aqui, _instalacion.BIBLIOTECAS)))
+    except ImportError:
+        prefijo = os.path.normpath(os.path.join(aqui, os.pardir, os.pardir, os.pardir, os.pardir))
+        directorios.append(os.path.join(prefijo, "lib"))
+        if hasattr(sys.implementation, "_multiarch"):
+            directorios.append(os.path.join(prefijo, "lib", sys.implementation._multiarch))
+    return directorios
+
+
+def _cargar(clave):
+    """The library named by clave, from the first place that has it; last the system's loader."""
+    nombre = _NOMBRES[clave]
+    intentos = []
+    for directorio in _directorios():
+        ruta = os.path.join(directorio, nombre)
+        if not os.path.exists(ruta):
+            intentos.append(f"{ruta}: not there")
+            continue
+        try:
+            return _Biblioteca(ruta)
+        except OSError as error:
+            intentos.append(f"{ruta}: {error}")
+    try:
+        return _Biblioteca(nombre)
+    except OSError as error:
+        intentos.append(f"{nombre} through the system's loader: {error}")
+    raise BibliotecaNoEncontrada(
+        f"cannot load {nombre} (set {VARIABLE_DE_ENTORNO} to the directory that holds it); tried:\n  "
+        + "\n  ".join(intentos)
+    )
+
+
+class Bibliotecas:
+    """The two libraries with their functions declared."""
+
+    def __init__(self):
+        self.evalion = _cargar("evalion")
+        self.estandar = _cargar("estandar")
+        e = self.evalion
+        pestado = ctypes.POINTER(ESTADODEANALISIS)
+        e.A_Inicializar.argtypes = [pestado]
+        e.A_Inicializar.restype = None
+        e.A_AsignarAlPedir.argtypes = [pestado, ALPEDIRVARIABLE, ALPEDIRFUNCION]
+        e.A_AsignarAlPedir.restype = None
+        e.A_AsignarSeparadores.argtypes = [pestado, ctypes.c_char, ctypes.c_char]
+        e.A_AsignarSeparadores.restype = None
+        e.A_Analizar.argtypes = [pestado, ctypes.c_char_p]
+        e.A_Analizar.restype = BLOQUEDEDATOS
+        s = self.estandar
+        s.A_EstandarVariable.argtypes = [ctypes.c_char_p, PBLOQUE]
+        s.A_EstandarVariable.restype = ctypes.c_int32
+        s.A_EstandarFuncion.argtypes = [ctypes.c_char_p, PBLOQUE, ctypes.c_int32, PBLOQUE]
+        s.A_EstandarFuncion.restype = ctypes.c_int32
+        s.A_Mensaje.argtypes = [ctypes.c_int32]
+        s.A_Mensaje.restype = ctypes.c_char_p
+
+
+@functools.lru_cache(maxsize=None)
+def bibliotecas():
+    """The libraries, loaded once per process (loading is idempotent; the cache only saves time)."""
+    return Bibliotecas()
+
+
+# Windows-1252 at the boundary, one byte per character so that positions count characters.
+# The five bytes the code page leaves undefined stand for the control characters of the
+# same value, as in ISO 8859-1, so every byte has a character and back.
+def _definido(byte):
+    try:
+        return bytes([byte]).decode("cp1252")
+    except UnicodeDecodeError:
+        return chr(byte)
+
+
+_A_TEXTO = {b: ord(_definido(b)) for b in range(0x80, 0xA0)}
+_A_BYTES = {caracter: b for b, caracter in _A_TEXTO.items()}
+
+
+def decodificar(datos):
+    """str from the engine's Windows-1252 bytes."""
+    return datos.decode("latin-1").translate(_A_TEXTO)
+
+
+def codificar(texto):
+    """Windows-1252 bytes of a str; a character the code page lacks becomes "?", which
+    begins no token, so the engine reports it at its position."""
+    return texto.translate(_A_BYTES).encode("latin-1", errors="replace")

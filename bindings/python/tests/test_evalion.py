@@ -1,0 +1,162 @@
+"""The package against the libraries of the build (EVALION_BIBLIOTECAS names them)."""
+import math
+import os
+import threading
+import unittest
+from unittest import mock
+
+import evalion
+from evalion import Analizador, ErrorDeAnalisis, _biblioteca
+
+# The host of the table: x is 21, t "ab", hora a callable, doble(n) 2n, uno(...) always 1,
+# une(...) joins its texts.
+VARIABLES = {"x": 21, "t": "ab", "hora": lambda: "12:00"}
+FUNCIONES = {"doble": lambda n: 2 * n, "uno": 1, "une": lambda *textos: "".join(textos)}
+
+
+def error(codigo, posicion):
+    return ("error", codigo, posicion)
+
+
+CASOS = [
+    ("x * 2", 42.0),
+    ('"a" + t', "aab"),
+    ("hora", "12:00"),
+    ("uno(5; 6)", 1.0),
+    ("doble(x) + 1", 43.0),
+    ('une("ñ"; t; "€")', "ñab€"),
+    ('"ab" < "abc"', 1.0),
+    ("1.250 + 1,5", 1251.5),
+    ("1 + y", error(1000, 4)),
+    ("Raiz(16)", error(1100, 1)),
+    ('"ñ"+1', error(700, 6)),
+    ("1/0", error(1200, 4)),
+    ("1 ☃ 2", error(800, 2)),  # outside Windows-1252: "?", which begins no token
+    ("", error(500, 0)),
+    (None, error(500, 0)),
+]
+
+
+class Tabla(unittest.TestCase):
+    def test_casos(self):
+        analizador = Analizador(VARIABLES, FUNCIONES)
+        for texto, esperado in CASOS:
+            with self.subTest(texto=texto):
+                if isinstance(esperado, tuple):
+                    with self.assertRaises(ErrorDeAnalisis) as capturado:
+                        analizador.analizar(texto)
+                    self.assertEqual((capturado.exception.codigo, capturado.exception.posicion), esperado[1:])
+                else:
+                    valor = analizador.analizar(texto)
+                    self.assertEqual(type(valor), type(esperado))
+                    self.assertEqual(valor, esperado)
+
+    def test_mensajes(self):
+        analizador = Analizador(funciones={"propio": lambda: 0})
+        with self.assertRaises(ErrorDeAnalisis) as capturado:
+            analizador.analizar("1 + y")
+        self.assertEqual(capturado.exception.mensaje, "Se esperaba una variable en la posición 4")
+        self.assertEqual(str(capturado.exception), "Se esperaba una variable en la posición 4")
+        self.assertIsNone(ErrorDeAnalisis(4321, 2).mensaje)
+        self.assertIn("4321", str(ErrorDeAnalisis(4321, 2)))
+
+    def test_separadores(self):
+        analizador = Analizador()
+        self.assertEqual((analizador.separador_decimal, analizador.separador_millar), (",", "."))
+        analizador.separador_decimal = "."
+        analizador.separador_millar = "'"
+        self.assertEqual(analizador.analizar("1'000.5"), 1000.5)
+        with self.assertRaises(ValueError):
+            analizador.separador_decimal = "ab"
+
+
+class Peticiones(unittest.TestCase):
+    def test_orden_y_argumentos(self):
+        pedidos = []
+
+        def variable(nombre):
+            return lambda: pedidos.append(nombre) or 1
+
+        def funcion(nombre):
+            return lambda *argumentos: pedidos.append((nombre, argumentos)) or 1
+
+        analizador = Analizador({"x": variable("x")}, {"g": funcion("g"), "h": funcion("h")})
+        analizador.analizar('g(x; h("a"; 2); x)')
+        self.assertEqual(pedidos, ["x", ("h", ("a", 2.0)), "x", ("g", (1.0, 1.0, 1.0))])
+
+    def test_una_excepcion_detiene_el_analisis(self):
+        pedidos = []
+        analizador = Analizador({"x": lambda: pedidos.append("x") or 1}, {"falla": lambda n: n / 0})
+        with self.assertRaises(ZeroDivisionError):
+            analizador.analizar("falla(0) + x")
+        self.assertEqual(pedidos, [])  # nothing asked after the exception
+        self.assertEqual(analizador.analizar("x"), 1.0)  # and the analyser still works
+
+    def test_respuestas_que_no_son_valores(self):
+        for funciones, excepcion in [
+            ({"f": lambda n: None}, TypeError),
+            ({"f": lambda n: "a" * 1024}, ValueError),
+            ({"f": lambda n: ErrorDeAnalisis(0)}, ValueError),
+        ]:
+            with self.subTest(excepcion=excepcion):
+                with self.assertRaises(excepcion):
+                    Analizador(funciones=funciones).analizar("f(1)")
+
+    def test_un_codigo_propio_vuelve_con_la_posicion(self):
+        def propio(n):
+            raise ErrorDeAnalisis(4321)
+
+        with self.assertRaises(ErrorDeAnalisis) as capturado:
+            Analizador(funciones={"propio": propio}).analizar("1 + propio(1)")
+        self.assertEqual((capturado.exception.codigo, capturado.exception.posicion), (4321, 4))
+
+    def test_estandar(self):
+        analizador = Analizador({"E": 3}, estandar=True)
+        self.assertEqual(analizador.analizar("Raiz(16)"), 4.0)
+        self.assertEqual(analizador.analizar("Pi"), math.pi)
+        self.assertEqual(analizador.analizar("E"), 3.0)  # the host's names come first
+        self.assertEqual(analizador.analizar('Mayusculas("año")'), "AÑO")
+        with self.assertRaises(ErrorDeAnalisis) as capturado:
+            analizador.analizar("Nada")
+        self.assertEqual(capturado.exception.codigo, 1000)
+
+
+class Hilos(unittest.TestCase):
+    def test_analizadores_separados(self):
+        fallos = []
+
+        def trabajar(n):
+            analizador = Analizador({"n": n}, {"doble": lambda v: 2 * v})
+            for _ in range(300):
+                valor = analizador.analizar("n * 1000 + doble(n)")
+                if valor != n * 1002:
+                    fallos.append((n, valor))
+
+        hilos = [threading.Thread(target=trabajar, args=(n,)) for n in range(4)]
+        for hilo in hilos:
+            hilo.start()
+        for hilo in hilos:
+            hilo.join()
+        self.assertEqual(fallos, [])
+
+    def test_un_analizador_analiza_una_vez_a_la_vez(self):
+        analizador = Analizador()
+        analizador.funciones["otra"] = lambda n: analizador.analizar("1")
+        with self.assertRaises(RuntimeError):
+            analizador.analizar("otra(1)")
+
+
+class Carga(unittest.TestCase):
+    def test_el_error_nombra_lo_intentado(self):
+        with mock.patch.dict(_biblioteca._NOMBRES, {"evalion": "libno-existe.so.1"}), mock.patch.dict(
+            os.environ, {_biblioteca.VARIABLE_DE_ENTORNO: "directorio-que-no-existe"}
+        ):
+            with self.assertRaises(evalion.BibliotecaNoEncontrada) as capturado:
+                _biblioteca._cargar("evalion")
+        texto = str(capturado.exception)
+        self.assertIn(os.path.join("directorio-que-no-existe", "libno-existe.so.1"), texto)
+        self.assertIn("system's loader", texto)
+
+
+if __name__ == "__main__":
+    unittest.main()
