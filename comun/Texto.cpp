@@ -120,7 +120,11 @@ std::string Sangria(std::string_view Utf8, size_t Caracteres)
             i += 1;
             continue;
         }
+#if defined(_WIN32)
+        const int Columnas = 1; // no wcwidth; the Windows programs never indent terminal text
+#else
         const int Columnas = wcwidth(static_cast<wchar_t>(Punto));
+#endif
         Salida.append(Columnas < 0 ? 1 : static_cast<size_t>(Columnas), ' ');
         i += Largo;
     }
@@ -137,6 +141,15 @@ std::string FormatearNumero(double Valor)
     const std::to_chars_result Escrito =
         std::to_chars(Buffer, Buffer + sizeof Buffer, Valor, std::chars_format::general, 15);
     return std::string(Buffer, Escrito.ptr);
+}
+
+std::string FormatearNumero(double Valor, std::string_view Punto)
+{
+    std::string Texto = FormatearNumero(Valor);
+    const size_t Lugar = Texto.find('.');
+    if (Lugar != std::string::npos)
+        Texto.replace(Lugar, 1, Punto);
+    return Texto;
 }
 
 } // namespace Evalion
