@@ -5,10 +5,11 @@ set -euo pipefail
 
 # libedit-dev: line editing in the interactive evalion; fonts-wine: the MS Sans Serif that
 # Evaldemo was laid out with; wine and wine32:i386: the 32-bit Windows programs, on machines
-# that execute 32-bit code; xvfb and friends: the Windows window driven without a display.
+# that execute 32-bit code; xvfb and friends: the Windows window driven without a display
+# (xvfb-run needs xauth, which xvfb only recommends).
 PAQUETES=(cmake ninja-build g++ pkgconf libgtest-dev libbenchmark-dev libmuparser-dev clang-14
   libclang-rt-14-dev valgrind qt6-base-dev g++-mingw-w64-i686 libedit-dev fonts-wine
-  wine wine32:i386 xvfb x11-apps imagemagick xdotool)
+  wine wine32:i386 xvfb xauth x11-apps imagemagick xdotool)
 
 instalado() {
   [ "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" = "install ok installed" ]
