@@ -268,7 +268,7 @@ static void ProbarExportaciones(TPrueba *P, const TExportaciones *X)
     VerificarError(P, &R, E_FUNCION, 3, "f", "without a function request the engine answers E_FUNCION");
     Verificar(P, Ultima.Cuantas == Antes, "no callback is called when none is installed");
     R = Analizar(P, X, E, NULL);
-    VerificarError(P, &R, E_OPERANDO, 0, "", "a null text is E_OPERANDO at 0");
+    VerificarError(P, &R, E_OPERANDO, 0, NULL, "a null text is E_OPERANDO at 0");
     Verificar(P, Intactos(V.Antes, sizeof V.Antes) && Intactos(V.Despues, sizeof V.Despues),
               "nothing is written outside the record");
 }
