@@ -24,7 +24,8 @@ foreach(parte bin/Evalion.dll bin/Evalionobj.dll bin/Evaldemo.exe lib/libEvalion
   endif()
 endforeach()
 
-# A host of each DLL, from the unpacked files only, beside its DLL as the text says.
+# A host of each DLL, from the unpacked files only, beside its DLL as the text says; both
+# are built before either runs, so that the build is checked where running is skipped.
 foreach(biblioteca Evalion Evalionobj)
   set(definiciones "")
   if(biblioteca STREQUAL "Evalionobj")
@@ -36,6 +37,8 @@ foreach(biblioteca Evalion Evalionobj)
   if(NOT rc EQUAL 0)
     fallar("a host of ${biblioteca} does not build against the distribution:\n${salida}")
   endif()
+endforeach()
+foreach(biblioteca Evalion Evalionobj)
   execute_process(COMMAND ${WINE32} ${raiz}/bin/anfitrion_${biblioteca}.exe "f(x)+1"
     RESULT_VARIABLE rc OUTPUT_VARIABLE salida ERROR_VARIABLE salida)
   if(rc EQUAL 77)
