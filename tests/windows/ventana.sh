@@ -30,9 +30,15 @@ if [ $estado -ne 0 ]; then
   exit $estado
 fi
 
+# A screenshot of a window has text and frames: many colours, never a plain area.
 for captura in evaldemo-resultado evaldemo-error; do
   if ! "$convertir" "$captura.bmp" "$captura.png" || [ ! -s "$captura.png" ]; then
     echo "ventana.sh: no screenshot $capturas/$captura.png" >&2
+    exit 1
+  fi
+  colores=$("$convertir" "$captura.png" -format %k info:)
+  if ! [ "${colores:-0}" -gt 3 ] 2>/dev/null; then
+    echo "ventana.sh: $capturas/$captura.png shows no window (${colores:-no} colours)" >&2
     exit 1
   fi
   rm -f "$captura.bmp"
