@@ -404,8 +404,10 @@ static int Arrancar(TConductor *C)
     char Programa[MAX_PATH];
     const DWORD Largo = GetModuleFileNameA(NULL, Programa, MAX_PATH);
     char *Barra = strrchr(Programa, '\\');
-    if (Largo == 0 || Largo >= MAX_PATH - 16 || !Barra)
+    if (Largo == 0 || Largo >= MAX_PATH - 16 || !Barra) {
+        printf("FAILED: no folder of this program\n");
         return 0;
+    }
     strcpy(Barra + 1, "Evaldemo.exe");
     STARTUPINFOA Inicio;
     memset(&Inicio, 0, sizeof Inicio);
@@ -414,8 +416,12 @@ static int Arrancar(TConductor *C)
         printf("FAILED: cannot start %s (error %lu)\n", Programa, (unsigned long)GetLastError());
         return 0;
     }
+    /* The window can be found before its controls exist: wait for the message loop, and
+     * for the window shown with its controls. */
+    WaitForInputIdle(C->Proceso.hProcess, 2 * ESPERA_MS);
     const DWORD Hasta = GetTickCount() + 2 * ESPERA_MS;
-    while (!(C->Form = FindWindowA(EVALDEMO_CLASE, EVALDEMO_TITULO))) {
+    while (!(C->Form = FindWindowA(EVALDEMO_CLASE, EVALDEMO_TITULO)) || !IsWindowVisible(C->Form) ||
+           !GetDlgItem(C->Form, ID_EXPRESION) || !GetDlgItem(C->Form, ID_LABEL6)) {
         DWORD Estado = STILL_ACTIVE;
         GetExitCodeProcess(C->Proceso.hProcess, &Estado);
         if (Estado != STILL_ACTIVE || GetTickCount() >= Hasta) {
@@ -429,7 +435,12 @@ static int Arrancar(TConductor *C)
     C->Resultado = GetDlgItem(C->Form, ID_RESULTADO);
     C->Button1 = GetDlgItem(C->Form, ID_BUTTON1);
     Sincronizar(C->Form);
-    return C->Expresion && C->Resultado && C->Button1;
+    if (!C->Expresion || !C->Resultado || !C->Button1) {
+        printf("FAILED: the window lacks its controls\n");
+        TerminateProcess(C->Proceso.hProcess, 1);
+        return 0;
+    }
+    return 1;
 }
 
 /* The user's decimal separator made "," where the system lets a program set it, so that a
