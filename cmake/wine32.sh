@@ -2,6 +2,7 @@
 # Runs one 32-bit Windows test program under Wine and passes its exit status on.
 #
 #   wine32.sh PROGRAM.exe [ARGUMENT...]
+#   wine32.sh --sonda      only the check below: its line and 77, or 0 where 32-bit code runs
 #
 # Where this machine cannot execute 32-bit x86 code at all (the kernel's IA-32 emulation is
 # off, so Wine's 32-bit loader cannot start), it prints one line saying so and exits 77,
@@ -14,11 +15,16 @@
 set -uo pipefail
 
 if [ $# -lt 1 ]; then
-  echo "usage: wine32.sh PROGRAM.exe [ARGUMENT...]" >&2
+  echo "usage: wine32.sh PROGRAM.exe [ARGUMENT...] | --sonda" >&2
   exit 2
 fi
 programa=$1
 shift
+if [ "$programa" = "--sonda" ]; then
+  que="the 32-bit Windows programs"
+else
+  que=$(basename "$programa")
+fi
 
 # The kernel decides, not Wine: a static i386 ELF that exits with 42 through int 0x80.
 sonda=$(mktemp "${TMPDIR:-/tmp}/evalion-ia32.XXXXXX")
@@ -32,8 +38,11 @@ printf '\177ELF\001\001\001\000\000\000\000\000\000\000\000\000'\
 chmod +x "$sonda"
 "$sonda" 2>/dev/null
 if [ $? -ne 42 ]; then
-  echo "SKIPPED: this machine does not execute 32-bit x86 code (IA-32 emulation is off), so Wine cannot run $(basename "$programa")"
+  echo "SKIPPED: this machine does not execute 32-bit x86 code (IA-32 emulation is off), so Wine cannot run $que"
   exit 77
+fi
+if [ "$programa" = "--sonda" ]; then
+  exit 0
 fi
 
 if ! command -v wine >/dev/null; then

@@ -34,7 +34,11 @@ void RecorrerColumnas(std::string_view Utf8, TColumna Columna)
         } else if (Punto == '\t') {
             Ancho = 0;
         } else {
+#if defined(_WIN32)
+            const int Columnas = 1; // no wcwidth; the Windows programs never indent terminal text
+#else
             const int Columnas = wcwidth(static_cast<wchar_t>(Punto));
+#endif
             Ancho = Columnas < 0 ? 1 : static_cast<size_t>(Columnas);
         }
         if (!Columna(i, Largo, Ancho))
@@ -93,6 +97,15 @@ TFila FilaDe(std::string_view Utf8, size_t Caracter, size_t Ancho)
     if (Marca == Utf8.size() && Columnas + 1 > Ancho && Columnas > 0) // just after a full last row
         Inicio = Utf8.size();
     return {std::string(Utf8.substr(Inicio, Fin - Inicio)), Blancos(Utf8, Inicio, Marca - Inicio)};
+}
+
+std::string FormatearNumero(double Valor, std::string_view Punto)
+{
+    std::string Texto = FormatearNumero(Valor);
+    const size_t Lugar = Texto.find('.');
+    if (Lugar != std::string::npos)
+        Texto.replace(Lugar, 1, Punto);
+    return Texto;
 }
 
 } // namespace Evalion

@@ -35,6 +35,9 @@ TFila FilaDe(std::string_view Utf8, size_t Caracter, size_t Ancho);
 // Infinities and not-a-number values read "INF", "-INF" and "NAN".
 std::string FormatearNumero(double Valor);
 
+// The same with Punto, a locale's decimal separator in UTF-8, in place of the ".".
+std::string FormatearNumero(double Valor, std::string_view Punto);
+
 } // namespace Evalion
 
 #endif

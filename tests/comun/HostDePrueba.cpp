@@ -74,11 +74,11 @@ std::vector<std::string> HostDePrueba::Orden() const
 #if defined(EVALION_OBJETO)
 
 namespace {
-void EVALION_CONV AdaptadorVariable(void *Objeto, char *Nombre, BLOQUEDEDATOS *R)
+void AdaptadorVariable(void *Objeto, char *Nombre, BLOQUEDEDATOS *R)
 {
     static_cast<HostDePrueba *>(Objeto)->PedirVariable(Nombre, R);
 }
-void EVALION_CONV AdaptadorFuncion(void *Objeto, char *Nombre, BLOQUEDEDATOS *Parametros, int32_t N, BLOQUEDEDATOS *R)
+void AdaptadorFuncion(void *Objeto, char *Nombre, BLOQUEDEDATOS *Parametros, int32_t N, BLOQUEDEDATOS *R)
 {
     static_cast<HostDePrueba *>(Objeto)->PedirFuncion(Nombre, Parametros, N, R);
 }
@@ -86,7 +86,8 @@ void EVALION_CONV AdaptadorFuncion(void *Objeto, char *Nombre, BLOQUEDEDATOS *Pa
 
 void HostDePrueba::Instalar(ESTADODEANALISIS *Estado, bool ConVariables, bool ConFunciones)
 {
-    A_AsignarAlPedir(Estado, ConVariables ? AdaptadorVariable : nullptr, this, ConFunciones ? AdaptadorFuncion : nullptr, this);
+    A_AsignarAlPedir(Estado, ConVariables ? PuenteVariable<AdaptadorVariable> : nullptr, this,
+                     ConFunciones ? PuenteFuncion<AdaptadorFuncion> : nullptr, this);
 }
 
 #else

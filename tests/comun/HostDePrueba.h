@@ -48,6 +48,31 @@ public:
     void PedirFuncion(const char *Nombre, BLOQUEDEDATOS *Parametros, int32_t N, BLOQUEDEDATOS *R);
 };
 
+#if defined(EVALION_OBJETO)
+// An object-form request written once, as (object, name, ..., N, R), and installed through
+// Puente, which gives it the shape the library calls: on 32-bit Windows the register
+// convention, with R declared before N (Parser.h); elsewhere the same order as written.
+using VariableDeObjeto = void (*)(void *Objeto, char *Variable, BLOQUEDEDATOS *R);
+using FuncionDeObjeto = void (*)(void *Objeto, char *Funcion, BLOQUEDEDATOS *Parametros, int32_t N,
+                                 BLOQUEDEDATOS *R);
+#if defined(_WIN32) && defined(__i386__)
+template <VariableDeObjeto F>
+void EVALION_METODO PuenteVariable(void *Objeto, char *Variable, BLOQUEDEDATOS *R)
+{
+    F(Objeto, Variable, R);
+}
+template <FuncionDeObjeto F>
+void EVALION_METODO PuenteFuncion(void *Objeto, char *Funcion, BLOQUEDEDATOS *Parametros, BLOQUEDEDATOS *R,
+                                  int32_t N)
+{
+    F(Objeto, Funcion, Parametros, N, R);
+}
+#else
+template <VariableDeObjeto F> constexpr ALPEDIRVARIABLE_CODIGO PuenteVariable = F;
+template <FuncionDeObjeto F> constexpr ALPEDIRFUNCION_CODIGO PuenteFuncion = F;
+#endif
+#endif
+
 // A fresh record, initialised, with the given separators (NUL keeps a default).
 struct Analisis {
     ESTADODEANALISIS Estado;

@@ -254,12 +254,12 @@ TEST(Peticiones, OnlyOneRequestInstalled)
 
 // Answers with a number that tells whether the object arrived null: 1 for a variable,
 // 10 + N for a function; -1 when an object came along.
-void EVALION_CONV VariableSinObjeto(void *Objeto, char *, BLOQUEDEDATOS *R)
+void VariableSinObjeto(void *Objeto, char *, BLOQUEDEDATOS *R)
 {
     R->Numero = Objeto == nullptr ? 1 : -1;
     R->Tipo = TIPO_NUMERO;
 }
-void EVALION_CONV FuncionSinObjeto(void *Objeto, char *, BLOQUEDEDATOS *, int32_t N, BLOQUEDEDATOS *R)
+void FuncionSinObjeto(void *Objeto, char *, BLOQUEDEDATOS *, int32_t N, BLOQUEDEDATOS *R)
 {
     R->Numero = Objeto == nullptr ? 10 + N : -1;
     R->Tipo = TIPO_NUMERO;
@@ -271,7 +271,8 @@ TEST(Peticiones, ObjectFormInstalledByCodeOnly)
     HostComun Host;
     Analisis SinCodigo, SinObjeto;
     A_AsignarAlPedir(&SinCodigo.Estado, nullptr, &Host, nullptr, &Host);
-    A_AsignarAlPedir(&SinObjeto.Estado, VariableSinObjeto, nullptr, FuncionSinObjeto, nullptr);
+    A_AsignarAlPedir(&SinObjeto.Estado, Pruebas::PuenteVariable<VariableSinObjeto>, nullptr,
+                     Pruebas::PuenteFuncion<FuncionSinObjeto>, nullptr);
 
     const BLOQUEDEDATOS Variable = SinCodigo("x"), Funcion = SinCodigo("g(1)");
     EXPECT_EQ(Describir(Variable), "Error 1000 at 1");

@@ -1,0 +1,52 @@
+# The Windows distribution as a user gets it: made by cpack, unpacked, a C host built from
+# its files alone and run under Wine.
+#   -DCPACK=... -DCONFIGURACION=CPackConfig.cmake -DCOMPILADOR=i686-w64-mingw32-gcc
+#   -DHOST=anfitrion.c -DWINE32=wine32.sh -DVERSION=... -DTRABAJO=folder -P Distribucion.cmake
+# Prints the runner's "SKIPPED: ..." line where 32-bit code cannot run.
+function(fallar mensaje)
+  message(FATAL_ERROR "${mensaje}")
+endfunction()
+
+file(REMOVE_RECURSE ${TRABAJO})
+file(MAKE_DIRECTORY ${TRABAJO})
+execute_process(COMMAND ${CPACK} --config ${CONFIGURACION} -B ${TRABAJO}
+  RESULT_VARIABLE rc OUTPUT_VARIABLE salida ERROR_VARIABLE salida)
+set(archivo ${TRABAJO}/Evalion-${VERSION}-win32.zip)
+if(NOT rc EQUAL 0 OR NOT EXISTS ${archivo})
+  fallar("cpack did not make ${archivo}:\n${salida}")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${archivo} WORKING_DIRECTORY ${TRABAJO} RESULT_VARIABLE rc)
+set(raiz ${TRABAJO}/Evalion-${VERSION}-win32)
+foreach(parte bin/Evalion.dll bin/Evalionobj.dll bin/Evaldemo.exe lib/libEvalion.a lib/libEvalionobj.a
+    lib/Evalion.def lib/Evalionobj.def include/Parser.h LEEME.txt)
+  if(NOT EXISTS ${raiz}/${parte})
+    fallar("the distribution lacks ${parte}")
+  endif()
+endforeach()
+
+# A host of each DLL, from the unpacked files only, beside its DLL as the text says; both
+# are built before either runs, so that the build is checked where running is skipped.
+foreach(biblioteca Evalion Evalionobj)
+  set(definiciones "")
+  if(biblioteca STREQUAL "Evalionobj")
+    set(definiciones -DEVALION_OBJETO)
+  endif()
+  execute_process(COMMAND ${COMPILADOR} ${definiciones} ${HOST} -I${raiz}/include -L${raiz}/lib -l${biblioteca}
+      -static-libgcc -o ${raiz}/bin/anfitrion_${biblioteca}.exe
+    RESULT_VARIABLE rc OUTPUT_VARIABLE salida ERROR_VARIABLE salida)
+  if(NOT rc EQUAL 0)
+    fallar("a host of ${biblioteca} does not build against the distribution:\n${salida}")
+  endif()
+endforeach()
+foreach(biblioteca Evalion Evalionobj)
+  execute_process(COMMAND ${WINE32} ${raiz}/bin/anfitrion_${biblioteca}.exe "f(x)+1"
+    RESULT_VARIABLE rc OUTPUT_VARIABLE salida ERROR_VARIABLE salida)
+  if(rc EQUAL 77)
+    message("${salida}")
+    return()
+  endif()
+  if(NOT rc EQUAL 0 OR NOT salida MATCHES "^6\r?\n")
+    fallar("the host of ${biblioteca} from the distribution printed '${salida}' (status ${rc}), expected 6")
+  endif()
+  message(STATUS "${biblioteca}: f(x)+1 = 6 from the distribution")
+endforeach()
