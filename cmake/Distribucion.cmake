@@ -1,13 +1,17 @@
-# The Windows distribution, Evalion-<version>-win32.zip: both DLLs with their MinGW import
-# libraries and .def files, Parser.h, Evaldemo.exe and LEEME.txt. Made by cpack, or by the
+# The Windows distribution, Evalion-<version>-win32.zip: both DLLs and the standard library's
+# with their MinGW import libraries and .def files, Parser.h and Estandar.h, Evaldemo.exe and
+# LEEME.txt. Made by cpack, or by the
 # "package" target of the windows build.
 set(EVALION_IMPORTACION ${PROJECT_BINARY_DIR}/lib/importacion)
-install(FILES $<TARGET_FILE:evalion> $<TARGET_FILE:evalionobj> $<TARGET_FILE:evaldemo_windows>
-  DESTINATION bin)
+install(FILES $<TARGET_FILE:evalion> $<TARGET_FILE:evalionobj> $<TARGET_FILE:evalion_estandar>
+  $<TARGET_FILE:evaldemo_windows> DESTINATION bin)
 install(FILES ${EVALION_IMPORTACION}/libEvalion.a ${EVALION_IMPORTACION}/libEvalionobj.a
+  ${PROJECT_BINARY_DIR}/estandar/importacion/libEvalionEstandar.a
   ${PROJECT_SOURCE_DIR}/lib/Evalion.def ${PROJECT_SOURCE_DIR}/lib/Evalionobj.def
+  ${PROJECT_SOURCE_DIR}/estandar/EvalionEstandar.def
   DESTINATION lib)
-install(FILES ${PROJECT_SOURCE_DIR}/engine/Parser.h DESTINATION include)
+install(FILES ${PROJECT_SOURCE_DIR}/engine/Parser.h ${PROJECT_SOURCE_DIR}/estandar/Estandar.h
+  DESTINATION include)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/LEEME-win32.txt ${PROJECT_BINARY_DIR}/LEEME.txt @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/LEEME.txt DESTINATION .)
 

@@ -17,7 +17,8 @@ if(NOT rc EQUAL 0 OR NOT EXISTS ${archivo})
 endif()
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${archivo} WORKING_DIRECTORY ${TRABAJO} RESULT_VARIABLE rc)
 set(raiz ${TRABAJO}/Evalion-${VERSION}-win32)
-foreach(parte bin/Evalion.dll bin/Evalionobj.dll bin/Evaldemo.exe lib/libEvalion.a lib/libEvalionobj.a
+foreach(parte bin/Evalion.dll bin/Evalionobj.dll bin/EvalionEstandar.dll bin/Evaldemo.exe lib/libEvalion.a
+    lib/libEvalionobj.a lib/libEvalionEstandar.a lib/EvalionEstandar.def include/Estandar.h
     lib/Evalion.def lib/Evalionobj.def include/Parser.h LEEME.txt)
   if(NOT EXISTS ${raiz}/${parte})
     fallar("the distribution lacks ${parte}")
