@@ -91,23 +91,26 @@ bool ComparaNumeros(int32_t Operador, double a, double b)
     }
 }
 
-// pow, with a shortcut for the common small integer powers: while every partial product
-// stays an exact integer (at most 2^53) the result is exact, and pow returns that same
-// exact value, so the shortcut changes no result, only the time.
+// pow, with a shortcut for the common small integer powers. A product of integers below
+// 2^53 in magnitude is exact, and pow returns that same exact value; the moment a product
+// reaches 2^53 it may have been rounded (3202^5 lies halfway between two doubles), so the
+// shortcut gives up and pow decides. It changes no result, only the time.
 double Elevar(double Base, double Exponente)
 {
     constexpr double EXACTO = 9007199254740992.0; // 2^53
     if (Exponente >= 0 && Exponente <= 64 && Exponente == static_cast<int>(Exponente) && Base == std::trunc(Base) &&
-        std::fabs(Base) <= EXACTO) {
+        std::fabs(Base) < EXACTO) {
         double Resultado = 1.0, Factor = Base;
         for (int e = static_cast<int>(Exponente);;) {
             if (e & 1)
                 Resultado *= Factor;
             e >>= 1;
+            if (std::fabs(Resultado) >= EXACTO)
+                break;
             if (e == 0)
                 return Resultado;
             Factor *= Factor;
-            if (std::fabs(Factor) > EXACTO || std::fabs(Resultado) > EXACTO)
+            if (std::fabs(Factor) >= EXACTO)
                 break;
         }
     }
