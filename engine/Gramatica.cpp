@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "Motor.h"
+#include "Peticiones.h"
 
 namespace Motor {
 
@@ -253,9 +254,11 @@ BLOQUEDEDATOS Analizar(ESTADODEANALISIS *Estado, const char *Expresion)
     std::memcpy(Estado->Texto, Expresion, Largo);
     std::memset(Estado->Texto + Largo, 0, sizeof Estado->Texto - Largo);
     LeerCaracter(Estado, LEER_REINICIAR);
+    const PendientesAnfitrion Pendientes = EntrarAlMotor(Estado);
     LeerToken(Estado);
 
     EvaluarExpresion(Estado, R);
+    SalirDelMotor(Estado, Pendientes);
     if (R.Error == 0 && Estado->TokenActual != T_FIN)
         R.Error = E_OPERADOR;
     R.Posicion = R.Error ? Estado->InicioToken + 1 : 0;

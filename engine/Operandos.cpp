@@ -45,7 +45,7 @@ EVALION_NOINLINE void PedirVariable(ESTADODEANALISIS *Estado, const Nombre &N, B
         return SinPeticion(N, E_VARIABLE, R);
     char Buffer[EVALION_LARGO_CADENA];
     CopiarNombre(N, Buffer);
-    LlamarVariable(Estado->AlPedirVariable, Buffer, &R);
+    LlamarVariable(Estado, Buffer, &R);
 }
 
 EVALION_NOINLINE void PedirFuncion(ESTADODEANALISIS *Estado, const Nombre &N, BLOQUEDEDATOS *Parametros,
@@ -56,7 +56,7 @@ EVALION_NOINLINE void PedirFuncion(ESTADODEANALISIS *Estado, const Nombre &N, BL
         return SinPeticion(N, E_FUNCION, R);
     char Buffer[EVALION_LARGO_CADENA];
     CopiarNombre(N, Buffer);
-    LlamarFuncion(Estado->AlPedirFuncion, Buffer, Parametros, Cuantos, &R);
+    LlamarFuncion(Estado, Buffer, Parametros, Cuantos, &R);
 }
 
 // Grows the argument array by exactly one block and copies Valor into it.
