@@ -2,7 +2,6 @@
 //
 // The scanner works on a local cursor and writes Cursor and Leidos back once per token;
 // between calls they always agree (Leidos == Cursor - Texto).
-#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -123,17 +122,20 @@ char LeerCaracter(ESTADODEANALISIS *Estado, int Operacion)
 
 double ConvertirNumero(const char *Texto, size_t Largo)
 {
-    double Valor = 0.0;
-    const std::from_chars_result Leido = std::from_chars(Texto, Texto + Largo, Valor, std::chars_format::fixed);
-    if (Leido.ec == std::errc::result_out_of_range) {
-        // Too large or too small for a double: infinity when a non-zero digit stands
-        // before the point, otherwise the value is below the smallest subnormal.
-        for (const char *p = Texto; p < Leido.ptr && *p != '.'; ++p)
-            if (*p != '0')
-                return HUGE_VAL;
-        return 0.0;
+    // The longest valid prefix: digits, at most one point, digits; leading zeros dropped.
+    const char *Fin = Texto + Largo, *p = Texto;
+    const char *Digitos[2] = {nullptr, nullptr}; // the integer digits, then the decimals
+    size_t Cuantos[2] = {0, 0};
+    for (int Parte = 0; Parte < 2; ++Parte) {
+        Digitos[Parte] = p;
+        while (p < Fin && EsDigito(static_cast<unsigned char>(*p)))
+            ++p;
+        Cuantos[Parte] = static_cast<size_t>(p - Digitos[Parte]);
+        if (p == Fin || *p != '.')
+            break;
+        ++p;
     }
-    return Leido.ec == std::errc() ? Valor : 0.0;
+    return ValorDecimal(Digitos[0], Cuantos[0], Digitos[1], Cuantos[1]);
 }
 
 namespace {

@@ -33,6 +33,9 @@ bool EsCaracterIdentificador(unsigned char Caracter);
 // Reads the longest prefix of Texto[0..Largo) that is a decimal number with "." as the
 // point, whatever the C locale; correctly rounded, infinity when too large, 0 when empty.
 double ConvertirNumero(const char *Texto, size_t Largo);
+// The double nearest to the decimal Entero.Decimales (digits only, either part may be
+// empty; ties to even): infinity above the largest double, 0 below half the smallest.
+double ValorDecimal(const char *Entero, size_t LargoEntero, const char *Decimales, size_t LargoDecimales);
 
 // The analysis entry: one whole analysis of Expresion (may be null).
 BLOQUEDEDATOS Analizar(ESTADODEANALISIS *Estado, const char *Expresion);
