@@ -32,7 +32,8 @@ struct TablaIdentificador {
 constexpr TablaIdentificador IDENTIFICADOR;
 
 // The one-character tokens that need no look at the next character: the common case of
-// every scan, answered without touching anything else.
+// every scan, answered without touching anything else. The end of the text is one of them:
+// T_FIN is the NUL's own code, and reading the NUL passes it like any other character.
 struct TablaSimples {
     bool Es[256] = {};
     constexpr TablaSimples()
@@ -40,6 +41,7 @@ struct TablaSimples {
         constexpr char UNO[] = "()*+-/;=^";
         for (const char *c = UNO; *c; ++c)
             Es[static_cast<unsigned char>(*c)] = true;
+        Es[T_FIN] = true;
     }
 };
 constexpr TablaSimples SIMPLES;
@@ -153,7 +155,6 @@ EVALION_NOINLINE int32_t EscanearToken(ESTADODEANALISIS *Estado, const char *p)
     if (SIMPLES.Es[c]) // after blanks; without them SiguienteToken answers these itself
         Token = c;
     else switch (c) {
-    case '\0': Token = T_FIN; break;
     case '<':
         if (*p == '>')      { ++p; Token = T_DISTINTO; }
         else if (*p == '=') { ++p; Token = T_MENORIGUAL; }
@@ -165,10 +166,11 @@ EVALION_NOINLINE int32_t EscanearToken(ESTADODEANALISIS *Estado, const char *p)
         break;
     case '"': {
         // Runs to the closing quote, or to the end of the text, whose NUL stays unread
-        // so that the next scan returns T_FIN.
+        // so that the next scan returns T_FIN. The copied text holds no NUL and is followed
+        // by nothing but NULs, so the first quote after p, if any, closes the literal.
         const char *Inicio = p;
-        while (*p != '"' && *p != '\0')
-            ++p;
+        const char *Cierre = static_cast<const char *>(std::memchr(p, '"', static_cast<size_t>(FinDelTexto(Estado) - p)));
+        p = Cierre ? Cierre : p + std::strlen(p);
         const size_t Largo = static_cast<size_t>(p - Inicio);
         std::memcpy(Estado->TextoToken, Inicio, Largo);
         Estado->TextoToken[Largo] = '\0';
@@ -182,12 +184,12 @@ EVALION_NOINLINE int32_t EscanearToken(ESTADODEANALISIS *Estado, const char *p)
             p = LeerNumero(Estado, p - 1);
             Token = T_NUMERO;
         } else if (IDENTIFICADOR.Es[c]) {
-            const char *Inicio = p - 1;
+            // Copied while scanned: names are short, and a call of memcpy costs more.
+            char *Salida = Estado->TextoToken;
+            *Salida++ = static_cast<char>(c);
             while (IDENTIFICADOR.Es[static_cast<unsigned char>(*p)])
-                ++p;
-            const size_t Largo = static_cast<size_t>(p - Inicio);
-            std::memcpy(Estado->TextoToken, Inicio, Largo);
-            Estado->TextoToken[Largo] = '\0';
+                *Salida++ = *p++;
+            *Salida = '\0';
             Token = T_IDENTIFICADOR;
         } else {
             Token = T_INVALIDO; // consumed; the grammar decides what it means
@@ -200,6 +202,24 @@ EVALION_NOINLINE int32_t EscanearToken(ESTADODEANALISIS *Estado, const char *p)
 }
 
 } // namespace
+
+int32_t SaltarRepetidos(ESTADODEANALISIS *Estado, int32_t Maximo)
+{
+    const char Simbolo = static_cast<char>(Estado->TokenActual);
+    const char *p = Estado->Cursor; // just after the current token
+    int32_t Cuantos = 1;
+    for (; Cuantos < Maximo; ++Cuantos) {
+        const char *q = p;
+        while (*q == ' ') // the padding NULs end this at the end of the text
+            ++q;
+        if (*q != Simbolo)
+            break;
+        p = q + 1;
+    }
+    Estado->Cursor = const_cast<char *>(p);
+    Estado->Leidos = static_cast<int32_t>(p - Estado->Texto);
+    return Cuantos;
+}
 
 int32_t SiguienteToken(ESTADODEANALISIS *Estado)
 {

@@ -55,6 +55,13 @@ void ListaParametros(ESTADODEANALISIS *Estado, BLOQUEDEDATOS *&Parametros, int32
 // Reads the next token into TokenActual.
 inline void LeerToken(ESTADODEANALISIS *Estado) { Estado->TokenActual = SiguienteToken(Estado); }
 
+// The current token is a one-character token: passes it and up to Maximo - 1 more of the
+// same that follow it (blanks between them allowed) and returns how many it passed. The
+// next LeerToken then reads what that many LeerToken calls would have read last, with the
+// same InicioToken. (It does not read that token itself, so that the scan of a token is
+// never a frame deeper than the grammar's own call of it.)
+int32_t SaltarRepetidos(ESTADODEANALISIS *Estado, int32_t Maximo);
+
 } // namespace Motor
 
 #endif

@@ -4,7 +4,7 @@
 #ifndef EVALION_PETICIONES_H
 #define EVALION_PETICIONES_H
 
-#include "Parser.h"
+#include "Motor.h"
 
 #if defined(__x86_64__) || defined(_M_X64)
 #include <xmmintrin.h>
@@ -39,15 +39,15 @@ constexpr unsigned MXCSR_MOTOR = 0x1F80; // all six exceptions masked, to neares
 
 struct PendientesAnfitrion {}; // MXCSR carries its flags with it
 
-inline PendientesAnfitrion EntrarAlMotor(ESTADODEANALISIS *Estado)
+EVALION_NOINLINE inline PendientesAnfitrion EntrarAlMotor(ESTADODEANALISIS *Estado)
 {
     Estado->MxcsrAnfitrion = static_cast<uint16_t>(_mm_getcsr());
     _mm_setcsr(MXCSR_MOTOR);
     return {};
 }
-inline void SalirDelMotor(const ESTADODEANALISIS *Estado, PendientesAnfitrion) { _mm_setcsr(Estado->MxcsrAnfitrion); }
-inline void PrestarAjustes(const ESTADODEANALISIS *Estado) { _mm_setcsr(Estado->MxcsrAnfitrion); }
-inline void RecobrarAjustes() { _mm_setcsr(MXCSR_MOTOR); }
+EVALION_NOINLINE inline void PrestarAjustes(const ESTADODEANALISIS *Estado) { _mm_setcsr(Estado->MxcsrAnfitrion); }
+EVALION_NOINLINE inline void RecobrarAjustes() { _mm_setcsr(MXCSR_MOTOR); }
+inline void SalirDelMotor(const ESTADODEANALISIS *Estado, PendientesAnfitrion) { PrestarAjustes(Estado); }
 
 #elif defined(__i386__)
 
@@ -80,7 +80,7 @@ inline void CargarControl(uint16_t Control)
 
 inline void CargarMxcsr(unsigned Valor) { __asm__ __volatile__("ldmxcsr %0" : : "m"(Valor) : "memory"); }
 
-inline PendientesAnfitrion EntrarAlMotor(ESTADODEANALISIS *Estado)
+EVALION_NOINLINE inline PendientesAnfitrion EntrarAlMotor(ESTADODEANALISIS *Estado)
 {
     uint16_t Control, Pendientes;
     __asm__ __volatile__("fnstcw %0\n\tfnstsw %1" : "=m"(Control), "=m"(Pendientes) : : "memory");
@@ -95,14 +95,14 @@ inline PendientesAnfitrion EntrarAlMotor(ESTADODEANALISIS *Estado)
     return {static_cast<uint16_t>(Pendientes & EXCEPCIONES_X87)};
 }
 
-inline void PrestarAjustes(const ESTADODEANALISIS *Estado)
+EVALION_NOINLINE inline void PrestarAjustes(const ESTADODEANALISIS *Estado)
 {
     CargarControl(Estado->ControlAnfitrion);
     if (TieneSse())
         CargarMxcsr(Estado->MxcsrAnfitrion);
 }
 
-inline void RecobrarAjustes()
+EVALION_NOINLINE inline void RecobrarAjustes()
 {
     CargarControl(CONTROL_MOTOR);
     if (TieneSse())
@@ -111,7 +111,7 @@ inline void RecobrarAjustes()
 
 // The x87 flags can only be set through the whole environment; a host rarely has any
 // pending, so the common return is FNCLEX and FLDCW.
-inline void SalirDelMotor(const ESTADODEANALISIS *Estado, PendientesAnfitrion Pendientes)
+EVALION_NOINLINE inline void SalirDelMotor(const ESTADODEANALISIS *Estado, PendientesAnfitrion Pendientes)
 {
     PrestarAjustes(Estado);
     if (Pendientes.Estado != 0) {
@@ -140,16 +140,15 @@ inline bool Instalada(const ALPEDIRFUNCION &Peticion) { return Peticion.Codigo !
 
 inline void LlamarVariable(ESTADODEANALISIS *Estado, char *Nombre, BLOQUEDEDATOS *R)
 {
-    const ALPEDIRVARIABLE Peticion = Estado->AlPedirVariable;
     PrestarAjustes(Estado);
-    Peticion.Codigo(Peticion.Objeto, Nombre, R);
+    Estado->AlPedirVariable.Codigo(Estado->AlPedirVariable.Objeto, Nombre, R);
     RecobrarAjustes();
 }
 
 inline void LlamarFuncion(ESTADODEANALISIS *Estado, char *Nombre, BLOQUEDEDATOS *Parametros, int32_t N,
                           BLOQUEDEDATOS *R)
 {
-    const ALPEDIRFUNCION Peticion = Estado->AlPedirFuncion;
+    const ALPEDIRFUNCION &Peticion = Estado->AlPedirFuncion;
     PrestarAjustes(Estado);
 #if defined(_WIN32) && defined(__i386__)
     Peticion.Codigo(Peticion.Objeto, Nombre, Parametros, R, N); // N is pushed first, then R
@@ -169,18 +168,16 @@ inline bool Instalada(ALPEDIRFUNCION Peticion) { return Peticion != nullptr; }
 
 inline void LlamarVariable(ESTADODEANALISIS *Estado, char *Nombre, BLOQUEDEDATOS *R)
 {
-    const ALPEDIRVARIABLE Peticion = Estado->AlPedirVariable;
     PrestarAjustes(Estado);
-    Peticion(Nombre, R);
+    Estado->AlPedirVariable(Nombre, R);
     RecobrarAjustes();
 }
 
 inline void LlamarFuncion(ESTADODEANALISIS *Estado, char *Nombre, BLOQUEDEDATOS *Parametros, int32_t N,
                           BLOQUEDEDATOS *R)
 {
-    const ALPEDIRFUNCION Peticion = Estado->AlPedirFuncion;
     PrestarAjustes(Estado);
-    Peticion(Nombre, Parametros, N, R);
+    Estado->AlPedirFuncion(Nombre, Parametros, N, R);
     RecobrarAjustes();
 }
 
