@@ -26,7 +26,9 @@ namespace Motor {
 // pending. Host code runs under the host's settings: a callback gets them as the host
 // called with, and whatever a callback leaves in them (flags it raised, a control word it
 // changed) is dropped when the engine takes its own back. The caller's control words wait
-// in the record, where the request helpers below find them.
+// in the record, where the request helpers below find them. The switches are kept out of
+// line, so that the memory operands they need never enlarge the frames that a deep nesting
+// stacks up (the analysis entry's, a request's).
 //
 //   EntrarAlMotor    at the start of an analysis: keep the host's, install the engine's;
 //   SalirDelMotor    at its end: the host's settings and pending flags as they were;
@@ -34,7 +36,9 @@ namespace Motor {
 #if defined(__x86_64__) || defined(_M_X64)
 
 // Only SSE: the engine's arithmetic and the C library's pow run in SSE registers here, so
-// the x87 unit is never touched and its settings stay the host's without any work.
+// the x87 unit is never touched and its settings stay the host's without any work. Reading
+// MXCSR is the dear part (it waits for a load of it still in flight), so it is read once,
+// and loaded unconditionally where a test would need another read.
 constexpr unsigned MXCSR_MOTOR = 0x1F80; // all six exceptions masked, to nearest, no flags
 
 struct PendientesAnfitrion {}; // MXCSR carries its flags with it
@@ -56,7 +60,6 @@ inline void SalirDelMotor(const ESTADODEANALISIS *Estado, PendientesAnfitrion) {
 // exceptions masked, to nearest, 64-bit precision. FNCLEX comes before every FLDCW, so that
 // loading a control word never unmasks a flag that is pending and turns it into a trap.
 constexpr uint16_t CONTROL_MOTOR = 0x037F;
-constexpr uint16_t EXCEPCIONES_X87 = 0x00FF; // the six flags, stack fault and summary
 constexpr unsigned MXCSR_MOTOR = 0x1F80;
 
 inline bool TieneSse()
@@ -68,7 +71,7 @@ inline bool TieneSse()
 #endif
 }
 
-// The flags the host had pending when it called; only the entry keeps them.
+// The host's x87 status word when it called; only the entry keeps it.
 struct PendientesAnfitrion {
     uint16_t Estado;
 };
@@ -92,7 +95,7 @@ EVALION_NOINLINE inline PendientesAnfitrion EntrarAlMotor(ESTADODEANALISIS *Esta
         Estado->MxcsrAnfitrion = static_cast<uint16_t>(Mxcsr);
         CargarMxcsr(MXCSR_MOTOR);
     }
-    return {static_cast<uint16_t>(Pendientes & EXCEPCIONES_X87)};
+    return {Pendientes};
 }
 
 EVALION_NOINLINE inline void PrestarAjustes(const ESTADODEANALISIS *Estado)
@@ -109,15 +112,20 @@ EVALION_NOINLINE inline void RecobrarAjustes()
         CargarMxcsr(MXCSR_MOTOR);
 }
 
-// The x87 flags can only be set through the whole environment; a host rarely has any
-// pending, so the common return is FNCLEX and FLDCW.
-EVALION_NOINLINE inline void SalirDelMotor(const ESTADODEANALISIS *Estado, PendientesAnfitrion Pendientes)
+// The host gets its status word back as it was: the flags it had pending, none of the
+// engine's, and the condition codes its own code last set. They can only be set through
+// the whole environment, so when the word differs after FNCLEX (a pending flag of the host,
+// or a condition code the engine's arithmetic changed) the environment is stored, patched
+// and loaded again; otherwise the return is FNCLEX, FLDCW and FNSTSW.
+EVALION_NOINLINE inline void SalirDelMotor(const ESTADODEANALISIS *Estado, PendientesAnfitrion Anfitrion)
 {
     PrestarAjustes(Estado);
-    if (Pendientes.Estado != 0) {
+    uint16_t Ahora;
+    __asm__ __volatile__("fnstsw %0" : "=m"(Ahora) : : "memory");
+    if (Ahora != Anfitrion.Estado) {
         uint16_t Entorno[14]; // FNSTENV's 28 bytes: control, status, tags, pointers
         __asm__ __volatile__("fnstenv %0" : "=m"(Entorno) : : "memory");
-        Entorno[2] = static_cast<uint16_t>(Entorno[2] | Pendientes.Estado);
+        Entorno[2] = Anfitrion.Estado;
         __asm__ __volatile__("fldenv %0" : : "m"(Entorno) : "memory");
     }
 }
