@@ -166,11 +166,11 @@ EVALION_NOINLINE int32_t EscanearToken(ESTADODEANALISIS *Estado, const char *p)
         break;
     case '"': {
         // Runs to the closing quote, or to the end of the text, whose NUL stays unread
-        // so that the next scan returns T_FIN. The copied text holds no NUL and is followed
-        // by nothing but NULs, so the first quote after p, if any, closes the literal.
+        // so that the next scan returns T_FIN. Both searches run a word at a time.
         const char *Inicio = p;
-        const char *Cierre = static_cast<const char *>(std::memchr(p, '"', static_cast<size_t>(FinDelTexto(Estado) - p)));
-        p = Cierre ? Cierre : p + std::strlen(p);
+        const size_t Resto = strnlen(p, static_cast<size_t>(FinDelTexto(Estado) - p));
+        const char *Cierre = static_cast<const char *>(std::memchr(p, '"', Resto));
+        p = Cierre ? Cierre : p + Resto;
         const size_t Largo = static_cast<size_t>(p - Inicio);
         std::memcpy(Estado->TextoToken, Inicio, Largo);
         Estado->TextoToken[Largo] = '\0';
