@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "Corpus.h"
+#include "Peticiones.h" // the engine's floating-point switch, measured alone below
 #include "Piso.h"
 
 #if defined(EVALION_CON_MUPARSER)
@@ -66,6 +67,35 @@ void MedirPiso(benchmark::State &Estado, const Fila *F)
         benchmark::DoNotOptimize(R);
     }
 }
+
+// What keeping the host's floating-point settings adds: to every call (the entry and the
+// return of an analysis) and to every request (host's settings before it, engine's after).
+void MedirAjustesLlamada(benchmark::State &Estado)
+{
+    ESTADODEANALISIS Registro;
+    A_Inicializar(&Registro);
+    for (auto _ : Estado) {
+        const Motor::PendientesAnfitrion Pendientes = Motor::EntrarAlMotor(&Registro);
+        Motor::SalirDelMotor(&Registro, Pendientes);
+        benchmark::ClobberMemory();
+    }
+}
+
+void MedirAjustesPeticion(benchmark::State &Estado)
+{
+    ESTADODEANALISIS Registro;
+    A_Inicializar(&Registro);
+    Motor::SalirDelMotor(&Registro, Motor::EntrarAlMotor(&Registro));
+    for (auto _ : Estado) {
+        Motor::PrestarAjustes(&Registro);
+        Motor::RecobrarAjustes();
+        benchmark::ClobberMemory();
+    }
+    Motor::SalirDelMotor(&Registro, {});
+}
+
+const char *const AJUSTES_LLAMADA = "Ajustes/llamada";
+const char *const AJUSTES_PETICION = "Ajustes/peticion";
 
 #if defined(EVALION_CON_MUPARSER)
 // One parser kept for the whole run; each call sets the text again, so it is parsed anew.
@@ -122,6 +152,12 @@ public:
 
     static std::string NombreCorrida(Medidor M, const Fila &F) { return std::string(NOMBRE_MEDIDOR[M]) + "/" + F.Nombre; }
 
+    double Tiempo(const std::string &Nombre) const
+    {
+        const auto Donde = Tiempos.find(Nombre);
+        return Donde == Tiempos.end() ? -1.0 : Donde->second;
+    }
+
 private:
     std::map<std::string, double> Tiempos;
 };
@@ -133,6 +169,10 @@ double Minimo(const std::vector<double> &Tiempos)
 
 void Registrar()
 {
+    benchmark::RegisterBenchmark(AJUSTES_LLAMADA, MedirAjustesLlamada)->Unit(benchmark::kNanosecond)
+        ->ComputeStatistics("min", Minimo);
+    benchmark::RegisterBenchmark(AJUSTES_PETICION, MedirAjustesPeticion)->Unit(benchmark::kNanosecond)
+        ->ComputeStatistics("min", Minimo);
     for (const Fila &F : Banco::Corpus()) {
         // Interleaved by row, so that a slow spell of the machine hits the three alike.
         benchmark::RegisterBenchmark(Recolector::NombreCorrida(EVALION, F).c_str(), MedirEvalion, &F)
@@ -193,6 +233,15 @@ void ImprimirTabla(const Recolector &R)
 #if !defined(EVALION_CON_MUPARSER)
     std::printf("muParser was not found when this program was built: no peer column.\n");
 #endif
+
+    // The floating-point settings against the cheapest whole call, which includes them.
+    const double Llamada = R.Tiempo(AJUSTES_LLAMADA), Peticion = R.Tiempo(AJUSTES_PETICION);
+    const Fila *Uno = Banco::BuscarFila("1");
+    const double TiempoUno = Uno ? R.Tiempo(EVALION, *Uno) : -1.0;
+    if (Llamada > 0 && TiempoUno > 0)
+        std::printf("\nkeeping the host's floating-point settings: %.1f ns per call (%.0f%% of the row \"1\", %.1f ns),"
+                    " %.1f ns per request\n",
+                    Llamada, 100.0 * Llamada / TiempoUno, TiempoUno, Peticion);
 
     // Cost per character of one shape at growing lengths: flat when the cost is linear.
     std::printf("\nnested sums, ns per character\n%-18s%12s%12s%12s\n", "row", "Evalion", "floor", "muParser");

@@ -94,6 +94,15 @@ Fila ComparacionDeTextos(size_t Largo)
     return {"texto 1000", Texto, "", 1.0, false};
 }
 
+// Two texts that differ only in their last byte, compared with "<": "aa...a" <"aa...ab".
+Fila OrdenDeTextos(size_t Largo)
+{
+    const size_t Caracteres = (Largo - 6) / 2;
+    const std::string Izq(Caracteres, 'a');
+    const std::string Der = std::string(Caracteres - 1, 'a') + 'b';
+    return {"texto < 1000", '"' + Izq + "\" <\"" + Der + '"', "", 1.0, false};
+}
+
 std::vector<Fila> Construir()
 {
     std::vector<Fila> Filas = {
@@ -112,6 +121,7 @@ std::vector<Fila> Construir()
     Filas.push_back(SumaDecimales(LARGO_SUMA));
     Filas.push_back(Anidada(LARGO_ANIDADA));
     Filas.push_back(ComparacionDeTextos(LARGO_TEXTO));
+    Filas.push_back(OrdenDeTextos(LARGO_TEXTO));
     // The same shape at other lengths, to show how the cost grows with the text.
     for (size_t Largo : LARGOS_DE_CRECIMIENTO)
         if (Largo != LARGO_ANIDADA)

@@ -30,6 +30,7 @@ function(evalion_motor objetivo)
   add_library(${objetivo} STATIC
     ${PROJECT_SOURCE_DIR}/engine/Estado.cpp
     ${PROJECT_SOURCE_DIR}/engine/Lexer.cpp
+    ${PROJECT_SOURCE_DIR}/engine/Numeros.cpp
     ${PROJECT_SOURCE_DIR}/engine/Gramatica.cpp
     ${PROJECT_SOURCE_DIR}/engine/Operandos.cpp)
   target_include_directories(${objetivo} PUBLIC ${PROJECT_SOURCE_DIR}/engine)

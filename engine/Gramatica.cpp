@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "Motor.h"
+#include "Peticiones.h"
 
 namespace Motor {
 
@@ -91,23 +92,26 @@ bool ComparaNumeros(int32_t Operador, double a, double b)
     }
 }
 
-// pow, with a shortcut for the common small integer powers: while every partial product
-// stays an exact integer (at most 2^53) the result is exact, and pow returns that same
-// exact value, so the shortcut changes no result, only the time.
+// pow, with a shortcut for the common small integer powers. A product of integers below
+// 2^53 in magnitude is exact, and pow returns that same exact value; the moment a product
+// reaches 2^53 it may have been rounded (3202^5 lies halfway between two doubles), so the
+// shortcut gives up and pow decides. It changes no result, only the time.
 double Elevar(double Base, double Exponente)
 {
     constexpr double EXACTO = 9007199254740992.0; // 2^53
     if (Exponente >= 0 && Exponente <= 64 && Exponente == static_cast<int>(Exponente) && Base == std::trunc(Base) &&
-        std::fabs(Base) <= EXACTO) {
+        std::fabs(Base) < EXACTO) {
         double Resultado = 1.0, Factor = Base;
         for (int e = static_cast<int>(Exponente);;) {
             if (e & 1)
                 Resultado *= Factor;
             e >>= 1;
+            if (std::fabs(Resultado) >= EXACTO)
+                break;
             if (e == 0)
                 return Resultado;
             Factor *= Factor;
-            if (std::fabs(Factor) > EXACTO || std::fabs(Resultado) > EXACTO)
+            if (std::fabs(Factor) >= EXACTO)
                 break;
         }
     }
@@ -250,9 +254,11 @@ BLOQUEDEDATOS Analizar(ESTADODEANALISIS *Estado, const char *Expresion)
     std::memcpy(Estado->Texto, Expresion, Largo);
     std::memset(Estado->Texto + Largo, 0, sizeof Estado->Texto - Largo);
     LeerCaracter(Estado, LEER_REINICIAR);
+    const PendientesAnfitrion Pendientes = EntrarAlMotor(Estado);
     LeerToken(Estado);
 
     EvaluarExpresion(Estado, R);
+    SalirDelMotor(Estado, Pendientes);
     if (R.Error == 0 && Estado->TokenActual != T_FIN)
         R.Error = E_OPERADOR;
     R.Posicion = R.Error ? Estado->InicioToken + 1 : 0;

@@ -2,7 +2,6 @@
 //
 // The scanner works on a local cursor and writes Cursor and Leidos back once per token;
 // between calls they always agree (Leidos == Cursor - Texto).
-#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -33,7 +32,8 @@ struct TablaIdentificador {
 constexpr TablaIdentificador IDENTIFICADOR;
 
 // The one-character tokens that need no look at the next character: the common case of
-// every scan, answered without touching anything else.
+// every scan, answered without touching anything else. The end of the text is one of them:
+// T_FIN is the NUL's own code, and reading the NUL passes it like any other character.
 struct TablaSimples {
     bool Es[256] = {};
     constexpr TablaSimples()
@@ -41,6 +41,7 @@ struct TablaSimples {
         constexpr char UNO[] = "()*+-/;=^";
         for (const char *c = UNO; *c; ++c)
             Es[static_cast<unsigned char>(*c)] = true;
+        Es[T_FIN] = true;
     }
 };
 constexpr TablaSimples SIMPLES;
@@ -123,17 +124,20 @@ char LeerCaracter(ESTADODEANALISIS *Estado, int Operacion)
 
 double ConvertirNumero(const char *Texto, size_t Largo)
 {
-    double Valor = 0.0;
-    const std::from_chars_result Leido = std::from_chars(Texto, Texto + Largo, Valor, std::chars_format::fixed);
-    if (Leido.ec == std::errc::result_out_of_range) {
-        // Too large or too small for a double: infinity when a non-zero digit stands
-        // before the point, otherwise the value is below the smallest subnormal.
-        for (const char *p = Texto; p < Leido.ptr && *p != '.'; ++p)
-            if (*p != '0')
-                return HUGE_VAL;
-        return 0.0;
+    // The longest valid prefix: digits, at most one point, digits; leading zeros dropped.
+    const char *Fin = Texto + Largo, *p = Texto;
+    const char *Digitos[2] = {nullptr, nullptr}; // the integer digits, then the decimals
+    size_t Cuantos[2] = {0, 0};
+    for (int Parte = 0; Parte < 2; ++Parte) {
+        Digitos[Parte] = p;
+        while (p < Fin && EsDigito(static_cast<unsigned char>(*p)))
+            ++p;
+        Cuantos[Parte] = static_cast<size_t>(p - Digitos[Parte]);
+        if (p == Fin || *p != '.')
+            break;
+        ++p;
     }
-    return Leido.ec == std::errc() ? Valor : 0.0;
+    return ValorDecimal(Digitos[0], Cuantos[0], Digitos[1], Cuantos[1]);
 }
 
 namespace {
@@ -151,7 +155,6 @@ EVALION_NOINLINE int32_t EscanearToken(ESTADODEANALISIS *Estado, const char *p)
     if (SIMPLES.Es[c]) // after blanks; without them SiguienteToken answers these itself
         Token = c;
     else switch (c) {
-    case '\0': Token = T_FIN; break;
     case '<':
         if (*p == '>')      { ++p; Token = T_DISTINTO; }
         else if (*p == '=') { ++p; Token = T_MENORIGUAL; }
@@ -163,10 +166,11 @@ EVALION_NOINLINE int32_t EscanearToken(ESTADODEANALISIS *Estado, const char *p)
         break;
     case '"': {
         // Runs to the closing quote, or to the end of the text, whose NUL stays unread
-        // so that the next scan returns T_FIN.
+        // so that the next scan returns T_FIN. Both searches run a word at a time.
         const char *Inicio = p;
-        while (*p != '"' && *p != '\0')
-            ++p;
+        const size_t Resto = strnlen(p, static_cast<size_t>(FinDelTexto(Estado) - p));
+        const char *Cierre = static_cast<const char *>(std::memchr(p, '"', Resto));
+        p = Cierre ? Cierre : p + Resto;
         const size_t Largo = static_cast<size_t>(p - Inicio);
         std::memcpy(Estado->TextoToken, Inicio, Largo);
         Estado->TextoToken[Largo] = '\0';
@@ -180,12 +184,12 @@ EVALION_NOINLINE int32_t EscanearToken(ESTADODEANALISIS *Estado, const char *p)
             p = LeerNumero(Estado, p - 1);
             Token = T_NUMERO;
         } else if (IDENTIFICADOR.Es[c]) {
-            const char *Inicio = p - 1;
+            // Copied while scanned: names are short, and a call of memcpy costs more.
+            char *Salida = Estado->TextoToken;
+            *Salida++ = static_cast<char>(c);
             while (IDENTIFICADOR.Es[static_cast<unsigned char>(*p)])
-                ++p;
-            const size_t Largo = static_cast<size_t>(p - Inicio);
-            std::memcpy(Estado->TextoToken, Inicio, Largo);
-            Estado->TextoToken[Largo] = '\0';
+                *Salida++ = *p++;
+            *Salida = '\0';
             Token = T_IDENTIFICADOR;
         } else {
             Token = T_INVALIDO; // consumed; the grammar decides what it means
@@ -198,6 +202,24 @@ EVALION_NOINLINE int32_t EscanearToken(ESTADODEANALISIS *Estado, const char *p)
 }
 
 } // namespace
+
+int32_t SaltarRepetidos(ESTADODEANALISIS *Estado, int32_t Maximo)
+{
+    const char Simbolo = static_cast<char>(Estado->TokenActual);
+    const char *p = Estado->Cursor; // just after the current token
+    int32_t Cuantos = 1;
+    for (; Cuantos < Maximo; ++Cuantos) {
+        const char *q = p;
+        while (*q == ' ') // the padding NULs end this at the end of the text
+            ++q;
+        if (*q != Simbolo)
+            break;
+        p = q + 1;
+    }
+    Estado->Cursor = const_cast<char *>(p);
+    Estado->Leidos = static_cast<int32_t>(p - Estado->Texto);
+    return Cuantos;
+}
 
 int32_t SiguienteToken(ESTADODEANALISIS *Estado)
 {

@@ -33,6 +33,9 @@ bool EsCaracterIdentificador(unsigned char Caracter);
 // Reads the longest prefix of Texto[0..Largo) that is a decimal number with "." as the
 // point, whatever the C locale; correctly rounded, infinity when too large, 0 when empty.
 double ConvertirNumero(const char *Texto, size_t Largo);
+// The double nearest to the decimal Entero.Decimales (digits only, either part may be
+// empty; ties to even): infinity above the largest double, 0 below half the smallest.
+double ValorDecimal(const char *Entero, size_t LargoEntero, const char *Decimales, size_t LargoDecimales);
 
 // The analysis entry: one whole analysis of Expresion (may be null).
 BLOQUEDEDATOS Analizar(ESTADODEANALISIS *Estado, const char *Expresion);
@@ -51,6 +54,13 @@ void ListaParametros(ESTADODEANALISIS *Estado, BLOQUEDEDATOS *&Parametros, int32
 
 // Reads the next token into TokenActual.
 inline void LeerToken(ESTADODEANALISIS *Estado) { Estado->TokenActual = SiguienteToken(Estado); }
+
+// The current token is a one-character token: passes it and up to Maximo - 1 more of the
+// same that follow it (blanks between them allowed) and returns how many it passed. The
+// next LeerToken then reads what that many LeerToken calls would have read last, with the
+// same InicioToken. (It does not read that token itself, so that the scan of a token is
+// never a frame deeper than the grammar's own call of it.)
+int32_t SaltarRepetidos(ESTADODEANALISIS *Estado, int32_t Maximo);
 
 } // namespace Motor
 

@@ -45,7 +45,7 @@ EVALION_NOINLINE void PedirVariable(ESTADODEANALISIS *Estado, const Nombre &N, B
         return SinPeticion(N, E_VARIABLE, R);
     char Buffer[EVALION_LARGO_CADENA];
     CopiarNombre(N, Buffer);
-    LlamarVariable(Estado->AlPedirVariable, Buffer, &R);
+    LlamarVariable(Estado, Buffer, &R);
 }
 
 EVALION_NOINLINE void PedirFuncion(ESTADODEANALISIS *Estado, const Nombre &N, BLOQUEDEDATOS *Parametros,
@@ -56,7 +56,7 @@ EVALION_NOINLINE void PedirFuncion(ESTADODEANALISIS *Estado, const Nombre &N, BL
         return SinPeticion(N, E_FUNCION, R);
     char Buffer[EVALION_LARGO_CADENA];
     CopiarNombre(N, Buffer);
-    LlamarFuncion(Estado->AlPedirFuncion, Buffer, Parametros, Cuantos, &R);
+    LlamarFuncion(Estado, Buffer, Parametros, Cuantos, &R);
 }
 
 // Grows the argument array by exactly one block and copies Valor into it.
@@ -104,27 +104,41 @@ void Identificador(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R)
         PedirVariable(Estado, N, R);
 }
 
+// Passes the run of the current one-character token, at most Maximo of them, and reads the
+// token after it; returns how many it passed.
+inline int32_t PasarRepetidos(ESTADODEANALISIS *Estado, int32_t Maximo)
+{
+    const int32_t Cuantos = SaltarRepetidos(Estado, Maximo);
+    LeerToken(Estado);
+    return Cuantos;
+}
+
 // Parenthesis: "(" is current. A failed inside still passes a ")" that follows it, and a
 // missing ")" replaces whatever error the inside had.
-// A run of "(" is taken in a loop: the innermost expression is evaluated once, and on the
-// way out each closed parenthesis is the first operand of the expression around it. The
-// tokens are read in the same order as by plain recursion, so values and positions are
-// those of "(" Operando... one level at a time, with no frames for the run.
+// A run of "(" is taken at once: the innermost expression is evaluated once, and on the
+// way out each closed parenthesis is the first operand of the expression around it. A run
+// of ")" is taken at once too, since after a ")" that another ")" follows there is nothing
+// to continue. The tokens are read in the same order as by plain recursion, so values and
+// positions are those of "(" Operando... one level at a time, with no frames for the run.
+// A single parenthesis, the common case, reads its tokens one by one.
 void Parentesis(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R)
 {
-    int32_t Niveles = 0;
-    do {
-        ++Niveles;
-        LeerToken(Estado);
-    } while (Estado->TokenActual == '(');
+    constexpr int32_t SIN_LIMITE = EVALION_LARGO_EXPRESION + 1;
+    LeerToken(Estado);
+    const int32_t Niveles = Estado->TokenActual == '(' ? 1 + PasarRepetidos(Estado, SIN_LIMITE) : 1;
     EvaluarExpresion(Estado, R);
-    for (int32_t Nivel = 0; Nivel < Niveles; ++Nivel) {
+    for (int32_t Nivel = 0; Nivel < Niveles;) {
         if (Nivel > 0)
             ContinuarExpresion(Estado, R);
-        if (Estado->TokenActual == ')')
-            LeerToken(Estado);
-        else
+        if (Estado->TokenActual != ')') {
             R.Error = E_PARENTESIS;
+            ++Nivel;
+            continue;
+        }
+        LeerToken(Estado);
+        ++Nivel;
+        if (Estado->TokenActual == ')' && Nivel < Niveles)
+            Nivel += PasarRepetidos(Estado, Niveles - Nivel);
     }
 }
 

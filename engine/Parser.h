@@ -110,7 +110,11 @@ typedef void (EVALION_CONV *ALPEDIRFUNCION)(char *Funcion, BLOQUEDEDATOS *Parame
                                             BLOQUEDEDATOS *R);
 #endif
 
-/* The parser state. The host reserves it anywhere (sizeof is exact) and never looks inside. */
+/* The parser state. The host reserves it anywhere (sizeof is exact) and never looks inside.
+ * ControlAnfitrion and MxcsrAnfitrion fill what would otherwise be padding, so the other
+ * fields keep their offsets: while an analysis runs they hold the caller's floating-point
+ * settings (x87 control word, SSE control and status register), which the callbacks run
+ * under and which the caller gets back. */
 typedef struct ESTADODEANALISIS {
     int32_t TokenActual;
     int32_t Leidos;
@@ -118,9 +122,11 @@ typedef struct ESTADODEANALISIS {
     char *Cursor;
     char Texto[EVALION_LARGO_EXPRESION + 1];
     char TextoToken[EVALION_LARGO_EXPRESION + 1];
+    uint16_t ControlAnfitrion;
     double ValorNumero;
     char SepDecimal;
     char SepMillar;
+    uint16_t MxcsrAnfitrion;
     ALPEDIRVARIABLE AlPedirVariable;
     ALPEDIRFUNCION AlPedirFuncion;
 } ESTADODEANALISIS;

@@ -10,6 +10,10 @@ static_assert(sizeof(ESTADODEANALISIS) == 2096, "the object build's record is 20
 #else
 static_assert(sizeof(ESTADODEANALISIS) == 2088, "the plain build's record is 2088 bytes");
 #endif
+// The two fields that hold the host's floating-point settings fill padding: nothing moves.
+static_assert(offsetof(ESTADODEANALISIS, ValorNumero) == 2068, "ValorNumero at 2068");
+static_assert(offsetof(ESTADODEANALISIS, SepDecimal) == 2076, "SepDecimal at 2076");
+static_assert(offsetof(ESTADODEANALISIS, AlPedirVariable) == 2080, "AlPedirVariable at 2080");
 #endif
 
 extern "C" {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs with apt-get the Debian packages that building and testing Evalion need.
-# Does nothing when they are all there; otherwise refreshes the package lists first.
+# Installs with apt-get the Debian packages that building and testing Evalion need, and
+# generates the locales the tests use. Does nothing when everything is there; otherwise
+# refreshes the package lists first.
 set -euo pipefail
 
 # libedit-dev: line editing in the interactive evalion; fonts-wine: the MS Sans Serif that
@@ -9,11 +10,16 @@ set -euo pipefail
 # (xvfb-run needs xauth, which xvfb only recommends);
 # man-db: man, which the tests render the manual pages with; fp-*: Free Pascal, and the
 # sources its 32-bit Windows cross compiler is built from; python3-*: the Python binding,
-# installed by pip offline with Debian's build tools.
+# installed by pip offline with Debian's build tools; locales: the locales below.
 PAQUETES=(cmake ninja-build g++ pkgconf libgtest-dev libbenchmark-dev libmuparser-dev clang-14
   libclang-rt-14-dev valgrind qt6-base-dev g++-mingw-w64-i686 libedit-dev fonts-wine man-db
   wine wine32:i386 xvfb xauth x11-apps imagemagick xdotool
-  fp-compiler-3.2.2 fp-utils-3.2.2 fpc-source-3.2.2 python3 python3-setuptools python3-wheel python3-pip)
+  fp-compiler-3.2.2 fp-utils-3.2.2 fpc-source-3.2.2 python3 python3-setuptools python3-wheel python3-pip
+  locales)
+
+# Two locales with a decimal comma: the engine must read numbers the same under them, and
+# Evaldemo shows numbers as the system's locale writes them.
+LOCALES=(es_ES.UTF-8 de_DE.UTF-8)
 
 instalado() {
   [ "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" = "install ok installed" ]
@@ -27,18 +33,41 @@ como_root() {
   fi
 }
 
-faltan=()
-for paquete in "${PAQUETES[@]}"; do
-  instalado "$paquete" || faltan+=("$paquete")
-done
-if [ ${#faltan[@]} -eq 0 ]; then
-  exit 0
-fi
+instalar_paquetes() {
+  local faltan=() paquete
+  for paquete in "${PAQUETES[@]}"; do
+    instalado "$paquete" || faltan+=("$paquete")
+  done
+  [ ${#faltan[@]} -eq 0 ] && return 0
 
-echo "Installing: ${faltan[*]}"
-# wine32 is an i386 package: the architecture must be known before the lists are read.
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  como_root dpkg --add-architecture i386
-fi
-como_root env DEBIAN_FRONTEND=noninteractive apt-get update
-como_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${faltan[@]}"
+  echo "Installing: ${faltan[*]}"
+  # wine32 is an i386 package: the architecture must be known before the lists are read.
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    como_root dpkg --add-architecture i386
+  fi
+  como_root env DEBIAN_FRONTEND=noninteractive apt-get update
+  como_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${faltan[@]}"
+}
+
+# Enables each missing locale in /etc/locale.gen (where Debian lists them commented out)
+# and runs locale-gen once; locale -a names them in lower case, "es_ES.utf8".
+generar_locales() {
+  local faltan=() nombre
+  for nombre in "${LOCALES[@]}"; do
+    locale -a 2>/dev/null | grep -qix "${nombre%.UTF-8}.utf8" || faltan+=("$nombre")
+  done
+  [ ${#faltan[@]} -eq 0 ] && return 0
+
+  echo "Generating locales: ${faltan[*]}"
+  for nombre in "${faltan[@]}"; do
+    if grep -q "^# *$nombre UTF-8" /etc/locale.gen; then
+      como_root sed -i "s/^# *\($nombre UTF-8\)/\1/" /etc/locale.gen
+    elif ! grep -q "^$nombre UTF-8" /etc/locale.gen; then
+      echo "$nombre UTF-8" | como_root tee -a /etc/locale.gen >/dev/null
+    fi
+  done
+  como_root locale-gen
+}
+
+instalar_paquetes
+generar_locales

@@ -31,6 +31,8 @@ BLOQUEDEDATOS ConError(int32_t Codigo, int32_t Posicion)
 
 void HostDePrueba::PedirVariable(const char *Nombre, BLOQUEDEDATOS *R)
 {
+    if (AlEntrar)
+        AlEntrar();
     Peticiones.push_back({Nombre, false, {}, R->Error});
     if (SinRespuesta.count(Nombre))
         return;
@@ -43,6 +45,8 @@ void HostDePrueba::PedirVariable(const char *Nombre, BLOQUEDEDATOS *R)
 
 void HostDePrueba::PedirFuncion(const char *Nombre, BLOQUEDEDATOS *Parametros, int32_t N, BLOQUEDEDATOS *R)
 {
+    if (AlEntrar)
+        AlEntrar();
     Peticiones.push_back({Nombre, true, std::vector<BLOQUEDEDATOS>(Parametros, Parametros + N), R->Error});
     if (SinRespuesta.count(Nombre))
         return;

@@ -34,6 +34,7 @@ public:
     std::map<std::string, Funcion> Funciones;
     std::set<std::string> SinRespuesta; // answered by leaving R exactly as it came
     std::vector<Peticion> Peticiones;
+    std::function<void()> AlEntrar; // when set, runs first in every request
 
     // Installs this host's two requests on the record (either may be left out).
     void Instalar(ESTADODEANALISIS *Estado, bool ConVariables = true, bool ConFunciones = true);

@@ -103,10 +103,16 @@ class PruebaEvaldemo : public QObject {
     }
 
 private slots:
-    void initTestCase()
+    void initTestCase() { QVERIFY(QDir().mkpath(CAPTURAS)); }
+
+    // The window writes numbers as the system's locale does; the test runs under es_ES.UTF-8,
+    // which must be installed for the C library too (Qt has set it from the environment).
+    void NumerosDelSistema()
     {
-        QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain)); // decimal comma
-        QVERIFY(QDir().mkpath(CAPTURAS));
+        QCOMPARE(QLocale().name(), QStringLiteral("es_ES"));
+        QCOMPARE(QString::fromLatin1(std::setlocale(LC_NUMERIC, nullptr)), QStringLiteral("es_ES.UTF-8"));
+        QVERIFY(!Calcular(QStringLiteral("1,5 + 1000,25")).Abierta);
+        QCOMPARE(Form->Resultado->text(), QStringLiteral("1001,75"));
     }
 
     void init()

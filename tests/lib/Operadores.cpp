@@ -162,6 +162,30 @@ TEST(Operadores, PowerSpecialCasesGiveNoError)
     EXPECT_TRUE(std::isnan(R.Numero));
 }
 
+// "^" is the C library's pow to the last bit, also where an integer power passes 2^53 and
+// its exact value must be rounded (3202^5 lies halfway between two doubles).
+TEST(Operadores, PowerIsBitForBitPow)
+{
+    struct Caso {
+        const char *Expresion;
+        double Base, Exponente;
+    };
+    const Caso Casos[] = {{"3202^5", 3202, 5},         {"7^19", 7, 19},   {"1234567^3", 1234567, 3},
+                          {"(0-3202)^5", -3202, 5},    {"3^33", 3, 33},   {"2^53", 2, 53},
+                          {"94906267^2", 94906267, 2}, {"12^15", 12, 15}, {"5^22", 5, 22}};
+    for (const Caso &C : Casos) {
+        SCOPED_TRACE(C.Expresion);
+        const BLOQUEDEDATOS R = Analisis()(C.Expresion);
+        ASSERT_EQ(R.Error, 0) << Pruebas::Describir(R);
+        volatile double Base = C.Base, Exponente = C.Exponente; // computed by the library, not folded
+        const double Pow = std::pow(Base, Exponente);
+        uint64_t Obtenido, Esperado;
+        std::memcpy(&Obtenido, &R.Numero, sizeof Obtenido);
+        std::memcpy(&Esperado, &Pow, sizeof Esperado);
+        EXPECT_EQ(Obtenido, Esperado);
+    }
+}
+
 // Infinities and not-a-number values are plain values: no error, and the evaluation goes on.
 TEST(Operadores, InfinityAndNotANumberFlow)
 {

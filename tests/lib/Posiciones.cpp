@@ -58,6 +58,9 @@ TEST(Posiciones, ErrorsWithAHost)
         {"f(1", E_CIERREFUNCION, 4},           {"f(x", E_CIERREFUNCION, 3},
         {"f(1;2", E_CIERREFUNCION, 6},         {"f(1 2)", E_SEPARADOR, 4},
         {"f(x 2)", E_SEPARADOR, 3},
+        // Runs of parentheses, with blanks between them, end where single ones would.
+        {"( (1) 2)", E_PARENTESIS, 6},         {"((1)", E_PARENTESIS, 5},
+        {"(( y ) )", E_VARIABLE, 9},           {"((x)) #", E_CARACTER, 6},
         // Signs on something that is not a number.
         {"-\"ab\"", E_VALOR, 6},               {"-t", E_VALOR, 2},
         {"+t", E_VALOR, 2},                    {"-(t)", E_VALOR, 5},

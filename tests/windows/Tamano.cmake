@@ -1,0 +1,30 @@
+# The 32-bit Windows DLLs stay the size of the engine and need nothing but Windows itself:
+#   -DOBJDUMP=... -DDLLS="a.dll;b.dll" -P Tamano.cmake
+# fails when a DLL grows past 64 KB (the C++ run time linked in again, say) or imports
+# from any DLL that is not part of every Windows installation.
+cmake_minimum_required(VERSION 3.25)
+set(MAXIMO 65536)
+set(SISTEMA kernel32.dll msvcrt.dll ntdll.dll user32.dll advapi32.dll)
+
+foreach(dll IN LISTS DLLS)
+  file(SIZE ${dll} tamano)
+  if(tamano GREATER MAXIMO)
+    message(FATAL_ERROR "${dll} is ${tamano} bytes, more than ${MAXIMO}")
+  endif()
+  execute_process(COMMAND ${OBJDUMP} -p ${dll} OUTPUT_VARIABLE cabeceras RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "objdump -p ${dll} failed")
+  endif()
+  string(REGEX MATCHALL "DLL Name: [^\n]+" importadas "${cabeceras}")
+  set(nombres "")
+  foreach(linea IN LISTS importadas)
+    string(REGEX REPLACE "^DLL Name: " "" nombre "${linea}")
+    string(STRIP "${nombre}" nombre)
+    string(TOLOWER "${nombre}" minusculas)
+    if(NOT minusculas IN_LIST SISTEMA)
+      message(FATAL_ERROR "${dll} imports from ${nombre}, which is not a system DLL")
+    endif()
+    list(APPEND nombres ${nombre})
+  endforeach()
+  message(STATUS "${dll}: ${tamano} bytes, imports from ${nombres}")
+endforeach()
