@@ -43,3 +43,40 @@ function(evalion_motor objetivo)
   endif()
   evalion_opciones(${objetivo})
 endfunction()
+
+# What every shared library we export shares, from the exportaciones.map and NOMBRE_WINDOWS.def
+# beside its CMakeLists.txt: the version and SONAME, hidden symbols but the listed ones, and
+# no open symbol on Linux; on Windows the DLL NOMBRE_WINDOWS.dll with its exports by plain name
+# and an import library made from the decorated names hosts look for, behind the interface
+# target OBJETIVO_windows that hosts of the Windows build link.
+function(evalion_exportar objetivo nombre_windows)
+  set(mapa ${CMAKE_CURRENT_SOURCE_DIR}/exportaciones.map)
+  set_target_properties(${objetivo} PROPERTIES
+    VERSION ${PROJECT_VERSION}
+    SOVERSION ${PROJECT_VERSION_MAJOR}
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON
+    LINK_DEPENDS ${mapa})
+  if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+    target_link_options(${objetivo} PRIVATE -Wl,--version-script=${mapa})
+    # Clang leaves the sanitizer runtime to the program, so its libraries have open symbols.
+    if(NOT EVALION_FUZZ AND NOT EVALION_TSAN)
+      target_link_options(${objetivo} PRIVATE -Wl,--no-undefined)
+    endif()
+  endif()
+  if(WIN32)
+    set_target_properties(${objetivo} PROPERTIES PREFIX "" OUTPUT_NAME ${nombre_windows})
+    target_link_options(${objetivo} PRIVATE -Wl,--kill-at -static-libgcc)
+    set(carpeta ${CMAKE_CURRENT_BINARY_DIR}/importacion)
+    set(importacion ${carpeta}/lib${nombre_windows}.a)
+    add_custom_command(OUTPUT ${importacion}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${carpeta}
+      COMMAND i686-w64-mingw32-dlltool -k -d ${CMAKE_CURRENT_SOURCE_DIR}/${nombre_windows}.def -l ${importacion}
+      DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${nombre_windows}.def)
+    add_custom_target(${objetivo}_importacion ALL DEPENDS ${importacion})
+    add_library(${objetivo}_windows INTERFACE)
+    add_dependencies(${objetivo}_windows ${objetivo}_importacion ${objetivo})
+    target_link_libraries(${objetivo}_windows INTERFACE ${importacion})
+    target_include_directories(${objetivo}_windows INTERFACE ${PROJECT_SOURCE_DIR}/engine)
+  endif()
+endfunction()
