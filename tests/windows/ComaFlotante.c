@@ -219,9 +219,13 @@ int main(void)
 #else
         A_AsignarAlPedir(&E, Variable, NULL);
 #endif
+        /* The word as the host reads it back, reserved bits included, is what the request
+         * must see. */
+        PonerControl(Controles[c]);
+        const uint16_t ControlLeido = LeerControl();
         ControlEnLaPeticion = 0;
         const BLOQUEDEDATOS R = Analizar(&P, &E, "v*2", Controles[c]);
-        if (ControlEnLaPeticion != Controles[c])
+        if (ControlEnLaPeticion != ControlLeido)
             Fallo(&P, Controles[c], "v*2", "the request ran under another control word");
         if (R.Error != 0 || Bits(&R.Numero) != INF)
             Fallo(&P, Controles[c], "v*2", "2^1023*2 after a request is not INF");
