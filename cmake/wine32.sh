@@ -61,17 +61,17 @@ mkdir -p "$(dirname "$WINEPREFIX")"
     timeout 300 wineboot -i >/dev/null 2>&1 || { echo "wine32.sh: wineboot failed in $WINEPREFIX" >&2; exit 1; }
     # A crash must end the run with its status, not wait on a dialog; without a window
     # manager Wine would wait for one on every window that closes.
-    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    timeout 120 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    timeout 120 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     # Debian's Wine does not find the fonts of fonts-wine on its own.
     if [ -d /usr/share/wine/fonts ]; then
       cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
     fi
-    wineserver -w 2>/dev/null
+    timeout 120 wineserver -w 2>/dev/null
   fi
 ) 9>"$WINEPREFIX.lock" || exit 1
 
-timeout "$tiempo" wine "$programa" "$@"
+timeout -k 10 "$tiempo" wine "$programa" "$@"
 estado=$?
 if [ $estado -eq 124 ]; then
   echo "wine32.sh: $(basename "$programa") did not finish within ${tiempo} s" >&2
