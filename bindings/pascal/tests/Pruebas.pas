@@ -300,10 +300,11 @@ end;
 {$ENDIF}
 
 begin
-  { Pascal programs start with invalid operation, division by zero and overflow unmasked;
-    the engine's results (0^-1 is INF, (0-8)^0,5 NAN) assume the masked setting C hosts
-    run with, so the test runs with it, as such a host must until the libraries keep the
-    host's setting to themselves. }
+  { Pascal programs start with invalid operation, division by zero and overflow unmasked.
+    The engine computes under its own setting whatever the host's, but the requests run
+    under the host's, and so does the standard library they call, whose results (a root
+    of a negative number is NAN) need the masked setting C hosts run with; so the test
+    runs with it. }
   SetExceptionMask([exInvalidOp, exDenormalized, exZeroDivide, exOverflow, exUnderflow, exPrecision]);
   ComprobarDisposicion;
   ProbarImportaciones;
