@@ -49,10 +49,6 @@ var
   Evaluador: TEvalion;
   Calculo: TCalculo;
 begin
-  { The standard library, which the requests call, computes under the host's
-    floating-point settings, and its results (NAN, INF) need the exceptions masked that
-    Pascal programs start with unmasked. }
-  SetExceptionMask([exInvalidOp, exDenormalized, exZeroDivide, exOverflow, exUnderflow, exPrecision]);
   Calculo := TCalculo.Create;
   Evaluador := TEvalion.Create(nil);
   Evaluador.OnPedirVariable := Calculo.PedirVariable;

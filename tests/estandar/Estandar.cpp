@@ -2,6 +2,7 @@
 // three C entry points called directly for what the engine never passes.
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -235,6 +236,39 @@ TEST(Estandar, CalledDirectly)
     EXPECT_EQ(R.Numero, 3);
     ASSERT_EQ(A_EstandarFuncion("Longitud", &Ambos, 1, &R), 1);
     EXPECT_EQ(R.Numero, 2);
+}
+
+// A host with traps enabled and a flag of its own pending calls the functions from its
+// requests: the values are the IEEE ones, nothing traps, and its settings come back as
+// they were, without the flags the functions raised.
+TEST(Estandar, HostSettingsWithTraps)
+{
+    const int TRAMPAS = FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW;
+    feclearexcept(FE_ALL_EXCEPT);
+    feraiseexcept(FE_INEXACT);
+    fesetround(FE_UPWARD);
+    feenableexcept(TRAMPAS);
+    const int Trampas = fegetexcept(), Pendientes = fetestexcept(FE_ALL_EXCEPT);
+    BLOQUEDEDATOS Menos1 = {}, Cero = {}, Mil = {}, R = {};
+    Menos1.Tipo = Cero.Tipo = Mil.Tipo = TIPO_NUMERO;
+    Menos1.Numero = -1;
+    Mil.Numero = 1000;
+    const double Raiz = A_EstandarFuncion("Raiz", &Menos1, 1, &R) ? R.Numero : 0;
+    const double Ln = A_EstandarFuncion("Ln", &Cero, 1, &R) ? R.Numero : 0;
+    const double Exp = A_EstandarFuncion("Exp", &Mil, 1, &R) ? R.Numero : 0;
+    const int TrampasDespues = fegetexcept(), PendientesDespues = fetestexcept(FE_ALL_EXCEPT);
+    const int RedondeoDespues = fegetround();
+    fedisableexcept(FE_ALL_EXCEPT);
+    fesetround(FE_TONEAREST);
+    feclearexcept(FE_ALL_EXCEPT);
+    if (Trampas != TRAMPAS || Pendientes != FE_INEXACT)
+        GTEST_SKIP() << "this machine does not keep floating-point settings (valgrind, for one)";
+    EXPECT_TRUE(std::isnan(Raiz));
+    EXPECT_EQ(Ln, -INF);
+    EXPECT_EQ(Exp, INF);
+    EXPECT_EQ(TrampasDespues, TRAMPAS);
+    EXPECT_EQ(PendientesDespues, FE_INEXACT);
+    EXPECT_EQ(RedondeoDespues, FE_UPWARD);
 }
 
 // The shared message table, served to hosts in other languages.
