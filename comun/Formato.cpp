@@ -17,4 +17,13 @@ std::string FormatearNumero(double Valor)
     return std::string(Buffer, Escrito.ptr);
 }
 
+std::string FormatearNumero(double Valor, std::string_view Punto)
+{
+    std::string Texto = FormatearNumero(Valor);
+    const size_t Lugar = Texto.find('.');
+    if (Lugar != std::string::npos)
+        Texto.replace(Lugar, 1, Punto);
+    return Texto;
+}
+
 } // namespace Evalion

@@ -99,13 +99,4 @@ TFila FilaDe(std::string_view Utf8, size_t Caracter, size_t Ancho)
     return {std::string(Utf8.substr(Inicio, Fin - Inicio)), Blancos(Utf8, Inicio, Marca - Inicio)};
 }
 
-std::string FormatearNumero(double Valor, std::string_view Punto)
-{
-    std::string Texto = FormatearNumero(Valor);
-    const size_t Lugar = Texto.find('.');
-    if (Lugar != std::string::npos)
-        Texto.replace(Lugar, 1, Punto);
-    return Texto;
-}
-
 } // namespace Evalion

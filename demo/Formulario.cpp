@@ -78,11 +78,7 @@ void EVALION_CONV FuncionDelFormulario(void *Objeto, char *Funcion, BLOQUEDEDATO
 
 std::string TFormatoQt::Numero(double Valor) const
 {
-    std::string Texto = Evalion::FormatearNumero(Valor);
-    const size_t Punto = Texto.find('.');
-    if (Punto != std::string::npos)
-        Texto.replace(Punto, 1, Local.decimalPoint().toStdString());
-    return Texto;
+    return Evalion::FormatearNumero(Valor, Local.decimalPoint().toStdString());
 }
 
 // Time and date by the rule every host shares, so that the window and the command write
