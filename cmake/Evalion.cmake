@@ -80,3 +80,25 @@ function(evalion_exportar objetivo nombre_windows)
     target_include_directories(${objetivo}_windows INTERFACE ${PROJECT_SOURCE_DIR}/engine)
   endif()
 endfunction()
+
+# A test that runs a Windows program under Wine (cmake/wine32.sh): labelled "wine", so that
+# it can be run apart (in a virtual machine where the kernel cannot run 32-bit code), 77 as
+# its skip code, and a time bound scaled like every other bound by EVALION_ESCALA_TIEMPO.
+# Its prefix is PREFIJO if given, else the one beside its program; each starts as a copy of
+# one model prefix of the build tree.
+set(EVALION_ESCALA_TIEMPO "$ENV{EVALION_ESCALA_TIEMPO}" CACHE STRING
+  "Factor for every time bound of the Windows tests (10 in an emulating virtual machine)")
+function(evalion_propiedades_wine prueba)
+  cmake_parse_arguments(PARSE_ARGV 1 ARG "" "PREFIJO" "")
+  set(escala ${EVALION_ESCALA_TIEMPO})
+  if(NOT escala MATCHES "^[1-9][0-9]*$")
+    set(escala 1)
+  endif()
+  math(EXPR limite "400 * ${escala}")
+  set(entorno EVALION_WINE_MODELO=${PROJECT_BINARY_DIR}/wineprefix-modelo)
+  if(ARG_PREFIJO)
+    list(APPEND entorno WINEPREFIX=${ARG_PREFIJO})
+  endif()
+  set_tests_properties(${prueba} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT ${limite} LABELS wine
+    ENVIRONMENT "${entorno}")
+endfunction()

@@ -10,8 +10,9 @@
 # a crash, a hang, is a failure: a skip must never hide one.
 #
 # WINEPREFIX names the prefix (created on first use, under a lock, so parallel tests do not
-# race); by default "wineprefix" beside the program. EVALION_WINE_TIEMPO bounds one run in
-# seconds (default 120).
+# race); by default "wineprefix" beside the program, or a copy of EVALION_WINE_MODELO.
+# EVALION_WINE_TIEMPO bounds one run in seconds (default 120; 0: unbounded), and every bound
+# is multiplied by EVALION_ESCALA_TIEMPO (default 1).
 set -uo pipefail
 
 if [ $# -lt 1 ]; then
@@ -38,7 +39,7 @@ printf '\177ELF\001\001\001\000\000\000\000\000\000\000\000\000'\
 chmod +x "$sonda"
 "$sonda" 2>/dev/null
 if [ $? -ne 42 ]; then
-  echo "SKIPPED: this machine does not execute 32-bit x86 code (IA-32 emulation is off), so Wine cannot run $que"
+  echo "SKIPPED: this machine does not execute 32-bit x86 code (IA-32 emulation is off), so Wine cannot run $que (tools/windows32.sh runs them in a virtual machine)"
   exit 77
 fi
 if [ "$programa" = "--sonda" ]; then
@@ -52,22 +53,49 @@ fi
 
 export WINEPREFIX=${WINEPREFIX:-$(cd "$(dirname "$programa")" && pwd)/wineprefix}
 export WINEARCH=win32 WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
-tiempo=${EVALION_WINE_TIEMPO:-120}
+# EVALION_ESCALA_TIEMPO multiplies every bound (a virtual machine emulating the processor
+# runs Wine about ten times slower); EVALION_WINE_TIEMPO 0 means no bound on the run.
+escala=${EVALION_ESCALA_TIEMPO:-1}
+tiempo=$((${EVALION_WINE_TIEMPO:-120} * escala))
 
+# Makes a prefix in $1: wineboot and the settings the tests need. Under emulation this is
+# the costly step (minutes), hence the model below.
+hacer_prefijo() {
+  WINEPREFIX=$1 timeout $((300 * escala)) wineboot -i >/dev/null 2>&1 ||
+    { echo "wine32.sh: wineboot failed in $1" >&2; return 1; }
+  # A crash must end the run with its status, not wait on a dialog; without a window
+  # manager Wine would wait for one on every window that closes.
+  WINEPREFIX=$1 timeout $((120 * escala)) wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  WINEPREFIX=$1 timeout $((120 * escala)) wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  # Debian's Wine does not find the fonts of fonts-wine on its own.
+  if [ -d /usr/share/wine/fonts ]; then
+    cp /usr/share/wine/fonts/* "$1/drive_c/windows/Fonts/" 2>/dev/null
+  fi
+  WINEPREFIX=$1 timeout $((120 * escala)) wineserver -w 2>/dev/null
+  return 0
+}
+
+# EVALION_WINE_MODELO names a prefix that is made once and never run in: each test's prefix
+# starts as a copy of it, so a build tree pays for one wineboot however many prefixes its
+# tests need.
 mkdir -p "$(dirname "$WINEPREFIX")"
 (
   flock 9
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    timeout 300 wineboot -i >/dev/null 2>&1 || { echo "wine32.sh: wineboot failed in $WINEPREFIX" >&2; exit 1; }
-    # A crash must end the run with its status, not wait on a dialog; without a window
-    # manager Wine would wait for one on every window that closes.
-    timeout 120 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-    timeout 120 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-    # Debian's Wine does not find the fonts of fonts-wine on its own.
-    if [ -d /usr/share/wine/fonts ]; then
-      cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
+    if [ -n "${EVALION_WINE_MODELO:-}" ]; then
+      mkdir -p "$(dirname "$EVALION_WINE_MODELO")"
+      (
+        flock 8
+        if [ ! -f "$EVALION_WINE_MODELO/system.reg" ]; then
+          rm -rf "$EVALION_WINE_MODELO"
+          hacer_prefijo "$EVALION_WINE_MODELO" || exit 1
+        fi
+      ) 8>"$EVALION_WINE_MODELO.lock" || exit 1
+      rm -rf "$WINEPREFIX"
+      cp -a "$EVALION_WINE_MODELO" "$WINEPREFIX" || { echo "wine32.sh: cannot copy the model prefix" >&2; exit 1; }
+    else
+      hacer_prefijo "$WINEPREFIX" || exit 1
     fi
-    timeout 120 wineserver -w 2>/dev/null
   fi
 ) 9>"$WINEPREFIX.lock" || exit 1
 

@@ -9,11 +9,14 @@ set -euo pipefail
 # that execute 32-bit code; xvfb and friends: the Windows window driven without a display
 # (xvfb-run needs xauth, which xvfb only recommends);
 # man-db: man, which the tests render the manual pages with; fp-*: Free Pascal, and the
-# sources its 32-bit Windows cross compiler is built from; python3-*: the Python binding,
+# sources its 32-bit Windows cross compiler is built from; qemu-system-x86, cpio, kmod and
+# rsync: the virtual machine that runs the Windows programs where the kernel cannot run
+# 32-bit code (tools/windows32.sh downloads its kernel and busybox-static with apt-get
+# download, into the build tree); python3-*: the Python binding,
 # installed by pip offline with Debian's build tools; locales: the locales below.
 PAQUETES=(cmake ninja-build g++ pkgconf libgtest-dev libbenchmark-dev libmuparser-dev clang-14
   libclang-rt-14-dev valgrind qt6-base-dev g++-mingw-w64-i686 libedit-dev fonts-wine man-db
-  wine wine32:i386 xvfb xauth x11-apps imagemagick xdotool
+  wine wine32:i386 xvfb xauth x11-apps imagemagick xdotool qemu-system-x86 cpio kmod rsync
   fp-compiler-3.2.2 fp-utils-3.2.2 fpc-source-3.2.2 python3 python3-setuptools python3-wheel python3-pip
   locales)
 

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <wchar.h>
 
@@ -19,6 +20,16 @@ typedef struct TConductor {
     char Punto[8]; /* the user's decimal separator, as the system gives it */
     int Fallos;
 } TConductor;
+
+/* Every wait, multiplied by EVALION_ESCALA_TIEMPO: under an emulated processor Wine and
+ * Evaldemo run about ten times slower. */
+static DWORD Espera(void)
+{
+    char Valor[16];
+    const DWORD N = GetEnvironmentVariableA("EVALION_ESCALA_TIEMPO", Valor, sizeof Valor);
+    const long Factor = N > 0 && N < sizeof Valor ? strtol(Valor, NULL, 10) : 1;
+    return ESPERA_MS * (DWORD)(Factor >= 1 && Factor <= 100 ? Factor : 1);
+}
 
 static void Fallo(TConductor *C, const char *Que, const char *Detalle)
 {
@@ -43,7 +54,7 @@ static void Leer(HWND Control, char *Texto)
 {
     wchar_t Ancho[LARGO] = L"";
     DWORD_PTR Resultado;
-    SendMessageTimeoutW(Control, WM_GETTEXT, LARGO, (LPARAM)Ancho, SMTO_ABORTIFHUNG, ESPERA_MS, &Resultado);
+    SendMessageTimeoutW(Control, WM_GETTEXT, LARGO, (LPARAM)Ancho, SMTO_ABORTIFHUNG, Espera(), &Resultado);
     Utf8(Ancho, Texto, LARGO);
 }
 
@@ -75,7 +86,7 @@ static void ConPunto(const TConductor *C, const char *Texto, char *Salida)
 static void Sincronizar(HWND Ventana)
 {
     DWORD_PTR Resultado;
-    SendMessageTimeoutW(Ventana, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, ESPERA_MS, &Resultado);
+    SendMessageTimeoutW(Ventana, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, Espera(), &Resultado);
 }
 
 /* Types Texto (UTF-8) as characters into the expression line, replacing what it held. */
@@ -169,7 +180,7 @@ static TCaja Cerrar(TConductor *C, HWND Caja, int Boton, const char *Captura)
         Capturar(C, Todo, Captura);
     }
     PostMessageA(Caja, WM_COMMAND, (WPARAM)Boton, 0);
-    const DWORD Hasta = GetTickCount() + ESPERA_MS;
+    const DWORD Hasta = GetTickCount() + Espera();
     while (IsWindow(Caja) && GetTickCount() < Hasta)
         Sleep(PASO_MS);
     if (IsWindow(Caja))
@@ -186,11 +197,11 @@ static TCaja Calcular(TConductor *C, const char *Texto, int EsperaCaja, int Boto
     Escribir(C, Texto);
     if (EsperaCaja) {
         PostMessageA(C->Button1, BM_CLICK, 0, 0); /* sending would block inside MessageBox */
-        HWND Caja = BuscarCaja(C, GetTickCount() + ESPERA_MS);
+        HWND Caja = BuscarCaja(C, GetTickCount() + Espera());
         return Caja ? Cerrar(C, Caja, Boton, Captura) : Vista;
     }
     DWORD_PTR Resultado;
-    if (!SendMessageTimeoutA(C->Button1, BM_CLICK, 0, 0, SMTO_NORMAL, ESPERA_MS, &Resultado)) {
+    if (!SendMessageTimeoutA(C->Button1, BM_CLICK, 0, 0, SMTO_NORMAL, Espera(), &Resultado)) {
         HWND Caja = BuscarCaja(C, GetTickCount());
         if (Caja)
             return Cerrar(C, Caja, IDCANCEL, NULL);
@@ -353,7 +364,7 @@ static void ProbarIntro(TConductor *C)
     Escribir(C, "4+4");
     PostMessageW(C->Expresion, WM_KEYDOWN, VK_RETURN, 0x001C0001);
     PostMessageW(C->Expresion, WM_KEYUP, VK_RETURN, (LPARAM)0xC01C0001u);
-    const DWORD Hasta = GetTickCount() + ESPERA_MS;
+    const DWORD Hasta = GetTickCount() + Espera();
     do {
         Sleep(PASO_MS);
         Leer(C->Resultado, Visto);
@@ -418,8 +429,8 @@ static int Arrancar(TConductor *C)
     }
     /* The window can be found before its controls exist: wait for the message loop, and
      * for the window shown with its controls. */
-    WaitForInputIdle(C->Proceso.hProcess, 2 * ESPERA_MS);
-    const DWORD Hasta = GetTickCount() + 2 * ESPERA_MS;
+    WaitForInputIdle(C->Proceso.hProcess, 2 * Espera());
+    const DWORD Hasta = GetTickCount() + 2 * Espera();
     while (!(C->Form = FindWindowA(EVALDEMO_CLASE, EVALDEMO_TITULO)) || !IsWindowVisible(C->Form) ||
            !GetDlgItem(C->Form, ID_EXPRESION) || !GetDlgItem(C->Form, ID_LABEL6)) {
         DWORD Estado = STILL_ACTIVE;
@@ -479,7 +490,7 @@ int main(void)
     /* Closing the window ends the program with status 0. */
     PostMessageA(C.Form, WM_CLOSE, 0, 0);
     DWORD Estado = STILL_ACTIVE;
-    if (WaitForSingleObject(C.Proceso.hProcess, ESPERA_MS) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(C.Proceso.hProcess, Espera()) != WAIT_OBJECT_0) {
         Fallo(&C, "Evaldemo.exe did not end after WM_CLOSE", NULL);
         TerminateProcess(C.Proceso.hProcess, 1);
     }

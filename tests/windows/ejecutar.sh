@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# The `windows` workflow on any machine: the 32-bit Windows build, the checks that need no
+# 32-bit code (objdump, sizes, imports), the tests that run Windows programs under Wine
+# (label "wine") and the distribution archive. Where the kernel executes 32-bit code the
+# Wine tests run here; otherwise all of them run in one virtual machine booted once
+# (tools/windows32.sh), with every time bound scaled for its emulated processor.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+donde=$(tools/windows32.sh --sonda)
+if [ "$donde" = "native" ]; then
+  escala=${EVALION_ESCALA_TIEMPO:-1}
+else
+  escala=${EVALION_ESCALA_TIEMPO:-10}
+fi
+export EVALION_ESCALA_TIEMPO=$escala
+echo "Windows run-time tests: $donde, time bounds x$escala"
+
+cmake --preset windows -DEVALION_ESCALA_TIEMPO="$escala"
+cmake --build --preset windows
+inicio=$SECONDS
+if [ "$donde" = "native" ]; then
+  ctest --preset windows
+else
+  ctest --preset windows -LE wine
+  tools/windows32.sh --orden --carpeta build/windows ctest --preset windows -L wine
+fi
+echo "Windows tests: $((SECONDS - inicio)) s ($donde)"
+cpack --preset windows
