@@ -4,6 +4,7 @@
 #         libraries' test programs again under valgrind's memcheck
 #   asan  AddressSanitizer, LeakSanitizer and UBSan (build/asan): every test
 #   tsan  ThreadSanitizer (build/tsan): the concurrency tests
+#   make  the same tree with CMake's default generator (Unix Makefiles, build/make), built once
 #   fuzz  libFuzzer with ASan and UBSan (build/fuzz): each target for a minute on the seed corpus
 #   windows  the 32-bit Windows build (build/windows): the objdump checks, and under Wine the
 #         DLLs' interface and behaviour tables, Evaldemo.exe driven on Xvfb, the distribution;
@@ -17,5 +18,6 @@ cmake --workflow --preset ci
 tests/valgrind.sh build/ci
 cmake --workflow --preset asan
 cmake --workflow --preset tsan
+cmake -S . -B build/make -G "Unix Makefiles" && cmake --build build/make --parallel 2
 tests/fuzz/ejecutar.sh 60
 tests/windows/ejecutar.sh

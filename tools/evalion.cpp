@@ -1,8 +1,9 @@
 // evalion: evaluates each argument, or each line of standard input, and prints its value
 // or its error; on a terminal it is an interactive session with line editing and history.
 // It answers the demonstration's names, and with --estandar the standard library's as well.
-// Exits with 1 when any expression failed, 2 when standard input cannot be read or standard
-// output cannot be written.
+// Exits with 1 when any expression failed, 2 for an unknown option or when standard input
+// cannot be read or standard output cannot be written.
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
@@ -14,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <fcntl.h>
 #include <langinfo.h>
@@ -40,12 +42,14 @@ const char *const AYUDA =
     "  -e, --estandar  also answer the standard library's functions and constants\n"
     "                  (Abs, Redondear, Max, Mayusculas, Pi...); where a name is in both,\n"
     "                  the demonstration's answer wins\n"
-    "  --              ends the options: an expression may then begin with \"-\"\n"
+    "  --              ends the options: an argument that begins with \"-\" and a letter\n"
+    "                  is an option before it (\"-x\"), an expression after it\n"
     "  -h, --help      print this help     --version   print the version\n"
+    "Empty lines are skipped, and a byte-order mark before the first line is ignored.\n"
     "On a terminal an empty line prompts again; Ctrl-C clears the line, and a second\n"
     "Ctrl-C on the empty line, or Ctrl-D, ends the session.\n"
-    "Exit status: 0 when every expression succeeded, 1 when any failed, 2 when standard\n"
-    "input cannot be read or standard output cannot be written.\n";
+    "Exit status: 0 when every expression succeeded, 1 when any failed, 2 for an unknown\n"
+    "option or when standard input cannot be read or standard output cannot be written.\n";
 
 const char *const INDICADOR = "> ";
 constexpr size_t COLUMNAS_INDICADOR = 2;
@@ -230,29 +234,43 @@ int FalloDeFlujo(const char *Que, int Error)
 }
 
 // Standard output written to the end: flushed and closed, so that a write that failed at
-// any point, or only at the close, is seen. Estado, or 2 after saying that it failed.
-int Terminar(int Estado)
+// any point, or only at the close, is seen. Estado, or 2 after saying that it failed, with
+// ErrorPrevio as the reason of a failure seen before.
+int Terminar(int Estado, int ErrorPrevio = 0)
 {
     errno = 0;
     std::cout.flush();
-    if (std::fflush(stdout) != 0 || std::ferror(stdout) || !std::cout) // the reason only if the failure is now
-        return FalloDeFlujo("write standard output", errno);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) || !std::cout)
+        return FalloDeFlujo("write standard output", errno != 0 ? errno : ErrorPrevio);
     if (close(STDOUT_FILENO) != 0)
         return FalloDeFlujo("write standard output", errno);
     return Estado;
 }
 
-// Each line of standard input is one expression; false when any failed. A read that fails
-// sets Fallo, and Error to its error number when the system gave one.
-bool LeerEntrada(Evalion::TAnalizador &Analizador, bool &Fallo, int &Error)
+// Each line of standard input is one expression, empty lines skipped as at the prompt, a
+// UTF-8 byte-order mark before the first ignored; false when any failed. A read that fails
+// sets Fallo, and Error to its error number when the system gave one; the first write that
+// fails ends the reading, with its error number in ErrorDeEscritura.
+bool LeerEntrada(Evalion::TAnalizador &Analizador, bool &Fallo, int &Error, int &ErrorDeEscritura)
 {
     bool Correcto = true;
     std::string Linea;
     errno = 0;
-    while (std::getline(std::cin, Linea)) {
+    for (bool Primera = true; std::getline(std::cin, Linea); Primera = false) {
+        if (Primera && Linea.rfind("\xEF\xBB\xBF", 0) == 0)
+            Linea.erase(0, 3);
         if (!Linea.empty() && Linea.back() == '\r')
             Linea.pop_back();
+        if (Linea.empty())
+            continue;
         Correcto &= Mostrar(Analizar(Analizador, Linea));
+        // Flushed here, not only before the next read, so that a failed write keeps its reason.
+        errno = 0;
+        std::cout.flush();
+        if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+            ErrorDeEscritura = errno;
+            break;
+        }
         errno = 0;
     }
     Fallo = std::ferror(stdin) || std::cin.bad();
@@ -260,33 +278,52 @@ bool LeerEntrada(Evalion::TAnalizador &Analizador, bool &Fallo, int &Error)
     return Correcto;
 }
 
+// An argument before "--" is an option when it begins with "-" and a letter, or with "--":
+// so "-x" asks for an option, while "-2^2" and "-\"a\"" are expressions.
+bool EsOpcion(const std::string &Argumento)
+{
+    if (Argumento.size() < 2 || Argumento[0] != '-')
+        return false;
+    const auto Segundo = static_cast<unsigned char>(Argumento[1]);
+    return Segundo == '-' || (Segundo < 0x80 && std::isalpha(Segundo));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    const std::string Unica = argc == 2 ? argv[1] : "";
-    if (Unica == "--help" || Unica == "-h") {
+    bool Estandar = false, Ayuda = false, Version = false;
+    std::vector<const char *> Expresiones;
+    bool Opciones = true; // until "--"
+    for (int i = 1; i < argc; ++i) {
+        const std::string Argumento = argv[i];
+        if (Opciones && Argumento == "--") {
+            Opciones = false;
+        } else if (!Opciones || !EsOpcion(Argumento)) {
+            Expresiones.push_back(argv[i]);
+        } else if (Argumento == "-e" || Argumento == "--estandar") {
+            Estandar = true;
+        } else if (Argumento == "-h" || Argumento == "--help") {
+            Ayuda = true;
+        } else if (Argumento == "--version") {
+            Version = true;
+        } else {
+            std::cerr << "evalion: unknown option '" << Argumento << "'\n"
+                      << "Usage: evalion [-e|--estandar] [--] [EXPRESSION...]; evalion --help tells more\n";
+            return 2;
+        }
+    }
+    if (Ayuda) {
         std::cout << AYUDA;
         return Terminar(0);
     }
-    if (Unica == "--version") {
+    if (Version) {
         std::cout << "evalion " << EVALION_VERSION << '\n';
         return Terminar(0);
     }
-    bool Estandar = false;
-    int Primera = 1; // the first expression among the arguments
-    for (; Primera < argc; ++Primera) {
-        const std::string Opcion = argv[Primera];
-        if (Opcion == "-e" || Opcion == "--estandar") {
-            Estandar = true;
-        } else {
-            Primera += Opcion == "--";
-            break;
-        }
-    }
     // A closed standard descriptor would be handed to the next file opened (the locale's,
     // say), and the command would read or write that file instead: checked before any is.
-    const bool LeeLaEntrada = Primera >= argc;
+    const bool LeeLaEntrada = Expresiones.empty();
     if (LeeLaEntrada && fcntl(STDIN_FILENO, F_GETFD) == -1)
         return FalloDeFlujo("read standard input", errno);
     if (fcntl(STDOUT_FILENO, F_GETFD) == -1)
@@ -303,16 +340,16 @@ int main(int argc, char **argv)
 
     bool Correcto = true;
     bool FalloDeLectura = false;
-    int ErrorDeLectura = 0;
+    int ErrorDeLectura = 0, ErrorDeEscritura = 0;
     if (!LeeLaEntrada) {
-        for (int i = Primera; i < argc; ++i)
-            Correcto &= Mostrar(Analizar(Analizador, argv[i]));
+        for (const char *Expresion : Expresiones)
+            Correcto &= Mostrar(Analizar(Analizador, Expresion));
     } else if (isatty(STDIN_FILENO)) {
         Correcto = Sesion(Analizador);
     } else {
-        Correcto = LeerEntrada(Analizador, FalloDeLectura, ErrorDeLectura);
+        Correcto = LeerEntrada(Analizador, FalloDeLectura, ErrorDeLectura, ErrorDeEscritura);
     }
-    const int Estado = Terminar(Correcto ? 0 : 1);
+    const int Estado = Terminar(Correcto ? 0 : 1, ErrorDeEscritura);
     if (Estado != 2 && FalloDeLectura)
         return FalloDeFlujo("read standard input", ErrorDeLectura);
     return Estado;

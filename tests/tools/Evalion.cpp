@@ -156,6 +156,35 @@ TEST(Evalion, Version)
     ComprobarCasos({{{"--version"}, "evalion " EVALION_VERSION "\n", 0}});
 }
 
+// Options anywhere before "--": "-" and a letter asks for one, an unknown one is a usage
+// error on standard error; after "--", and for "-" before anything else, an expression.
+TEST(Evalion, OptionsBeforeTheEnd)
+{
+    const struct {
+        std::vector<std::string> Argumentos;
+        const char *Salida; // how standard output begins
+        const char *Errores;
+        int Estado;
+    } Casos[] = {
+        {{"1+2", "--help"}, "Usage: evalion", "", 0},
+        {{"-e", "--help"}, "Usage: evalion", "", 0},
+        {{"1", "--version"}, "evalion " EVALION_VERSION "\n", "", 0},
+        {{"--", "--help"}, "Error: Se esperaba una variable en la posición 3\n", "", 1},
+        {{"--bogus"}, "", "evalion: unknown option '--bogus'\n", 2},
+        {{"1", "-x"}, "", "evalion: unknown option '-x'\n", 2},
+        {{"-2^2", "-(1)"}, "4\n-1\n", "", 0},
+    };
+    for (const auto &Caso : Casos) {
+        SCOPED_TRACE(Describir(Caso.Argumentos));
+        const Resultado R = Ejecutar(Caso.Argumentos);
+        EXPECT_EQ(R.Salida.rfind(Caso.Salida, 0), 0u) << R.Salida;
+        EXPECT_EQ(R.Salida.empty(), *Caso.Salida == '\0') << R.Salida;
+        EXPECT_EQ(R.Errores.rfind(Caso.Errores, 0), 0u) << R.Errores;
+        EXPECT_EQ(R.Errores.empty(), *Caso.Errores == '\0') << R.Errores;
+        EXPECT_EQ(R.Estado, Caso.Estado);
+    }
+}
+
 // Input that cannot be read and output that cannot be written are failures, said on
 // standard error, with status 2; a closed input does not matter when arguments are given.
 TEST(Evalion, StreamFailuresExitWith2)
@@ -170,8 +199,9 @@ TEST(Evalion, StreamFailuresExitWith2)
     } Casos[] = {
         {"a directory as input", {}, "", {"/", nullptr}, "evalion: cannot read standard input: Is a directory\n", 2},
         {"input closed", {}, "", {"-", nullptr}, "evalion: cannot read standard input: Bad file descriptor\n", 2},
-        {"output full", {"1"}, "", {nullptr, "/dev/full"}, "evalion: cannot write standard output", 2},
-        {"output full, from input", {}, "1\n2\n", {nullptr, "/dev/full"}, "evalion: cannot write standard output", 2},
+        {"output full", {"1"}, "", {nullptr, "/dev/full"}, "evalion: cannot write standard output: No space", 2},
+        {"output full, from input", {}, "1\n2\n", {nullptr, "/dev/full"},
+         "evalion: cannot write standard output: No space left on device\n", 2},
         {"output closed", {"1"}, "", {nullptr, "-"}, "evalion: cannot write standard output: Bad file descriptor\n", 2},
         {"version into a full output", {"--version"}, "", {nullptr, "/dev/full"}, "evalion: cannot write", 2},
         {"arguments with input closed", {"1"}, "", {"-", nullptr}, "", 0},
@@ -233,7 +263,9 @@ TEST(Evalion, StandardInputOneLinePerLine)
         {"", "", 0},
         {"2^10", "1024\n", 0},          // a last line without its line feed
         {"1+1\r\n2\r\n", "2\n2\n", 0},  // CRLF files
-        {"\n", "Error: Se esperaba un operando en la posición 0\n", 1},
+        {"\n", "", 0},                    // empty lines are skipped, as at the prompt
+        {"1\n\n2\n\r\n", "1\n2\n", 0},
+        {"\xEF\xBB\xBF" "1+1\n", "2\n", 0}, // a byte-order mark before the first line
         {"1\t+1\n", "Error: Se ha encontrado un caracter no valido en la posicion 2\n", 1}, // a tab is no blank
     };
     for (const CasoEntrada &C : Casos) {
