@@ -62,6 +62,7 @@ void Concatenar(BLOQUEDEDATOS &Izq, const BLOQUEDEDATOS &Der)
         Resto = MAXIMO - LargoIzq;
     std::memcpy(Izq.Cadena + LargoIzq, Der.Cadena, Resto);
     Izq.Cadena[LargoIzq + Resto] = '\0';
+    Izq.Numero = 0;
     Izq.Tipo = TIPO_CADENA;
     Izq.Error = 0;
 }
@@ -245,6 +246,8 @@ BLOQUEDEDATOS Analizar(ESTADODEANALISIS *Estado, const char *Expresion)
 {
     BLOQUEDEDATOS R;
     if (Expresion == nullptr || Expresion[0] == '\0') {
+        R.Numero = 0; // it names neither value, and none comes from the stack
+        R.Cadena[0] = '\0';
         PonerError(R, E_OPERANDO);
         R.Posicion = 0;
         return R;

@@ -38,25 +38,48 @@ void SinPeticion(const Nombre &N, int32_t Codigo, BLOQUEDEDATOS &R)
     R.Error = Codigo;
 }
 
+// The host gets a result block with nothing of an earlier value in it: what it leaves
+// unset reads as zero and the empty text.
+inline void VaciarResultado(BLOQUEDEDATOS &R)
+{
+    R.Numero = 0;
+    R.Cadena[0] = '\0';
+    R.Tipo = 0;
+    R.Error = 0;
+}
+
+// A value the host gave is handed on with the field its kind does not name defined too.
+inline void CompletarRespuesta(BLOQUEDEDATOS &R)
+{
+    if (R.Error != 0)
+        return;
+    if (R.Tipo == TIPO_NUMERO)
+        R.Cadena[0] = '\0';
+    else if (R.Tipo == TIPO_CADENA)
+        R.Numero = 0;
+}
+
 EVALION_NOINLINE void PedirVariable(ESTADODEANALISIS *Estado, const Nombre &N, BLOQUEDEDATOS &R)
 {
-    R.Error = 0;
+    VaciarResultado(R);
     if (!Instalada(Estado->AlPedirVariable))
         return SinPeticion(N, E_VARIABLE, R);
     char Buffer[EVALION_LARGO_CADENA];
     CopiarNombre(N, Buffer);
     LlamarVariable(Estado, Buffer, &R);
+    CompletarRespuesta(R);
 }
 
 EVALION_NOINLINE void PedirFuncion(ESTADODEANALISIS *Estado, const Nombre &N, BLOQUEDEDATOS *Parametros,
                                    int32_t Cuantos, BLOQUEDEDATOS &R)
 {
-    R.Error = 0;
+    VaciarResultado(R);
     if (!Instalada(Estado->AlPedirFuncion))
         return SinPeticion(N, E_FUNCION, R);
     char Buffer[EVALION_LARGO_CADENA];
     CopiarNombre(N, Buffer);
     LlamarFuncion(Estado, Buffer, Parametros, Cuantos, &R);
+    CompletarRespuesta(R);
 }
 
 // Grows the argument array by exactly one block and copies Valor into it.
@@ -159,6 +182,7 @@ void Operando(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R)
     switch (Estado->TokenActual) {
     case T_NUMERO:
         R.Numero = Estado->ValorNumero;
+        R.Cadena[0] = '\0';
         R.Tipo = TIPO_NUMERO;
         R.Error = 0;
         LeerToken(Estado);
@@ -167,6 +191,7 @@ void Operando(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R)
         const size_t Largo = std::strlen(Estado->TextoToken);
         std::memcpy(R.Cadena, Estado->TextoToken, Largo);
         std::memset(R.Cadena + Largo, 0, sizeof R.Cadena - Largo);
+        R.Numero = 0;
         R.Tipo = TIPO_CADENA;
         R.Error = 0;
         LeerToken(Estado);
@@ -179,6 +204,8 @@ void Operando(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R)
         Identificador(Estado, R);
         break;
     default:
+        R.Numero = 0; // a block made here, with no value: nothing of the stack goes up in it
+        R.Cadena[0] = '\0';
         R.Error = E_OPERANDO;
         return;
     }

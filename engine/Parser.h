@@ -76,7 +76,9 @@ enum {
 #pragma pack(push, 4)
 
 /* One value or one error. A host reads Error first; when it is 0, Tipo says which of
- * Numero or Cadena holds the value. Posicion (1-based) is meaningful only with an error. */
+ * Numero or Cadena holds the value, and the other is still defined: a number comes with the
+ * empty text, a text with the number 0. A request's R reaches the host with Numero 0, Tipo
+ * 0, the empty text and Error 0. Posicion (1-based) is meaningful only with an error. */
 typedef struct BLOQUEDEDATOS {
     double Numero;
     char Cadena[EVALION_LARGO_CADENA]; /* NUL-terminated, at most 1023 characters */

@@ -37,7 +37,9 @@ mount -t devtmpfs dev /nueva/dev
 mkdir -p /nueva/dev/pts /nueva/dev/shm
 mount -t devpts devpts /nueva/dev/pts
 mount -t tmpfs shm /nueva/dev/shm
-mount -t tmpfs tmp /nueva/tmp
+# /tmp stays the host's seen through the overlay (a clone may live there), less the X
+# displays' locks and Wine servers' sockets of this machine, which mean nothing in here.
+rm -rf /nueva/tmp/.X*-lock /nueva/tmp/.X11-unix /nueva/tmp/.wine-* 2>/dev/null
 mkdir -p "/nueva$trabajo"
 mount -t 9p -o "$opciones" trabajo "/nueva$trabajo" || falla "cannot mount the working folder"
 

@@ -55,9 +55,18 @@ nativo() {
 MODULOS=(virtio_ring virtio virtio_pci_legacy_dev virtio_pci_modern_dev virtio_pci 9pnet 9pnet_virtio
   netfs fscache 9p overlay)
 preparar() {
-  if [ -f "$maquina/initrd.gz" ] && [ -f "$maquina/vmlinuz" ]; then
-    return 0
+  if [ ! -f "$maquina/vmlinuz" ] || [ ! -f "$maquina/initramfs/modulos/orden" ]; then
+    descargar
   fi
+  # The initramfs is made again whenever its /init changed.
+  if [ ! -f "$maquina/initrd.gz" ] || [ "$raiz/tools/windows32-init.sh" -nt "$maquina/initrd.gz" ]; then
+    cp "$raiz/tools/windows32-init.sh" "$maquina/initramfs/init" && chmod +x "$maquina/initramfs/init" &&
+      (cd "$maquina/initramfs" && find . | cpio -o -H newc 2>/dev/null | gzip -1) >"$maquina/initrd.gz.nuevo" &&
+      mv "$maquina/initrd.gz.nuevo" "$maquina/initrd.gz" || falla "cannot make the initramfs"
+  fi
+}
+
+descargar() {
   for orden in qemu-system-x86_64 cpio /usr/sbin/depmod dpkg-deb apt-get; do
     command -v "$orden" >/dev/null || falla "$orden is missing (packages qemu-system-x86, cpio, kmod)"
   done
@@ -83,10 +92,7 @@ preparar() {
     cp "$ruta" "$maquina/initramfs/modulos/"
   done
   printf '%s\n' "${MODULOS[@]}" >"$maquina/initramfs/modulos/orden"
-  cp "$raiz/tools/windows32-init.sh" "$maquina/initramfs/init" && chmod +x "$maquina/initramfs/init"
-  (cd "$maquina/initramfs" && find . | cpio -o -H newc 2>/dev/null | gzip -1) >"$maquina/initrd.gz.nuevo" &&
-    mv "$maquina/initrd.gz.nuevo" "$maquina/initrd.gz" || falla "cannot make the initramfs"
-  rm -rf "$maquina/paquetes" "$maquina/raiz"
+  rm -rf "$maquina/paquetes" "$maquina/raiz" "$maquina/initrd.gz"
 }
 
 # Boots the guest on the script $trabajo/orden.sh and passes its exit status on. Each

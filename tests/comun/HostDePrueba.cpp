@@ -29,11 +29,17 @@ BLOQUEDEDATOS ConError(int32_t Codigo, int32_t Posicion)
     return B;
 }
 
+// Whether a result block holds nothing of an earlier value.
+static bool Vacio(const BLOQUEDEDATOS &R)
+{
+    return R.Numero == 0 && R.Tipo == 0 && R.Cadena[0] == '\0' && R.Error == 0;
+}
+
 void HostDePrueba::PedirVariable(const char *Nombre, BLOQUEDEDATOS *R)
 {
     if (AlEntrar)
         AlEntrar();
-    Peticiones.push_back({Nombre, false, {}, R->Error});
+    Peticiones.push_back({Nombre, false, {}, R->Error, Vacio(*R)});
     if (SinRespuesta.count(Nombre))
         return;
     const auto Encontrada = Variables.find(Nombre);
@@ -47,7 +53,7 @@ void HostDePrueba::PedirFuncion(const char *Nombre, BLOQUEDEDATOS *Parametros, i
 {
     if (AlEntrar)
         AlEntrar();
-    Peticiones.push_back({Nombre, true, std::vector<BLOQUEDEDATOS>(Parametros, Parametros + N), R->Error});
+    Peticiones.push_back({Nombre, true, std::vector<BLOQUEDEDATOS>(Parametros, Parametros + N), R->Error, Vacio(*R)});
     if (SinRespuesta.count(Nombre))
         return;
     const auto Encontrada = Funciones.find(Nombre);

@@ -24,6 +24,7 @@ struct Peticion {
     bool EsFuncion;
     std::vector<BLOQUEDEDATOS> Parametros; // empty for a variable
     int32_t ErrorDeR = 0;                  // R.Error as the engine handed R over
+    bool RVacio = true;                    // R came with Numero 0, Tipo 0 and the empty text too
 };
 
 class HostDePrueba {

@@ -57,7 +57,7 @@ void Comprobar(HostDePrueba &Host, Analisis &A, const Caso &C)
     EXPECT_EQ(Describir(A(C.Expresion)), C.Resultado);
     EXPECT_EQ(Unir(Host.Orden()), C.Orden);
     for (const Pruebas::Peticion &P : Host.Peticiones)
-        EXPECT_EQ(P.ErrorDeR, 0) << P.Nombre; // R reaches the host cleared of any error
+        EXPECT_TRUE(P.RVacio) << P.Nombre; // R reaches the host cleared of any value and error
 }
 
 TEST(Peticiones, OperandEdgeCases)
@@ -371,6 +371,50 @@ TEST(Peticiones, HostTextWithoutTerminator)
 
 // A host that answers by leaving R as it came still answers: R's Error is 0, so the
 // analysis goes on without an error.
+// Every value defines the field its kind does not name: a number has the empty text and a
+// text the number 0, whatever the host or an earlier value left in the block.
+TEST(Peticiones, ValuesDefineBothFields)
+{
+    HostComun Host;
+    Host.Funciones["n"] = [](const BLOQUEDEDATOS *, int32_t, BLOQUEDEDATOS &R) {
+        R = Pruebas::Numero(3);
+        std::strcpy(R.Cadena, "viejo");
+    };
+    Host.Funciones["c"] = [](const BLOQUEDEDATOS *, int32_t, BLOQUEDEDATOS &R) {
+        R = Pruebas::Texto("ab");
+        R.Numero = 7;
+    };
+    Analisis A(&Host);
+    const struct {
+        const char *Expresion;
+        double Numero;
+        const char *Cadena;
+    } Casos[] = {
+        {"n(0)", 3, ""}, {"c(0)", 0, "ab"}, {"\"xyz\"", 0, "xyz"}, {"1", 1, ""}, {"c(0)+\"d\"", 0, "abd"},
+        {"c(0)=\"ab\"", 1, ""}, {"-n(0)", -3, ""},
+    };
+    for (const auto &Caso : Casos) {
+        SCOPED_TRACE(Caso.Expresion);
+        A("\"texto de antes\"");
+        const BLOQUEDEDATOS R = A(Caso.Expresion);
+        EXPECT_EQ(R.Error, 0);
+        EXPECT_EQ(R.Numero, Caso.Numero);
+        EXPECT_STREQ(R.Cadena, Caso.Cadena);
+    }
+    // The arguments, each a block of its own: as defined as any result.
+    Host.Peticiones.clear();
+    A("g(c(0); n(0); 2; \"e\")");
+    ASSERT_EQ(Host.Peticiones.size(), 3u);
+    const auto &Argumentos = Host.Peticiones[2].Parametros;
+    ASSERT_EQ(Argumentos.size(), 4u);
+    EXPECT_EQ(Argumentos[0].Numero, 0);
+    EXPECT_STREQ(Argumentos[1].Cadena, "");
+    EXPECT_STREQ(Argumentos[2].Cadena, "");
+    EXPECT_EQ(Argumentos[3].Numero, 0);
+    for (const Pruebas::Peticion &P : Host.Peticiones)
+        EXPECT_TRUE(P.RVacio) << P.Nombre; // n's R follows c's in the same block
+}
+
 TEST(Peticiones, HostLeavesResultUntouched)
 {
     HostComun Host;

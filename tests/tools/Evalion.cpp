@@ -133,6 +133,7 @@ TEST(Evalion, ArgumentsOneLineEach)
         {{"1+", "2"}, "Error: Se esperaba un operando en la posición 3\n2\n", 1},
         {{"2", "x"}, "2\nError: Se esperaba una variable en la posición 1\n", 1},
         {{""}, "Error: Se esperaba un operando en la posición 0\n", 1},
+        {{"Raiz(9)", "Seno(\"a\")"}, "3\n0\n", 0}, // a text's number is 0, not the last one computed
     });
 }
 

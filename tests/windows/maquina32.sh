@@ -23,7 +23,8 @@ estado=$?
 
 # A kernel that cannot boot: the status says failure and the message says what stopped.
 maquina=${EVALION_MAQUINA32_DIR:-$(dirname "$windows32")/../build/maquina32}
-mkdir -p "$trabajo/rota" && cp "$maquina/initrd.gz" "$trabajo/rota/" && echo "no kernel" >"$trabajo/rota/vmlinuz"
+mkdir -p "$trabajo/rota/initramfs/modulos" && cp "$maquina/initramfs/modulos/orden" "$trabajo/rota/initramfs/modulos/" &&
+  cp "$maquina/initrd.gz" "$trabajo/rota/" && echo "no kernel" >"$trabajo/rota/vmlinuz"
 salida=$(EVALION_MAQUINA32=1 EVALION_MAQUINA32_DIR="$trabajo/rota" "$windows32" --orden true 2>&1)
 estado=$?
 [ $estado -ne 0 ] || fallo "a machine that cannot boot reported success"
