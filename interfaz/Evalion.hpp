@@ -58,8 +58,11 @@ public:
 
     // An error with its code (E_VARIABLE, E_INCOMPATIBLES or the host's own) and, in what
     // Analizar returns, the 1-based position where the analysis stopped.
+    // Code 0 means success and is no error: refused with std::invalid_argument.
     static TResultado Error(int32_t Codigo, int32_t Posicion = 0)
     {
+        if (Codigo == 0)
+            throw std::invalid_argument("Evalion::TResultado::Error: code 0 means success, not an error");
         TResultado R(0);
         R.FTipo = TTipo::Error;
         R.FCodigo = Codigo;
@@ -198,6 +201,12 @@ public:
         return *this;
     }
 
+    // A char would bind its code as a number ('a' is 97), never what was meant: a text of one
+    // character is written "a", a code (int)'a'.
+    // (A template, so that only a char itself is caught, not a number that converts to one.)
+    template <class T, std::enable_if_t<std::is_same_v<T, char>, int> = 0>
+    TAnalizador &Variable(std::string_view Nombre, T Caracter) = delete;
+
     // A variable computed at every request.
     TAnalizador &Variable(std::string_view Nombre, TCalculoVariable Calculo)
     {
@@ -327,17 +336,23 @@ private:
 
     void ResponderVariable(const char *Nombre, BLOQUEDEDATOS &R)
     {
+        // A handler may bind or remove any name while it runs, its own included: each is
+        // called through a copy, which lives until it returns.
         const auto Variable = FVariables.find(std::string_view(Nombre));
         if (Variable != FVariables.end()) {
-            if (Variable->second.Calculo)
-                Variable->second.Calculo().Escribir(R);
-            else
+            if (Variable->second.Calculo) {
+                const TCalculoVariable Calculo = Variable->second.Calculo;
+                Calculo().Escribir(R);
+            } else {
                 CopiarValor(Variable->second.Valor, R);
+            }
             return;
         }
-        if (FResolverVariable)
-            if (const std::optional<TResultado> Valor = FResolverVariable(Codificacion::Latin1AUtf8(Nombre)))
+        if (FResolverVariable) {
+            const TResolverVariable Resolver = FResolverVariable;
+            if (const std::optional<TResultado> Valor = Resolver(Codificacion::Latin1AUtf8(Nombre)))
                 return Valor->Escribir(R);
+        }
         if (!(FEstandar && A_EstandarVariable(Nombre, &R)))
             Desconocido(Nombre, E_VARIABLE, R);
     }
@@ -346,15 +361,19 @@ private:
     {
         const auto Funcion = FFunciones.find(std::string_view(Nombre));
         if (Funcion != FFunciones.end()) {
-            if (Funcion->second.Argumentos >= 0 && Funcion->second.Argumentos != Argumentos.Cuantos())
+            if (Funcion->second.Argumentos >= 0 && Funcion->second.Argumentos != Argumentos.Cuantos()) {
                 R.Error = E_FUNCION;
-            else
-                Funcion->second.Calculo(Argumentos).Escribir(R);
+            } else {
+                const TCalculoFuncion Calculo = Funcion->second.Calculo;
+                Calculo(Argumentos).Escribir(R);
+            }
             return;
         }
-        if (FResolverFuncion)
-            if (const std::optional<TResultado> Valor = FResolverFuncion(Codificacion::Latin1AUtf8(Nombre), Argumentos))
+        if (FResolverFuncion) {
+            const TResolverFuncion Resolver = FResolverFuncion;
+            if (const std::optional<TResultado> Valor = Resolver(Codificacion::Latin1AUtf8(Nombre), Argumentos))
                 return Valor->Escribir(R);
+        }
         if (!(FEstandar && A_EstandarFuncion(Nombre, Argumentos.Bloques(), Argumentos.Cuantos(), &R)))
             Desconocido(Nombre, E_FUNCION, R);
     }

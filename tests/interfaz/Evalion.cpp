@@ -175,6 +175,44 @@ TEST(Interfaz, ExceptionsComeOutOfAnalizar)
     EXPECT_EQ(A.Analizar("Cuenta").Numero(), 1);
 }
 
+// A handler may rebind or remove any name while it runs, its own included: it finishes as
+// it was, and the new binding answers from the next request on.
+TEST(Interfaz, HandlersRebindWhileTheyRun)
+{
+    // Each handler holds a text too long to live inside its std::function, and reads it
+    // after replacing itself: freed memory if the handler died with its binding.
+    const std::string Cuarenta(40, 'x');
+    TAnalizador A;
+    A.Variable("x", [&A, Cuarenta] {
+         A.Variable("x", 5.0); // caching its own value, a natural thing to do
+         return TResultado(static_cast<double>(Cuarenta.size()));
+     })
+        .Funcion("f", 1, [&A, Cuarenta](const TArgumentos &P) {
+            A.Funcion("f", 1, [](const TArgumentos &Q) { return 10 * Q[0].Numero(); });
+            return P[0].Numero() + static_cast<double>(Cuarenta.size());
+        })
+        .AlPedirVariable([&A, Cuarenta](std::string_view) -> std::optional<TResultado> {
+            A.AlPedirVariable([](std::string_view) { return std::optional<TResultado>(7.0); });
+            return TResultado(static_cast<double>(Cuarenta.size()));
+        });
+    EXPECT_EQ(A.Analizar("x + x").Numero(), 45);       // 40, then the cached 5
+    EXPECT_EQ(A.Analizar("f(2) + f(2)").Numero(), 62); // 42, then 20
+    EXPECT_EQ(A.Analizar("z + z").Numero(), 47);       // 40, then 7 from the new resolver
+}
+
+// Code 0 is success, no error; a char is no value to bind (it would be its code).
+template <class T, class = void> struct PuedeVincular : std::false_type {};
+template <class T>
+struct PuedeVincular<T, std::void_t<decltype(std::declval<TAnalizador &>().Variable("c", std::declval<T>()))>>
+    : std::true_type {};
+static_assert(!PuedeVincular<char>::value && PuedeVincular<double>::value && PuedeVincular<const char *>::value);
+
+TEST(Interfaz, ErrorZeroIsRefused)
+{
+    EXPECT_THROW(TResultado::Error(0), std::invalid_argument);
+    EXPECT_EQ(TResultado::Error(E_VARIABLE, 3).Posicion(), 3);
+}
+
 // A handler must not analyse on the analyser that called it: it gets std::logic_error,
 // which Analizar rethrows.
 TEST(Interfaz, OneAnalysisAtATime)
