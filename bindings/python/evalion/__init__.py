@@ -5,6 +5,7 @@
     121.0
 """
 import ctypes
+import inspect
 import threading
 
 from . import _biblioteca as _b
@@ -49,11 +50,23 @@ def _poner(R, valor):
             raise ValueError(f"a text value holds at most {_b.LARGO_CADENA - 1} characters, not {len(datos)}")
         R.Cadena = datos
         R.Tipo = _b.TIPO_CADENA
-    elif isinstance(valor, (int, float)):
+    elif hasattr(type(valor), "__float__"):  # any real: int, float, Fraction, Decimal, numpy's
         R.Numero = float(valor)
         R.Tipo = _b.TIPO_NUMERO
     else:
         raise TypeError(f"a value is a number or a str, not {type(valor).__name__}")
+
+
+def _admite(funcion, n):
+    """Whether a callable can be called with n positional arguments; True when Python cannot
+    tell (some built-ins have no signature), so that the call itself decides."""
+    try:
+        inspect.signature(funcion).bind(*range(n))
+    except TypeError:
+        return False
+    except ValueError:
+        pass
+    return True
 
 
 def _valor(bloque):
@@ -89,9 +102,16 @@ class Analizador:
         evalion.A_AsignarAlPedir(self._puntero, self._al_pedir_variable, self._al_pedir_funcion)
 
     def analizar(self, texto):
-        """The value of texto (str; at most 1024 characters are read) as float or str.
-        Raises ErrorDeAnalisis, or the exception a variable or function raised."""
-        datos = None if texto is None else _b.codificar(texto)
+        """The value of texto (a str of at most 1024 characters, without NUL) as float or str.
+        Raises ErrorDeAnalisis, or the exception a variable or function raised; TypeError for
+        anything but a str and ValueError for a text the engine would read only in part."""
+        if not isinstance(texto, str):
+            raise TypeError(f"an expression is a str, not {type(texto).__name__}")
+        if len(texto) > _b.LARGO_EXPRESION:
+            raise ValueError(f"an expression holds at most {_b.LARGO_EXPRESION} characters, not {len(texto)}")
+        if "\0" in texto:
+            raise ValueError(f"the expression has a NUL at character {texto.index(chr(0)) + 1}")
+        datos = _b.codificar(texto)
         if not self._ocupado.acquire(blocking=False):
             raise RuntimeError("this Analizador is already analysing; use one per thread")
         try:
@@ -126,9 +146,11 @@ class Analizador:
 
     @staticmethod
     def _byte(caracter):
-        datos = _b.codificar(caracter)
-        if len(datos) != 1 or datos == b"\0":
-            raise ValueError(f"a separator is one character other than NUL, not {caracter!r}")
+        if not isinstance(caracter, str):
+            raise TypeError(f"a separator is a str, not {type(caracter).__name__}")
+        datos = _b.codificar(caracter) if len(caracter) == 1 else b""
+        if len(datos) != 1 or datos == b"\0" or (datos == b"?" and caracter != "?"):
+            raise ValueError(f"a separator is one Windows-1252 character other than NUL, not {caracter!r}")
         return datos
 
     def _responder(self, R, responder):
@@ -159,6 +181,9 @@ class Analizador:
             if nombre in self.funciones:
                 valor = self.funciones[nombre]
                 if callable(valor):
+                    if not _admite(valor, n):  # answered as a function unknown for this count
+                        bloque.Error = _b.E_FUNCION
+                        return
                     valor = valor(*(_valor(parametros[i]) for i in range(n)))
                 _poner(bloque, valor)
             elif not (self.estandar and self._bibliotecas.estandar.A_EstandarFuncion(funcion, parametros, n, R)):

@@ -14,6 +14,7 @@ TIPO_CADENA = 2
 E_VARIABLE = 1000
 E_FUNCION = 1100
 LARGO_CADENA = 1024  # bytes of a text field, terminator included
+LARGO_EXPRESION = 1024  # characters of an expression
 
 VARIABLE_DE_ENTORNO = "EVALION_BIBLIOTECAS"
 

@@ -33,7 +33,6 @@ CASOS = [
     ("1/0", error(1200, 4)),
     ("1 ☃ 2", error(800, 2)),  # outside Windows-1252: "?", which begins no token
     ("", error(500, 0)),
-    (None, error(500, 0)),
 ]
 
 
@@ -66,8 +65,25 @@ class Tabla(unittest.TestCase):
         analizador.separador_decimal = "."
         analizador.separador_millar = "'"
         self.assertEqual(analizador.analizar("1'000.5"), 1000.5)
-        with self.assertRaises(ValueError):
-            analizador.separador_decimal = "ab"
+        for caracter, excepcion in [("ab", ValueError), ("😀", ValueError), ("", ValueError), (5, TypeError)]:
+            with self.subTest(caracter=caracter), self.assertRaises(excepcion):
+                analizador.separador_decimal = caracter
+        analizador.separador_millar = "€"  # in Windows-1252
+        self.assertEqual(analizador.analizar("1€000.5"), 1000.5)
+
+    def test_entradas_que_no_se_leerian_enteras(self):
+        analizador = Analizador()
+        self.assertEqual(analizador.analizar("1+1" + " " * 1019 + "+1"), 3.0)  # 1024 characters
+        for texto, excepcion, dice in [
+            (b"1+2", TypeError, "bytes"),
+            (12, TypeError, "int"),
+            (None, TypeError, "NoneType"),
+            ("1+1" + " " * 1020 + "+1", ValueError, "1024"),
+            ("1+2\x00+5", ValueError, "character 4"),
+        ]:
+            with self.subTest(texto=texto), self.assertRaises(excepcion) as capturado:
+                analizador.analizar(texto)
+            self.assertIn(dice, str(capturado.exception))
 
 
 class Peticiones(unittest.TestCase):
@@ -101,6 +117,16 @@ class Peticiones(unittest.TestCase):
             with self.subTest(excepcion=excepcion):
                 with self.assertRaises(excepcion):
                     Analizador(funciones=funciones).analizar("f(1)")
+
+    def test_valores_reales_y_argumentos_que_no_caben(self):
+        from fractions import Fraction
+
+        llamados = []
+        analizador = Analizador(funciones={"q": lambda n: Fraction(1, 4) + n, "dos": lambda a, b: llamados.append(1)})
+        self.assertEqual(analizador.analizar("q(1)"), 1.25)
+        with self.assertRaises(ErrorDeAnalisis) as capturado:
+            analizador.analizar("1 + dos(1)")
+        self.assertEqual((capturado.exception.codigo, capturado.exception.posicion, llamados), (1100, 4, []))
 
     def test_un_codigo_propio_vuelve_con_la_posicion(self):
         def propio(n):
