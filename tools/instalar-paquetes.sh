@@ -24,8 +24,20 @@ PAQUETES=(cmake ninja-build g++ pkgconf libgtest-dev libbenchmark-dev libmuparse
 # Evaldemo shows numbers as the system's locale writes them.
 LOCALES=(es_ES.UTF-8 de_DE.UTF-8)
 
-instalado() {
-  [ "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" = "install ok installed" ]
+# The installed packages, as "name" and "name:architecture", from one query for all of them
+# (one dpkg-query each would take a second): a package named without an architecture is the
+# machine's own or an "all" one.
+instalados() {
+  local nativa estado nombre arquitectura
+  nativa=$(dpkg --print-architecture)
+  dpkg-query -W -f='${Status}\t${Package}\t${Architecture}\n' "${PAQUETES[@]}" 2>/dev/null |
+    while IFS=$'\t' read -r estado nombre arquitectura; do
+      [ "$estado" = "install ok installed" ] || continue
+      echo "$nombre:$arquitectura"
+      if [ "$arquitectura" = "$nativa" ] || [ "$arquitectura" = all ]; then
+        echo "$nombre"
+      fi
+    done
 }
 
 como_root() {
@@ -38,8 +50,12 @@ como_root() {
 
 instalar_paquetes() {
   local faltan=() paquete
+  local -A hay=()
+  while read -r paquete; do
+    hay[$paquete]=1
+  done < <(instalados)
   for paquete in "${PAQUETES[@]}"; do
-    instalado "$paquete" || faltan+=("$paquete")
+    [ -n "${hay[$paquete]:-}" ] || faltan+=("$paquete")
   done
   [ ${#faltan[@]} -eq 0 ] && return 0
 
