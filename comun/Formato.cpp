@@ -11,6 +11,8 @@ std::string FormatearNumero(double Valor)
         return "NAN";
     if (std::isinf(Valor))
         return Valor > 0 ? "INF" : "-INF";
+    if (Valor == 0)
+        Valor = 0; // a negative zero is written 0
     char Buffer[32];
     const std::to_chars_result Escrito =
         std::to_chars(Buffer, Buffer + sizeof Buffer, Valor, std::chars_format::general, 15);

@@ -32,7 +32,7 @@ struct TFila {
 TFila FilaDe(std::string_view Utf8, size_t Caracter, size_t Ancho);
 
 // General format: up to 15 significant digits, no trailing zeros, "." as the point.
-// Infinities and not-a-number values read "INF", "-INF" and "NAN".
+// Infinities and not-a-number values read "INF", "-INF" and "NAN", a negative zero "0".
 std::string FormatearNumero(double Valor);
 
 // The same with Punto, a locale's decimal separator in UTF-8, in place of the ".".

@@ -32,9 +32,10 @@ std::string_view Texto(const BLOQUEDEDATOS &B)
     return std::string_view(B.Cadena, strnlen(B.Cadena, LARGO_TEXTO));
 }
 
+// A number result; a negative zero is 0, so that no result reads "-0".
 void AsignarNumero(BLOQUEDEDATOS &R, double Valor)
 {
-    R.Numero = Valor;
+    R.Numero = Valor == 0 ? 0.0 : Valor;
     R.Tipo = TIPO_NUMERO;
     R.Error = 0;
 }
@@ -99,28 +100,81 @@ void Tramo(std::string_view T, double Desde, double Cuantos, BLOQUEDEDATOS &R)
     AsignarTexto(R, T.substr(static_cast<size_t>(Desde) - 1, static_cast<size_t>(Hasta - Desde) + 1));
 }
 
-// Rounds half away from zero to Decimales decimals (negative: to tens, hundreds...). The
-// scaled value is read at the 15 significant digits a number is shown with, so that 2,675
-// rounds to 2,68 as it reads, although its nearest double lies just below.
+// Rounds half away from zero to Decimales decimals (negative: to tens, hundreds...), on the
+// decimal digits the number is written with in its shortest form, those that read back as
+// the same double: 2,675 rounds to 2,68 as it reads, although its nearest double lies just
+// below. An integer has no digit after the point in that form, so it never changes.
 double Redondear(double Valor, double Decimales)
 {
     if (std::isnan(Decimales))
         return Decimales;
-    if (!std::isfinite(Valor))
+    if (!std::isfinite(Valor) || Valor == 0)
         return Valor;
-    const double Potencia = std::pow(10.0, std::fabs(std::trunc(Decimales)));
-    if (std::isinf(Potencia)) // more decimals than a double has, or a rounding to beyond its range
-        return Decimales >= 0 ? Valor : std::copysign(0.0, Valor);
-    const double Escalado = Decimales >= 0 ? Valor * Potencia : Valor / Potencia;
-    if (!std::isfinite(Escalado) || std::fabs(Escalado) >= 4503599627370496.0) // 2^52: already whole
-        return Valor;
-    char Cifras[32];
+    // Beyond 400 decimals every double keeps all its digits; below -400 none is left.
+    const int Lugares = static_cast<int>(std::clamp(std::trunc(Decimales), -400.0, 400.0));
+    char Cifras[40];
     const std::to_chars_result Escrito =
-        std::to_chars(Cifras, Cifras + sizeof Cifras, Escalado, std::chars_format::general, 15);
-    double Leido = Escalado;
-    std::from_chars(Cifras, Escrito.ptr, Leido);
-    const double Entero = std::round(Leido);
-    return Decimales >= 0 ? Entero / Potencia : Entero * Potencia;
+        std::to_chars(Cifras, Cifras + sizeof Cifras, std::fabs(Valor), std::chars_format::scientific);
+    std::string Digitos; // d.ddde+X as the digits ddd..., the first one worth 10^X
+    const char *E = std::find(Cifras, Escrito.ptr, 'e');
+    for (const char *c = Cifras; c < E; ++c)
+        if (*c != '.')
+            Digitos += *c;
+    int Exponente = 0;
+    std::from_chars(E + 1 + (E[1] == '+'), Escrito.ptr, Exponente);
+    const int Guardados = Exponente + Lugares + 1; // the digits worth at least 10^-Lugares
+    if (Guardados >= static_cast<int>(Digitos.size()))
+        return Valor;
+    if (Guardados < 0)
+        return 0;
+    std::string Entero = Digitos.substr(0, static_cast<size_t>(Guardados)); // in units of 10^-Lugares
+    if (Digitos[static_cast<size_t>(Guardados)] >= '5') {
+        size_t i = Entero.size();
+        for (; i > 0 && Entero[i - 1] == '9'; --i)
+            Entero[i - 1] = '0';
+        if (i == 0)
+            Entero.insert(Entero.begin(), '1');
+        else
+            ++Entero[i - 1];
+    }
+    if (Entero.empty())
+        return 0;
+    Entero += "e" + std::to_string(-Lugares);
+    double Resultado = 0;
+    if (std::from_chars(Entero.data(), Entero.data() + Entero.size(), Resultado).ec == std::errc::result_out_of_range)
+        Resultado = HUGE_VAL; // rounded up past the largest double
+    return std::copysign(Resultado, Valor);
+}
+
+// a - b·Truncar(a/b), with the quotient as the division gives it, so that Resto(1;0,1) is 0
+// as it reads. A quotient rounded up to a whole number leaves a remainder of the other sign,
+// which is that 0; a quotient too large for its units to count is the exact remainder.
+double Resto(double a, double b)
+{
+    const double Cociente = std::trunc(a / b);
+    if (!std::isfinite(Cociente) || std::fabs(Cociente) >= 9007199254740992.0) // 2^53
+        return std::fmod(a, b);
+    const double Resultado = a - b * Cociente;
+    return (Resultado < 0) != (a < 0) ? 0 : Resultado;
+}
+
+// The mean; a sum that overflows with finite numbers is taken again scaled down by a power
+// of two, which is exact, so that the mean of finite numbers is finite.
+double Promedio(const BLOQUEDEDATOS *P, int32_t N)
+{
+    double Suma = 0;
+    bool Finitos = true;
+    for (int32_t i = 0; i < N; ++i) {
+        Suma += P[i].Numero;
+        Finitos = Finitos && std::isfinite(P[i].Numero);
+    }
+    if (std::isfinite(Suma) || !Finitos)
+        return Suma / N;
+    const int Escala = static_cast<int>(std::ceil(std::log2(static_cast<double>(N)))) + 1;
+    Suma = 0;
+    for (int32_t i = 0; i < N; ++i)
+        Suma += std::ldexp(P[i].Numero, -Escala);
+    return std::ldexp(Suma / N, Escala);
 }
 
 // A text as a number: blanks around it, one sign, "." as the decimal point, an exponent; the
@@ -210,7 +264,7 @@ const TFuncion FUNCIONES[] = {
     {"Redondear", 1, 2, "n", nullptr,
      [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) { AsignarNumero(R, Redondear(P[0].Numero, N > 1 ? P[1].Numero : 0)); }},
     {"Resto", 2, 2, "n", nullptr,
-     [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { AsignarNumero(R, std::fmod(P[0].Numero, P[1].Numero)); }},
+     [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { AsignarNumero(R, Resto(P[0].Numero, P[1].Numero)); }},
     {"Max", 1, 0, "n", nullptr,
      [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) { AsignarNumero(R, Plegar(P, N, Mayor)); }},
     {"Min", 1, 0, "n", nullptr,
@@ -218,7 +272,7 @@ const TFuncion FUNCIONES[] = {
     {"Suma", 1, 0, "n", nullptr,
      [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) { AsignarNumero(R, Plegar(P, N, Sumar)); }},
     {"Promedio", 1, 0, "n", nullptr,
-     [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) { AsignarNumero(R, Plegar(P, N, Sumar) / N); }},
+     [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) { AsignarNumero(R, Promedio(P, N)); }},
     {"Y", 1, 0, "n", nullptr, [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) { Conectar(P, N, true, R); }},
     {"O", 1, 0, "n", nullptr, [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) { Conectar(P, N, false, R); }},
     {"si", 3, 3, "?", nullptr, [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { Evalion::Si(P, R); }},
@@ -233,7 +287,8 @@ const TFuncion FUNCIONES[] = {
     {"Derecha", 2, 2, "tn", nullptr,
      [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) {
          const std::string_view T = Texto(P[0]);
-         const double Cuantos = std::trunc(P[1].Numero);
+         // At most the whole text: the start counted from a larger count would be rounded.
+         const double Cuantos = std::min(std::trunc(P[1].Numero), static_cast<double>(T.size()));
          Tramo(T, static_cast<double>(T.size()) - Cuantos + 1, Cuantos, R);
      }},
     {"Medio", 3, 3, "tnn", nullptr,

@@ -80,6 +80,7 @@ TEST(Estandar, NumberFunctions)
         Numero("ArcoTangente(1)", 0.7853981633974483),
         Numero("Truncar(-2,7)", -2), Numero("Entero(-2,7)", -3), Numero("Entero(2,7)", 2), Numero("Techo(-2,3)", -2),
         Numero("Techo(2,3)", 3), Numero("Resto(7;3)", 1), Numero("Resto(-7;3)", -1), Numero("Resto(7,5;2)", 1.5),
+        Numero("Resto(1;0,1)", 0), Numero("Resto(2^60;3)", 1), Numero("Resto(-1;0,1)", 0),
     });
 }
 
@@ -92,6 +93,10 @@ TEST(Estandar, Rounding)
         Numero("Redondear(1234; -2)", 1200), Numero("Redondear(1250; -2)", 1300), Numero("Redondear(3,14159; 2,9)", 3.14),
         Numero("Redondear(1,5; 400)", 1.5), Numero("Redondear(15; -400)", 0), Numero("Redondear(0^-1; 2)", INF),
         Numero("Redondear(2; Raiz(-1))", NAN_), Numero("Redondear(123456789012345678; 2)", 123456789012345678.0),
+        Numero("Redondear(1234567890123456)", 1234567890123456.0), Numero("Redondear(1234567890123456; -1)", 1234567890123460.0),
+        Numero("Redondear(123456789012,3456; 4)", 123456789012.3456), Numero("Redondear(123456789012,3456; 3)", 123456789012.346),
+        Numero("Redondear(9,995; 2)", 10), Numero("Redondear(0,05; 0)", 0), Numero("Redondear(0,5)", 1),
+        Numero("Redondear(2^1023*1,9999999999999998; -308)", INF),
     });
 }
 
@@ -101,7 +106,8 @@ TEST(Estandar, Lists)
     Comprobar({
         Numero("Max(1;5;3)", 5), Numero("Max(4)", 4), Numero("Min(4;-1;9)", -1), Numero("Max(1;Raiz(-1);2)", NAN_),
         Numero("Min(Raiz(-1);2)", NAN_), Numero("Suma(1;2;3,5)", 6.5), Numero("Suma(7)", 7),
-        Numero("Promedio(1;2;6)", 3), Numero("Max(1;0^-1)", INF),
+        Numero("Promedio(1;2;6)", 3), Numero("Max(1;0^-1)", INF), Numero("Promedio(2^1023;2^1023)", 8.98846567431158e307),
+        Numero("Promedio(2^1023;2^1023;-2^1023)", 2.9961552247705264e307),
     });
 }
 
@@ -122,7 +128,9 @@ TEST(Estandar, Texts)
         Texto("Izquierda(\"abcdef\";2)", "ab"), Texto("Izquierda(\"abc\";5)", "abc"), Texto("Izquierda(\"abc\";-1)", ""),
         Texto("Izquierda(\"abc\";1,9)", "a"), Texto("Derecha(\"abcdef\";2)", "ef"), Texto("Derecha(\"abc\";0)", ""),
         Texto("Derecha(\"abc\";9)", "abc"), Texto("Medio(\"abcdef\";2;3)", "bcd"), Texto("Medio(\"abc\";0;2)", "a"),
-        Texto("Medio(\"abc\";3;5)", "c"), Texto("Medio(\"abc\";4;1)", ""), Texto("Medio(\"abc\";2;Raiz(-1))", ""),
+        Texto("Derecha(\"abc\";2^60)", "abc"), Texto("Derecha(\"abc\";2^1023*2)", "abc"),
+        Texto("Izquierda(\"abc\";2^1023*2)", "abc"), Texto("Medio(\"abc\";2;2^1023*2)", "bc"),
+        Texto("Medio(\"abc\";0-2^60;2^61)", "abc"), Texto("Medio(\"abc\";3;5)", "c"), Texto("Medio(\"abc\";4;1)", ""), Texto("Medio(\"abc\";2;Raiz(-1))", ""),
         Texto("Recortar(\"  a b \")", "a b"), Texto("Recortar(\"   \")", ""), Numero("Buscar(\"c\";\"abcabc\")", 3),
         Numero("Buscar(\"x\";\"abc\")", 0), Numero("Buscar(\"\";\"abc\")", 1), Numero("Buscar(\"A\";\"abc\")", 0),
         Texto("Texto(1/3)", "0.333333333333333"), Texto("Texto(100000000000000000000)", "1e+20"),
@@ -144,6 +152,23 @@ TEST(Estandar, CaseFolding)
         Texto("Mayusculas(\"\xDF\xB5\xF7\")", "\xDF\xB5\xF7"), Texto("Minusculas(\"\xD7\")", "\xD7"),
         Texto("Mayusculas(\"1+x\")", "1+X"),
     });
+}
+
+// A negative zero is never a result, nor the text of one.
+TEST(Estandar, NoNegativeZero)
+{
+    for (const char *E : {"Redondear(0-0,4)", "Resto(-6;3)", "Truncar(-0,5)", "Techo(-0,5)", "Abs(-0)*-1+Suma(-0)",
+                          "Valor(\"-0\")", "Promedio(-0;-0)", "Redondear(-1;-400)", "Min(-0;0)"}) {
+        ESTADODEANALISIS Estado;
+        A_Inicializar(&Estado);
+        A_AsignarAlPedir(&Estado, PedirVariable, PedirFuncion);
+        const BLOQUEDEDATOS R = A_Analizar(&Estado, (std::string("Texto(") + E + ")").c_str());
+        SCOPED_TRACE(E);
+        EXPECT_STREQ(R.Cadena, "0");
+        const BLOQUEDEDATOS N = A_Analizar(&Estado, E);
+        EXPECT_FALSE(std::signbit(N.Numero));
+    }
+    Comprobar({Texto("Texto(-0)", "0")});
 }
 
 TEST(Estandar, Logic)
