@@ -397,8 +397,9 @@ TEST(Peticiones, ValuesDefineBothFields)
         SCOPED_TRACE(Caso.Expresion);
         A("\"texto de antes\"");
         const BLOQUEDEDATOS R = A(Caso.Expresion);
+        const double Numero = R.Numero; // the packed block's double may be misaligned for a reference
         EXPECT_EQ(R.Error, 0);
-        EXPECT_EQ(R.Numero, Caso.Numero);
+        EXPECT_EQ(Numero, Caso.Numero);
         EXPECT_STREQ(R.Cadena, Caso.Cadena);
     }
     // The arguments, each a block of its own: as defined as any result.
@@ -407,10 +408,11 @@ TEST(Peticiones, ValuesDefineBothFields)
     ASSERT_EQ(Host.Peticiones.size(), 3u);
     const auto &Argumentos = Host.Peticiones[2].Parametros;
     ASSERT_EQ(Argumentos.size(), 4u);
-    EXPECT_EQ(Argumentos[0].Numero, 0);
+    const double Texto1 = Argumentos[0].Numero, Texto4 = Argumentos[3].Numero;
+    EXPECT_EQ(Texto1, 0);
     EXPECT_STREQ(Argumentos[1].Cadena, "");
     EXPECT_STREQ(Argumentos[2].Cadena, "");
-    EXPECT_EQ(Argumentos[3].Numero, 0);
+    EXPECT_EQ(Texto4, 0);
     for (const Pruebas::Peticion &P : Host.Peticiones)
         EXPECT_TRUE(P.RVacio) << P.Nombre; // n's R follows c's in the same block
 }
