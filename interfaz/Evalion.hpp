@@ -243,14 +243,20 @@ public:
         return *this;
     }
 
-    // Analyses one UTF-8 expression; only its first 1024 characters are read. Rethrows what
-    // a handler threw.
+    // Analyses one UTF-8 expression of at most 1024 characters. Rethrows what a handler
+    // threw. A longer text is std::length_error and a text with a NUL std::invalid_argument
+    // naming its position: the engine would read only a cut part of either.
     TResultado Analizar(std::string_view Utf8)
     {
         if (FAnalizando)
             throw std::logic_error("Evalion: an analyser analyses one expression at a time");
-        char Expresion[EVALION_LARGO_EXPRESION + 1];
-        Codificacion::Utf8ALatin1(Utf8, Expresion, sizeof Expresion);
+        char Expresion[EVALION_LARGO_EXPRESION + 2]; // one more, to see a longer text
+        const std::size_t Largo = Codificacion::Utf8ALatin1(Utf8, Expresion, sizeof Expresion);
+        if (Largo > EVALION_LARGO_EXPRESION)
+            throw std::length_error("Evalion: an expression holds at most 1024 characters");
+        if (const void *Nulo = std::memchr(Expresion, '\0', Largo))
+            throw std::invalid_argument("Evalion: the expression has a NUL at character " +
+                                        std::to_string(static_cast<const char *>(Nulo) - Expresion + 1));
         FAnalizando = true;
         const BLOQUEDEDATOS R = A_Analizar(&FEstado, Expresion);
         FAnalizando = false;

@@ -95,11 +95,21 @@ std::string Avisos(const std::string &Utf8)
     return Texto;
 }
 
+// The part of one UTF-8 expression that the warnings say is analysed: up to a NUL, at most
+// 1024 characters. The analyser refuses anything more, so the command cuts it itself.
+std::string Analizable(const std::string &Utf8)
+{
+    std::string Latin1 = Evalion::Utf8ALatin1(std::string_view(Utf8).substr(0, Utf8.find('\0')));
+    if (Latin1.size() > EVALION_LARGO_EXPRESION)
+        Latin1.resize(EVALION_LARGO_EXPRESION);
+    return Evalion::Latin1AUtf8(Latin1);
+}
+
 // Analyses one UTF-8 expression, after its warnings.
 Evalion::TResultado Analizar(Evalion::TAnalizador &Analizador, const std::string &Utf8)
 {
     std::cerr << Avisos(Utf8);
-    return Analizador.Analizar(Utf8);
+    return Analizador.Analizar(Analizable(Utf8));
 }
 
 // Prints the value or the error of R on one line; false for an error.
@@ -212,7 +222,7 @@ bool Sesion(Evalion::TAnalizador &Analizador)
         }
         if (Linea.empty())
             continue;
-        const Evalion::TResultado R = Analizador.Analizar(Linea);
+        const Evalion::TResultado R = Analizador.Analizar(Analizable(Linea));
         if (R.EsError())
             MarcarPosicion(Linea, R.Posicion());
         std::cerr << Avisos(Linea); // standard error is tied to standard output: the caret comes first

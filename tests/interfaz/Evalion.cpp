@@ -207,6 +207,21 @@ struct PuedeVincular<T, std::void_t<decltype(std::declval<TAnalizador &>().Varia
     : std::true_type {};
 static_assert(!PuedeVincular<char>::value && PuedeVincular<double>::value && PuedeVincular<const char *>::value);
 
+// A text the engine would read cut is refused, never analysed in part.
+TEST(Interfaz, LimitsOfTheText)
+{
+    TAnalizador A;
+    const std::string Mil = "1" + std::string(1021, ' ') + "+1"; // 1024 characters
+    EXPECT_EQ(A.Analizar(Mil).Numero(), 2);
+    EXPECT_THROW(A.Analizar(Mil + "1"), std::length_error);
+    try {
+        A.Analizar(std::string("1+2\0+5", 6));
+        ADD_FAILURE() << "a NUL was accepted";
+    } catch (const std::invalid_argument &E) {
+        EXPECT_NE(std::string(E.what()).find("character 4"), std::string::npos) << E.what();
+    }
+}
+
 TEST(Interfaz, ErrorZeroIsRefused)
 {
     EXPECT_THROW(TResultado::Error(0), std::invalid_argument);
