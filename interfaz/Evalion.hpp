@@ -31,6 +31,7 @@
 #include <exception>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -210,14 +211,15 @@ public:
     // A variable computed at every request.
     TAnalizador &Variable(std::string_view Nombre, TCalculoVariable Calculo)
     {
-        FVariables.insert_or_assign(Codificacion::Utf8ALatin1(Nombre), TVariable{{}, std::move(Calculo)});
+        FVariables.insert_or_assign(Codificacion::Utf8ALatin1(Nombre), TVariable{{}, Compartir(std::move(Calculo))});
         return *this;
     }
 
     // A function of exactly Argumentos arguments; another count is E_FUNCION.
     TAnalizador &Funcion(std::string_view Nombre, int32_t Argumentos, TCalculoFuncion Calculo)
     {
-        FFunciones.insert_or_assign(Codificacion::Utf8ALatin1(Nombre), TFuncion{Argumentos, std::move(Calculo)});
+        FFunciones.insert_or_assign(Codificacion::Utf8ALatin1(Nombre),
+                                    TFuncion{Argumentos, std::make_shared<const TCalculoFuncion>(std::move(Calculo))});
         return *this;
     }
 
@@ -226,13 +228,13 @@ public:
 
     TAnalizador &AlPedirVariable(TResolverVariable Resolver)
     {
-        FResolverVariable = std::move(Resolver);
+        FResolverVariable = Compartir(std::move(Resolver));
         return *this;
     }
 
     TAnalizador &AlPedirFuncion(TResolverFuncion Resolver)
     {
-        FResolverFuncion = std::move(Resolver);
+        FResolverFuncion = Compartir(std::move(Resolver));
         return *this;
     }
 
@@ -292,13 +294,19 @@ private:
         }
     };
 
+    // Handlers are shared: a request holds its own reference while one runs (a count, no
+    // copy of the closure), so that it may rebind any name, its own included, and return.
+    template <class F> static std::shared_ptr<const F> Compartir(F Manejador)
+    {
+        return Manejador ? std::make_shared<const F>(std::move(Manejador)) : nullptr;
+    }
     struct TVariable {
         BLOQUEDEDATOS Valor; // a constant, ready for the engine
-        TCalculoVariable Calculo;
+        std::shared_ptr<const TCalculoVariable> Calculo;
     };
     struct TFuncion {
         int32_t Argumentos; // -1: any number
-        TCalculoFuncion Calculo;
+        std::shared_ptr<const TCalculoFuncion> Calculo;
     };
 
     // The engine's requests. Nothing may leave them but what they write into R: an exception
@@ -342,21 +350,19 @@ private:
 
     void ResponderVariable(const char *Nombre, BLOQUEDEDATOS &R)
     {
-        // A handler may bind or remove any name while it runs, its own included: each is
-        // called through a copy, which lives until it returns.
         const auto Variable = FVariables.find(std::string_view(Nombre));
         if (Variable != FVariables.end()) {
             if (Variable->second.Calculo) {
-                const TCalculoVariable Calculo = Variable->second.Calculo;
-                Calculo().Escribir(R);
+                const auto Calculo = Variable->second.Calculo;
+                (*Calculo)().Escribir(R);
             } else {
                 CopiarValor(Variable->second.Valor, R);
             }
             return;
         }
         if (FResolverVariable) {
-            const TResolverVariable Resolver = FResolverVariable;
-            if (const std::optional<TResultado> Valor = Resolver(Codificacion::Latin1AUtf8(Nombre)))
+            const auto Resolver = FResolverVariable;
+            if (const std::optional<TResultado> Valor = (*Resolver)(Codificacion::Latin1AUtf8(Nombre)))
                 return Valor->Escribir(R);
         }
         if (!(FEstandar && A_EstandarVariable(Nombre, &R)))
@@ -370,14 +376,14 @@ private:
             if (Funcion->second.Argumentos >= 0 && Funcion->second.Argumentos != Argumentos.Cuantos()) {
                 R.Error = E_FUNCION;
             } else {
-                const TCalculoFuncion Calculo = Funcion->second.Calculo;
-                Calculo(Argumentos).Escribir(R);
+                const auto Calculo = Funcion->second.Calculo;
+                (*Calculo)(Argumentos).Escribir(R);
             }
             return;
         }
         if (FResolverFuncion) {
-            const TResolverFuncion Resolver = FResolverFuncion;
-            if (const std::optional<TResultado> Valor = Resolver(Codificacion::Latin1AUtf8(Nombre), Argumentos))
+            const auto Resolver = FResolverFuncion;
+            if (const std::optional<TResultado> Valor = (*Resolver)(Codificacion::Latin1AUtf8(Nombre), Argumentos))
                 return Valor->Escribir(R);
         }
         if (!(FEstandar && A_EstandarFuncion(Nombre, Argumentos.Bloques(), Argumentos.Cuantos(), &R)))
@@ -410,8 +416,8 @@ private:
     ESTADODEANALISIS FEstado;
     std::map<std::string, TVariable, TMenor> FVariables;
     std::map<std::string, TFuncion, TMenor> FFunciones;
-    TResolverVariable FResolverVariable;
-    TResolverFuncion FResolverFuncion;
+    std::shared_ptr<const TResolverVariable> FResolverVariable;
+    std::shared_ptr<const TResolverFuncion> FResolverFuncion;
     bool FEstandar = false;
     bool FAnalizando = false;
     std::exception_ptr FExcepcion;
