@@ -12,8 +12,9 @@
 #       any command (ctest, a script) with every DIR as a working copy: inside the virtual
 #       machine each DIR is copied into the guest's memory, used at its own path, and what
 #       the command changed in it is copied back when it ends; natively the command simply runs
-#   windows32.sh --sonda
-#       prints how Windows programs run here ("native" or "virtual machine") and exits 0
+#   windows32.sh --sonda | --escala
+#       prints how Windows programs run here ("native" or "virtual machine"), or the factor
+#       of their time bounds, and exits 0
 #
 # The exit status is the program's or the command's; a virtual machine that cannot be made,
 # does not start, hangs or crashes is a failure (status 1 or more) with its reason and the
@@ -44,9 +45,16 @@ falla() {
   exit 1
 }
 
-nativo() {
-  [ "${EVALION_MAQUINA32:-0}" != 1 ] && "$wine32" --sonda >/dev/null 2>&1
-}
+# Decided once: whether Wine runs here, and so the factor of every time bound.
+nativo=false
+if [ "${EVALION_MAQUINA32:-0}" != 1 ] && "$wine32" --sonda >/dev/null 2>&1; then
+  nativo=true
+fi
+if $nativo; then
+  escala=${EVALION_ESCALA_TIEMPO:-1}
+else
+  escala=${EVALION_ESCALA_TIEMPO:-10}
+fi
 
 # The kernel package that linux-image-amd64 names, and busybox-static for the initramfs,
 # downloaded (never installed) and unpacked into $maquina once; depmod is run there since
@@ -106,7 +114,8 @@ arrancar() {
     compartidas+=(-virtfs "local,path=$carpeta,mount_tag=copia$n,security_model=passthrough,multidevs=remap")
     n=$((n + 1))
   done
-  local limite=$((${EVALION_MAQUINA32_LIMITE:-3600} * escala / 10))
+  # The whole run, boot to power-off: an hour at the guest's factor of 10, never under 10 min.
+  local limite=$((360 * escala))
   [ $limite -ge 600 ] || limite=600
   timeout -k 10 "$limite" qemu-system-x86_64 -accel tcg,thread=multi -cpu max,-smap,-smep \
     -smp "$(nproc)" -m "${EVALION_MAQUINA32_MEMORIA:-8G}" -nographic -no-reboot -nic none \
@@ -146,7 +155,7 @@ en_maquina() {
   trabajo=$(mktemp -d "$maquina/trabajo.XXXXXX") || falla "cannot make a working folder in $maquina"
   {
     echo "cd $(printf %q "$PWD") || exit 1"
-    echo "export EVALION_ESCALA_TIEMPO=$escala EVALION_MAQUINA32_INVITADO=1"
+    echo "export EVALION_ESCALA_TIEMPO=$escala"
     for variable in CI EVALION_WINE_TIEMPO EVALION_CAPTURA WINEDEBUG; do
       [ -n "${!variable:-}" ] && echo "export $variable=$(printf %q "${!variable}")"
     done
@@ -161,19 +170,20 @@ en_maquina() {
   return $estado
 }
 
-escala=${EVALION_ESCALA_TIEMPO:-}
 case "${1:-}" in
   --sonda)
-    if nativo; then echo "native"; else echo "virtual machine"; fi
+    if $nativo; then echo "native"; else echo "virtual machine"; fi
+    exit 0 ;;
+  --escala)
+    echo "$escala"
     exit 0 ;;
   --orden)
     shift
-    if nativo; then
+    if $nativo; then
       while [ "${1:-}" = "--carpeta" ]; do shift 2; done
       [ $# -ge 1 ] || uso
       exec "$@"
     fi
-    [ -n "$escala" ] || escala=10
     en_maquina "$@"
     exit $? ;;
   "" | -*)
@@ -188,15 +198,14 @@ fi
 programa=$(cd "$(dirname "$1")" && pwd)/$(basename "$1") || falla "no program $1"
 [ -f "$programa" ] || falla "no program $1"
 shift
-if nativo && [ -z "$captura" ]; then
+if $nativo && [ -z "$captura" ]; then
   # A person's program runs as long as it likes: no bound unless one is asked for.
   EVALION_WINE_TIEMPO=${EVALION_WINE_TIEMPO:-0} exec "$wine32" "$programa" "$@"
 fi
-[ -n "$escala" ] || { if nativo; then escala=1; else escala=10; fi; }
 carpeta=$(dirname "$programa")
 if [ -n "$captura" ]; then
   orden=(bash "$raiz/tools/windows32-captura.sh" "$captura" "$wine32" "$programa" "$@")
-  if nativo; then
+  if $nativo; then
     EVALION_ESCALA_TIEMPO=$escala exec "${orden[@]}"
   fi
   en_maquina --carpeta "$carpeta" --carpeta "$(dirname "$captura")" "${orden[@]}"

@@ -8,11 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 
 donde=$(tools/windows32.sh --sonda)
-if [ "$donde" = "native" ]; then
-  escala=${EVALION_ESCALA_TIEMPO:-1}
-else
-  escala=${EVALION_ESCALA_TIEMPO:-10}
-fi
+escala=$(tools/windows32.sh --escala)
 export EVALION_ESCALA_TIEMPO=$escala
 echo "Windows run-time tests: $donde, time bounds x$escala"
 
