@@ -181,10 +181,16 @@ class Analizador:
             if nombre in self.funciones:
                 valor = self.funciones[nombre]
                 if callable(valor):
-                    if not _admite(valor, n):  # answered as a function unknown for this count
-                        bloque.Error = _b.E_FUNCION
+                    llamada = valor
+                    try:
+                        valor = llamada(*[_valor(parametros[i]) for i in range(n)])
+                    except TypeError:
+                        # Binding the arguments fails before the body runs; only then is the
+                        # signature read, so that a call that fits costs nothing more.
+                        if _admite(llamada, n):
+                            raise
+                        bloque.Error = _b.E_FUNCION  # as a function unknown for this count
                         return
-                    valor = valor(*(_valor(parametros[i]) for i in range(n)))
                 _poner(bloque, valor)
             elif not (self.estandar and self._bibliotecas.estandar.A_EstandarFuncion(funcion, parametros, n, R)):
                 bloque.Error = _b.E_FUNCION
