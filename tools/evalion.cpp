@@ -99,6 +99,8 @@ std::string Avisos(const std::string &Utf8)
 // 1024 characters. The analyser refuses anything more, so the command cuts it itself.
 std::string Analizable(const std::string &Utf8)
 {
+    if (Utf8.size() <= EVALION_LARGO_EXPRESION && Utf8.find('\0') == std::string::npos)
+        return Utf8; // no more bytes than characters allowed: nothing to cut, the common case
     std::string Latin1 = Evalion::Utf8ALatin1(std::string_view(Utf8).substr(0, Utf8.find('\0')));
     if (Latin1.size() > EVALION_LARGO_EXPRESION)
         Latin1.resize(EVALION_LARGO_EXPRESION);
