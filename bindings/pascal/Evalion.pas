@@ -14,7 +14,14 @@
   method type fits the library on both platforms.
 
   Ownership: the host owns the record; everything the engine hands to a request (the name,
-  the arguments, R) is the engine's and lives only during the request. }
+  the arguments, R) is the engine's and lives only during the request.
+
+  Texts: the engine reads and writes Windows-1252, one byte per character. On Windows a
+  program's AnsiString is in the ANSI code page, which the unit passes unchanged, as a Delphi
+  host expects. On Linux a string is UTF-8, so the functions below that take or give a
+  string convert: TextoParaElMotor, TextoDelMotor, CadenaDe, PonerCadena, TEvalion.Analizar
+  and the messages of EvalionEstandar. The bare functions and the blocks carry the engine's
+  bytes unchanged. }
 unit Evalion;
 
 {$IFDEF FPC}{$MODE DELPHI}{$ENDIF}
@@ -23,10 +30,8 @@ unit Evalion;
 
 interface
 
-{$IFDEF EVALION_OBJETO}
 uses
-  Classes;
-{$ENDIF}
+  {$IFDEF EVALION_OBJETO}Classes,{$ENDIF} SysUtils;
 
 const
 {$IFDEF MSWINDOWS}
@@ -35,7 +40,7 @@ const
   {$IFDEF EVALION_OBJETO} EVALION_BIBLIOTECA = 'evalionobj'; {$ELSE} EVALION_BIBLIOTECA = 'evalion'; {$ENDIF}
 {$ENDIF}
 
-  EVALION_LARGO_EXPRESION = 1024; { characters of an expression; the rest is ignored }
+  EVALION_LARGO_EXPRESION = 1024; { characters of an expression; A_Analizar ignores the rest }
   EVALION_LARGO_CADENA = 1024;    { bytes of a text field, terminator included }
 
   { Value kinds, tested as bits. }
@@ -55,6 +60,9 @@ const
   E_FUNCION = 1100;
   E_DIVISION = 1200;
   E_MEMORIA = 1300;
+  { What TEvalion answers the engine for an event that raised: the analysis ends at once
+    and Analizar raises the event's exception again. }
+  E_EXCEPCION = -1;
 
   { Token codes; a one-character token is its own character code. }
   T_FIN = 0;
@@ -163,19 +171,25 @@ function A_Analizar(Estado: PESTADODEANALISIS; Expresion: PAnsiChar): BLOQUEDEDA
 procedure AsignarAlPedir(Estado: PESTADODEANALISIS; Variable: TALPEDIRVARIABLE; Funcion: TALPEDIRFUNCION);
 
 type
+  { A text TEvalion.Analizar cannot hand to the engine whole. }
+  EEvalion = class(Exception);
+
   TPedirVariableEvent = procedure(Sender: TObject; Variable: PAnsiChar; var R: BLOQUEDEDATOS) of object;
   TPedirFuncionEvent = procedure(Sender: TObject; Funcion: PAnsiChar; Parametros: PBLOQUES; N: Int32;
     var R: BLOQUEDEDATOS) of object;
 
   { A non-visual component: an analyser that owns its record and turns the engine's
     requests into events, with the analyser as Sender. An unassigned event leaves the
-    request to the engine (E_VARIABLE or E_FUNCION). One object serves one analysis at a
+    request to the engine (E_VARIABLE or E_FUNCION). An exception an event raises never
+    crosses the engine: the request ends the analysis (E_EXCEPCION) and Analizar raises
+    the exception again once the engine has returned. One object serves one analysis at a
     time; an event must not analyse on the same object. }
   TEvalion = class(TComponent)
   private
     FEstado: ESTADODEANALISIS;
     FOnPedirVariable: TPedirVariableEvent;
     FOnPedirFuncion: TPedirFuncionEvent;
+    FExcepcion: TObject; { what an event raised, until Analizar raises it again }
     function GetSeparadorDecimal: AnsiChar;
     function GetSeparadorMillar: AnsiChar;
     procedure SetSeparadorDecimal(Valor: AnsiChar);
@@ -188,8 +202,10 @@ type
     procedure Instalar;
   public
     constructor Create(AOwner: TComponent); override;
-    { The value or the error of Expresion (Windows-1252). }
-    function Analizar(const Expresion: AnsiString): BLOQUEDEDATOS;
+    { The value or the error of Expresion, converted as TextoParaElMotor does. A text
+      longer than EVALION_LARGO_EXPRESION characters or holding a #0 raises EEvalion, as
+      the engine would read only a cut part of it. }
+    function Analizar(const Expresion: string): BLOQUEDEDATOS;
   published
     { Never #0 once created, so always stored; setting #0 changes nothing. }
     property SeparadorDecimal: AnsiChar read GetSeparadorDecimal write SetSeparadorDecimal;
@@ -199,11 +215,167 @@ type
   end;
 {$ENDIF}
 
-{ Helpers for requests: R holds a number or a text (cut to 1023 bytes). }
+{ Helpers for requests: R holds a number or a text (converted, then cut to 1023 bytes). }
 procedure PonerNumero(var R: BLOQUEDEDATOS; Valor: Double);
-procedure PonerCadena(var R: BLOQUEDEDATOS; const Valor: AnsiString);
+procedure PonerCadena(var R: BLOQUEDEDATOS; const Valor: string);
+
+{ A string in the engine's bytes: on Linux UTF-8 to Windows-1252, where a character the code
+  page lacks, or a byte that is not valid UTF-8, becomes "?"; on Windows unchanged. }
+function TextoParaElMotor(const Texto: string): RawByteString;
+{ The other way, for names, argument and result texts: any engine text (nil is ''). }
+function TextoDelMotor(Texto: PAnsiChar): string;
+{ The text of a block, TextoDelMotor of its Cadena. }
+function CadenaDe(const R: BLOQUEDEDATOS): string;
 
 implementation
+
+{$IFNDEF MSWINDOWS}
+const
+  { The code points of bytes $80 to $9F; 0 marks the five the code page leaves undefined,
+    which stand for the control characters of the same value. }
+  WINDOWS_1252: array[$80..$9F] of Word = (
+    $20AC, 0, $201A, $0192, $201E, $2026, $2020, $2021, $02C6, $2030, $0160, $2039, $0152, 0,
+    $017D, 0, 0, $2018, $2019, $201C, $201D, $2022, $2013, $2014, $02DC, $2122, $0161, $203A,
+    $0153, 0, $017E, $0178);
+
+function Unicode(Valor: Byte): Cardinal;
+begin
+  Result := Valor;
+  if (Valor >= $80) and (Valor <= $9F) and (WINDOWS_1252[Valor] <> 0) then
+    Result := WINDOWS_1252[Valor];
+end;
+
+function ByteDe(Punto: Cardinal): AnsiChar;
+var
+  B: Integer;
+begin
+  if (Punto < $80) or ((Punto >= $A0) and (Punto <= $FF)) then
+    Exit(AnsiChar(Punto));
+  for B := $80 to $9F do
+    if WINDOWS_1252[B] = Punto then
+      Exit(AnsiChar(B));
+  Result := '?';
+end;
+
+{ The length of the UTF-8 sequence at Texto[I] and its code point in Punto; 0 when it is
+  not valid (stray, truncated, overlong, surrogate or beyond U+10FFFF). }
+function Decodificar(const Texto: string; I: Integer; out Punto: Cardinal): Integer;
+var
+  Primero, Siguiente: Byte;
+  K: Integer;
+  Minimo: Cardinal;
+begin
+  Primero := Byte(Texto[I]);
+  if Primero < $80 then
+  begin
+    Punto := Primero;
+    Exit(1);
+  end
+  else if Primero and $E0 = $C0 then
+  begin
+    Result := 2; Punto := Primero and $1F; Minimo := $80;
+  end
+  else if Primero and $F0 = $E0 then
+  begin
+    Result := 3; Punto := Primero and $0F; Minimo := $800;
+  end
+  else if Primero and $F8 = $F0 then
+  begin
+    Result := 4; Punto := Primero and $07; Minimo := $10000;
+  end
+  else
+    Exit(0);
+  if I + Result - 1 > Length(Texto) then
+    Exit(0);
+  for K := 1 to Result - 1 do
+  begin
+    Siguiente := Byte(Texto[I + K]);
+    if Siguiente and $C0 <> $80 then
+      Exit(0);
+    Punto := (Punto shl 6) or (Siguiente and $3F);
+  end;
+  if (Punto < Minimo) or (Punto > $10FFFF) or ((Punto >= $D800) and (Punto <= $DFFF)) then
+    Result := 0;
+end;
+
+function TextoParaElMotor(const Texto: string): RawByteString;
+var
+  I, Largo, Escritos: Integer;
+  Punto: Cardinal;
+begin
+  SetLength(Result, Length(Texto));
+  Escritos := 0;
+  I := 1;
+  while I <= Length(Texto) do
+  begin
+    Largo := Decodificar(Texto, I, Punto);
+    Inc(Escritos);
+    if Largo = 0 then
+    begin
+      Result[Escritos] := '?';
+      Inc(I);
+    end
+    else
+    begin
+      Result[Escritos] := ByteDe(Punto);
+      Inc(I, Largo);
+    end;
+  end;
+  SetLength(Result, Escritos);
+end;
+
+function TextoDelMotor(Texto: PAnsiChar): string;
+var
+  I, Escritos: Integer;
+  Punto: Cardinal;
+begin
+  Result := '';
+  if Texto = nil then
+    Exit;
+  SetLength(Result, 3 * StrLen(Texto));
+  Escritos := 0;
+  I := 0;
+  while Texto[I] <> #0 do
+  begin
+    Punto := Unicode(Byte(Texto[I]));
+    if Punto < $80 then
+    begin
+      Result[Escritos + 1] := AnsiChar(Punto);
+      Inc(Escritos);
+    end
+    else if Punto < $800 then
+    begin
+      Result[Escritos + 1] := AnsiChar($C0 or (Punto shr 6));
+      Result[Escritos + 2] := AnsiChar($80 or (Punto and $3F));
+      Inc(Escritos, 2);
+    end
+    else
+    begin
+      Result[Escritos + 1] := AnsiChar($E0 or (Punto shr 12));
+      Result[Escritos + 2] := AnsiChar($80 or ((Punto shr 6) and $3F));
+      Result[Escritos + 3] := AnsiChar($80 or (Punto and $3F));
+      Inc(Escritos, 3);
+    end;
+    Inc(I);
+  end;
+  SetLength(Result, Escritos);
+end;
+{$ELSE}
+function TextoParaElMotor(const Texto: string): RawByteString;
+begin
+  Result := AnsiString(Texto);
+end;
+
+function TextoDelMotor(Texto: PAnsiChar): string;
+begin
+  Result := string(AnsiString(Texto));
+end;
+{$ENDIF}
+
+function CadenaDe(const R: BLOQUEDEDATOS): string;
+begin
+  Result := TextoDelMotor(PAnsiChar(@R.Cadena[0]));
+end;
 
 procedure PonerNumero(var R: BLOQUEDEDATOS; Valor: Double);
 begin
@@ -211,15 +383,17 @@ begin
   R.Numero := Valor;
 end;
 
-procedure PonerCadena(var R: BLOQUEDEDATOS; const Valor: AnsiString);
+procedure PonerCadena(var R: BLOQUEDEDATOS; const Valor: string);
 var
+  Texto: RawByteString;
   Largo: Integer;
 begin
-  Largo := Length(Valor);
+  Texto := TextoParaElMotor(Valor);
+  Largo := Length(Texto);
   if Largo > EVALION_LARGO_CADENA - 1 then
     Largo := EVALION_LARGO_CADENA - 1;
   if Largo > 0 then
-    Move(Valor[1], R.Cadena[0], Largo);
+    Move(Texto[1], R.Cadena[0], Largo);
   R.Cadena[Largo] := #0;
   R.Tipo := TIPO_CADENA;
 end;
@@ -253,19 +427,48 @@ begin
   AsignarAlPedir(@FEstado, Variable, Funcion);
 end;
 
+{ A Pascal exception must not unwind through the engine's frames: they would never release
+  what they hold (the arguments of every pending call). The adapters keep it and answer
+  with a code that ends the analysis. }
 procedure TEvalion._AlPedirVariable(Variable: PAnsiChar; var R: BLOQUEDEDATOS);
 begin
-  FOnPedirVariable(Self, Variable, R);
+  try
+    FOnPedirVariable(Self, Variable, R);
+  except
+    FExcepcion := TObject(AcquireExceptionObject);
+    R.Error := E_EXCEPCION;
+  end;
 end;
 
 procedure TEvalion._AlPedirFuncion(Funcion: PAnsiChar; Parametros: PBLOQUES; N: Int32; var R: BLOQUEDEDATOS);
 begin
-  FOnPedirFuncion(Self, Funcion, Parametros, N, R);
+  try
+    FOnPedirFuncion(Self, Funcion, Parametros, N, R);
+  except
+    FExcepcion := TObject(AcquireExceptionObject);
+    R.Error := E_EXCEPCION;
+  end;
 end;
 
-function TEvalion.Analizar(const Expresion: AnsiString): BLOQUEDEDATOS;
+function TEvalion.Analizar(const Expresion: string): BLOQUEDEDATOS;
+var
+  Texto: RawByteString;
+  Nulo: Integer;
+  Excepcion: TObject;
 begin
-  Result := A_Analizar(@FEstado, PAnsiChar(Expresion));
+  Texto := TextoParaElMotor(Expresion);
+  if Length(Texto) > EVALION_LARGO_EXPRESION then
+    raise EEvalion.CreateFmt('Evalion: an expression holds at most %d characters', [EVALION_LARGO_EXPRESION]);
+  Nulo := Pos(#0, Texto);
+  if Nulo > 0 then
+    raise EEvalion.CreateFmt('Evalion: the expression has a NUL at character %d', [Nulo]);
+  Result := A_Analizar(@FEstado, PAnsiChar(Texto));
+  if FExcepcion <> nil then
+  begin
+    Excepcion := FExcepcion;
+    FExcepcion := nil;
+    raise Excepcion;
+  end;
 end;
 
 function TEvalion.GetSeparadorDecimal: AnsiChar;

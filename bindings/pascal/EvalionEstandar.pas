@@ -32,15 +32,16 @@ function A_EstandarFuncion(Funcion: PAnsiChar; Parametros: PBLOQUES; N: Int32; v
 function A_Mensaje(Codigo: Int32): PAnsiChar;
   {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external EVALION_ESTANDAR_BIBLIOTECA;
 
-{ The message of an error block's code followed by its position; '' for a code without one. }
-function MensajeDeError(const R: BLOQUEDEDATOS): AnsiString;
+{ The message of an error block's code followed by its position, converted as
+  TextoDelMotor does; '' for a code without one. }
+function MensajeDeError(const R: BLOQUEDEDATOS): string;
 
 implementation
 
 uses
   SysUtils;
 
-function MensajeDeError(const R: BLOQUEDEDATOS): AnsiString;
+function MensajeDeError(const R: BLOQUEDEDATOS): string;
 var
   Texto: PAnsiChar;
 begin
@@ -48,7 +49,7 @@ begin
   if Texto = nil then
     Result := ''
   else
-    Result := AnsiString(Texto) + AnsiString(IntToStr(R.Posicion));
+    Result := TextoDelMotor(Texto) + IntToStr(R.Posicion);
 end;
 
 end.

@@ -50,6 +50,14 @@ const
     (Texto: ''; Error: E_OPERANDO; Posicion: 0; Tipo: 0; Numero: 0; Cadena: ''; Peticiones: '')
   );
 
+  { Characters as a string holds them: UTF-8 on Linux, the ANSI code page on Windows. }
+{$IFDEF MSWINDOWS}
+  ENIE = #$F1; ENIE_M = #$D1; U_AGUDA = #$FA; U_AGUDA_M = #$DA; O_AGUDA = #$F3; EURO = #$80;
+{$ELSE}
+  ENIE = #$C3#$B1; ENIE_M = #$C3#$91; U_AGUDA = #$C3#$BA; U_AGUDA_M = #$C3#$9A; O_AGUDA = #$C3#$B3;
+  EURO = #$E2#$82#$AC;
+{$ENDIF}
+
 var
   Fallos: Integer = 0;
 
@@ -145,7 +153,7 @@ var
   R: BLOQUEDEDATOS;
 begin
   R := A_Analizar(Estado, '1 + y');
-  Comprobar(MensajeDeError(R) = 'Se esperaba una variable en la posici'#$F3'n 4', 'the message of 1000');
+  Comprobar(MensajeDeError(R) = 'Se esperaba una variable en la posici' + O_AGUDA + 'n 4', 'the message of 1000');
   R.Error := CODIGO_PROPIO;
   Comprobar(MensajeDeError(R) = '', 'a host''s code has no message');
 end;
@@ -190,9 +198,15 @@ begin
   ResponderFuncion(Funcion, Parametros, N, R, Registro);
 end;
 
+type
+  EPrueba = class(Exception);
+
+{ The events raise for the name "lanza", as a host's code might. }
 procedure TAnfitrion.EventoVariable(Sender: TObject; Variable: PAnsiChar; var R: BLOQUEDEDATOS);
 begin
   Emisor := Sender;
+  if AnsiString(Variable) = 'lanza' then
+    raise EPrueba.Create('variable');
   PedirVariable(Variable, R);
 end;
 
@@ -200,7 +214,77 @@ procedure TAnfitrion.EventoFuncion(Sender: TObject; Funcion: PAnsiChar; Parametr
   var R: BLOQUEDEDATOS);
 begin
   Emisor := Sender;
+  if AnsiString(Funcion) = 'lanza' then
+    raise EPrueba.Create('function');
   PedirFuncion(Funcion, Parametros, N, R);
+end;
+
+{ What Analizar raised for Texto: the class and message, or '' when it returned. }
+function Lanzado(Evaluador: TEvalion; const Texto: string): string;
+begin
+  Result := '';
+  try
+    Evaluador.Analizar(Texto);
+  except
+    on E: Exception do
+      Result := E.ClassName + ': ' + E.Message;
+  end;
+end;
+
+{ Texts through TEvalion are strings, converted for the engine and back. }
+procedure ProbarTextos(Evaluador: TEvalion; Anfitrion: TAnfitrion);
+type
+  TTexto = record
+    Texto: string;
+    Error: Int32;
+    Posicion: Int32;
+    Resultado: string; { a number as FloatToStr writes it, or a text }
+  end;
+const
+  Textos: array[0..4] of TTexto = (
+    (Texto: 'Longitud("a' + ENIE + 'o")'; Error: 0; Posicion: 0; Resultado: '3'),
+    (Texto: 'Mayusculas("' + ENIE + 'and' + U_AGUDA + '")'; Error: 0; Posicion: 0;
+     Resultado: ENIE_M + 'AND' + U_AGUDA_M),
+    (Texto: '"' + ENIE + '"+1'; Error: E_INCOMPATIBLES; Posicion: 6; Resultado: ''),
+    (Texto: '"' + EURO + '" + t'; Error: 0; Posicion: 0; Resultado: EURO + 'ab'),
+    (Texto: 'Longitud("' + EURO + '")'; Error: 0; Posicion: 0; Resultado: '1'));
+var
+  I: Integer;
+  R: BLOQUEDEDATOS;
+  Obtenido: string;
+begin
+  for I := Low(Textos) to High(Textos) do
+  begin
+    R := Evaluador.Analizar(Textos[I].Texto);
+    if R.Error <> 0 then
+      Obtenido := ''
+    else if R.Tipo = TIPO_CADENA then
+      Obtenido := CadenaDe(R)
+    else
+      Obtenido := FloatToStr(R.Numero);
+    Comprobar((R.Error = Textos[I].Error) and ((R.Error = 0) or (R.Posicion = Textos[I].Posicion)) and
+      (Obtenido = Textos[I].Resultado), Format('TEvalion "%s": error %d at %d, "%s"',
+      [Textos[I].Texto, R.Error, R.Posicion, Obtenido]));
+  end;
+  Comprobar(Lanzado(Evaluador, StringOfChar(' ', 1023) + 'x') = '', 'TEvalion: 1024 characters are analysed');
+  Comprobar(Lanzado(Evaluador, StringOfChar(' ', 1024) + 'x') =
+    'EEvalion: Evalion: an expression holds at most 1024 characters', 'TEvalion: 1025 characters');
+  Comprobar(Lanzado(Evaluador, 'x' + #0 + '+1') = 'EEvalion: Evalion: the expression has a NUL at character 2',
+    'TEvalion: a NUL');
+  { An event's exception ends the analysis at once, without a later request, and comes
+    back from Analizar; many of them leak nothing (the valgrind test counts it). }
+  for I := 1 to 1000 do
+  begin
+    Anfitrion.Registro := '';
+    Obtenido := Lanzado(Evaluador, 'doble(1) + lanza(x; "ab") + x');
+    if (Obtenido <> 'EPrueba: function') or (Anfitrion.Registro <> 'doble;x;') then
+      Break;
+  end;
+  Comprobar(Obtenido = 'EPrueba: function', 'a function event''s exception: ' + Obtenido);
+  Comprobar(Anfitrion.Registro = 'doble;x;', 'requests around a raising event: ' + string(Anfitrion.Registro));
+  Comprobar(Lanzado(Evaluador, 'lanza + x') = 'EPrueba: variable', 'a variable event''s exception');
+  R := Evaluador.Analizar('x');
+  Comprobar((R.Error = 0) and (R.Numero = 21), 'TEvalion analyses again after an exception');
 end;
 
 { The table through the bare imports, the methods of one host object as the requests;
@@ -255,6 +339,7 @@ begin
     ComprobarCaso(Casos[I], Evaluador.Analizar(Casos[I].Texto), Anfitrion.Registro, 'TEvalion');
   end;
   Comprobar(Anfitrion.Emisor = Evaluador, 'the events'' Sender is the analyser');
+  ProbarTextos(Evaluador, Anfitrion);
   Evaluador.SeparadorDecimal := '.';
   Evaluador.SeparadorMillar := '''';
   R := Evaluador.Analizar('1''000.5 + x');
