@@ -3,6 +3,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
+#include <algorithm>
+#include <initializer_list>
 #include <memory>
 
 namespace {
@@ -131,6 +134,59 @@ bool CrearComponente(const QJsonObject &Json, QObject &Raiz, const TPaleta &Pale
     return true;
 }
 
+// The first key of Json that is not among Conocidas, or a null text.
+QString ClaveDesconocida(const QJsonObject &Json, std::initializer_list<QLatin1String> Conocidas)
+{
+    for (auto V = Json.constBegin(); V != Json.constEnd(); ++V)
+        if (std::find(Conocidas.begin(), Conocidas.end(), V.key()) == Conocidas.end())
+            return V.key();
+    return {};
+}
+
+// Whether the form has the shape this designer writes: the known keys only, a list of
+// components, each with a class and a name of its own, objects of properties and of events
+// whose handlers are names. Checked whole before anything is created.
+bool ComprobarForma(const QJsonObject &Formulario, QString &Error)
+{
+    const QLatin1String CLASE("Clase"), NOMBRE("Nombre"), PROPIEDADES("Propiedades"), EVENTOS("Eventos");
+    const QString Ajena = ClaveDesconocida(Formulario, {QLatin1String("Formulario"), CLASE, NOMBRE,
+                                                        QLatin1String("Componentes")});
+    if (!Ajena.isNull())
+        return Fallar(Error, QStringLiteral("unknown key %1 in the form").arg(Ajena));
+    if (!Formulario.value(NOMBRE).isString())
+        return Fallar(Error, QStringLiteral("the form's Nombre is not a text"));
+    const QJsonValue Lista = Formulario.value(QLatin1String("Componentes"));
+    if (!Lista.isArray())
+        return Fallar(Error, QStringLiteral("the form's Componentes is not a list"));
+    QSet<QString> Nombres;
+    qsizetype Numero = 0;
+    for (const QJsonValue &Valor : Lista.toArray()) {
+        ++Numero;
+        if (!Valor.isObject())
+            return Fallar(Error, QStringLiteral("component %1 is not an object").arg(Numero));
+        const QJsonObject Json = Valor.toObject();
+        const QString Nombre = Json.value(NOMBRE).toString();
+        if (Nombre.isEmpty())
+            return Fallar(Error, QStringLiteral("component %1 has no name").arg(Numero));
+        if (Nombres.contains(Nombre))
+            return Fallar(Error, QStringLiteral("two components are named %1").arg(Nombre));
+        Nombres.insert(Nombre);
+        const QString Clave = ClaveDesconocida(Json, {CLASE, NOMBRE, PROPIEDADES, EVENTOS});
+        if (!Clave.isNull())
+            return Fallar(Error, QStringLiteral("unknown key %1 in component %2").arg(Clave, Nombre));
+        if (!Json.value(CLASE).isString())
+            return Fallar(Error, QStringLiteral("component %1 has no class").arg(Nombre));
+        for (const QLatin1String Objeto : {PROPIEDADES, EVENTOS})
+            if (Json.contains(Objeto) && !Json.value(Objeto).isObject())
+                return Fallar(Error, QStringLiteral("%1 of component %2 is not an object").arg(Objeto, Nombre));
+        const QJsonObject Eventos = Json.value(EVENTOS).toObject();
+        for (auto E = Eventos.constBegin(); E != Eventos.constEnd(); ++E)
+            if (!E.value().isString())
+                return Fallar(Error, QStringLiteral("%1.%2: the handler is not a name").arg(Nombre, E.key()));
+    }
+    return true;
+}
+
 } // namespace
 
 QByteArray EscribirFormulario(const QObject &Raiz, const QList<TComponenteDeFormulario> &Componentes,
@@ -163,6 +219,8 @@ bool CargarFormulario(const QByteArray &Json, QObject &Raiz, const TPaleta &Pale
     if (ClaseRaiz != QLatin1String(Raiz.metaObject()->className()))
         return Fallar(Error, QStringLiteral("the form's root is a %1, not a %2")
                                  .arg(ClaseRaiz, QLatin1String(Raiz.metaObject()->className())));
+    if (!ComprobarForma(Formulario, Error))
+        return false;
 
     QList<TComponenteDeFormulario> Creados;
     for (const QJsonValue &Valor : Formulario.value(QLatin1String("Componentes")).toArray()) {

@@ -1,11 +1,15 @@
 // evalion-disenador: a command-line form designer for component packages. It loads a package,
 // runs its registration, lists the palette, exports palette bitmaps, and writes and reads
 // form files whose root is a TFormulario. Exits with 1 when a command fails (for load, when
-// any expression fails too), 2 on bad usage.
+// any expression fails too; for any command, when its output cannot be written), 2 on bad
+// usage.
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
 #include <QStringList>
 #include <QTextStream>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "Formularios.h"
@@ -69,6 +73,37 @@ int Fallo(const QString &Mensaje)
     return 1;
 }
 
+// Writes Datos to Archivo whole; false with the reason in Error. The flush is checked: a full
+// device refuses the bytes only then.
+bool Escribir(const QString &Archivo, const QByteArray &Datos, QString &Error)
+{
+    QFile Destino(Archivo);
+    if (!Destino.open(QIODevice::WriteOnly | QIODevice::Truncate) || Destino.write(Datos) != Datos.size() ||
+        !Destino.flush()) {
+        Error = QStringLiteral("cannot write %1: %2").arg(Archivo, Destino.errorString());
+        return false;
+    }
+    Destino.close();
+    if (Destino.error() != QFileDevice::NoError) {
+        Error = QStringLiteral("cannot write %1: %2").arg(Archivo, Destino.errorString());
+        return false;
+    }
+    return true;
+}
+
+// What a command printed, written to standard output at its end; 1 with the reason when
+// that fails, as it does into a full device or a closed pipe.
+int Terminar(int Codigo, const QString &Salida)
+{
+    const QByteArray Bytes = Salida.toUtf8();
+    errno = 0;
+    const bool Escrito = std::fwrite(Bytes.constData(), 1, Bytes.size(), stdout) == static_cast<std::size_t>(Bytes.size());
+    if (std::fflush(stdout) == 0 && Escrito && !std::ferror(stdout))
+        return Codigo;
+    const QString Motivo = errno != 0 ? QString::fromLocal8Bit(std::strerror(errno)) : QStringLiteral("unknown error");
+    return Fallo(QStringLiteral("cannot write standard output: %1").arg(Motivo));
+}
+
 // A property value as the listings show it: a char as the character itself, or as #N (the
 // form create takes) when it is a blank or a control character.
 QString Mostrar(const QVariant &Valor)
@@ -114,9 +149,13 @@ int ExportarBitmap(const TPaleta &Paleta, const QString &NombreDeClase, const QS
     if (Clase == nullptr)
         return Fallo(QStringLiteral("class %1 is on no palette page").arg(NombreDeClase));
     const QImage Imagen = Paleta.Bitmap(*Clase);
-    if (Imagen.isNull() || !Imagen.save(Archivo, "PNG"))
-        return Fallo(QStringLiteral("cannot write the bitmap of %1 to %2").arg(NombreDeClase, Archivo));
-    return 0;
+    QByteArray Png;
+    QBuffer Memoria(&Png);
+    Memoria.open(QIODevice::WriteOnly);
+    if (Imagen.isNull() || !Imagen.save(&Memoria, "PNG"))
+        return Fallo(QStringLiteral("cannot make the bitmap of %1").arg(NombreDeClase));
+    QString Error;
+    return Escribir(Archivo, Png, Error) ? 0 : Fallo(Error);
 }
 
 // A property value as typed on the command line; for a char, "#N" stands for the byte N.
@@ -143,7 +182,9 @@ int Crear(const TPaleta &Paleta, const QString &Archivo, const QString &NombreDe
         const QString Nombre = Asignacion.section('=', 0, 0), Texto = Asignacion.section('=', 1);
         const int Indice = Clase->Meta->indexOfProperty(Nombre.toLatin1().constData());
         if (Indice < QObject::staticMetaObject.propertyCount()) {
-            Componente.Eventos.insert(Nombre, Texto); // not a property: checked as an event when written
+            if (!BuscarEvento(*Clase->Meta, Nombre).isValid())
+                return Fallo(QStringLiteral("%1 has no property or event %2").arg(NombreDeClase, Nombre));
+            Componente.Eventos.insert(Nombre, Texto); // its handler is checked when the form is written
             continue;
         }
         const QMetaProperty P = Clase->Meta->property(Indice);
@@ -153,11 +194,8 @@ int Crear(const TPaleta &Paleta, const QString &Archivo, const QString &NombreDe
     }
     QString Error;
     const QByteArray Json = EscribirFormulario(Raiz, {Componente}, Error);
-    if (Json.isEmpty())
+    if (Json.isEmpty() || !Escribir(Archivo, Json, Error))
         return Fallo(Error);
-    QFile Destino(Archivo);
-    if (!Destino.open(QIODevice::WriteOnly) || Destino.write(Json) != Json.size())
-        return Fallo(QStringLiteral("cannot write %1").arg(Archivo));
     return 0;
 }
 
@@ -183,7 +221,7 @@ int Cargar(const TPaleta &Paleta, const QString &Archivo, const QStringList &Exp
 {
     QFile Origen(Archivo);
     if (!Origen.open(QIODevice::ReadOnly))
-        return Fallo(QStringLiteral("cannot read %1").arg(Archivo));
+        return Fallo(QStringLiteral("cannot read %1: %2").arg(Archivo, Origen.errorString()));
     TFormulario Raiz;
     QList<TComponenteDeFormulario> Componentes;
     QString Error;
@@ -227,26 +265,28 @@ int main(int argc, char **argv)
     QCoreApplication Aplicacion(argc, argv);
     const QStringList Argumentos = Aplicacion.arguments().mid(1);
     const QString Orden = Argumentos.value(0);
-    if (Argumentos.size() == 1 && Orden == QLatin1String("--version")) {
-        QTextStream(stdout) << "evalion-disenador " << EVALION_VERSION << '\n';
-        return 0;
-    }
+    if (Argumentos.size() == 1 && Orden == QLatin1String("--version"))
+        return Terminar(0, QStringLiteral("evalion-disenador " EVALION_VERSION "\n"));
     if (!UsoValido(Argumentos)) {
-        QTextStream(Orden == QLatin1String("--help") ? stdout : stderr) << AYUDA;
-        return Orden == QLatin1String("--help") ? 0 : 2;
+        if (Orden == QLatin1String("--help"))
+            return Terminar(0, QLatin1String(AYUDA));
+        QTextStream(stderr) << AYUDA;
+        return 2;
     }
     TPaleta Paleta;
-    QTextStream Salida(stdout);
     QString Error;
     if (!Paleta.CargarPaquete(Argumentos.at(1), Error))
         return Fallo(Error);
-    if (Orden == QLatin1String("palette"))
-        return Listar(Paleta, Salida);
     if (Orden == QLatin1String("bitmap"))
         return ExportarBitmap(Paleta, Argumentos.at(2), Argumentos.at(3));
     if (Orden == QLatin1String("create"))
         return Crear(Paleta, Argumentos.at(2), Argumentos.at(3), Argumentos.mid(4));
-    return Cargar(Paleta, Argumentos.at(2), Argumentos.mid(3), Salida);
+    QString Texto;
+    QTextStream Salida(&Texto);
+    const int Codigo = Orden == QLatin1String("palette") ? Listar(Paleta, Salida)
+                                                         : Cargar(Paleta, Argumentos.at(2), Argumentos.mid(3), Salida);
+    Salida.flush();
+    return Terminar(Codigo, Texto);
 }
 
 #include "main.moc"
