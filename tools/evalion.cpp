@@ -136,6 +136,8 @@ void AlInterrumpir(int) { Interrupciones = Interrupciones + 1; }
 // signal interrupts gives the end of the input, after which readline returns no line. Other
 // signals (a resize) go on reading. One UTF-8 character is handed over as its code point, as
 // libedit takes it from a reader of its own; a sequence that is not UTF-8 becomes "?".
+constexpr int CTRL_D = 4;
+
 int LeerTecla(FILE *)
 {
     char Bytes[4];
@@ -147,6 +149,11 @@ int LeerTecla(FILE *)
         if (Leido != 1)
             return EOF;
         const auto Byte = static_cast<unsigned char>(Bytes[Leidos++]);
+        // Between two lines the terminal is canonical again, and there a Ctrl-D typed ahead
+        // (right after Enter) is taken by the terminal itself as an end of line, which reaches
+        // the next line as a NUL byte. A NUL can be in no expression, so it is that Ctrl-D.
+        if (Leidos == 1 && Byte == 0)
+            return CTRL_D;
         if (Leidos == 1)
             Largo = Byte < 0xC0 ? 1 : Byte < 0xE0 ? 2 : Byte < 0xF0 ? 3 : Byte < 0xF8 ? 4 : 1;
         else if ((Byte & 0xC0) != 0x80)

@@ -533,6 +533,28 @@ TEST_F(Sesion, EmptyLinePromptsAgain)
     EXPECT_EQ(Terminar(), 0);
 }
 
+// A Ctrl-D typed right after Enter can reach the terminal while it is canonical, between two
+// lines and before the command reads again; the terminal then keeps it as an end of line,
+// read later as a NUL. A race, so many sessions, each with both keys written at once.
+TEST_F(Sesion, CtrlDRightAfterEnterEnds)
+{
+    for (int Vez = 0; Vez < 200; ++Vez) {
+        if (Vez > 0) {
+            TearDown();
+            SetUp();
+        }
+        ASSERT_EQ(write(Terminal, "7\r", 2), 2);
+        ASSERT_EQ(write(Terminal, "\x04", 1), 1);
+        HastaElIndicador("\n\n"); // the answer, then the line that ends the session
+        int Estado = -1;
+        for (int Intentos = 0; Intentos < 300 && waitpid(Hijo, &Estado, WNOHANG) == 0; ++Intentos)
+            usleep(10000);
+        ASSERT_TRUE(WIFEXITED(Estado)) << "session " << Vez << " goes on after Ctrl-D";
+        Hijo = -1;
+        ASSERT_EQ(WEXITSTATUS(Estado), 0);
+    }
+}
+
 // Ctrl-C drops the line being typed and prompts again; a second one on the empty line
 // that follows ends the session, with the status of what was analysed.
 TEST_F(Sesion, CtrlCClearsTheLineThenEnds)
