@@ -17,7 +17,7 @@ set -euo pipefail
 PAQUETES=(cmake ninja-build g++ pkgconf libgtest-dev libbenchmark-dev libmuparser-dev clang-14
   libclang-rt-14-dev valgrind qt6-base-dev g++-mingw-w64-i686 libedit-dev fonts-wine man-db
   wine wine32:i386 xvfb xauth x11-apps imagemagick xdotool qemu-system-x86 cpio kmod rsync
-  fp-compiler-3.2.2 fp-utils-3.2.2 fpc-source-3.2.2 python3 python3-setuptools python3-wheel python3-pip
+  fp-compiler-3.2.2 fp-utils-3.2.2 fpc-source-3.2.2 python3 python3-pip
   locales)
 
 # Two locales with a decimal comma: the engine must read numbers the same under them, and

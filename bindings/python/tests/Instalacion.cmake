@@ -1,7 +1,7 @@
 # The two ways of installing the package, each then analysing once with the installed copy:
 #   -DPYTHON=... -DFUENTES=bindings/python -DDESTINO=... -DBIBLIOTECAS=... -DCONSTRUCCION=... -P Pip.cmake
-# 1. pip, offline and without build isolation (Debian's setuptools), from a copy, since pip
-#    builds in the source folder; the libraries come from EVALION_BIBLIOTECAS;
+# 1. pip, offline and isolated, so with nothing but the package's own backend, from a copy,
+#    since pip builds in the source folder; the libraries come from EVALION_BIBLIOTECAS;
 # 2. cmake --install of the whole build into a prefix; the package finds the libraries of
 #    that prefix by itself, with EVALION_BIBLIOTECAS unset.
 
@@ -20,9 +20,9 @@ endfunction()
 
 file(REMOVE_RECURSE ${DESTINO})
 file(MAKE_DIRECTORY ${DESTINO})
-file(COPY ${FUENTES}/pyproject.toml ${FUENTES}/evalion DESTINATION ${DESTINO}/fuentes)
+file(COPY ${FUENTES}/pyproject.toml ${FUENTES}/construir.py ${FUENTES}/evalion DESTINATION ${DESTINO}/fuentes)
 execute_process(
-  COMMAND ${PYTHON} -m pip install --quiet --no-index --no-build-isolation --no-deps --no-compile
+  COMMAND ${PYTHON} -m pip install --quiet --no-index --no-deps --no-compile
     --disable-pip-version-check --target ${DESTINO}/pip ${DESTINO}/fuentes
   RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
