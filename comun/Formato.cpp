@@ -1,22 +1,14 @@
 #include "Texto.h"
 
-#include <charconv>
-#include <cmath>
+#include "Cifras.h"
+#include "Mensajes.h"
 
 namespace Evalion {
 
 std::string FormatearNumero(double Valor)
 {
-    if (std::isnan(Valor))
-        return "NAN";
-    if (std::isinf(Valor))
-        return Valor > 0 ? "INF" : "-INF";
-    if (Valor == 0)
-        Valor = 0; // a negative zero is written 0
-    char Buffer[32];
-    const std::to_chars_result Escrito =
-        std::to_chars(Buffer, Buffer + sizeof Buffer, Valor, std::chars_format::general, 15);
-    return std::string(Buffer, Escrito.ptr);
+    char Texto[32];
+    return std::string(Texto, EscribirNumero(Valor, Texto));
 }
 
 std::string FormatearNumero(double Valor, std::string_view Punto)
@@ -25,6 +17,16 @@ std::string FormatearNumero(double Valor, std::string_view Punto)
     const size_t Lugar = Texto.find('.');
     if (Lugar != std::string::npos)
         Texto.replace(Lugar, 1, Punto);
+    return Texto;
+}
+
+// Here rather than beside the table: the table goes into the standard library's DLL, which
+// has no C++ run time for a std::string.
+std::string MensajeDeError(int32_t Codigo, int32_t Posicion)
+{
+    std::string Texto = "Error: ";
+    if (const char *Tabla = TextoDeError(Codigo))
+        Texto.append(Tabla).append(std::to_string(Posicion));
     return Texto;
 }
 

@@ -37,12 +37,4 @@ const char *TextoDeError(int32_t Codigo)
     return nullptr;
 }
 
-std::string MensajeDeError(int32_t Codigo, int32_t Posicion)
-{
-    std::string Texto = "Error: ";
-    if (const char *Tabla = TextoDeError(Codigo))
-        Texto.append(Tabla).append(std::to_string(Posicion));
-    return Texto;
-}
-
 } // namespace Evalion

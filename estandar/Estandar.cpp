@@ -8,16 +8,14 @@
 #endif
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cfenv>
 #include <cstring>
-#include <string>
 #include <string_view>
 
+#include "Cifras.h"
 #include "Mensajes.h"
 #include "Respuestas.h"
-#include "Texto.h"
 
 namespace {
 
@@ -30,6 +28,14 @@ constexpr size_t LARGO_TEXTO = EVALION_LARGO_CADENA - 1;
 std::string_view Texto(const BLOQUEDEDATOS &B)
 {
     return std::string_view(B.Cadena, strnlen(B.Cadena, LARGO_TEXTO));
+}
+
+// The characters of T from Desde on, at most Cuantos: std::string_view::substr without its
+// exception, which would bring the C++ run time into the DLL.
+std::string_view Parte(std::string_view T, size_t Desde, size_t Cuantos = std::string_view::npos)
+{
+    Desde = std::min(Desde, T.size());
+    return std::string_view(T.data() + Desde, std::min(Cuantos, T.size() - Desde));
 }
 
 // A number result; a negative zero is 0, so that no result reads "-0".
@@ -81,10 +87,11 @@ unsigned char Minuscula(unsigned char c)
 
 void CambiarCaso(const BLOQUEDEDATOS &T, BLOQUEDEDATOS &R, unsigned char (*Cambio)(unsigned char))
 {
-    std::string Salida(Texto(T));
-    for (char &c : Salida)
-        c = static_cast<char>(Cambio(static_cast<unsigned char>(c)));
-    AsignarTexto(R, Salida);
+    const std::string_view Origen = Texto(T);
+    char Salida[LARGO_TEXTO];
+    for (size_t i = 0; i < Origen.size(); ++i)
+        Salida[i] = static_cast<char>(Cambio(static_cast<unsigned char>(Origen[i])));
+    AsignarTexto(R, std::string_view(Salida, Origen.size()));
 }
 
 // The characters of T from position Desde (1-based) on, Cuantos of them, counting only those
@@ -97,7 +104,7 @@ void Tramo(std::string_view T, double Desde, double Cuantos, BLOQUEDEDATOS &R)
     Desde = std::max(Desde, 1.0);
     if (!(Desde <= Hasta))
         return AsignarTexto(R, {});
-    AsignarTexto(R, T.substr(static_cast<size_t>(Desde) - 1, static_cast<size_t>(Hasta - Desde) + 1));
+    AsignarTexto(R, Parte(T, static_cast<size_t>(Desde) - 1, static_cast<size_t>(Hasta - Desde) + 1));
 }
 
 // Rounds half away from zero to Decimales decimals (negative: to tens, hundreds...), on the
@@ -112,37 +119,25 @@ double Redondear(double Valor, double Decimales)
         return Valor;
     // Beyond 400 decimals every double keeps all its digits; below -400 none is left.
     const int Lugares = static_cast<int>(std::clamp(std::trunc(Decimales), -400.0, 400.0));
-    char Cifras[40];
-    const std::to_chars_result Escrito =
-        std::to_chars(Cifras, Cifras + sizeof Cifras, std::fabs(Valor), std::chars_format::scientific);
-    std::string Digitos; // d.ddde+X as the digits ddd..., the first one worth 10^X
-    const char *E = std::find(Cifras, Escrito.ptr, 'e');
-    for (const char *c = Cifras; c < E; ++c)
-        if (*c != '.')
-            Digitos += *c;
+    char Digitos[18]; // the first one worth 10^Exponente
     int Exponente = 0;
-    std::from_chars(E + 1 + (E[1] == '+'), Escrito.ptr, Exponente);
+    const int Largo = Evalion::CifrasMasCortas(std::fabs(Valor), Digitos, Exponente);
     const int Guardados = Exponente + Lugares + 1; // the digits worth at least 10^-Lugares
-    if (Guardados >= static_cast<int>(Digitos.size()))
+    if (Guardados >= Largo)
         return Valor;
     if (Guardados < 0)
         return 0;
-    std::string Entero = Digitos.substr(0, static_cast<size_t>(Guardados)); // in units of 10^-Lugares
-    if (Digitos[static_cast<size_t>(Guardados)] >= '5') {
-        size_t i = Entero.size();
-        for (; i > 0 && Entero[i - 1] == '9'; --i)
-            Entero[i - 1] = '0';
-        if (i == 0)
-            Entero.insert(Entero.begin(), '1');
-        else
-            ++Entero[i - 1];
+    char Entero[19]; // in units of 10^-Lugares, with room for a carry into a new digit
+    int N = Guardados;
+    std::memcpy(Entero + 1, Digitos, static_cast<size_t>(N));
+    Entero[0] = '0';
+    if (Digitos[Guardados] >= '5') {
+        int i = N;
+        for (; i > 0 && Entero[i] == '9'; --i)
+            Entero[i] = '0';
+        ++Entero[i];
     }
-    if (Entero.empty())
-        return 0;
-    Entero += "e" + std::to_string(-Lugares);
-    double Resultado = 0;
-    if (std::from_chars(Entero.data(), Entero.data() + Entero.size(), Resultado).ec == std::errc::result_out_of_range)
-        Resultado = HUGE_VAL; // rounded up past the largest double
+    const double Resultado = Evalion::LeerCifras(Entero, static_cast<size_t>(N) + 1, -Lugares);
     return std::copysign(Resultado, Valor);
 }
 
@@ -177,14 +172,75 @@ double Promedio(const BLOQUEDEDATOS *P, int32_t N)
     return std::ldexp(Suma / N, Escala);
 }
 
+// Whether T is, in any case, Palabra.
+bool Igual(std::string_view T, std::string_view Palabra)
+{
+    return T.size() == Palabra.size() &&
+           std::equal(T.begin(), T.end(), Palabra.begin(), [](char a, char b) { return (a | 0x20) == b; });
+}
+
+// "nan", or "nan(" letters, digits and "_" ")", in any case.
+bool EsNan(std::string_view T)
+{
+    if (T.size() < 3 || !Igual(Parte(T, 0, 3), "nan"))
+        return false;
+    if (T.size() == 3)
+        return true;
+    if (T[3] != '(' || T.back() != ')')
+        return false;
+    return std::all_of(T.begin() + 4, T.end() - 1, [](char c) {
+        return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || c == '_';
+    });
+}
+
+// An unsigned number: digits with at most one "." among them, at least one digit, and an
+// optional exponent (e or E, a sign, digits); "inf", "infinity" or a NAN. NAN otherwise.
+// Beyond a double it is the infinity or the zero it rounds to.
+double LeerNumero(std::string_view T)
+{
+    if (Igual(T, "inf") || Igual(T, "infinity"))
+        return HUGE_VAL;
+    if (EsNan(T))
+        return NAN;
+    char Cifras[LARGO_TEXTO];
+    size_t N = 0, i = 0;
+    long Exponente = 0;
+    bool Punto = false;
+    for (; i < T.size(); ++i) {
+        if (T[i] == '.' && !Punto) {
+            Punto = true;
+        } else if (T[i] >= '0' && T[i] <= '9') {
+            Cifras[N++] = T[i];
+            Exponente -= Punto;
+        } else {
+            break;
+        }
+    }
+    if (N == 0)
+        return NAN;
+    if (i < T.size() && (T[i] == 'e' || T[i] == 'E')) {
+        ++i;
+        const bool Menos = i < T.size() && T[i] == '-';
+        i += i < T.size() && (T[i] == '-' || T[i] == '+');
+        long Escrito = 0;
+        const size_t Inicio = i;
+        for (; i < T.size() && T[i] >= '0' && T[i] <= '9'; ++i)
+            Escrito = std::min(Escrito * 10 + (T[i] - '0'), 100000L); // past any digit count
+        if (i == Inicio)
+            return NAN;
+        Exponente += Menos ? -Escrito : Escrito;
+    }
+    return i == T.size() ? Evalion::LeerCifras(Cifras, N, Exponente) : NAN;
+}
+
 // A text as a number: blanks around it, one sign, "." as the decimal point, an exponent; the
 // infinities and NAN as Texto writes them. Anything else is E_VALOR.
 void Valor(const BLOQUEDEDATOS &T, BLOQUEDEDATOS &R)
 {
     std::string_view Cifras = Texto(T);
     const size_t Primero = Cifras.find_first_not_of(" \t");
-    Cifras = Primero == std::string_view::npos ? std::string_view{} : Cifras.substr(Primero);
-    Cifras = Cifras.substr(0, Cifras.find_last_not_of(" \t") + 1);
+    Cifras = Primero == std::string_view::npos ? std::string_view{} : Parte(Cifras, Primero);
+    Cifras = Parte(Cifras, 0, Cifras.find_last_not_of(" \t") + 1);
     const bool Negativo = !Cifras.empty() && Cifras[0] == '-';
     if (!Cifras.empty() && (Cifras[0] == '-' || Cifras[0] == '+'))
         Cifras.remove_prefix(1);
@@ -192,15 +248,8 @@ void Valor(const BLOQUEDEDATOS &T, BLOQUEDEDATOS &R)
         R.Error = E_VALOR;
         return;
     }
-    const char *Fin = Cifras.data() + Cifras.size();
-    double Numero = 0;
-    std::from_chars_result Leido = std::from_chars(Cifras.data(), Fin, Numero);
-    if (Leido.ec == std::errc::result_out_of_range) { // beyond a double: the infinity or zero it rounds to
-        long double Amplio = 0;
-        Leido = std::from_chars(Cifras.data(), Fin, Amplio);
-        Numero = static_cast<double>(Amplio);
-    }
-    if (Leido.ec != std::errc() || Leido.ptr != Fin) {
+    const double Numero = LeerNumero(Cifras);
+    if (std::isnan(Numero) && !EsNan(Cifras)) {
         R.Error = E_VALOR;
         return;
     }
@@ -298,7 +347,7 @@ const TFuncion FUNCIONES[] = {
          const std::string_view T = Texto(P[0]);
          const size_t Primero = T.find_first_not_of(" \t\r\n");
          AsignarTexto(R, Primero == std::string_view::npos ? std::string_view{}
-                                                           : T.substr(Primero, T.find_last_not_of(" \t\r\n") - Primero + 1));
+                                                           : Parte(T, Primero, T.find_last_not_of(" \t\r\n") - Primero + 1));
      }},
     {"Buscar", 2, 2, "t", nullptr,
      [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) {
@@ -306,7 +355,8 @@ const TFuncion FUNCIONES[] = {
          AsignarNumero(R, Donde == std::string_view::npos ? 0.0 : static_cast<double>(Donde + 1));
      }},
     {"Texto", 1, 1, "n", nullptr,
-     [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { AsignarTexto(R, Evalion::FormatearNumero(P[0].Numero)); }},
+     [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { char Escrito[32];
+         AsignarTexto(R, std::string_view(Escrito, Evalion::EscribirNumero(P[0].Numero, Escrito))); }},
     {"Valor", 1, 1, "t", nullptr, [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { Valor(P[0], R); }},
 };
 

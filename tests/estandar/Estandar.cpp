@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cfenv>
+#include <clocale>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
+#include <random>
 #include <string>
 
 #include "Estandar.h"
@@ -134,7 +137,12 @@ TEST(Estandar, Texts)
         Texto("Recortar(\"  a b \")", "a b"), Texto("Recortar(\"   \")", ""), Numero("Buscar(\"c\";\"abcabc\")", 3),
         Numero("Buscar(\"x\";\"abc\")", 0), Numero("Buscar(\"\";\"abc\")", 1), Numero("Buscar(\"A\";\"abc\")", 0),
         Texto("Texto(1/3)", "0.333333333333333"), Texto("Texto(100000000000000000000)", "1e+20"),
-        Texto("Texto(-2,5)", "-2.5"), Texto("Texto(0^-1)", "INF"),
+        Texto("Texto(-2,5)", "-2.5"), Texto("Texto(0^-1)", "INF"), Texto("Texto(0,0001)", "0.0001"),
+        Texto("Texto(0,00001)", "1e-05"), Texto("Texto(123456789012345)", "123456789012345"),
+        Texto("Texto(1234567890123456)", "1.23456789012346e+15"), Numero("Valor(\".5\")", 0.5),
+        Numero("Valor(\"1.\")", 1), Numero("Valor(\"Infinity\")", INF), Numero("Valor(\"1e-99999\")", 0),
+        Numero("Valor(\"1000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000.5e-2\")", INF),
+        Error("Valor(\"1e\")", E_VALOR), Error("Valor(\".\")", E_VALOR), Error("Valor(\"0x10\")", E_VALOR),
         Numero("Valor(\"12.5\")", 12.5), Numero("Valor(\" -3e2 \")", -300), Numero("Valor(\"+7\")", 7),
         Numero("Valor(\"1e999\")", INF), Numero("Valor(\"INF\")", INF), Numero("Valor(Texto(1/3))", 0.333333333333333),
         Error("Valor(\"1,5\")", E_VALOR), Error("Valor(\"\")", E_VALOR), Error("Valor(\"abc\")", E_VALOR),
@@ -261,6 +269,41 @@ TEST(Estandar, CalledDirectly)
     EXPECT_EQ(R.Numero, 3);
     ASSERT_EQ(A_EstandarFuncion("Longitud", &Ambos, 1, &R), 1);
     EXPECT_EQ(R.Numero, 2);
+}
+
+// Texto writes as printf's "%.15g" in the C locale, for doubles of every magnitude.
+TEST(Estandar, TextoWritesAsPrintf)
+{
+    std::mt19937_64 Azar(2026);
+    int Distintos = 0;
+    for (int i = 0; i < 100000; ++i) {
+        uint64_t Bits = Azar();
+        double Valor;
+        std::memcpy(&Valor, &Bits, sizeof Valor);
+        BLOQUEDEDATOS P{}, R{};
+        P.Tipo = TIPO_NUMERO;
+        P.Numero = i % 2 ? Valor : std::round(Valor * 1e6) / 1e6; // short decimals too
+        if (!std::isfinite(P.Numero) || P.Numero == 0)
+            continue;
+        char Esperado[40];
+        std::snprintf(Esperado, sizeof Esperado, "%.15g", P.Numero);
+        ASSERT_EQ(A_EstandarFuncion("Texto", &P, 1, &R), 1);
+        Distintos += std::strcmp(R.Cadena, Esperado) != 0;
+        EXPECT_STREQ(R.Cadena, Esperado) << Distintos;
+        if (Distintos > 3)
+            break;
+    }
+    EXPECT_EQ(Distintos, 0);
+}
+
+// A host whose locale writes "," as the point reads and writes numbers the same.
+TEST(Estandar, CommaLocaleChangesNothing)
+{
+    if (!std::setlocale(LC_NUMERIC, "es_ES.UTF-8"))
+        GTEST_SKIP() << "the locale es_ES.UTF-8 is not installed";
+    Comprobar({Texto("Texto(1/4)", "0.25"), Numero("Valor(\"12.5\")", 12.5), Numero("Redondear(2,675; 2)", 2.68),
+               Numero("Valor(Texto(1/3))", 0.333333333333333)});
+    std::setlocale(LC_NUMERIC, "C");
 }
 
 // A host with traps enabled and a flag of its own pending calls the functions from its

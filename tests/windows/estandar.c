@@ -22,6 +22,56 @@ int main(void)
     strcpy(Argumento.Cadena, "12.5");
     if (!A_EstandarFuncion("Valor", &Argumento, 1, &R) || R.Numero != 12.5)
         ++Fallos;
+    {
+        /* The number texts go through MinGW's conversions in the DLL: each row, then Texto
+         * of many doubles against this program's own printf. */
+        static const struct {
+            const char *Funcion;
+            double Numero;
+            const char *Texto;
+            double Esperado;
+            const char *Escrito;
+        } Filas[] = {
+            {"Texto", 1.0 / 3, NULL, 0, "0.333333333333333"}, {"Texto", 1e20, NULL, 0, "1e+20"},
+            {"Texto", 0.00001, NULL, 0, "1e-05"}, {"Texto", -2.5, NULL, 0, "-2.5"},
+            {"Valor", 0, " -3e2 ", -300, NULL}, {"Valor", 0, ".5", 0.5, NULL}, {"Valor", 0, "1e999", 1e308 * 10, NULL},
+            {"Redondear", 2.675, NULL, 2.68, NULL}, {"Redondear", 123456789012.3456, NULL, 123456789012.3456, NULL},
+        };
+        unsigned long long Bits = 2026;
+        size_t i;
+        int k;
+        for (i = 0; i < sizeof Filas / sizeof Filas[0]; ++i) {
+            BLOQUEDEDATOS P[2];
+            memset(P, 0, sizeof P);
+            P[0].Tipo = Filas[i].Texto ? TIPO_CADENA : TIPO_NUMERO;
+            P[0].Numero = Filas[i].Numero;
+            if (Filas[i].Texto)
+                strcpy(P[0].Cadena, Filas[i].Texto);
+            P[1].Tipo = TIPO_NUMERO;
+            P[1].Numero = strcmp(Filas[i].Funcion, "Redondear") == 0 && Filas[i].Numero > 1e6 ? 4 : 2;
+            if (!A_EstandarFuncion(Filas[i].Funcion, P, strcmp(Filas[i].Funcion, "Redondear") == 0 ? 2 : 1, &R) ||
+                R.Error != 0 || (Filas[i].Escrito ? strcmp(R.Cadena, Filas[i].Escrito) != 0 : R.Numero != Filas[i].Esperado)) {
+                printf("wrong: %s row %u\n", Filas[i].Funcion, (unsigned)i);
+                ++Fallos;
+            }
+        }
+        for (k = 0; k < 20000; ++k) {
+            char Esperado[40];
+            double Valor;
+            Bits = Bits * 6364136223846793005ULL + 1442695040888963407ULL;
+            memcpy(&Valor, &Bits, sizeof Valor);
+            if (Valor != Valor || Valor - Valor != 0 || Valor == 0)
+                continue;
+            Argumento.Tipo = TIPO_NUMERO;
+            Argumento.Numero = Valor;
+            __mingw_snprintf(Esperado, sizeof Esperado, "%.15g", Valor);
+            if (!A_EstandarFuncion("Texto", &Argumento, 1, &R) || strcmp(R.Cadena, Esperado) != 0) {
+                printf("wrong: Texto(%s) gave %s\n", Esperado, R.Cadena);
+                ++Fallos;
+                break;
+            }
+        }
+    }
     if (A_Mensaje(E_VARIABLE) == NULL || strcmp(A_Mensaje(E_VARIABLE), "Se esperaba una variable en la posici\xF3n ") != 0)
         ++Fallos;
     printf("%d wrong answers\n", Fallos);
