@@ -3,6 +3,7 @@
 #include <QMetaMethod>
 #include <type_traits>
 
+#include "Codificacion.hpp"
 #include "Motor.h"
 #include "Paleta.h"
 #include "Peticiones.h"
@@ -35,7 +36,16 @@ BLOQUEDEDATOS TEvalion::Analizar(const char *Expresion)
 
 BLOQUEDEDATOS TEvalion::Analizar(const QByteArray &Expresion) { return Analizar(Expresion.constData()); }
 
-BLOQUEDEDATOS TEvalion::Analizar(const QString &Expresion) { return Analizar(Expresion.toLatin1()); }
+BLOQUEDEDATOS TEvalion::Analizar(const QString &Expresion)
+{
+    const QByteArray Utf8 = Expresion.toUtf8();
+    return Analizar(Evalion::Codificacion::Utf8ALatin1(std::string_view(Utf8.constData(), Utf8.size())).c_str());
+}
+
+QString TEvalion::Texto(const char *Cadena)
+{
+    return QString::fromStdString(Evalion::Codificacion::Latin1AUtf8(Cadena ? Cadena : ""));
+}
 
 char TEvalion::GetSeparadorDecimal() const { return FEstado.SepDecimal; }
 

@@ -47,11 +47,16 @@ public:
     // Ready at once: "," decimal, "." thousands, both adapters installed, no event assigned.
     Q_INVOKABLE explicit TEvalion(QObject *Owner = nullptr);
 
-    // Analyses one expression of Latin-1 bytes and returns the engine's block unchanged;
+    // Analyses one expression of Windows-1252 bytes and returns the engine's block unchanged;
     // a null text is analysed as the empty one. Events are called during the call.
     BLOQUEDEDATOS Analizar(const char *Expresion);
     Q_INVOKABLE BLOQUEDEDATOS Analizar(const QByteArray &Expresion);
-    BLOQUEDEDATOS Analizar(const QString &Expresion); // characters beyond Latin-1 become "?"
+    // A QString goes in as Windows-1252: "€" is 0x80; a character the code page lacks is "?".
+    BLOQUEDEDATOS Analizar(const QString &Expresion);
+
+    // An engine text (a name, an argument's or a result's Cadena) as a QString, read as
+    // Windows-1252, so that what Analizar took in comes back the same.
+    static QString Texto(const char *Cadena);
 
     // Setting 0 leaves a separator unchanged; the two may be the same character.
     char GetSeparadorDecimal() const;

@@ -136,8 +136,9 @@ TEST(Componente, EmptyTexts)
     }
 }
 
-// A QString reaches the engine as Latin-1: one byte per character, "?" beyond Latin-1.
-TEST(Componente, QStringIsLatin1)
+// A QString reaches the engine as Windows-1252, one byte per character, "?" beyond it, and
+// an engine text comes back the same.
+TEST(Componente, QStringIsWindows1252)
 {
     TEvalion Componente;
     Formulario Form;
@@ -148,9 +149,10 @@ TEST(Componente, QStringIsLatin1)
     ComprobarNumero(Componente.Analizar(QString::fromUtf8("Año + 1")), 6);
     ASSERT_EQ(Form.Peticiones.size(), 1u);
     EXPECT_EQ(Form.Peticiones[0].Nombre, "A\xF1o");
-    const BLOQUEDEDATOS Euro = Componente.Analizar(QString::fromUtf8("€"));
-    EXPECT_EQ(Euro.Error, E_OPERANDO);
-    EXPECT_EQ(Euro.Posicion, 1);
+    const BLOQUEDEDATOS Euro = Componente.Analizar(QString::fromUtf8("\"€Ñÿ\" + \"😀\""));
+    ASSERT_EQ(Euro.Error, 0);
+    EXPECT_STREQ(Euro.Cadena, "\x80\xD1\xFF?");
+    EXPECT_EQ(TEvalion::Texto(Euro.Cadena), QString::fromUtf8("€Ñÿ?"));
 }
 
 TEST(ComponenteEventos, VariableHandlerGetsTheComponentAndTheName)

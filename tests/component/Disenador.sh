@@ -51,6 +51,7 @@ caso 0 "" create "$PAQUETE" bueno.json TEvalion SeparadorMillar=#39 OnPedirVaria
 caso 0 "    SeparadorMillar = '" load "$PAQUETE" bueno.json
 caso 0 "  Evalion1: suma(pi; 1) -> 4.14159265358979" load "$PAQUETE" bueno.json 'suma(pi; 1)'
 caso 1 "  Evalion1: x -> error 1000 at 1" load "$PAQUETE" bueno.json 'suma(pi; 1)' x
+caso 0 '  Evalion1: "€" + "ñ" -> "€ñ"' load "$PAQUETE" bueno.json '"€" + "ñ"'
 caso 1 "evalion-disenador: TEvalion has no property or event Nada" create "$PAQUETE" nada.json TEvalion Nada=1
 LLENO="No space left on device"
 caso 1 "evalion-disenador: cannot write /dev/full: $LLENO" create "$PAQUETE" /dev/full TEvalion

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "Codificacion.hpp"
 #include "Formularios.h"
 #include "Paquetes.h"
 #include "Parser.h"
@@ -199,19 +200,26 @@ int Crear(const TPaleta &Paleta, const QString &Archivo, const QString &NombreDe
     return 0;
 }
 
+// The engine's bytes of a text typed on the command line.
+QByteArray Windows1252(const QString &Texto)
+{
+    const QByteArray Utf8 = Texto.toUtf8();
+    return QByteArray::fromStdString(Evalion::Codificacion::Utf8ALatin1(std::string_view(Utf8.constData(), Utf8.size())));
+}
+
 // Analyses Expresion with a component that has Analizar and prints the result; false when the
 // expression fails. A component without Analizar is passed over.
 bool AnalizarCon(QObject &Componente, const QString &Expresion, QTextStream &Salida)
 {
     BLOQUEDEDATOS R{};
     if (!QMetaObject::invokeMethod(&Componente, "Analizar", Qt::DirectConnection, Q_RETURN_ARG(BLOQUEDEDATOS, R),
-                                   Q_ARG(QByteArray, Expresion.toLatin1())))
+                                   Q_ARG(QByteArray, Windows1252(Expresion))))
         return true;
     Salida << "  " << Componente.objectName() << ": " << Expresion << " -> ";
     if (R.Error != 0)
         Salida << "error " << R.Error << " at " << R.Posicion << '\n';
     else if (R.Tipo == TIPO_CADENA)
-        Salida << '"' << QString::fromLatin1(R.Cadena) << "\"\n";
+        Salida << '"' << QString::fromStdString(Evalion::Codificacion::Latin1AUtf8(R.Cadena)) << "\"\n";
     else
         Salida << QString::number(R.Numero, 'g', 15) << '\n';
     return R.Error == 0;
