@@ -17,8 +17,9 @@ namespace Evalion {
 
 namespace {
 
-// "e" and the exponent, into Salida; returns the bytes written.
-std::size_t EscribirExponente(long Exponente, char *Salida, int Minimo = 1)
+// "e" and the exponent, at least Minimo digits, a "+" before a positive one when Signo;
+// returns the bytes written.
+std::size_t EscribirExponente(long Exponente, char *Salida, int Minimo = 1, bool Signo = false)
 {
     char Cifras[24];
     int N = 0;
@@ -29,8 +30,8 @@ std::size_t EscribirExponente(long Exponente, char *Salida, int Minimo = 1)
     } while (Resto != 0 || N < Minimo);
     std::size_t L = 0;
     Salida[L++] = 'e';
-    if (Exponente < 0)
-        Salida[L++] = '-';
+    if (Exponente < 0 || Signo)
+        Salida[L++] = Exponente < 0 ? '-' : '+';
     while (N > 0)
         Salida[L++] = Cifras[--N];
     return L;
@@ -144,10 +145,7 @@ std::size_t EscribirNumero(double Valor, char *Salida)
             Salida[L++] = '.';
         for (int i = 1; i < N; ++i)
             Salida[L++] = Cifras[i];
-        const std::size_t Inicio = L;
-        L += EscribirExponente(Exponente, Salida + L, 2);
-        if (Exponente >= 0) // printf writes the sign either way: e+20, e-05
-            std::memmove(Salida + Inicio + 2, Salida + Inicio + 1, L++ - Inicio - 1), Salida[Inicio + 1] = '+';
+        L += EscribirExponente(Exponente, Salida + L, 2, true); // e+20, e-05, as printf
         Salida[L] = '\0';
         return L;
     }

@@ -1,5 +1,5 @@
-// Decimal digits of doubles, through the C library's own exact conversions but never its
-// decimal point: the digits and the exponent are taken apart and put together by hand, so
+// Decimal digits of doubles, through exact conversions (MinGW's on Windows, the C++
+// library's elsewhere) but never a locale's decimal point: the digits and the exponent are taken apart and put together by hand, so
 // that a host that changed its locale (a "," point) reads and writes the same. Small and
 // without allocation, for the standard library's 32-bit DLL as much as for the programs.
 #ifndef EVALION_CIFRAS_H

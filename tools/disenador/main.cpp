@@ -79,17 +79,14 @@ int Fallo(const QString &Mensaje)
 bool Escribir(const QString &Archivo, const QByteArray &Datos, QString &Error)
 {
     QFile Destino(Archivo);
-    if (!Destino.open(QIODevice::WriteOnly | QIODevice::Truncate) || Destino.write(Datos) != Datos.size() ||
-        !Destino.flush()) {
-        Error = QStringLiteral("cannot write %1: %2").arg(Archivo, Destino.errorString());
-        return false;
+    if (Destino.open(QIODevice::WriteOnly | QIODevice::Truncate) && Destino.write(Datos) == Datos.size() &&
+        Destino.flush()) {
+        Destino.close();
+        if (Destino.error() == QFileDevice::NoError)
+            return true;
     }
-    Destino.close();
-    if (Destino.error() != QFileDevice::NoError) {
-        Error = QStringLiteral("cannot write %1: %2").arg(Archivo, Destino.errorString());
-        return false;
-    }
-    return true;
+    Error = QStringLiteral("cannot write %1: %2").arg(Archivo, Destino.errorString());
+    return false;
 }
 
 // What a command printed, written to standard output at its end; 1 with the reason when
