@@ -32,7 +32,8 @@ function(evalion_motor objetivo)
     ${PROJECT_SOURCE_DIR}/engine/Lexer.cpp
     ${PROJECT_SOURCE_DIR}/engine/Numeros.cpp
     ${PROJECT_SOURCE_DIR}/engine/Gramatica.cpp
-    ${PROJECT_SOURCE_DIR}/engine/Operandos.cpp)
+    ${PROJECT_SOURCE_DIR}/engine/Operandos.cpp
+    ${PROJECT_SOURCE_DIR}/engine/Preparada.cpp)
   target_include_directories(${objetivo} PUBLIC ${PROJECT_SOURCE_DIR}/engine)
   set_target_properties(${objetivo} PROPERTIES
     POSITION_INDEPENDENT_CODE ON

@@ -7,58 +7,15 @@
 #include <cstring>
 
 #include "Motor.h"
+#include "Operaciones.h"
 #include "Peticiones.h"
 
 namespace Motor {
 
 namespace {
 
-constexpr size_t LARGO_NOMBRE = EVALION_LARGO_CADENA - 1; // longer names are cut
-
-// A name as it stands in the record's copy of the text, which no scan overwrites; it is
-// copied into a NUL-terminated buffer only when a request is made.
-struct Nombre {
-    const char *Texto;
-    size_t Largo;
-};
-
-inline void CopiarNombre(const Nombre &N, char *Destino)
-{
-    std::memcpy(Destino, N.Texto, N.Largo);
-    Destino[N.Largo] = '\0';
-}
-
 // Requests are leaves: their 1024-byte name buffer lives only while the host runs, never
 // in the frames of a nested evaluation.
-// A request with no callback installed: the engine answers it with Codigo and the name
-// in Cadena, so that a host can show which name was not resolved.
-void SinPeticion(const Nombre &N, int32_t Codigo, BLOQUEDEDATOS &R)
-{
-    CopiarNombre(N, R.Cadena);
-    R.Error = Codigo;
-}
-
-// The host gets a result block with nothing of an earlier value in it: what it leaves
-// unset reads as zero and the empty text.
-inline void VaciarResultado(BLOQUEDEDATOS &R)
-{
-    R.Numero = 0;
-    R.Cadena[0] = '\0';
-    R.Tipo = 0;
-    R.Error = 0;
-}
-
-// A value the host gave is handed on with the field its kind does not name defined too.
-inline void CompletarRespuesta(BLOQUEDEDATOS &R)
-{
-    if (R.Error != 0)
-        return;
-    if (R.Tipo == TIPO_NUMERO)
-        R.Cadena[0] = '\0';
-    else if (R.Tipo == TIPO_CADENA)
-        R.Numero = 0;
-}
-
 EVALION_NOINLINE void PedirVariable(ESTADODEANALISIS *Estado, const Nombre &N, BLOQUEDEDATOS &R)
 {
     VaciarResultado(R);
@@ -210,12 +167,8 @@ void Operando(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R)
         return;
     }
 
-    if (!ConSigno || R.Error)
-        return;
-    if (!(R.Tipo & TIPO_NUMERO))
-        R.Error = E_VALOR;
-    else if (Negar)
-        R.Numero = -R.Numero;
+    if (ConSigno && R.Error == 0)
+        AplicarSigno(R, Negar);
 }
 
 // Evaluates the arguments into the array; R serves for each argument in turn and carries

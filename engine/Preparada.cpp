@@ -1,0 +1,959 @@
+// Prepared expressions.
+//
+// Preparing reads the text with the engine's own lexer into a list of tokens, then walks
+// them as the grammar's levels do, emitting one instruction for every step an analysis
+// takes with a value: a literal into a block, a request, an operator, a sign. The walk
+// follows the levels of Gramatica.cpp and Operandos.cpp decision for decision; the
+// operations themselves are the shared ones of Operaciones.h.
+//
+// Why a linear program can give the analysis's answers: until its first error, the
+// analysis reads the same tokens whatever the host answers (values never steer it, only
+// errors do), and after the first error it does only one thing more: every parenthesis
+// still open passes a ")" that follows or, missing one, turns the error into E_PARENTESIS.
+// Both are fixed by the text, so each instruction that can fail carries where the error
+// ends up and whether it becomes E_PARENTESIS. A syntax error is an instruction that fails
+// always, after the requests that come before it.
+//
+// Blocks are numbered slots as the analysis's blocks are levels: an expression evaluated
+// into slot t uses slots above t for its right operands and arguments, so that the
+// arguments of a call stand side by side and the host gets them in place. Slot 0 is the
+// block returned. Literals stay constants in the walk until an operation needs them in a
+// block, and operations of two constants are done once, while preparing, under the same
+// floating-point settings as an evaluation.
+#include "Preparada.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "Motor.h"
+#include "Operaciones.h"
+#include "Peticiones.h"
+
+namespace Motor {
+
+namespace {
+
+enum Operacion : uint8_t {
+    O_NUMERO,    // A = Numero
+    O_CADENA,    // A = the text Texto
+    O_VARIABLE,  // A = the host's answer for the variable Texto
+    O_VINCULADA, // A = the number at Direcciones[Texto.Extra]
+    O_FUNCION,   // A = the host's answer for the function Texto with A+1 .. A+Texto.Extra
+    O_SIGNO,     // the signs before A; Extra: they negate
+    O_NIVEL1,    // A = A op A+1 (op: OPERADORES[Extra])
+    O_NIVEL1K,   // A = A op Numero
+    O_TERMINO,   // A = A * A+1 or A / A+1 (Extra: '*' or '/')
+    O_TERMINOK,  // A = A * Numero or A / Numero
+    O_POTENCIA,  // A = A ^ A+1; Extra 1: an error goes into A+1, as in a chain of "^"
+    O_POTENCIAK, // A = A ^ Numero
+    O_FALLAR,    // A fails with Codigo (Extra: which fields the grammar sets)
+    O_FIN        // A (slot 0) is the value
+};
+
+// The level-1 operators, by the index an instruction keeps of them.
+constexpr int32_t OPERADORES[] = {'+', '-', '=', T_DISTINTO, '<', '>', T_MENORIGUAL, T_MAYORIGUAL};
+
+uint8_t IndiceOperador(int32_t Token)
+{
+    uint8_t i = 0;
+    while (OPERADORES[i] != Token)
+        ++i;
+    return i;
+}
+
+// How a failing instruction marks its block, as the grammar does at that point.
+enum Forma : uint8_t {
+    F_CODIGO,  // only the code (E_PARENTESIS, E_SEPARADOR, E_CIERREFUNCION, E_OPERADOR)
+    F_ERROR,   // the code and no kind (E_CARACTER, E_DIVISION of two constants)
+    F_OPERANDO // no value: 0 and the empty text (E_OPERANDO)
+};
+
+// A text kept in the form: a name (NUL-terminated in Textos) or a literal.
+struct Texto {
+    uint32_t Inicio;
+    uint16_t Largo;
+    uint16_t Extra; // a call's count of arguments; a variable's binding
+};
+
+struct Instruccion {
+    uint8_t Codigo;
+    uint8_t Extra;
+    uint16_t A;
+    uint32_t Fallo; // index in Fallos of where a failure ends up
+    union {
+        double Numero;
+        Texto Nombre;
+        int32_t Error;
+    } U;
+};
+static_assert(sizeof(Instruccion) == 16, "an instruction is 16 bytes");
+
+// Where an error made at one instruction ends up: its 1-based position, and E_PARENTESIS
+// when a parenthesis still open finds no ")".
+struct Fallo {
+    int32_t Posicion;
+    int32_t Reemplazo; // 0 keeps the code
+};
+
+// A name the text uses: the token it stands at, -1 arguments for a variable.
+struct Uso {
+    uint32_t Token;
+    Texto Nombre;
+    int32_t Argumentos;
+};
+
+// A list that grows with realloc; the engine uses nothing of the C++ run time. A failed
+// growth is remembered and makes the whole preparation fail.
+template <typename T> struct Lista {
+    T *Datos = nullptr;
+    uint32_t Cuantos = 0;
+    uint32_t Capacidad = 0;
+    bool SinMemoria = false;
+
+    Lista() = default;
+    Lista(const Lista &) = delete;
+    Lista &operator=(const Lista &) = delete;
+    ~Lista() { std::free(Datos); }
+
+    T *Agregar(const T *Desde, uint32_t Cuantas)
+    {
+        if (Cuantos + Cuantas > Capacidad) {
+            uint32_t Nueva = Capacidad ? Capacidad * 2 : 16;
+            while (Nueva < Cuantos + Cuantas)
+                Nueva *= 2;
+            void *Otra = std::realloc(Datos, static_cast<size_t>(Nueva) * sizeof(T));
+            if (Otra == nullptr) {
+                SinMemoria = true;
+                return nullptr;
+            }
+            Datos = static_cast<T *>(Otra);
+            Capacidad = Nueva;
+        }
+        T *Donde = Datos + Cuantos;
+        std::memcpy(Donde, Desde, static_cast<size_t>(Cuantas) * sizeof(T));
+        Cuantos += Cuantas;
+        return Donde;
+    }
+    void Agregar(const T &Valor) { Agregar(&Valor, 1); }
+
+    // Hands the items over, exactly as many as there are (at least one byte).
+    T *Soltar()
+    {
+        T *Justo = static_cast<T *>(std::realloc(Datos, Cuantos ? Cuantos * sizeof(T) : 1));
+        if (Justo == nullptr)
+            Justo = Datos;
+        Datos = nullptr;
+        Cuantos = Capacidad = 0;
+        return Justo;
+    }
+};
+
+// One token as the lexer left it: its code, where the grammar reports it (InicioToken), and
+// its number or its text in Textos.
+struct Pieza {
+    int32_t Token;
+    int32_t Inicio;
+    double Numero;
+    Texto Nombre;
+};
+
+} // namespace
+} // namespace Motor
+
+struct FORMULAPREPARADA {
+    Motor::Instruccion *Codigo;
+    Motor::Fallo *Fallos;
+    char *Textos;
+    Motor::Uso *Nombres; // each name once, in the order of the text
+    const double **Direcciones; // per variable of Nombres: where it is bound, or null
+    uint32_t CuantosNombres;
+    uint32_t Instrucciones;
+    uint32_t Fallidas; // entries of Fallos
+    uint32_t LargoTextos;
+    uint32_t Tokens;
+    uint16_t Ranuras;
+};
+
+namespace Motor {
+
+namespace {
+
+// A value in the walk: a number known while preparing, or whatever its slot will hold.
+struct Valor {
+    bool Constante;
+    double Numero;
+};
+
+constexpr Valor EN_RANURA{false, 0.0};
+
+class Compilador {
+public:
+    Compilador(const Pieza *Piezas, Lista<char> &TextosDelTexto) : P(Piezas), Textos(TextosDelTexto)
+    {
+        Inicio = P[0].Inicio;
+    }
+
+    // The whole text into slot 0, as the analysis entry does.
+    void Compilar()
+    {
+        Valor V = EvaluarExpresion(0);
+        if (Parado)
+            return;
+        Materializar(0, V);
+        if (Token() != T_FIN)
+            Fallar(0, E_OPERADOR, F_CODIGO);
+        else
+            Emitir(O_FIN, 0, 0, 0);
+    }
+
+    bool SinMemoria() const { return Codigo.SinMemoria || Fallos.SinMemoria || Usos.SinMemoria; }
+
+    Lista<Instruccion> Codigo;
+    Lista<Fallo> Fallos;
+    Lista<Uso> Usos;
+    uint32_t Ranuras = 1;
+
+private:
+    const Pieza *P;
+    Lista<char> &Textos;
+    uint32_t i = 0;      // the current token
+    int32_t Inicio = 0;  // InicioToken: where an error made now is reported
+    int32_t Abiertos = 0; // parentheses open around the current point
+    bool Parado = false; // a syntax error was emitted: nothing after it runs
+
+    int32_t Token() const { return P[i].Token; }
+    // The grammar never reads past the end.
+    void Leer()
+    {
+        if (P[i].Token != T_FIN)
+            ++i;
+        Inicio = P[i].Inicio;
+    }
+
+    void Usar(uint32_t Ranura)
+    {
+        if (Ranura + 1 > Ranuras)
+            Ranuras = Ranura + 1;
+    }
+
+    // What happens to an error made at this point on its way out: each open parenthesis
+    // passes a ")" or, finding none, makes it E_PARENTESIS where it stands.
+    uint32_t NuevoFallo()
+    {
+        uint32_t j = i;
+        Fallo F{Inicio + 1, 0};
+        for (int32_t g = 0; g < Abiertos; ++g) {
+            if (P[j].Token != ')') {
+                F.Reemplazo = E_PARENTESIS;
+                break;
+            }
+            ++j;
+            F.Posicion = P[j].Inicio + 1;
+        }
+        Fallos.Agregar(F);
+        return Fallos.Cuantos - 1;
+    }
+
+    union Dato {
+        double Numero;
+        Texto Nombre;
+        int32_t Error;
+    };
+    static Dato Numero(double Valor) { Dato D{}; D.Numero = Valor; return D; }
+    static Dato DeTexto(Texto T) { Dato D{}; D.Nombre = T; return D; }
+
+    void Emitir(uint8_t Operacion, uint32_t A, uint8_t Extra, uint32_t Fallo, Dato D = Dato{})
+    {
+        Usar(A);
+        Instruccion I{};
+        I.Codigo = Operacion;
+        I.Extra = Extra;
+        I.A = static_cast<uint16_t>(A);
+        I.Fallo = Fallo;
+        std::memcpy(&I.U, &D, sizeof I.U);
+        Codigo.Agregar(I);
+    }
+
+    void EmitirConFallo(uint8_t Operacion, uint32_t A, uint8_t Extra, Dato D = Dato{})
+    {
+        const uint32_t Fallo = NuevoFallo();
+        Emitir(Operacion, A, Extra, Fallo, D);
+    }
+
+    void Materializar(uint32_t A, Valor &V)
+    {
+        if (!V.Constante)
+            return;
+        Emitir(O_NUMERO, A, 0, 0, Numero(V.Numero));
+        V.Constante = false;
+    }
+
+    void Fallar(uint32_t A, int32_t Error, uint8_t Como)
+    {
+        Dato D{};
+        D.Error = Error;
+        EmitirConFallo(O_FALLAR, A, Como, D);
+        Parado = true;
+    }
+
+    // EvaluarExpresion -> Termino RestoExpresion
+    Valor EvaluarExpresion(uint32_t t)
+    {
+        Valor V = Termino(t);
+        RestoExpresion(t, V);
+        return V;
+    }
+
+    Valor Termino(uint32_t t)
+    {
+        Valor V = Potencia(t);
+        RestoTermino(t, V);
+        return V;
+    }
+
+    Valor Potencia(uint32_t t)
+    {
+        Valor V = Operando(t);
+        RestoPotencia(t, V);
+        return V;
+    }
+
+    // RestoExpresion: the right operand is the whole rest of the chain.
+    void RestoExpresion(uint32_t t, Valor &Izq)
+    {
+        if (Parado || !EsOperadorNivel1(Token()))
+            return;
+        const int32_t Operador = Token();
+        Leer();
+        Valor Der = Termino(t + 1);
+        RestoExpresion(t + 1, Der);
+        if (Parado)
+            return;
+        if (Izq.Constante && Der.Constante) {
+            Izq.Numero = PlegarNivel1(Operador, Izq.Numero, Der.Numero);
+            return;
+        }
+        Materializar(t, Izq);
+        if (Der.Constante)
+            EmitirConFallo(O_NIVEL1K, t, IndiceOperador(Operador), Numero(Der.Numero));
+        else
+            EmitirConFallo(O_NIVEL1, t, IndiceOperador(Operador));
+    }
+
+    void RestoTermino(uint32_t t, Valor &Izq)
+    {
+        while (!Parado && (Token() == '*' || Token() == '/')) {
+            const int32_t Operador = Token();
+            Leer();
+            Valor Der = Potencia(t + 1);
+            if (Parado)
+                return;
+            if (Izq.Constante && Der.Constante) {
+                if (Operador == '/' && Der.Numero == 0.0) {
+                    Materializar(t, Izq);
+                    Fallar(t, E_DIVISION, F_ERROR);
+                    return;
+                }
+                Izq.Numero = PlegarTermino(Operador, Izq.Numero, Der.Numero);
+                continue;
+            }
+            Materializar(t, Izq);
+            if (Der.Constante)
+                EmitirConFallo(O_TERMINOK, t, static_cast<uint8_t>(Operador), Numero(Der.Numero));
+            else
+                EmitirConFallo(O_TERMINO, t, static_cast<uint8_t>(Operador));
+        }
+    }
+
+    // An invalid character where an operator could stand fails on the operand before it.
+    bool SigueCadena(uint32_t t, Valor &V)
+    {
+        if (Token() == T_INVALIDO) {
+            Materializar(t, V);
+            Fallar(t, E_CARACTER, F_ERROR);
+            return false;
+        }
+        return Token() == '^';
+    }
+
+    void RestoPotencia(uint32_t t, Valor &Izq)
+    {
+        if (Parado || !SigueCadena(t, Izq))
+            return;
+        Valor Der = CadenaPotencia(t + 1);
+        if (Parado)
+            return;
+        if (Izq.Constante && Der.Constante) {
+            Izq.Numero = Elevar(Izq.Numero, Der.Numero);
+            return;
+        }
+        Materializar(t, Izq);
+        if (Der.Constante)
+            EmitirConFallo(O_POTENCIAK, t, 0, Numero(Der.Numero));
+        else
+            EmitirConFallo(O_POTENCIA, t, 0);
+    }
+
+    // After a "^": the value of everything to its right, in slot d. Where the analysis keeps
+    // one block for the chain, each operand has its own slot here, and a failed power leaves
+    // its error in the exponent's slot, which holds what the analysis's block would.
+    Valor CadenaPotencia(uint32_t d)
+    {
+        Leer();
+        Valor Base = Operando(d);
+        if (Parado || !SigueCadena(d, Base))
+            return Base;
+        Valor Exponente = CadenaPotencia(d + 1);
+        if (Parado)
+            return Base;
+        if (Base.Constante && Exponente.Constante)
+            return Valor{true, Elevar(Base.Numero, Exponente.Numero)};
+        Materializar(d, Base);
+        Materializar(d + 1, Exponente);
+        EmitirConFallo(O_POTENCIA, d, 1);
+        return EN_RANURA;
+    }
+
+    Valor Operando(uint32_t t)
+    {
+        bool ConSigno = false, Negar = false;
+        while (Token() == '-' || Token() == '+') {
+            ConSigno = true;
+            Negar ^= Token() == '-';
+            Leer();
+        }
+        Valor V = EN_RANURA;
+        switch (Token()) {
+        case T_NUMERO:
+            V = Valor{true, P[i].Numero};
+            Leer();
+            break;
+        case T_CADENA:
+            Emitir(O_CADENA, t, 0, 0, DeTexto(P[i].Nombre));
+            Leer();
+            break;
+        case '(':
+            V = Parentesis(t);
+            break;
+        case T_IDENTIFICADOR:
+            Identificador(t);
+            break;
+        default:
+            Fallar(t, E_OPERANDO, F_OPERANDO);
+            return V;
+        }
+        if (!ConSigno || Parado)
+            return V;
+        if (V.Constante) {
+            if (Negar)
+                V.Numero = -V.Numero;
+            return V;
+        }
+        EmitirConFallo(O_SIGNO, t, Negar ? 1 : 0);
+        return V;
+    }
+
+    // A run of "(" is one level per parenthesis, as in the analysis.
+    Valor Parentesis(uint32_t t)
+    {
+        Leer();
+        int32_t Niveles = 1;
+        while (Token() == '(') {
+            ++Niveles;
+            Leer();
+        }
+        Abiertos += Niveles;
+        Valor V = EvaluarExpresion(t);
+        for (int32_t Nivel = 0; Nivel < Niveles; ++Nivel) {
+            if (Parado)
+                return V;
+            if (Nivel > 0 && Token() != ')') {
+                RestoPotencia(t, V);
+                RestoTermino(t, V);
+                RestoExpresion(t, V);
+                if (Parado)
+                    return V;
+            }
+            --Abiertos;
+            if (Token() != ')') {
+                Materializar(t, V);
+                Fallar(t, E_PARENTESIS, F_CODIGO);
+                return V;
+            }
+            Leer();
+        }
+        return V;
+    }
+
+    void Identificador(uint32_t t)
+    {
+        const uint32_t Nombre = i;
+        const int32_t InicioNombre = Inicio;
+        Leer();
+        Inicio = InicioNombre; // errors point at the name until another token is read
+        if (Token() != '(') {
+            EmitirConFallo(O_VARIABLE, t, 0, DeTexto(P[Nombre].Nombre));
+            Usos.Agregar(Uso{Nombre, P[Nombre].Nombre, -1});
+            return;
+        }
+        Leer();
+        const uint32_t Argumentos = ListaParametros(t);
+        if (Parado)
+            return;
+        Leer(); // the ")"
+        Inicio = InicioNombre;
+        Texto Llamada = P[Nombre].Nombre;
+        Llamada.Extra = static_cast<uint16_t>(Argumentos);
+        EmitirConFallo(O_FUNCION, t, 0, DeTexto(Llamada));
+        Usos.Agregar(Uso{Nombre, Llamada, static_cast<int32_t>(Argumentos)});
+    }
+
+    // The arguments into t+1, t+2, ...; returns how many, with ")" current.
+    uint32_t ListaParametros(uint32_t t)
+    {
+        uint32_t a = t + 1;
+        Valor V = EvaluarExpresion(a);
+        for (;;) {
+            if (Parado)
+                return 0;
+            Materializar(a, V);
+            switch (Token()) {
+            case T_FIN:
+                Fallar(a, E_CIERREFUNCION, F_CODIGO);
+                return 0;
+            case ')':
+                return a - t;
+            case ';':
+                Leer();
+                ++a;
+                V = EvaluarExpresion(a);
+                break;
+            default:
+                Fallar(a, E_SEPARADOR, F_CODIGO);
+                return 0;
+            }
+        }
+    }
+
+    // Two constants: the grammar's own operations on two blocks, which hold no error and
+    // cannot fail with numbers. Kept out of line so that the walk's deep recursion carries
+    // no block in its frames.
+    static EVALION_NOINLINE double PlegarNivel1(int32_t Operador, double a, double b)
+    {
+        BLOQUEDEDATOS Izq, Der;
+        PonerNumero(Izq, a);
+        PonerNumero(Der, b);
+        OperarNivel1(Operador, Izq, Der);
+        return Izq.Numero;
+    }
+
+    static EVALION_NOINLINE double PlegarTermino(int32_t Operador, double a, double b)
+    {
+        BLOQUEDEDATOS Izq, Der;
+        PonerNumero(Izq, a);
+        PonerNumero(Der, b);
+        OperarTermino(Operador, Izq, Der);
+        return Izq.Numero;
+    }
+};
+
+// Reads the text into pieces with the engine's lexer, from a record with the host's
+// separators; the names and literals go into Textos.
+bool Leer(const ESTADODEANALISIS *Separadores, const char *Expresion, ESTADODEANALISIS &Estado,
+          Lista<Pieza> &Piezas, Lista<char> &Textos)
+{
+    Estado.SepDecimal = Separadores->SepDecimal;
+    Estado.SepMillar = Separadores->SepMillar;
+    const size_t Largo = strnlen(Expresion, EVALION_LARGO_EXPRESION);
+    std::memcpy(Estado.Texto, Expresion, Largo);
+    std::memset(Estado.Texto + Largo, 0, sizeof Estado.Texto - Largo);
+    LeerCaracter(&Estado, LEER_REINICIAR);
+    for (;;) {
+        LeerToken(&Estado);
+        Pieza P{};
+        P.Token = Estado.TokenActual;
+        P.Inicio = Estado.InicioToken;
+        const char *Desde = nullptr;
+        size_t Cuanto = 0;
+        if (P.Token == T_NUMERO) {
+            P.Numero = Estado.ValorNumero;
+        } else if (P.Token == T_CADENA) {
+            Desde = Estado.TextoToken;
+            Cuanto = std::strlen(Estado.TextoToken);
+        } else if (P.Token == T_IDENTIFICADOR) {
+            // As the analysis takes a name: from its first character to where the scan
+            // stopped, cut to the longest text a block holds.
+            Desde = Estado.Texto + Estado.InicioToken;
+            while (*Desde == ' ')
+                ++Desde;
+            Cuanto = static_cast<size_t>(Estado.Cursor - Desde);
+            if (Cuanto > LARGO_NOMBRE)
+                Cuanto = LARGO_NOMBRE;
+        }
+        if (Desde != nullptr) {
+            P.Nombre.Inicio = Textos.Cuantos;
+            P.Nombre.Largo = static_cast<uint16_t>(Cuanto);
+            Textos.Agregar(Desde, static_cast<uint32_t>(Cuanto));
+            Textos.Agregar('\0');
+        }
+        Piezas.Agregar(P);
+        if (P.Token == T_FIN)
+            return !Piezas.SinMemoria && !Textos.SinMemoria;
+    }
+}
+
+bool MismoNombre(const char *Textos, const Texto &a, const Texto &b)
+{
+    return a.Largo == b.Largo && std::memcmp(Textos + a.Inicio, Textos + b.Inicio, a.Largo) == 0;
+}
+
+// The uses in the order of the text, each name once (a function once per count).
+uint32_t OrdenarUsos(Uso *Usos, uint32_t Cuantos, const char *Textos)
+{
+    for (uint32_t k = 1; k < Cuantos; ++k)
+        for (uint32_t j = k; j > 0 && Usos[j - 1].Token > Usos[j].Token; --j) {
+            const Uso Cambio = Usos[j];
+            Usos[j] = Usos[j - 1];
+            Usos[j - 1] = Cambio;
+        }
+    uint32_t Quedan = 0;
+    for (uint32_t k = 0; k < Cuantos; ++k) {
+        bool Visto = false;
+        for (uint32_t j = 0; j < Quedan && !Visto; ++j)
+            Visto = Usos[j].Argumentos == Usos[k].Argumentos && MismoNombre(Textos, Usos[j].Nombre, Usos[k].Nombre);
+        if (!Visto)
+            Usos[Quedan++] = Usos[k];
+    }
+    return Quedan;
+}
+
+void SinMemoria(BLOQUEDEDATOS &Error)
+{
+    Error.Numero = 0;
+    Error.Cadena[0] = '\0';
+    Error.Tipo = 0;
+    Error.Error = E_MEMORIA;
+    Error.Posicion = 0;
+}
+
+// A request's name, NUL-terminated, into the buffer the host gets.
+inline void CopiarPedido(const FORMULAPREPARADA *F, const Texto &T, char *Destino)
+{
+    CopiarNombre(Nombre{F->Textos + T.Inicio, T.Largo}, Destino);
+}
+
+constexpr uint32_t RANURAS_EN_PILA = 6; // besides slot 0; deeper forms take them from the heap
+
+} // namespace
+
+FORMULAPREPARADA *Preparar(const ESTADODEANALISIS *Estado, const char *Expresion, BLOQUEDEDATOS &Error)
+{
+    if (Expresion == nullptr || Expresion[0] == '\0') {
+        Error.Numero = 0;
+        Error.Cadena[0] = '\0';
+        Error.Tipo = 0;
+        Error.Error = E_OPERANDO;
+        Error.Posicion = 0;
+        return nullptr;
+    }
+    // Literals are converted and constants folded under the engine's settings, as in an
+    // analysis; the lexer's record is this one, and evaluates the form once when it asks
+    // the host nothing.
+    ESTADODEANALISIS Lector;
+    Inicializar(&Lector, SinVariable(), SinFuncion(), Estado->SepMillar, Estado->SepDecimal);
+    const PendientesAnfitrion Pendientes = EntrarAlMotor(&Lector);
+    Lista<Pieza> Piezas;
+    Lista<char> Textos;
+    const bool Leido = Leer(Estado, Expresion, Lector, Piezas, Textos);
+    if (!Leido) {
+        SalirDelMotor(&Lector, Pendientes);
+        SinMemoria(Error);
+        return nullptr;
+    }
+    Compilador C(Piezas.Datos, Textos);
+    C.Compilar();
+    SalirDelMotor(&Lector, Pendientes);
+    if (C.SinMemoria() || Textos.SinMemoria) {
+        SinMemoria(Error);
+        return nullptr;
+    }
+
+    auto *F = static_cast<FORMULAPREPARADA *>(std::calloc(1, sizeof(FORMULAPREPARADA)));
+    if (F == nullptr) {
+        SinMemoria(Error);
+        return nullptr;
+    }
+    F->Instrucciones = C.Codigo.Cuantos;
+    F->Fallidas = C.Fallos.Cuantos;
+    F->LargoTextos = Textos.Cuantos;
+    F->Tokens = Piezas.Cuantos;
+    F->Ranuras = static_cast<uint16_t>(C.Ranuras);
+    F->Textos = Textos.Soltar();
+    F->CuantosNombres = OrdenarUsos(C.Usos.Datos, C.Usos.Cuantos, F->Textos);
+    const uint32_t Nombres = F->CuantosNombres;
+    F->Codigo = C.Codigo.Soltar();
+    F->Fallos = C.Fallos.Soltar();
+    C.Usos.Cuantos = Nombres;
+    F->Nombres = C.Usos.Soltar();
+    F->Direcciones = static_cast<const double **>(std::calloc(Nombres ? Nombres : 1, sizeof(const double *)));
+    if (F->Direcciones == nullptr) {
+        Liberar(F);
+        SinMemoria(Error);
+        return nullptr;
+    }
+    // A variable's uses know which entry of the list binds them.
+    for (uint32_t k = 0; k < F->Instrucciones; ++k) {
+        Instruccion &I = F->Codigo[k];
+        if (I.Codigo != O_VARIABLE)
+            continue;
+        for (uint32_t n = 0; n < Nombres; ++n)
+            if (F->Nombres[n].Argumentos < 0 && MismoNombre(F->Textos, F->Nombres[n].Nombre, I.U.Nombre))
+                I.U.Nombre.Extra = static_cast<uint16_t>(n);
+    }
+
+    // A form that asks nothing gives one answer: an error refuses it.
+    if (Nombres == 0) {
+        Inicializar(&Lector, SinVariable(), SinFuncion(), '\0', '\0');
+        const BLOQUEDEDATOS R = Evaluar(F, &Lector);
+        if (R.Error != 0) {
+            Liberar(F);
+            std::memcpy(&Error, &R, sizeof R);
+            return nullptr;
+        }
+    }
+    return F;
+}
+
+size_t Tamano(const FORMULAPREPARADA *F, uint32_t &Tokens)
+{
+    Tokens = F->Tokens;
+    return sizeof *F + F->Instrucciones * sizeof(Instruccion) + F->Fallidas * sizeof(Fallo) + F->LargoTextos +
+           F->CuantosNombres * (sizeof(Uso) + sizeof(const double *));
+}
+
+void Liberar(FORMULAPREPARADA *F)
+{
+    if (F == nullptr)
+        return;
+    std::free(F->Codigo);
+    std::free(F->Fallos);
+    std::free(F->Textos);
+    std::free(F->Nombres);
+    std::free(F->Direcciones);
+    std::free(F);
+}
+
+const char *NombreUsado(const FORMULAPREPARADA *F, int32_t Indice, int32_t *Argumentos)
+{
+    if (F == nullptr || Indice < 0 || static_cast<uint32_t>(Indice) >= F->CuantosNombres)
+        return nullptr;
+    const Uso &U = F->Nombres[Indice];
+    if (Argumentos != nullptr)
+        *Argumentos = U.Argumentos;
+    return F->Textos + U.Nombre.Inicio;
+}
+
+int32_t Vincular(FORMULAPREPARADA *F, const char *Variable, const double *Direccion)
+{
+    if (F == nullptr || Variable == nullptr)
+        return 0;
+    const size_t Largo = std::strlen(Variable);
+    int32_t Usos = 0;
+    for (uint32_t n = 0; n < F->CuantosNombres; ++n) {
+        const Uso &U = F->Nombres[n];
+        if (U.Argumentos >= 0 || U.Nombre.Largo != Largo || std::memcmp(F->Textos + U.Nombre.Inicio, Variable, Largo))
+            continue;
+        F->Direcciones[n] = Direccion;
+        for (uint32_t k = 0; k < F->Instrucciones; ++k) {
+            Instruccion &I = F->Codigo[k];
+            if ((I.Codigo == O_VARIABLE || I.Codigo == O_VINCULADA) && I.U.Nombre.Extra == n) {
+                I.Codigo = Direccion ? O_VINCULADA : O_VARIABLE;
+                ++Usos;
+            }
+        }
+    }
+    return Usos;
+}
+
+BLOQUEDEDATOS Evaluar(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado)
+{
+    BLOQUEDEDATOS R;
+    if (F == nullptr) {
+        R.Numero = 0;
+        R.Cadena[0] = '\0';
+        R.Tipo = 0;
+        R.Error = E_OPERANDO;
+        R.Posicion = 0;
+        return R;
+    }
+    BLOQUEDEDATOS Pila[RANURAS_EN_PILA];
+    BLOQUEDEDATOS *Otras = Pila; // slots 1, 2, ... at Otras[0], Otras[1], ...
+    if (F->Ranuras > RANURAS_EN_PILA + 1) {
+        Otras = static_cast<BLOQUEDEDATOS *>(std::malloc((F->Ranuras - 1u) * sizeof(BLOQUEDEDATOS)));
+        if (Otras == nullptr) {
+            SinMemoria(R);
+            return R;
+        }
+    }
+    const PendientesAnfitrion Pendientes = EntrarAlMotor(Estado);
+    char Nombre[EVALION_LARGO_CADENA];
+    const Instruccion *I = F->Codigo;
+    BLOQUEDEDATOS *Mal = nullptr; // the block of the first error
+    for (;; ++I) {
+        BLOQUEDEDATOS &A = I->A ? Otras[I->A - 1] : R;
+        switch (I->Codigo) {
+        case O_NUMERO:
+            PonerNumero(A, I->U.Numero);
+            continue;
+        case O_CADENA: {
+            const size_t Largo = I->U.Nombre.Largo;
+            std::memcpy(A.Cadena, F->Textos + I->U.Nombre.Inicio, Largo);
+            std::memset(A.Cadena + Largo, 0, sizeof A.Cadena - Largo);
+            A.Numero = 0;
+            A.Tipo = TIPO_CADENA;
+            A.Error = 0;
+            continue;
+        }
+        case O_VARIABLE:
+            VaciarResultado(A);
+            if (!Instalada(Estado->AlPedirVariable)) {
+                CopiarPedido(F, I->U.Nombre, A.Cadena);
+                A.Error = E_VARIABLE;
+            } else {
+                CopiarPedido(F, I->U.Nombre, Nombre);
+                LlamarVariable(Estado, Nombre, &A);
+                CompletarRespuesta(A);
+            }
+            if (A.Error) {
+                Mal = &A;
+                break;
+            }
+            continue;
+        case O_VINCULADA:
+            PonerNumero(A, *F->Direcciones[I->U.Nombre.Extra]);
+            continue;
+        case O_FUNCION:
+            VaciarResultado(A);
+            if (!Instalada(Estado->AlPedirFuncion)) {
+                CopiarPedido(F, I->U.Nombre, A.Cadena);
+                A.Error = E_FUNCION;
+            } else {
+                CopiarPedido(F, I->U.Nombre, Nombre);
+                LlamarFuncion(Estado, Nombre, &Otras[I->A], I->U.Nombre.Extra, &A); // slots A+1 ...
+                CompletarRespuesta(A);
+            }
+            if (A.Error) {
+                Mal = &A;
+                break;
+            }
+            continue;
+        case O_SIGNO:
+            AplicarSigno(A, I->Extra != 0);
+            if (A.Error) {
+                Mal = &A;
+                break;
+            }
+            continue;
+        case O_NIVEL1:
+            OperarNivel1(OPERADORES[I->Extra], A, Otras[I->A]);
+            if (A.Error) {
+                Mal = &A;
+                break;
+            }
+            continue;
+        case O_NIVEL1K: {
+            BLOQUEDEDATOS &Izq = A;
+            if (!EsNumero(Izq)) {
+                PonerError(Izq, E_INCOMPATIBLES);
+                Mal = &Izq;
+                break;
+            }
+            const double a = Izq.Numero, b = I->U.Numero;
+            switch (OPERADORES[I->Extra]) {
+            case '+': PonerNumero(Izq, a + b); break;
+            case '-': PonerNumero(Izq, a - b); break;
+            default: PonerNumero(Izq, ComparaNumeros(OPERADORES[I->Extra], a, b) ? 1.0 : 0.0); break;
+            }
+            continue;
+        }
+        case O_TERMINO:
+            OperarTermino(I->Extra, A, Otras[I->A]);
+            if (A.Error) {
+                Mal = &A;
+                break;
+            }
+            continue;
+        case O_TERMINOK: {
+            const double b = I->U.Numero;
+            if (!EsNumero(A))
+                PonerError(A, E_INCOMPATIBLES);
+            else if (I->Extra == '*')
+                PonerNumero(A, A.Numero * b);
+            else if (b == 0.0)
+                PonerError(A, E_DIVISION);
+            else
+                PonerNumero(A, A.Numero / b);
+            if (A.Error) {
+                Mal = &A;
+                break;
+            }
+            continue;
+        }
+        case O_POTENCIA: {
+            BLOQUEDEDATOS &Exponente = Otras[I->A];
+            if (I->Extra == 0) {
+                PonerPotencia(EsNumero(A), A.Numero, Exponente, A);
+                if (A.Error) {
+                    Mal = &A;
+                    break;
+                }
+            } else if (EsNumero(A) && EsNumero(Exponente)) {
+                PonerNumero(A, Elevar(A.Numero, Exponente.Numero));
+            } else {
+                PonerError(Exponente, E_INCOMPATIBLES);
+                Mal = &Exponente;
+                break;
+            }
+            continue;
+        }
+        case O_POTENCIAK:
+            if (!EsNumero(A)) {
+                PonerError(A, E_INCOMPATIBLES);
+                Mal = &A;
+                break;
+            }
+            PonerNumero(A, Elevar(A.Numero, I->U.Numero));
+            continue;
+        case O_FALLAR:
+            if (I->Extra == F_OPERANDO) {
+                A.Numero = 0;
+                A.Cadena[0] = '\0';
+            } else if (I->Extra == F_ERROR) {
+                A.Tipo = 0;
+            }
+            A.Error = I->U.Error;
+            Mal = &A;
+            break;
+        default: // O_FIN
+            Mal = nullptr;
+            break;
+        }
+        break;
+    }
+    SalirDelMotor(Estado, Pendientes);
+    if (Mal == nullptr) {
+        R.Posicion = 0;
+    } else {
+        if (Mal != &R)
+            std::memcpy(&R, Mal, sizeof R);
+        const Fallo &Donde = F->Fallos[I->Fallo];
+        if (Donde.Reemplazo)
+            R.Error = Donde.Reemplazo;
+        R.Posicion = Donde.Posicion;
+    }
+    if (Otras != Pila)
+        std::free(Otras);
+    return R;
+}
+
+} // namespace Motor

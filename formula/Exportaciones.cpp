@@ -1,0 +1,34 @@
+// The prepared forms' five exports: thin wrappers over the engine, holding no state. The
+// same file builds both libraries; EVALION_OBJETO selects the record's callback form.
+#include "Formula.h"
+#include "Preparada.h"
+
+extern "C" {
+
+EVALION_FORMULA_API FORMULAPREPARADA *EVALION_CONV A_Preparar(const ESTADODEANALISIS *Estado, const char *Expresion,
+                                                              BLOQUEDEDATOS *Error)
+{
+    BLOQUEDEDATOS Propio;
+    return Motor::Preparar(Estado, Expresion, Error ? *Error : Propio);
+}
+
+EVALION_FORMULA_API BLOQUEDEDATOS EVALION_CONV A_Evaluar(const FORMULAPREPARADA *Formula, ESTADODEANALISIS *Estado)
+{
+    return Motor::Evaluar(Formula, Estado);
+}
+
+EVALION_FORMULA_API void EVALION_CONV A_Liberar(FORMULAPREPARADA *Formula) { Motor::Liberar(Formula); }
+
+EVALION_FORMULA_API const char *EVALION_CONV A_Nombre(const FORMULAPREPARADA *Formula, int32_t Indice,
+                                                      int32_t *Argumentos)
+{
+    return Motor::NombreUsado(Formula, Indice, Argumentos);
+}
+
+EVALION_FORMULA_API int32_t EVALION_CONV A_Vincular(FORMULAPREPARADA *Formula, const char *Variable,
+                                                    const double *Direccion)
+{
+    return Motor::Vincular(Formula, Variable, Direccion);
+}
+
+} // extern "C"

@@ -1,0 +1,70 @@
+/*
+ * Evalion's prepared expressions (libevalion-formula and libevalion-formulaobj; on Windows
+ * EvalionFormula.dll and EvalionFormulaobj.dll): a text read once and evaluated many times,
+ * with the answers and the host requests of A_Analizar on the same text, in the same order.
+ * The two libraries differ as libevalion and libevalionobj do, by the record's callback form;
+ * a host of the object form defines EVALION_OBJETO before including this header.
+ *
+ * A prepared form belongs to the host that prepared it and lives until A_Liberar. Evaluating
+ * only reads it, so one form may be evaluated on several threads at once, each with its own
+ * record; A_Vincular changes it, so variables are bound before the form is shared.
+ */
+#ifndef EVALION_FORMULA_H
+#define EVALION_FORMULA_H
+
+#include "Parser.h"
+
+#if defined(_WIN32)
+#  if defined(EVALION_FORMULA_CONSTRUYENDO)
+#    define EVALION_FORMULA_API __declspec(dllexport)
+#  else
+#    define EVALION_FORMULA_API __declspec(dllimport)
+#  endif
+#else
+#  define EVALION_FORMULA_API __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* A prepared expression; the host only holds pointers to it. */
+typedef struct FORMULAPREPARADA FORMULAPREPARADA;
+
+/* Reads Expresion (as A_Analizar does: at most 1024 characters, NULL allowed) with the
+ * separators of Estado, which is only read. Returns the prepared form, or NULL when every
+ * evaluation would give one same error without asking the host anything ("1+", "(2",
+ * "1/0", ""); that error, with its position, is then left in *Error when Error is not
+ * NULL. NULL with E_MEMORIA at position 0 when there is no memory for the form. A text
+ * that fails after a name ("x+") is prepared: its evaluation asks for x first. */
+EVALION_FORMULA_API FORMULAPREPARADA *EVALION_CONV A_Preparar(const ESTADODEANALISIS *Estado, const char *Expresion,
+                                                              BLOQUEDEDATOS *Error);
+
+/* Evaluates a prepared form with the callbacks of Estado, which keeps the floating-point
+ * settings of the call as in A_Analizar. Same block as A_Analizar(Estado, Expresion).
+ * A NULL form gives E_OPERANDO at position 0, as a NULL text does. */
+EVALION_FORMULA_API BLOQUEDEDATOS EVALION_CONV A_Evaluar(const FORMULAPREPARADA *Formula, ESTADODEANALISIS *Estado);
+
+/* Releases a prepared form; NULL is allowed. */
+EVALION_FORMULA_API void EVALION_CONV A_Liberar(FORMULAPREPARADA *Formula);
+
+/* The names the evaluation may ask the host for, in the order of the text, each once: a
+ * variable once, a function once per count of arguments. Returns the name (NUL-terminated,
+ * the form's own, valid until A_Liberar) and leaves in *Argumentos (when not NULL) -1 for a
+ * variable or the count of arguments of a function; NULL past the last name. Names after
+ * the point where the text fails ("x+)+y": only x) are never asked for and are not listed. */
+EVALION_FORMULA_API const char *EVALION_CONV A_Nombre(const FORMULAPREPARADA *Formula, int32_t Indice,
+                                                      int32_t *Argumentos);
+
+/* Binds the variable of that exact name (byte for byte) to a number the host keeps at
+ * Direccion: from then on evaluations read it there instead of asking the host, as if the
+ * host had answered that number. NULL unbinds it. Returns how many times the text uses the
+ * name (0: the form never asks for it, and nothing changes). */
+EVALION_FORMULA_API int32_t EVALION_CONV A_Vincular(FORMULAPREPARADA *Formula, const char *Variable,
+                                                    const double *Direccion);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* EVALION_FORMULA_H */

@@ -1,0 +1,165 @@
+#include "Comparacion.h"
+
+#include <cstring>
+#include <vector>
+
+#include "Formula.h"
+
+namespace Comparacion {
+
+namespace {
+
+// The host answers from a script: the k-th request of an analysis gets the k-th answer of
+// the seed, so both runs of a case see the same answers in the same order.
+struct Peticion {
+    std::string Nombre;
+    int32_t N; // -1 for a variable
+    std::vector<std::string> Argumentos;
+};
+
+uint64_t Semilla;
+uint32_t Contador;
+std::vector<Peticion> *Registro;
+Cuentas Cuenta;
+
+uint64_t Mezclar(uint64_t x)
+{
+    x += 0x9E3779B97F4A7C15ull;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    return x ^ (x >> 31);
+}
+
+// A block as the comparison sees it: its code, and its value or its text.
+std::string Describir(const BLOQUEDEDATOS &B, bool ConPosicion)
+{
+    std::string D = "error " + std::to_string(B.Error);
+    if (ConPosicion)
+        D += " at " + std::to_string(B.Posicion);
+    if (B.Error == 0) {
+        uint64_t Bits;
+        std::memcpy(&Bits, &B.Numero, sizeof Bits);
+        D += " tipo " + std::to_string(B.Tipo) + " bits " + std::to_string(Bits);
+    }
+    D += " cadena [" + std::string(B.Cadena, strnlen(B.Cadena, sizeof B.Cadena)) + "]";
+    return D;
+}
+
+void Responder(BLOQUEDEDATOS *R)
+{
+    const uint64_t x = Mezclar(Semilla * 1000003u + Contador++);
+    switch (x % 16) {
+    case 0: case 1: case 2: case 3: case 4: case 5:
+        R->Numero = static_cast<double>(static_cast<int64_t>(x >> 40) % 7 - 2);
+        R->Tipo = TIPO_NUMERO;
+        break;
+    case 6:
+        R->Numero = static_cast<double>(x >> 11) / 9007199254740992.0 * 1e300;
+        R->Tipo = TIPO_NUMERO;
+        break;
+    case 7: case 8:
+        std::strcpy(R->Cadena, (x >> 20) % 2 ? "ab" : "");
+        R->Tipo = TIPO_CADENA;
+        break;
+    case 9:
+        std::strcpy(R->Cadena, "both");
+        R->Numero = 3;
+        R->Tipo = TIPO_NUMERO | TIPO_CADENA;
+        break;
+    case 10:
+        R->Tipo = static_cast<uint8_t>((x >> 24) % 2 ? 0 : 4); // no kind the engine knows
+        break;
+    case 11:
+        std::memset(R->Cadena, 'z', sizeof R->Cadena); // a text that fills its field
+        R->Tipo = TIPO_CADENA;
+        break;
+    case 12:
+        std::strcpy(R->Cadena, "host error");
+        R->Error = (x >> 30) % 2 ? E_VARIABLE : 4242;
+        break;
+    case 13:
+        R->Numero = 0;
+        R->Tipo = TIPO_NUMERO;
+        break;
+    default:
+        break; // nothing set
+    }
+}
+
+void PedirVariable(char *Nombre, BLOQUEDEDATOS *R)
+{
+    Registro->push_back({Nombre, -1, {}});
+    Responder(R);
+}
+
+void PedirFuncion(char *Nombre, BLOQUEDEDATOS *Parametros, int32_t N, BLOQUEDEDATOS *R)
+{
+    Peticion P{Nombre, N, {}};
+    for (int32_t k = 0; k < N; ++k)
+        P.Argumentos.push_back(Describir(Parametros[k], false));
+    Registro->push_back(P);
+    Responder(R);
+}
+
+} // namespace
+
+const Cuentas &Contadas() { return Cuenta; }
+
+std::string Comparar(const Caso &C)
+{
+    ESTADODEANALISIS Estado;
+    A_Inicializar(&Estado);
+    A_AsignarSeparadores(&Estado, C.Millar, C.Decimal);
+    if (!C.SinPeticiones)
+        A_AsignarAlPedir(&Estado, PedirVariable, PedirFuncion);
+
+    std::vector<Peticion> DelAnalisis, DeLaFormula;
+    Semilla = C.Semilla;
+    Contador = 0;
+    Registro = &DelAnalisis;
+    const BLOQUEDEDATOS Esperado = A_Analizar(&Estado, C.Texto.c_str());
+
+    BLOQUEDEDATOS Rechazo;
+    FORMULAPREPARADA *F = A_Preparar(&Estado, C.Texto.c_str(), &Rechazo);
+    BLOQUEDEDATOS Obtenido;
+    if (F == nullptr) {
+        ++Cuenta.Rechazados;
+        Obtenido = Rechazo;
+        if (!DelAnalisis.empty())
+            return "refused, but the analysis asked the host " + std::to_string(DelAnalisis.size()) + " times";
+    } else {
+        ++Cuenta.Preparados;
+        Semilla = C.Semilla;
+        Contador = 0;
+        Registro = &DeLaFormula;
+        Obtenido = A_Evaluar(F, &Estado);
+        // The names list holds every name asked for.
+        for (const Peticion &P : DelAnalisis) {
+            bool Listado = false;
+            int32_t N;
+            for (int32_t k = 0; const char *Nombre = A_Nombre(F, k, &N); ++k)
+                Listado = Listado || (P.Nombre == Nombre && P.N == N);
+            if (!Listado)
+                return "name " + P.Nombre + " asked for but not listed";
+        }
+        A_Liberar(F);
+    }
+    const std::string a = Describir(Esperado, true), b = Describir(Obtenido, true);
+    if (a != b)
+        return "analysis: " + a + "\nprepared: " + b;
+    if (F != nullptr) {
+        Cuenta.Peticiones += DelAnalisis.size();
+        if (DelAnalisis.size() != DeLaFormula.size())
+            return "analysis asked " + std::to_string(DelAnalisis.size()) + " times, prepared " +
+                   std::to_string(DeLaFormula.size());
+        for (size_t k = 0; k < DelAnalisis.size(); ++k) {
+            const Peticion &P = DelAnalisis[k], &Q = DeLaFormula[k];
+            if (P.Nombre != Q.Nombre || P.N != Q.N || P.Argumentos != Q.Argumentos)
+                return "request " + std::to_string(k) + " differs: " + P.Nombre + "/" + std::to_string(P.N) +
+                       " against " + Q.Nombre + "/" + std::to_string(Q.N);
+        }
+    }
+    return {};
+}
+
+} // namespace Comparacion

@@ -1,0 +1,32 @@
+// One text analysed and evaluated prepared, with the same host, compared: the block, and
+// every request with its name and arguments. Shared by the differential program and the
+// fuzz target.
+#ifndef EVALION_PRUEBAS_COMPARACION_H
+#define EVALION_PRUEBAS_COMPARACION_H
+
+#include <cstdint>
+#include <string>
+
+namespace Comparacion {
+
+// Separators of the record (NUL: the default) and the seed of the host's answers.
+struct Caso {
+    std::string Texto;
+    char Millar = '\0';
+    char Decimal = '\0';
+    uint64_t Semilla = 0;
+    bool SinPeticiones = false; // the record has no callbacks installed
+};
+
+// An empty text when both agree, otherwise what differs.
+std::string Comparar(const Caso &C);
+
+// How many cases were prepared (not refused) and how many requests were compared, so far.
+struct Cuentas {
+    uint64_t Preparados = 0, Rechazados = 0, Peticiones = 0;
+};
+const Cuentas &Contadas();
+
+} // namespace Comparacion
+
+#endif
