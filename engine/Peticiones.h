@@ -146,24 +146,21 @@ inline void RecobrarAjustes() {}
 inline bool Instalada(const ALPEDIRVARIABLE &Peticion) { return Peticion.Codigo != nullptr; }
 inline bool Instalada(const ALPEDIRFUNCION &Peticion) { return Peticion.Codigo != nullptr; }
 
-inline void LlamarVariable(ESTADODEANALISIS *Estado, char *Nombre, BLOQUEDEDATOS *R)
+// The bare calls, under whatever settings are loaded.
+inline void PedirVariableAlAnfitrion(const ESTADODEANALISIS *Estado, char *Nombre, BLOQUEDEDATOS *R)
 {
-    PrestarAjustes(Estado);
     Estado->AlPedirVariable.Codigo(Estado->AlPedirVariable.Objeto, Nombre, R);
-    RecobrarAjustes();
 }
 
-inline void LlamarFuncion(ESTADODEANALISIS *Estado, char *Nombre, BLOQUEDEDATOS *Parametros, int32_t N,
-                          BLOQUEDEDATOS *R)
+inline void PedirFuncionAlAnfitrion(const ESTADODEANALISIS *Estado, char *Nombre, BLOQUEDEDATOS *Parametros,
+                                    int32_t N, BLOQUEDEDATOS *R)
 {
     const ALPEDIRFUNCION &Peticion = Estado->AlPedirFuncion;
-    PrestarAjustes(Estado);
 #if defined(_WIN32) && defined(__i386__)
     Peticion.Codigo(Peticion.Objeto, Nombre, Parametros, R, N); // N is pushed first, then R
 #else
     Peticion.Codigo(Peticion.Objeto, Nombre, Parametros, N, R);
 #endif
-    RecobrarAjustes();
 }
 
 inline ALPEDIRVARIABLE SinVariable() { return ALPEDIRVARIABLE{nullptr, nullptr}; }
@@ -174,10 +171,27 @@ inline ALPEDIRFUNCION SinFuncion() { return ALPEDIRFUNCION{nullptr, nullptr}; }
 inline bool Instalada(ALPEDIRVARIABLE Peticion) { return Peticion != nullptr; }
 inline bool Instalada(ALPEDIRFUNCION Peticion) { return Peticion != nullptr; }
 
+inline void PedirVariableAlAnfitrion(const ESTADODEANALISIS *Estado, char *Nombre, BLOQUEDEDATOS *R)
+{
+    Estado->AlPedirVariable(Nombre, R);
+}
+
+inline void PedirFuncionAlAnfitrion(const ESTADODEANALISIS *Estado, char *Nombre, BLOQUEDEDATOS *Parametros,
+                                    int32_t N, BLOQUEDEDATOS *R)
+{
+    Estado->AlPedirFuncion(Nombre, Parametros, N, R);
+}
+
+inline ALPEDIRVARIABLE SinVariable() { return nullptr; }
+inline ALPEDIRFUNCION SinFuncion() { return nullptr; }
+
+#endif
+
+// A request under the host's settings, the engine's again after it.
 inline void LlamarVariable(ESTADODEANALISIS *Estado, char *Nombre, BLOQUEDEDATOS *R)
 {
     PrestarAjustes(Estado);
-    Estado->AlPedirVariable(Nombre, R);
+    PedirVariableAlAnfitrion(Estado, Nombre, R);
     RecobrarAjustes();
 }
 
@@ -185,13 +199,52 @@ inline void LlamarFuncion(ESTADODEANALISIS *Estado, char *Nombre, BLOQUEDEDATOS 
                           BLOQUEDEDATOS *R)
 {
     PrestarAjustes(Estado);
-    Estado->AlPedirFuncion(Nombre, Parametros, N, R);
+    PedirFuncionAlAnfitrion(Estado, Nombre, Parametros, N, R);
     RecobrarAjustes();
 }
 
-inline ALPEDIRVARIABLE SinVariable() { return nullptr; }
-inline ALPEDIRFUNCION SinFuncion() { return nullptr; }
+// The same contract for a prepared form's evaluation, which is short enough that the
+// switches are most of its cost. On x86-64 reading MXCSR is the dear part and loading the
+// value it already holds is cheap, so it is read once and the engine's settings are loaded
+// only when the host's controls differ from them: a host running the engine's controls
+// (every C and C++ program starts so) keeps its MXCSR, and gets exactly it back at the end
+// and before each request, which drops any flag the engine's arithmetic raised in between.
+// Elsewhere it is the analysis's switch.
+#if defined(__x86_64__) || defined(_M_X64)
+class AjustesDeEvaluacion {
+public:
+    explicit AjustesDeEvaluacion(ESTADODEANALISIS *) {}
+    void Entrar()
+    {
+        Anfitrion = _mm_getcsr();
+        constexpr unsigned BANDERAS = 0x3F;
+        if ((Anfitrion & ~BANDERAS) == MXCSR_MOTOR) {
+            Propios = Anfitrion;
+        } else {
+            Propios = MXCSR_MOTOR;
+            _mm_setcsr(MXCSR_MOTOR);
+        }
+    }
+    void Prestar() const { _mm_setcsr(Anfitrion); }
+    void Recobrar() const { _mm_setcsr(Propios); }
+    void Salir() const { _mm_setcsr(Anfitrion); }
 
+private:
+    unsigned Anfitrion = 0, Propios = 0;
+};
+#else
+class AjustesDeEvaluacion {
+public:
+    explicit AjustesDeEvaluacion(ESTADODEANALISIS *Registro) : Estado(Registro) {}
+    void Entrar() { Pendientes = EntrarAlMotor(Estado); }
+    void Prestar() const { PrestarAjustes(Estado); }
+    void Recobrar() const { RecobrarAjustes(); }
+    void Salir() const { SalirDelMotor(Estado, Pendientes); }
+
+private:
+    ESTADODEANALISIS *Estado;
+    PendientesAnfitrion Pendientes{};
+};
 #endif
 
 } // namespace Motor

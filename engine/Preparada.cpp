@@ -29,6 +29,13 @@
 #include "Operaciones.h"
 #include "Peticiones.h"
 
+// The numbers-only evaluation is the whole of a short form's cost: it goes into the entry.
+#if defined(__GNUC__)
+#define EVALION_SIEMPRE_EN_LINEA inline __attribute__((always_inline))
+#else
+#define EVALION_SIEMPRE_EN_LINEA inline
+#endif
+
 namespace Motor {
 
 namespace {
@@ -148,6 +155,29 @@ template <typename T> struct Lista {
     }
 };
 
+// The steps of a form of numbers only (Traducir).
+enum Fuente : uint8_t { DE_RANURA, DE_CONSTANTE, DE_DIRECCION };
+enum OperacionNumerica : uint8_t { P_CARGAR, P_NEGAR, P_SUMA, P_RESTA, P_COMPARAR, P_POR, P_ENTRE, P_POTENCIA };
+
+union Operando {
+    double Numero;
+    const double *Direccion;
+    uint32_t Ranura;
+};
+
+constexpr uint8_t CodigoDePaso(unsigned Op, unsigned Izq, unsigned Der)
+{
+    return static_cast<uint8_t>(Op * 9 + Izq * 3 + Der);
+}
+
+struct Paso {
+    uint8_t Codigo;  // CodigoDePaso of the operation and where its operands are
+    uint8_t Extra;   // a comparison's operator
+    uint8_t Fin;     // its value is the form's
+    uint32_t A;      // the slot it writes
+    Operando Izq, Der;
+};
+
 // One token as the lexer left it: its code, where the grammar reports it (InicioToken), and
 // its number or its text in Textos.
 struct Pieza {
@@ -166,12 +196,18 @@ struct FORMULAPREPARADA {
     char *Textos;
     Motor::Uso *Nombres; // each name once, in the order of the text
     const double **Direcciones; // per variable of Nombres: where it is bound, or null
+    Motor::Paso *Pasos;         // when Numerico
+    uint32_t CuantosPasos;
     uint32_t CuantosNombres;
     uint32_t Instrucciones;
     uint32_t Fallidas; // entries of Fallos
     uint32_t LargoTextos;
     uint32_t Tokens;
     uint16_t Ranuras;
+    bool Ajustes;  // it computes or asks: the floating-point settings are switched
+    bool Numerico; // only numbers and their operators, few slots: evaluated on doubles
+    bool Ajustar;  // Ajustes, and the host did not choose its own settings
+    int32_t Opciones;
 };
 
 namespace Motor {
@@ -637,12 +673,203 @@ void SinMemoria(BLOQUEDEDATOS &Error)
 }
 
 // A request's name, NUL-terminated, into the buffer the host gets.
+// Names are kept NUL-terminated with room after them, so that a short one is copied as one
+// fixed block of bytes rather than by a call.
+constexpr uint32_t COPIA_CORTA = 16;
+
 inline void CopiarPedido(const FORMULAPREPARADA *F, const Texto &T, char *Destino)
 {
-    CopiarNombre(Nombre{F->Textos + T.Inicio, T.Largo}, Destino);
+    if (T.Largo < COPIA_CORTA)
+        std::memcpy(Destino, F->Textos + T.Inicio, COPIA_CORTA);
+    else
+        std::memcpy(Destino, F->Textos + T.Inicio, T.Largo + 1u);
 }
 
 constexpr uint32_t RANURAS_EN_PILA = 6; // besides slot 0; deeper forms take them from the heap
+constexpr uint32_t RANURAS_NUMERICAS = 64; // of doubles, all of them on the stack
+
+bool Traducir(FORMULAPREPARADA *F);
+
+// What an evaluation needs, from the instructions and the bindings of the moment.
+void Clasificar(FORMULAPREPARADA *F)
+{
+    F->Ajustes = false;
+    F->Numerico = true;
+    for (uint32_t k = 0; k < F->Instrucciones; ++k) {
+        switch (F->Codigo[k].Codigo) {
+        case O_NUMERO: case O_VINCULADA: case O_SIGNO: case O_FIN: // no arithmetic: a sign is a bit
+            break;
+        case O_NIVEL1: case O_NIVEL1K: case O_TERMINO: case O_TERMINOK: case O_POTENCIA: case O_POTENCIAK:
+            F->Ajustes = true;
+            break;
+        case O_VARIABLE: case O_FUNCION:
+            F->Ajustes = true;
+            F->Numerico = false;
+            break;
+        default: // texts, failures
+            F->Numerico = false;
+            break;
+        }
+    }
+    F->Numerico = F->Numerico && F->Ranuras <= RANURAS_NUMERICAS && Traducir(F);
+    F->Ajustar = F->Ajustes && !(F->Opciones & AJUSTES_DEL_ANFITRION);
+}
+
+// A form of numbers only is also kept as steps on doubles: the slots' values without the
+// rest of their blocks, each operand read where it is (a slot, a constant, a bound
+// variable), so that loading a literal or a variable is no step of its own.
+bool Traducir(FORMULAPREPARADA *F)
+{
+    Lista<Paso> Pasos;
+    struct Donde {
+        uint8_t Fuentes;
+        Operando Izq;
+    } Pendiente[RANURAS_NUMERICAS]; // per slot: where its value is to be read
+    for (uint32_t k = 0; k < RANURAS_NUMERICAS; ++k)
+        Pendiente[k].Fuentes = DE_RANURA, Pendiente[k].Izq.Ranura = k;
+    const auto Fuente = [&](uint32_t Ranura, uint8_t &Donde, Operando &O) {
+        Donde = Pendiente[Ranura].Fuentes;
+        O = Pendiente[Ranura].Izq;
+    };
+    const auto EnRanura = [&](uint32_t Ranura) {
+        Pendiente[Ranura].Fuentes = DE_RANURA;
+        Pendiente[Ranura].Izq.Ranura = Ranura;
+    };
+    for (uint32_t k = 0; k < F->Instrucciones; ++k) {
+        const Instruccion &I = F->Codigo[k];
+        Paso P{};
+        P.A = I.A;
+        uint8_t Izq = DE_RANURA, Der = DE_CONSTANTE;
+        switch (I.Codigo) {
+        case O_NUMERO:
+            Pendiente[I.A].Fuentes = DE_CONSTANTE;
+            Pendiente[I.A].Izq.Numero = I.U.Numero;
+            continue;
+        case O_VINCULADA:
+            Pendiente[I.A].Fuentes = DE_DIRECCION;
+            Pendiente[I.A].Izq.Direccion = F->Direcciones[I.U.Nombre.Extra];
+            continue;
+        case O_SIGNO:
+            if (I.Extra == 0)
+                continue;
+            if (Pendiente[I.A].Fuentes == DE_CONSTANTE) {
+                Pendiente[I.A].Izq.Numero = -Pendiente[I.A].Izq.Numero;
+                continue;
+            }
+            P.Codigo = P_NEGAR;
+            Fuente(I.A, Izq, P.Izq);
+            break;
+        case O_NIVEL1: case O_NIVEL1K: {
+            const int32_t Operador = OPERADORES[I.Extra];
+            P.Codigo = Operador == '+' ? P_SUMA : Operador == '-' ? P_RESTA : P_COMPARAR;
+            P.Extra = I.Extra;
+            break;
+        }
+        case O_TERMINO: case O_TERMINOK:
+            P.Codigo = I.Extra == '*' ? P_POR : P_ENTRE;
+            break;
+        case O_POTENCIA: case O_POTENCIAK:
+            P.Codigo = P_POTENCIA;
+            break;
+        default: { // O_FIN: the last step gives the value, or one that reads it
+            if (Pendiente[0].Fuentes == DE_RANURA && Pasos.Cuantos > 0 && Pasos.Datos[Pasos.Cuantos - 1].A == 0) {
+                Pasos.Datos[Pasos.Cuantos - 1].Fin = 1;
+            } else {
+                P.Codigo = P_CARGAR;
+                P.Fin = 1;
+                Fuente(0, Izq, P.Izq);
+                P.Codigo = CodigoDePaso(P.Codigo, Izq, Der);
+                Pasos.Agregar(P);
+            }
+            std::free(F->Pasos);
+            F->CuantosPasos = Pasos.SinMemoria ? 0 : Pasos.Cuantos;
+            F->Pasos = Pasos.SinMemoria ? nullptr : Pasos.Soltar();
+            return F->Pasos != nullptr;
+        }
+        }
+        if (P.Codigo != P_NEGAR) {
+            Fuente(I.A, Izq, P.Izq);
+            if (I.Codigo == O_NIVEL1K || I.Codigo == O_TERMINOK || I.Codigo == O_POTENCIAK)
+                P.Der.Numero = I.U.Numero;
+            else
+                Fuente(I.A + 1u, Der, P.Der);
+        }
+        P.Codigo = CodigoDePaso(P.Codigo, Izq, Der);
+        Pasos.Agregar(P);
+        EnRanura(I.A);
+    }
+    return false; // a form always ends with O_FIN
+}
+
+template <unsigned F> inline double Leer(const Operando &O, const double *N)
+{
+    if constexpr (F == DE_CONSTANTE)
+        return O.Numero;
+    else if constexpr (F == DE_RANURA)
+        return N[O.Ranura];
+    else
+        return *O.Direccion;
+}
+
+// One operation on two numbers, as the block operations do it; false for a division by 0.
+template <unsigned Op> inline bool Operar(double a, double b, uint8_t Extra, double &v)
+{
+    if constexpr (Op == P_CARGAR)
+        v = a;
+    else if constexpr (Op == P_NEGAR)
+        v = -a;
+    else if constexpr (Op == P_SUMA)
+        v = a + b;
+    else if constexpr (Op == P_RESTA)
+        v = a - b;
+    else if constexpr (Op == P_COMPARAR)
+        v = ComparaNumeros(OPERADORES[Extra], a, b) ? 1.0 : 0.0;
+    else if constexpr (Op == P_POR)
+        v = a * b;
+    else if constexpr (Op == P_ENTRE) {
+        if (b == 0.0)
+            return false;
+        v = a / b;
+    } else
+        v = Elevar(a, b);
+    return true;
+}
+
+// False, with nothing done, on a division by zero, which the block evaluation then reports.
+// One case per operation and kinds of operands, so that a step is a jump and its work.
+EVALION_SIEMPRE_EN_LINEA bool EvaluarNumeros(const FORMULAPREPARADA *F, double *N, double &Valor)
+{
+#define EVALION_CASO(OP, FI, FD)                                                                              \
+    case CodigoDePaso(OP, FI, FD):                                                                             \
+        if (!Operar<OP>(Leer<FI>(P->Izq, N), Leer<FD>(P->Der, N), P->Extra, v))                                \
+            return false;                                                                                      \
+        break;
+#define EVALION_CASOS_DER(OP, FI) EVALION_CASO(OP, FI, 0) EVALION_CASO(OP, FI, 1) EVALION_CASO(OP, FI, 2)
+#define EVALION_CASOS(OP) EVALION_CASOS_DER(OP, 0) EVALION_CASOS_DER(OP, 1) EVALION_CASOS_DER(OP, 2)
+    for (const Paso *P = F->Pasos;; ++P) {
+        double v;
+        switch (P->Codigo) {
+            EVALION_CASOS(P_CARGAR)
+            EVALION_CASOS(P_NEGAR)
+            EVALION_CASOS(P_SUMA)
+            EVALION_CASOS(P_RESTA)
+            EVALION_CASOS(P_COMPARAR)
+            EVALION_CASOS(P_POR)
+            EVALION_CASOS(P_ENTRE)
+            EVALION_CASOS(P_POTENCIA)
+        default:
+            return false;
+        }
+        if (P->Fin) {
+            Valor = v;
+            return true;
+        }
+        N[P->A] = v;
+    }
+#undef EVALION_CASOS
+#undef EVALION_CASOS_DER
+#undef EVALION_CASO
+}
 
 } // namespace
 
@@ -688,6 +915,13 @@ FORMULAPREPARADA *Preparar(const ESTADODEANALISIS *Estado, const char *Expresion
     F->LargoTextos = Textos.Cuantos;
     F->Tokens = Piezas.Cuantos;
     F->Ranuras = static_cast<uint16_t>(C.Ranuras);
+    const char Relleno[COPIA_CORTA] = {};
+    Textos.Agregar(Relleno, COPIA_CORTA);
+    if (Textos.SinMemoria) {
+        std::free(F);
+        SinMemoria(Error);
+        return nullptr;
+    }
     F->Textos = Textos.Soltar();
     F->CuantosNombres = OrdenarUsos(C.Usos.Datos, C.Usos.Cuantos, F->Textos);
     const uint32_t Nombres = F->CuantosNombres;
@@ -711,6 +945,7 @@ FORMULAPREPARADA *Preparar(const ESTADODEANALISIS *Estado, const char *Expresion
                 I.U.Nombre.Extra = static_cast<uint16_t>(n);
     }
 
+    Clasificar(F);
     // A form that asks nothing gives one answer: an error refuses it.
     if (Nombres == 0) {
         Inicializar(&Lector, SinVariable(), SinFuncion(), '\0', '\0');
@@ -728,7 +963,7 @@ size_t Tamano(const FORMULAPREPARADA *F, uint32_t &Tokens)
 {
     Tokens = F->Tokens;
     return sizeof *F + F->Instrucciones * sizeof(Instruccion) + F->Fallidas * sizeof(Fallo) + F->LargoTextos +
-           F->CuantosNombres * (sizeof(Uso) + sizeof(const double *));
+           F->CuantosNombres * (sizeof(Uso) + sizeof(const double *)) + F->CuantosPasos * sizeof(Paso);
 }
 
 void Liberar(FORMULAPREPARADA *F)
@@ -740,6 +975,7 @@ void Liberar(FORMULAPREPARADA *F)
     std::free(F->Textos);
     std::free(F->Nombres);
     std::free(F->Direcciones);
+    std::free(F->Pasos);
     std::free(F);
 }
 
@@ -751,6 +987,14 @@ const char *NombreUsado(const FORMULAPREPARADA *F, int32_t Indice, int32_t *Argu
     if (Argumentos != nullptr)
         *Argumentos = U.Argumentos;
     return F->Textos + U.Nombre.Inicio;
+}
+
+void Opciones(FORMULAPREPARADA *F, int32_t Opciones)
+{
+    if (F == nullptr)
+        return;
+    F->Opciones = Opciones;
+    Clasificar(F);
 }
 
 int32_t Vincular(FORMULAPREPARADA *F, const char *Variable, const double *Direccion)
@@ -772,30 +1016,40 @@ int32_t Vincular(FORMULAPREPARADA *F, const char *Variable, const double *Direcc
             }
         }
     }
+    Clasificar(F);
     return Usos;
 }
 
-BLOQUEDEDATOS Evaluar(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado)
+namespace {
+
+// A form of numbers only: false, with nothing left behind, when the blocks must decide.
+EVALION_SIEMPRE_EN_LINEA bool EvaluarNumerico(const FORMULAPREPARADA *F, double &Valor)
 {
-    BLOQUEDEDATOS R;
-    if (F == nullptr) {
-        R.Numero = 0;
-        R.Cadena[0] = '\0';
-        R.Tipo = 0;
-        R.Error = E_OPERANDO;
-        R.Posicion = 0;
-        return R;
-    }
+    double N[RANURAS_NUMERICAS];
+    if (!F->Ajustar)
+        return EvaluarNumeros(F, N, Valor);
+    AjustesDeEvaluacion Ajustes(nullptr);
+    Ajustes.Entrar();
+    const bool Hecho = EvaluarNumeros(F, N, Valor);
+    Ajustes.Salir();
+    return Hecho;
+}
+
+EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R)
+{
+    const bool Ajustar = F->Ajustar;
+    AjustesDeEvaluacion Ajustes(Estado);
     BLOQUEDEDATOS Pila[RANURAS_EN_PILA];
     BLOQUEDEDATOS *Otras = Pila; // slots 1, 2, ... at Otras[0], Otras[1], ...
     if (F->Ranuras > RANURAS_EN_PILA + 1) {
         Otras = static_cast<BLOQUEDEDATOS *>(std::malloc((F->Ranuras - 1u) * sizeof(BLOQUEDEDATOS)));
         if (Otras == nullptr) {
             SinMemoria(R);
-            return R;
+            return;
         }
     }
-    const PendientesAnfitrion Pendientes = EntrarAlMotor(Estado);
+    if (Ajustar)
+        Ajustes.Entrar();
     char Nombre[EVALION_LARGO_CADENA];
     const Instruccion *I = F->Codigo;
     BLOQUEDEDATOS *Mal = nullptr; // the block of the first error
@@ -821,7 +1075,11 @@ BLOQUEDEDATOS Evaluar(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado)
                 A.Error = E_VARIABLE;
             } else {
                 CopiarPedido(F, I->U.Nombre, Nombre);
-                LlamarVariable(Estado, Nombre, &A);
+                if (Ajustar)
+                    Ajustes.Prestar();
+                PedirVariableAlAnfitrion(Estado, Nombre, &A);
+                if (Ajustar)
+                    Ajustes.Recobrar();
                 CompletarRespuesta(A);
             }
             if (A.Error) {
@@ -839,7 +1097,11 @@ BLOQUEDEDATOS Evaluar(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado)
                 A.Error = E_FUNCION;
             } else {
                 CopiarPedido(F, I->U.Nombre, Nombre);
-                LlamarFuncion(Estado, Nombre, &Otras[I->A], I->U.Nombre.Extra, &A); // slots A+1 ...
+                if (Ajustar)
+                    Ajustes.Prestar();
+                PedirFuncionAlAnfitrion(Estado, Nombre, &Otras[I->A], I->U.Nombre.Extra, &A); // slots A+1 ...
+                if (Ajustar)
+                    Ajustes.Recobrar();
                 CompletarRespuesta(A);
             }
             if (A.Error) {
@@ -940,7 +1202,8 @@ BLOQUEDEDATOS Evaluar(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado)
         }
         break;
     }
-    SalirDelMotor(Estado, Pendientes);
+    if (Ajustar)
+        Ajustes.Salir();
     if (Mal == nullptr) {
         R.Posicion = 0;
     } else {
@@ -953,6 +1216,26 @@ BLOQUEDEDATOS Evaluar(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado)
     }
     if (Otras != Pila)
         std::free(Otras);
+}
+
+} // namespace
+
+BLOQUEDEDATOS Evaluar(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado)
+{
+    BLOQUEDEDATOS R;
+    double Valor;
+    if (F == nullptr) {
+        R.Numero = 0;
+        R.Cadena[0] = '\0';
+        R.Tipo = 0;
+        R.Error = E_OPERANDO;
+        R.Posicion = 0;
+    } else if (F->Numerico && EvaluarNumerico(F, Valor)) {
+        PonerNumero(R, Valor);
+        R.Posicion = 0;
+    } else {
+        EvaluarBloques(F, Estado, R);
+    }
     return R;
 }
 

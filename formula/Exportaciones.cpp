@@ -1,7 +1,9 @@
-// The prepared forms' five exports: thin wrappers over the engine, holding no state. The
+// The prepared forms' six exports: thin wrappers over the engine, holding no state. The
 // same file builds both libraries; EVALION_OBJETO selects the record's callback form.
 #include "Formula.h"
 #include "Preparada.h"
+
+static_assert(static_cast<int32_t>(FORMULA_AJUSTES_DEL_ANFITRION) == Motor::AJUSTES_DEL_ANFITRION, "one meaning for the option bit");
 
 extern "C" {
 
@@ -29,6 +31,11 @@ EVALION_FORMULA_API int32_t EVALION_CONV A_Vincular(FORMULAPREPARADA *Formula, c
                                                     const double *Direccion)
 {
     return Motor::Vincular(Formula, Variable, Direccion);
+}
+
+EVALION_FORMULA_API void EVALION_CONV A_Opciones(FORMULAPREPARADA *Formula, int32_t Opciones)
+{
+    Motor::Opciones(Formula, Opciones);
 }
 
 } // extern "C"

@@ -63,6 +63,18 @@ EVALION_FORMULA_API const char *EVALION_CONV A_Nombre(const FORMULAPREPARADA *Fo
 EVALION_FORMULA_API int32_t EVALION_CONV A_Vincular(FORMULAPREPARADA *Formula, const char *Variable,
                                                     const double *Direccion);
 
+/* Options of a form, as bits (A_Opciones replaces them all; a new form has none).
+ *   FORMULA_AJUSTES_DEL_ANFITRION: evaluations compute under the floating-point settings the
+ *     host calls with, without the switch to the engine's own and back, which on x86-64 is
+ *     most of the cost of a short evaluation (reading MXCSR). The answers are A_Analizar's
+ *     when the host runs with the settings every C and C++ program starts with (rounding to
+ *     nearest, every exception masked, no flush to zero); under others they follow the
+ *     host's (another rounding; a trap where the host unmasked one), and what the engine's
+ *     arithmetic raises stays in the host's flags. Requests then run under those settings
+ *     as they stand. */
+enum { FORMULA_AJUSTES_DEL_ANFITRION = 1 };
+EVALION_FORMULA_API void EVALION_CONV A_Opciones(FORMULAPREPARADA *Formula, int32_t Opciones);
+
 #ifdef __cplusplus
 }
 #endif

@@ -19,6 +19,7 @@ struct Peticion {
 
 uint64_t Semilla;
 uint32_t Contador;
+const double *Vinculada; // the analysis's host answers every variable with it
 std::vector<Peticion> *Registro;
 Cuentas Cuenta;
 
@@ -89,6 +90,11 @@ void Responder(BLOQUEDEDATOS *R)
 void PedirVariable(char *Nombre, BLOQUEDEDATOS *R)
 {
     Registro->push_back({Nombre, -1, {}});
+    if (Vinculada != nullptr) {
+        R->Numero = *Vinculada;
+        R->Tipo = TIPO_NUMERO;
+        return;
+    }
     Responder(R);
 }
 
@@ -117,6 +123,7 @@ std::string Comparar(const Caso &C)
     Semilla = C.Semilla;
     Contador = 0;
     Registro = &DelAnalisis;
+    Vinculada = C.Vincular ? &C.Vinculada : nullptr;
     const BLOQUEDEDATOS Esperado = A_Analizar(&Estado, C.Texto.c_str());
 
     BLOQUEDEDATOS Rechazo;
@@ -129,11 +136,25 @@ std::string Comparar(const Caso &C)
             return "refused, but the analysis asked the host " + std::to_string(DelAnalisis.size()) + " times";
     } else {
         ++Cuenta.Preparados;
+        if (C.Vincular) {
+            int32_t N;
+            for (int32_t k = 0; const char *Nombre = A_Nombre(F, k, &N); ++k)
+                if (N < 0)
+                    A_Vincular(F, Nombre, &C.Vinculada);
+            // Bound variables are never asked for; the analysis's other requests must match.
+            std::vector<Peticion> Pedidas;
+            for (const Peticion &P : DelAnalisis)
+                if (P.N >= 0)
+                    Pedidas.push_back(P);
+            DelAnalisis.swap(Pedidas);
+        }
+        if (C.AjustesDelAnfitrion)
+            A_Opciones(F, FORMULA_AJUSTES_DEL_ANFITRION);
         Semilla = C.Semilla;
         Contador = 0;
         Registro = &DeLaFormula;
         Obtenido = A_Evaluar(F, &Estado);
-        // The names list holds every name asked for.
+        // The names list holds every name asked for (the bound variables were listed).
         for (const Peticion &P : DelAnalisis) {
             bool Listado = false;
             int32_t N;

@@ -16,6 +16,10 @@ struct Caso {
     char Decimal = '\0';
     uint64_t Semilla = 0;
     bool SinPeticiones = false; // the record has no callbacks installed
+    // Every variable bound to Vinculada, which the analysis's host answers for each of them.
+    bool Vincular = false;
+    double Vinculada = 0;
+    bool AjustesDelAnfitrion = false; // the form's option
 };
 
 // An empty text when both agree, otherwise what differs.

@@ -31,10 +31,12 @@ struct Azar {
 const char *const OPERANDOS[] = {"1", "0", "2,5", "1.000", "007", "12345678901234567890", ",5", "1e5", "x", "y",
                                  "Pi", "año", "\"ab\"", "\"\"", "\"x\"", "f(x)", "g(1;\"a\")", "h(2;3;4)",
                                  "-x", "+-1", "--\"a\""};
+// Only numbers and variables: the forms that bound variables turn into numbers only.
+const char *const NUMERICOS[] = {"1", "0", "2,5", "3", "x", "y", "-x", "1e5", "12345678901234567890", "0,1"};
 const char *const OPERADORES[] = {"+", "-", "*", "/", "^", "=", "<>", "<", ">", "<=", ">=", " + ", "^-"};
 const char *const RUIDO[] = {"(", ")", ";", "$", "\t", " ", "\"", "f(", "((", "))", ",", ".", "ü", "#", "^^"};
 
-void Expresion(Azar &A, std::string &T, int Hondura)
+void Expresion(Azar &A, std::string &T, int Hondura, bool Numeros)
 {
     const uint32_t Terminos = 1 + A.Hasta(Hondura > 3 ? 2 : 4);
     for (uint32_t k = 0; k < Terminos; ++k) {
@@ -43,15 +45,17 @@ void Expresion(Azar &A, std::string &T, int Hondura)
         const uint32_t Que = A.Hasta(10);
         if (Que < 2 && Hondura < 6) {
             T += A.Hasta(2) ? "(" : "-(";
-            Expresion(A, T, Hondura + 1);
+            Expresion(A, T, Hondura + 1, Numeros);
             T += ")";
+        } else if (Numeros) {
+            T += NUMERICOS[A.Hasta(std::size(NUMERICOS))];
         } else if (Que == 2 && Hondura < 6) {
             T += A.Hasta(2) ? "f(" : "Raiz(";
             const uint32_t Argumentos = 1 + A.Hasta(3);
             for (uint32_t a = 0; a < Argumentos; ++a) {
                 if (a > 0)
                     T += ";";
-                Expresion(A, T, Hondura + 1);
+                Expresion(A, T, Hondura + 1, Numeros);
             }
             T += ")";
         } else {
@@ -64,7 +68,7 @@ void Expresion(Azar &A, std::string &T, int Hondura)
 std::string Texto(Azar &A)
 {
     std::string T;
-    Expresion(A, T, 0);
+    Expresion(A, T, 0, A.Hasta(3) == 0);
     for (uint32_t Cambios = A.Hasta(2) ? 0 : 1 + A.Hasta(3); Cambios > 0 && !T.empty(); --Cambios) {
         const size_t Donde = A.Hasta(static_cast<uint32_t>(T.size()));
         switch (A.Hasta(3)) {
@@ -131,6 +135,13 @@ int main(int argc, char **argv)
         C.Texto = Texto(A);
         C.Semilla = A.Siguiente();
         C.SinPeticiones = A.Hasta(16) == 0;
+        C.AjustesDelAnfitrion = A.Hasta(4) == 0;
+        if (A.Hasta(4) == 0) { // variables bound, some to values the operators treat apart
+            constexpr double VALORES[] = {5, 0, -1, 0.5, 1e308};
+            C.Vincular = true;
+            C.SinPeticiones = false; // the analysis's host answers what the form binds
+            C.Vinculada = VALORES[A.Hasta(std::size(VALORES))];
+        }
         if (A.Hasta(8) == 0) { // the other common pair, or a digit as a separator
             C.Millar = A.Hasta(2) ? ',' : '1';
             C.Decimal = '.';

@@ -1,0 +1,220 @@
+// Prepared forms against muparser's compiled evaluation: each row's text prepared (or set,
+// for muparser) once and evaluated again and again, side by side in one run. Three ways for
+// Evalion: the host asked for every name at every evaluation, x bound to a double (functions
+// still asked), and the one-shot analysis for reference. After Google Benchmark's output it
+// prints one table with the times, the ratios to muparser, the cost of preparing and the
+// size of a form per token.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "Corpus.h"
+#include "Formula.h"
+#include "Preparada.h"
+
+#if defined(EVALION_CON_MUPARSER)
+#include <muParser.h>
+#endif
+
+namespace {
+
+// Targets the team aims at; the table shows them, nothing enforces them.
+constexpr double MAXIMO_PIDIENDO = 2.0;
+constexpr double MAXIMO_VINCULADA = 1.0;
+
+struct Caso {
+    std::string Nombre, Expresion, ExpresionMu;
+    double Esperado;
+};
+
+// The three shapes hosts evaluate in loops, then the corpus rows muparser can take. Level 1
+// groups from the right here, so muparser gets the parentheses that give it the same value
+// with the same operations.
+std::vector<Caso> Casos()
+{
+    constexpr double X = Banco::VALOR_X;
+    std::vector<Caso> C = {
+        {"x*2+1", "x*2+1", "x*2+1", X * 2 + 1},
+        {"(x+1)*(x-1)/2^2", "(x+1)*(x-1)/2^2", "(x+1)*(x-1)/2^2", (X + 1) * (X - 1) / 4},
+        {"x*x*x+2*x*x-3*x+7", "x*x*x+2*x*x-3*x+7", "x*x*x+(2*x*x-(3*x+7))", X * X * X + (2 * X * X - (3 * X + 7))},
+    };
+    for (const Banco::Fila &F : Banco::Corpus())
+        if (!F.ExpresionMu.empty())
+            C.push_back({F.Nombre, F.Expresion, F.ExpresionMu, F.Esperado});
+    return C;
+}
+
+bool Igual(double Obtenido, double Esperado)
+{
+    return std::fabs(Obtenido - Esperado) <= 1e-12 * std::fmax(1.0, std::fabs(Esperado));
+}
+
+enum Medidor { PIDIENDO, VINCULADA, ANALISIS, PREPARAR, MUPARSER, MEDIDORES };
+const char *const NOMBRE[MEDIDORES] = {"Formula", "Vinculada", "Analizar", "Preparar", "muParser"};
+
+void Medir(benchmark::State &Estado, const Caso *C, Medidor M)
+{
+    ESTADODEANALISIS Registro;
+    A_Inicializar(&Registro);
+    A_AsignarAlPedir(&Registro, Banco::PedirVariable, Banco::PedirFuncion);
+    const char *Texto = C->Expresion.c_str();
+    if (M == ANALISIS) {
+        for (auto _ : Estado) {
+            BLOQUEDEDATOS R = A_Analizar(&Registro, Texto);
+            benchmark::DoNotOptimize(R);
+        }
+        return;
+    }
+    if (M == PREPARAR) {
+        for (auto _ : Estado) {
+            FORMULAPREPARADA *F = A_Preparar(&Registro, Texto, nullptr);
+            benchmark::DoNotOptimize(F);
+            A_Liberar(F);
+        }
+        return;
+    }
+    FORMULAPREPARADA *F = A_Preparar(&Registro, Texto, nullptr);
+    const double X = Banco::VALOR_X;
+    if (M == VINCULADA)
+        A_Vincular(F, "x", &X);
+    const BLOQUEDEDATOS Prueba = A_Evaluar(F, &Registro);
+    if (Prueba.Error != 0 || !Igual(Prueba.Numero, C->Esperado)) {
+        Estado.SkipWithError("the prepared form gives another value for this row");
+    } else {
+        for (auto _ : Estado) {
+            BLOQUEDEDATOS R = A_Evaluar(F, &Registro);
+            benchmark::DoNotOptimize(R);
+        }
+    }
+    A_Liberar(F);
+}
+
+#if defined(EVALION_CON_MUPARSER)
+// Set once, evaluated many times: muparser's compiled bytecode.
+void MedirMuparser(benchmark::State &Estado, const Caso *C)
+{
+    mu::Parser Parser;
+    double X = Banco::VALOR_X;
+    try {
+        Parser.DefineVar("x", &X);
+        Parser.SetExpr(C->ExpresionMu);
+        if (!Igual(Parser.Eval(), C->Esperado)) {
+            Estado.SkipWithError("muparser gives another value for this row");
+            return;
+        }
+    } catch (const mu::Parser::exception_type &Error) {
+        Estado.SkipWithError(Error.GetMsg().c_str());
+        return;
+    }
+    for (auto _ : Estado) {
+        double Valor = Parser.Eval();
+        benchmark::DoNotOptimize(Valor);
+    }
+}
+#endif
+
+// The fastest CPU time per call of every run, by run name.
+class Recolector : public benchmark::ConsoleReporter {
+public:
+    Recolector() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
+    void ReportRuns(const std::vector<Run> &Corridas) override
+    {
+        for (const Run &C : Corridas) {
+            const bool Minimo = C.run_type == Run::RT_Aggregate && C.aggregate_name == "min";
+            if (C.error_occurred || (C.run_type != Run::RT_Iteration && !Minimo))
+                continue;
+            const double Ns = C.GetAdjustedCPUTime();
+            const auto [Donde, Nuevo] = Tiempos.emplace(C.run_name.function_name, Ns);
+            if (!Nuevo && Ns < Donde->second)
+                Donde->second = Ns;
+        }
+        ConsoleReporter::ReportRuns(Corridas);
+    }
+    double Tiempo(Medidor M, const Caso &C) const
+    {
+        const auto Donde = Tiempos.find(std::string(NOMBRE[M]) + "/" + C.Nombre);
+        return Donde == Tiempos.end() ? -1.0 : Donde->second;
+    }
+
+private:
+    std::map<std::string, double> Tiempos;
+};
+
+double Minimo(const std::vector<double> &T) { return T.empty() ? 0.0 : *std::min_element(T.begin(), T.end()); }
+
+void Celda(double Valor, const char *Formato)
+{
+    if (Valor < 0)
+        std::printf("%11s", "n/a");
+    else
+        std::printf(Formato, Valor);
+}
+
+void ImprimirTabla(const std::vector<Caso> &Filas, const Recolector &R)
+{
+    std::printf("\nns per evaluation (CPU time); targets: asked/muParser <= %.1f, bound/muParser <= %.1f\n",
+                MAXIMO_PIDIENDO, MAXIMO_VINCULADA);
+    std::printf("%-20s%11s%11s%11s%11s%11s%11s%11s%9s%9s  %s\n", "row", "asked", "bound", "muParser", "ask/muP",
+                "bnd/muP", "analysis", "prepare", "bytes", "B/token", "misses");
+    ESTADODEANALISIS Registro;
+    A_Inicializar(&Registro);
+    for (const Caso &C : Filas) {
+        const double Pi = R.Tiempo(PIDIENDO, C), Vi = R.Tiempo(VINCULADA, C), Mu = R.Tiempo(MUPARSER, C);
+        const double SobrePi = (Pi > 0 && Mu > 0) ? Pi / Mu : -1.0, SobreVi = (Vi > 0 && Mu > 0) ? Vi / Mu : -1.0;
+        FORMULAPREPARADA *F = A_Preparar(&Registro, C.Expresion.c_str(), nullptr);
+        uint32_t Tokens = 0;
+        const double Bytes = F ? static_cast<double>(Motor::Tamano(F, Tokens)) : -1.0;
+        A_Liberar(F);
+        std::printf("%-20s", C.Nombre.c_str());
+        Celda(Pi, "%11.1f");
+        Celda(Vi, "%11.1f");
+        Celda(Mu, "%11.1f");
+        Celda(SobrePi, "%11.2f");
+        Celda(SobreVi, "%11.2f");
+        Celda(R.Tiempo(ANALISIS, C), "%11.1f");
+        Celda(R.Tiempo(PREPARAR, C), "%11.1f");
+        Celda(Bytes, "%9.0f");
+        Celda(Tokens ? Bytes / Tokens : -1.0, "%9.1f");
+        std::string Fallos;
+        if (SobrePi > MAXIMO_PIDIENDO)
+            Fallos += " asked";
+        if (SobreVi > MAXIMO_VINCULADA)
+            Fallos += " bound";
+        std::printf("  %s\n", Fallos.empty() ? "-" : Fallos.c_str() + 1);
+    }
+#if !defined(EVALION_CON_MUPARSER)
+    std::printf("muParser was not found when this program was built: no peer column.\n");
+#endif
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    benchmark::Initialize(&argc, argv);
+    const std::vector<Caso> Filas = Casos();
+    for (const Caso &C : Filas) {
+        for (int M = PIDIENDO; M < MUPARSER; ++M)
+            benchmark::RegisterBenchmark((std::string(NOMBRE[M]) + "/" + C.Nombre).c_str(), Medir, &C,
+                                         static_cast<Medidor>(M))
+                ->Unit(benchmark::kNanosecond)
+                ->ComputeStatistics("min", Minimo);
+#if defined(EVALION_CON_MUPARSER)
+        benchmark::RegisterBenchmark((std::string(NOMBRE[MUPARSER]) + "/" + C.Nombre).c_str(), MedirMuparser, &C)
+            ->Unit(benchmark::kNanosecond)
+            ->ComputeStatistics("min", Minimo);
+#endif
+    }
+    Recolector R;
+    benchmark::RunSpecifiedBenchmarks(&R);
+    ImprimirTabla(Filas, R);
+    benchmark::Shutdown();
+    return 0;
+}
