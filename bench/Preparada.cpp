@@ -56,8 +56,11 @@ bool Igual(double Obtenido, double Esperado)
     return std::fabs(Obtenido - Esperado) <= 1e-12 * std::fmax(1.0, std::fabs(Esperado));
 }
 
-enum Medidor { PIDIENDO, VINCULADA, ANALISIS, PREPARAR, MUPARSER, MEDIDORES };
-const char *const NOMBRE[MEDIDORES] = {"Formula", "Vinculada", "Analizar", "Preparar", "muParser"};
+// The first four evaluate a prepared form: asked or bound, with the engine's floating-point
+// switch or with the host's settings as they are (FORMULA_AJUSTES_DEL_ANFITRION).
+enum Medidor { PIDIENDO, VINCULADA, PIDIENDO_ANFITRION, VINCULADA_ANFITRION, ANALISIS, PREPARAR, MUPARSER, MEDIDORES };
+const char *const NOMBRE[MEDIDORES] = {"Formula",   "Vinculada", "Formula/anfitrion", "Vinculada/anfitrion",
+                                       "Analizar", "Preparar",  "muParser"};
 
 void Medir(benchmark::State &Estado, const Caso *C, Medidor M)
 {
@@ -82,8 +85,10 @@ void Medir(benchmark::State &Estado, const Caso *C, Medidor M)
     }
     FORMULAPREPARADA *F = A_Preparar(&Registro, Texto, nullptr);
     const double X = Banco::VALOR_X;
-    if (M == VINCULADA)
+    if (M == VINCULADA || M == VINCULADA_ANFITRION)
         A_Vincular(F, "x", &X);
+    if (M == PIDIENDO_ANFITRION || M == VINCULADA_ANFITRION)
+        A_Opciones(F, FORMULA_AJUSTES_DEL_ANFITRION);
     const BLOQUEDEDATOS Prueba = A_Evaluar(F, &Registro);
     if (Prueba.Error != 0 || !Igual(Prueba.Numero, C->Esperado)) {
         Estado.SkipWithError("the prepared form gives another value for this row");
@@ -159,34 +164,34 @@ void Celda(double Valor, const char *Formato)
 
 void ImprimirTabla(const std::vector<Caso> &Filas, const Recolector &R)
 {
-    std::printf("\nns per evaluation (CPU time); targets: asked/muParser <= %.1f, bound/muParser <= %.1f\n",
+    std::printf("\nns per evaluation (CPU time), and its ratio to muParser's; \"host\": with the host's floating-point"
+                " settings as they are\ntargets: asked <= %.1fx muParser, bound <= %.1fx\n",
                 MAXIMO_PIDIENDO, MAXIMO_VINCULADA);
-    std::printf("%-20s%11s%11s%11s%11s%11s%11s%11s%9s%9s  %s\n", "row", "asked", "bound", "muParser", "ask/muP",
-                "bnd/muP", "analysis", "prepare", "bytes", "B/token", "misses");
+    std::printf("%-20s%9s%7s%9s%7s%9s%7s%9s%7s%9s%10s%10s%7s%8s  %s\n", "row", "asked", "x", "bound", "x", "ask/host",
+                "x", "bnd/host", "x", "muParser", "analysis", "prepare", "bytes", "B/token", "misses");
     ESTADODEANALISIS Registro;
     A_Inicializar(&Registro);
     for (const Caso &C : Filas) {
-        const double Pi = R.Tiempo(PIDIENDO, C), Vi = R.Tiempo(VINCULADA, C), Mu = R.Tiempo(MUPARSER, C);
-        const double SobrePi = (Pi > 0 && Mu > 0) ? Pi / Mu : -1.0, SobreVi = (Vi > 0 && Mu > 0) ? Vi / Mu : -1.0;
+        const double Mu = R.Tiempo(MUPARSER, C);
+        std::printf("%-20s", C.Nombre.c_str());
+        std::string Fallos;
+        for (Medidor M : {PIDIENDO, VINCULADA, PIDIENDO_ANFITRION, VINCULADA_ANFITRION}) {
+            const double T = R.Tiempo(M, C), Veces = (T > 0 && Mu > 0) ? T / Mu : -1.0;
+            Celda(T, "%9.1f");
+            Celda(Veces, "%7.2f");
+            const bool Vinculada = M == VINCULADA || M == VINCULADA_ANFITRION;
+            if (Veces > (Vinculada ? MAXIMO_VINCULADA : MAXIMO_PIDIENDO))
+                Fallos += std::string(" ") + NOMBRE[M];
+        }
         FORMULAPREPARADA *F = A_Preparar(&Registro, C.Expresion.c_str(), nullptr);
         uint32_t Tokens = 0;
         const double Bytes = F ? static_cast<double>(Motor::Tamano(F, Tokens)) : -1.0;
         A_Liberar(F);
-        std::printf("%-20s", C.Nombre.c_str());
-        Celda(Pi, "%11.1f");
-        Celda(Vi, "%11.1f");
-        Celda(Mu, "%11.1f");
-        Celda(SobrePi, "%11.2f");
-        Celda(SobreVi, "%11.2f");
-        Celda(R.Tiempo(ANALISIS, C), "%11.1f");
-        Celda(R.Tiempo(PREPARAR, C), "%11.1f");
-        Celda(Bytes, "%9.0f");
-        Celda(Tokens ? Bytes / Tokens : -1.0, "%9.1f");
-        std::string Fallos;
-        if (SobrePi > MAXIMO_PIDIENDO)
-            Fallos += " asked";
-        if (SobreVi > MAXIMO_VINCULADA)
-            Fallos += " bound";
+        Celda(Mu, "%9.1f");
+        Celda(R.Tiempo(ANALISIS, C), "%10.1f");
+        Celda(R.Tiempo(PREPARAR, C), "%10.1f");
+        Celda(Bytes, "%7.0f");
+        Celda(Tokens ? Bytes / Tokens : -1.0, "%8.1f");
         std::printf("  %s\n", Fallos.empty() ? "-" : Fallos.c_str() + 1);
     }
 #if !defined(EVALION_CON_MUPARSER)

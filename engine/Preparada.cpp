@@ -169,6 +169,20 @@ constexpr uint8_t CodigoDePaso(unsigned Op, unsigned Izq, unsigned Der)
 {
     return static_cast<uint8_t>(Op * 9 + Izq * 3 + Der);
 }
+// A variable asked for: its name in Izq, its rank among the form's requests in Der.
+constexpr uint8_t CODIGO_PEDIR = CodigoDePaso(P_POTENCIA + 1, 0, 0);
+// Requests a form of numbers only may make; a form with more is evaluated in blocks.
+constexpr uint32_t MAXIMO_PEDIDAS = 16;
+
+// What the steps leave to the blocks when they cannot go on: the numbers the host gave so
+// far, and the block of the answer that was no plain number (or none: a division by zero,
+// no request installed), so that the block evaluation gives the same answers again without
+// asking the host a second time.
+struct Repeticion {
+    double Numeros[MAXIMO_PEDIDAS];
+    uint32_t Cuantos = 0;
+    const BLOQUEDEDATOS *Ultima = nullptr;
+};
 
 struct Paso {
     uint8_t Codigo;  // CodigoDePaso of the operation and where its operands are
@@ -207,6 +221,8 @@ struct FORMULAPREPARADA {
     bool Ajustes;  // it computes or asks: the floating-point settings are switched
     bool Numerico; // only numbers and their operators, few slots: evaluated on doubles
     bool Ajustar;  // Ajustes, and the host did not choose its own settings
+    bool Constante; // Numerico with one value, Valor, known while preparing
+    double Valor;
     int32_t Opciones;
 };
 
@@ -702,7 +718,10 @@ void Clasificar(FORMULAPREPARADA *F)
         case O_NIVEL1: case O_NIVEL1K: case O_TERMINO: case O_TERMINOK: case O_POTENCIA: case O_POTENCIAK:
             F->Ajustes = true;
             break;
-        case O_VARIABLE: case O_FUNCION:
+        case O_VARIABLE: // asked in the steps too, while the host answers plain numbers
+            F->Ajustes = true;
+            break;
+        case O_FUNCION:
             F->Ajustes = true;
             F->Numerico = false;
             break;
@@ -712,6 +731,10 @@ void Clasificar(FORMULAPREPARADA *F)
         }
     }
     F->Numerico = F->Numerico && F->Ranuras <= RANURAS_NUMERICAS && Traducir(F);
+    F->Constante = F->Numerico && F->CuantosPasos == 1 &&
+                   F->Pasos[0].Codigo == CodigoDePaso(P_CARGAR, DE_CONSTANTE, DE_CONSTANTE);
+    if (F->Constante)
+        F->Valor = F->Pasos[0].Izq.Numero;
     F->Ajustar = F->Ajustes && !(F->Opciones & AJUSTES_DEL_ANFITRION);
 }
 
@@ -727,6 +750,7 @@ bool Traducir(FORMULAPREPARADA *F)
     } Pendiente[RANURAS_NUMERICAS]; // per slot: where its value is to be read
     for (uint32_t k = 0; k < RANURAS_NUMERICAS; ++k)
         Pendiente[k].Fuentes = DE_RANURA, Pendiente[k].Izq.Ranura = k;
+    uint32_t Pedidas = 0;
     const auto Fuente = [&](uint32_t Ranura, uint8_t &Donde, Operando &O) {
         Donde = Pendiente[Ranura].Fuentes;
         O = Pendiente[Ranura].Izq;
@@ -748,6 +772,16 @@ bool Traducir(FORMULAPREPARADA *F)
         case O_VINCULADA:
             Pendiente[I.A].Fuentes = DE_DIRECCION;
             Pendiente[I.A].Izq.Direccion = F->Direcciones[I.U.Nombre.Extra];
+            continue;
+        case O_VARIABLE:
+            if (Pedidas == MAXIMO_PEDIDAS)
+                return false;
+            P.Codigo = CODIGO_PEDIR;
+            static_assert(sizeof P.Izq == sizeof I.U.Nombre, "a name fits in an operand");
+            std::memcpy(&P.Izq, &I.U.Nombre, sizeof P.Izq);
+            P.Der.Ranura = Pedidas++;
+            Pasos.Agregar(P);
+            EnRanura(I.A);
             continue;
         case O_SIGNO:
             if (I.Extra == 0)
@@ -835,9 +869,12 @@ template <unsigned Op> inline bool Operar(double a, double b, uint8_t Extra, dou
     return true;
 }
 
-// False, with nothing done, on a division by zero, which the block evaluation then reports.
-// One case per operation and kinds of operands, so that a step is a jump and its work.
-EVALION_SIEMPRE_EN_LINEA bool EvaluarNumeros(const FORMULAPREPARADA *F, double *N, double &Valor)
+// False when the blocks must decide (a division by zero, an answer that is no plain
+// number), with what was asked so far in Rep. One case per operation and kinds of
+// operands, so that a step is a jump and its work.
+EVALION_SIEMPRE_EN_LINEA bool EvaluarNumeros(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado,
+                                             const AjustesDeEvaluacion &Ajustes, double *N, double &Valor,
+                                             Repeticion &Rep, BLOQUEDEDATOS &Respuesta)
 {
 #define EVALION_CASO(OP, FI, FD)                                                                              \
     case CodigoDePaso(OP, FI, FD):                                                                             \
@@ -857,6 +894,26 @@ EVALION_SIEMPRE_EN_LINEA bool EvaluarNumeros(const FORMULAPREPARADA *F, double *
             EVALION_CASOS(P_POR)
             EVALION_CASOS(P_ENTRE)
             EVALION_CASOS(P_POTENCIA)
+        case CODIGO_PEDIR: {
+            if (!Instalada(Estado->AlPedirVariable))
+                return false;
+            Texto Nombre;
+            std::memcpy(&Nombre, &P->Izq, sizeof Nombre);
+            char Pedido[EVALION_LARGO_CADENA];
+            CopiarPedido(F, Nombre, Pedido);
+            VaciarResultado(Respuesta);
+            if (F->Ajustar)
+                Ajustes.Prestar();
+            PedirVariableAlAnfitrion(Estado, Pedido, &Respuesta);
+            if (F->Ajustar)
+                Ajustes.Recobrar();
+            if (Respuesta.Error != 0 || Respuesta.Tipo != TIPO_NUMERO) {
+                Rep.Ultima = &Respuesta;
+                return false;
+            }
+            v = Rep.Numeros[Rep.Cuantos++] = Respuesta.Numero;
+            break;
+        }
         default:
             return false;
         }
@@ -1022,20 +1079,22 @@ int32_t Vincular(FORMULAPREPARADA *F, const char *Variable, const double *Direcc
 
 namespace {
 
-// A form of numbers only: false, with nothing left behind, when the blocks must decide.
-EVALION_SIEMPRE_EN_LINEA bool EvaluarNumerico(const FORMULAPREPARADA *F, double &Valor)
+// A form of numbers only: false when the blocks must decide, with Rep for them.
+EVALION_SIEMPRE_EN_LINEA bool EvaluarNumerico(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, double &Valor,
+                                              Repeticion &Rep, BLOQUEDEDATOS &Respuesta)
 {
     double N[RANURAS_NUMERICAS];
-    if (!F->Ajustar)
-        return EvaluarNumeros(F, N, Valor);
-    AjustesDeEvaluacion Ajustes(nullptr);
-    Ajustes.Entrar();
-    const bool Hecho = EvaluarNumeros(F, N, Valor);
-    Ajustes.Salir();
+    AjustesDeEvaluacion Ajustes(Estado);
+    if (F->Ajustar)
+        Ajustes.Entrar();
+    const bool Hecho = EvaluarNumeros(F, Estado, Ajustes, N, Valor, Rep, Respuesta);
+    if (F->Ajustar)
+        Ajustes.Salir();
     return Hecho;
 }
 
-EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R)
+EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R,
+                                     const Repeticion *Rep)
 {
     const bool Ajustar = F->Ajustar;
     AjustesDeEvaluacion Ajustes(Estado);
@@ -1048,6 +1107,7 @@ EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS
             return;
         }
     }
+    uint32_t Pedidas = 0; // variable requests so far, for the ones Rep answers
     if (Ajustar)
         Ajustes.Entrar();
     char Nombre[EVALION_LARGO_CADENA];
@@ -1069,6 +1129,24 @@ EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS
             continue;
         }
         case O_VARIABLE:
+            if (Rep != nullptr && Pedidas <= Rep->Cuantos) {
+                // Asked already by the steps: the same answer, without the host.
+                if (Pedidas < Rep->Cuantos) {
+                    PonerNumero(A, Rep->Numeros[Pedidas++]);
+                    continue;
+                }
+                if (Rep->Ultima != nullptr) {
+                    ++Pedidas;
+                    std::memcpy(&A, Rep->Ultima, sizeof A);
+                    CompletarRespuesta(A);
+                    if (A.Error) {
+                        Mal = &A;
+                        break;
+                    }
+                    continue;
+                }
+            }
+            ++Pedidas;
             VaciarResultado(A);
             if (!Instalada(Estado->AlPedirVariable)) {
                 CopiarPedido(F, I->U.Nombre, A.Cadena);
@@ -1223,19 +1301,39 @@ EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS
 BLOQUEDEDATOS Evaluar(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado)
 {
     BLOQUEDEDATOS R;
-    double Valor;
     if (F == nullptr) {
         R.Numero = 0;
         R.Cadena[0] = '\0';
         R.Tipo = 0;
         R.Error = E_OPERANDO;
         R.Posicion = 0;
-    } else if (F->Numerico && EvaluarNumerico(F, Valor)) {
+        return R;
+    }
+    if (F->Constante) { // most texts without names: the folding left one number
+        PonerNumero(R, F->Valor);
+        R.Posicion = 0;
+        return R;
+    }
+    if (!F->Numerico) {
+        EvaluarBloques(F, Estado, R, nullptr);
+        return R;
+    }
+    Repeticion Rep;
+    double Valor;
+    // The host's answer is received in R, which is free until the result is written.
+    if (EvaluarNumerico(F, Estado, Valor, Rep, R)) {
         PonerNumero(R, Valor);
         R.Posicion = 0;
-    } else {
-        EvaluarBloques(F, Estado, R);
+        return R;
     }
+    if (Rep.Ultima == nullptr) {
+        EvaluarBloques(F, Estado, R, &Rep);
+        return R;
+    }
+    BLOQUEDEDATOS Respuesta;
+    std::memcpy(&Respuesta, &R, sizeof Respuesta);
+    Rep.Ultima = &Respuesta;
+    EvaluarBloques(F, Estado, R, &Rep);
     return R;
 }
 
