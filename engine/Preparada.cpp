@@ -240,10 +240,7 @@ constexpr Valor EN_RANURA{false, 0.0};
 
 class Compilador {
 public:
-    Compilador(const Pieza *Piezas, Lista<char> &TextosDelTexto) : P(Piezas), Textos(TextosDelTexto)
-    {
-        Inicio = P[0].Inicio;
-    }
+    explicit Compilador(const Pieza *Piezas) : P(Piezas) { Inicio = P[0].Inicio; }
 
     // The whole text into slot 0, as the analysis entry does.
     void Compilar()
@@ -267,7 +264,6 @@ public:
 
 private:
     const Pieza *P;
-    Lista<char> &Textos;
     uint32_t i = 0;      // the current token
     int32_t Inicio = 0;  // InicioToken: where an error made now is reported
     int32_t Abiertos = 0; // parentheses open around the current point
@@ -914,8 +910,12 @@ EVALION_SIEMPRE_EN_LINEA bool EvaluarNumeros(const FORMULAPREPARADA *F, ESTADODE
             v = Rep.Numeros[Rep.Cuantos++] = Respuesta.Numero;
             break;
         }
-        default:
+        default: // Traducir writes no other code
+#if defined(__GNUC__)
+            __builtin_unreachable();
+#else
             return false;
+#endif
         }
         if (P->Fin) {
             Valor = v;
@@ -954,7 +954,7 @@ FORMULAPREPARADA *Preparar(const ESTADODEANALISIS *Estado, const char *Expresion
         SinMemoria(Error);
         return nullptr;
     }
-    Compilador C(Piezas.Datos, Textos);
+    Compilador C(Piezas.Datos);
     C.Compilar();
     SalirDelMotor(&Lector, Pendientes);
     if (C.SinMemoria() || Textos.SinMemoria) {

@@ -1,7 +1,8 @@
 // Evalion for C++17 hosts: an analyser that owns its parser state and answers the engine's
 // requests from names the host binds, in UTF-8. Header-only, over libevalionobj (the object
-// form of the callbacks carries the analyser) and libevalion-estandar (the standard library
-// and the message table); the CMake target Evalion::evalionxx and evalionxx.pc bring both.
+// form of the callbacks carries the analyser), libevalion-formulaobj (prepared expressions)
+// and libevalion-estandar (the standard library and the message table); the CMake target
+// Evalion::evalionxx and evalionxx.pc bring them.
 //
 //   Evalion::TAnalizador Analizador;                        // "," decimal, "." thousands
 //   Analizador.Variable("IVA", 0.21).Estandar();            // a constant, and Raiz, Pi, ...
@@ -25,6 +26,7 @@
 
 #include "Codificacion.hpp"
 #include "Estandar.h"
+#include "Formula.h"
 #include "Parser.h"
 
 #include <cstring>
@@ -38,6 +40,7 @@
 #include <string_view>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 namespace Evalion {
 
@@ -250,17 +253,39 @@ public:
     // naming its position: the engine would read only a cut part of either.
     TResultado Analizar(std::string_view Utf8)
     {
-        if (FAnalizando)
-            throw std::logic_error("Evalion: an analyser analyses one expression at a time");
-        char Expresion[EVALION_LARGO_EXPRESION + 2]; // one more, to see a longer text
+        char Expresion[EVALION_LARGO_EXPRESION + 2];
+        Convertir(Utf8, Expresion);
+        return Ejecutar([&] { return A_Analizar(&FEstado, Expresion); });
+    }
+
+    // Reads an expression once for many evaluations with this analyser's names, handlers
+    // and separators (those of the moment of each evaluation, but the separators, which are
+    // read now). The same exceptions as Analizar for the text.
+    class TFormula Preparar(std::string_view Utf8);
+
+private:
+    friend class TFormula;
+
+    // The text for the engine, or the exception that says why the engine would misread it.
+    static void Convertir(std::string_view Utf8, char (&Expresion)[EVALION_LARGO_EXPRESION + 2])
+    {
+        // One character more than the engine reads, to see a longer text.
         const std::size_t Largo = Codificacion::Utf8ALatin1(Utf8, Expresion, sizeof Expresion);
         if (Largo > EVALION_LARGO_EXPRESION)
             throw std::length_error("Evalion: an expression holds at most 1024 characters");
         if (const void *Nulo = std::memchr(Expresion, '\0', Largo))
             throw std::invalid_argument("Evalion: the expression has a NUL at character " +
                                         std::to_string(static_cast<const char *>(Nulo) - Expresion + 1));
+    }
+
+    // One engine call that may make requests: one at a time, and what a handler threw is
+    // rethrown once the engine has returned.
+    template <class F> TResultado Ejecutar(F Llamada)
+    {
+        if (FAnalizando)
+            throw std::logic_error("Evalion: an analyser analyses one expression at a time");
         FAnalizando = true;
-        const BLOQUEDEDATOS R = A_Analizar(&FEstado, Expresion);
+        const BLOQUEDEDATOS R = Llamada();
         FAnalizando = false;
         if (FExcepcion)
             std::rethrow_exception(std::exchange(FExcepcion, nullptr));
@@ -422,6 +447,95 @@ private:
     bool FAnalizando = false;
     std::exception_ptr FExcepcion;
 };
+
+// A name a prepared expression uses: a variable (Argumentos -1) or a function and its count.
+struct TNombre {
+    std::string Nombre; // UTF-8
+    int32_t Argumentos;
+    bool operator==(const TNombre &Otro) const { return Nombre == Otro.Nombre && Argumentos == Otro.Argumentos; }
+};
+
+// An expression prepared by TAnalizador::Preparar: each Evaluar gives what Analizar would on
+// the same text, asking the analyser's handlers the same things in the same order, at a
+// fraction of the cost. It evaluates through its analyser, which must outlive it, one
+// evaluation at a time as Analizar. Movable, not copyable: it owns its prepared form.
+class TFormula {
+public:
+    TFormula(TFormula &&Otra) noexcept
+        : FAnalizador(Otra.FAnalizador), FFormula(std::exchange(Otra.FFormula, nullptr)), FRechazo(Otra.FRechazo)
+    {
+    }
+    TFormula &operator=(TFormula &&Otra) noexcept
+    {
+        if (this != &Otra) {
+            A_Liberar(FFormula);
+            FAnalizador = Otra.FAnalizador;
+            FFormula = std::exchange(Otra.FFormula, nullptr);
+            FRechazo = Otra.FRechazo;
+        }
+        return *this;
+    }
+    TFormula(const TFormula &) = delete;
+    TFormula &operator=(const TFormula &) = delete;
+    ~TFormula() { A_Liberar(FFormula); }
+
+    // False for a text whose every evaluation is one same error without a request ("1+",
+    // "(2", "1/0"): Evaluar then returns that error.
+    bool Preparada() const { return FFormula != nullptr; }
+
+    TResultado Evaluar()
+    {
+        if (FFormula == nullptr)
+            return FRechazo;
+        return FAnalizador->Ejecutar([&] { return A_Evaluar(FFormula, &FAnalizador->FEstado); });
+    }
+
+    // The names an evaluation may ask for, in the order of the text, each once.
+    std::vector<TNombre> Nombres() const
+    {
+        std::vector<TNombre> Lista;
+        int32_t Argumentos;
+        for (int32_t k = 0; const char *Nombre = A_Nombre(FFormula, k, &Argumentos); ++k)
+            Lista.push_back({Codificacion::Latin1AUtf8(Nombre), Argumentos});
+        return Lista;
+    }
+
+    // Reads the variable Nombre from *Direccion at every evaluation instead of asking for it,
+    // as muparser's DefineVar; nullptr asks again. Returns how often the text uses it.
+    int32_t Vincular(std::string_view Nombre, const double *Direccion)
+    {
+        return A_Vincular(FFormula, Codificacion::Utf8ALatin1(Nombre).c_str(), Direccion);
+    }
+
+    // Computes under the host's floating-point settings as they are, without the switch to
+    // the engine's (FORMULA_AJUSTES_DEL_ANFITRION in Formula.h): the same answers for a host
+    // with the default settings, for less time.
+    TFormula &AjustesDelAnfitrion(bool Activa = true)
+    {
+        A_Opciones(FFormula, Activa ? FORMULA_AJUSTES_DEL_ANFITRION : 0);
+        return *this;
+    }
+
+private:
+    friend class TAnalizador;
+    TFormula(TAnalizador *Analizador, FORMULAPREPARADA *Formula, const BLOQUEDEDATOS &Rechazo)
+        : FAnalizador(Analizador), FFormula(Formula), FRechazo(TResultado::DeBloque(Rechazo))
+    {
+    }
+
+    TAnalizador *FAnalizador;
+    FORMULAPREPARADA *FFormula;
+    TResultado FRechazo;
+};
+
+inline TFormula TAnalizador::Preparar(std::string_view Utf8)
+{
+    char Expresion[EVALION_LARGO_EXPRESION + 2];
+    Convertir(Utf8, Expresion);
+    BLOQUEDEDATOS Rechazo{};
+    FORMULAPREPARADA *Formula = A_Preparar(&FEstado, Expresion, &Rechazo);
+    return TFormula(this, Formula, Rechazo);
+}
 
 } // namespace Evalion
 

@@ -12,12 +12,15 @@ cmake --build --preset fuzz
 
 trabajo=build/fuzz/hallazgos
 mkdir -p "$trabajo"
-for objetivo in lexer analisis; do
+# The prepared forms' target reads the analysis target's inputs, and starts from its corpus.
+for objetivo in lexer analisis formula; do
+  semillas="tests/fuzz/corpus/$objetivo"
+  [ "$objetivo" = formula ] && semillas=tests/fuzz/corpus/analisis
   nuevo="$trabajo/corpus-$objetivo"
   mkdir -p "$nuevo"
   echo "fuzz_$objetivo: $segundos s"
   if ! build/fuzz/tests/fuzz/fuzz_$objetivo -max_total_time="$segundos" -print_final_stats=1 \
-      -artifact_prefix="$trabajo/" "$nuevo" "tests/fuzz/corpus/$objetivo" >"$trabajo/$objetivo.log" 2>&1; then
+      -artifact_prefix="$trabajo/" "$nuevo" "$semillas" >"$trabajo/$objetivo.log" 2>&1; then
     tail -n 40 "$trabajo/$objetivo.log"
     for entrada in "$trabajo"/crash-* "$trabajo"/leak-* "$trabajo"/timeout-* "$trabajo"/oom-*; do
       [ -e "$entrada" ] && { echo "reproducing input: $entrada"; od -c "$entrada" | head -n 20; }

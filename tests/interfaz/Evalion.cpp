@@ -241,4 +241,45 @@ TEST(Interfaz, OneAnalysisAtATime)
     EXPECT_EQ(A->Analizar("Otra").Numero(), 2);
 }
 
+// A prepared expression answers as Analizar on the same text, through the same handlers,
+// exceptions included; bound variables are read, not asked for.
+TEST(Interfaz, PreparedExpressions)
+{
+    static_assert(std::is_nothrow_move_constructible_v<Evalion::TFormula> &&
+                  !std::is_copy_constructible_v<Evalion::TFormula>);
+    TAnalizador A;
+    int Pedidas = 0;
+    A.Variable("x", [&] { return ++Pedidas; })
+        .Variable("Mal", []() -> TResultado { throw TFallo("variable"); })
+        .Estandar();
+    for (const char *Texto : {"x * 2 + Raiz(x)", "Mayusculas(\"año\") + x", "x + ", "1/0", "(x"}) {
+        SCOPED_TRACE(Texto);
+        Pedidas = 0;
+        const TResultado Esperado = A.Analizar(Texto);
+        const int DelAnalisis = Pedidas;
+        Evalion::TFormula F = A.Preparar(Texto);
+        Pedidas = 0;
+        const TResultado R = F.Evaluar();
+        EXPECT_EQ(R.Codigo(), Esperado.Codigo());
+        EXPECT_EQ(R.Posicion(), Esperado.Posicion());
+        EXPECT_EQ(R.Numero(), Esperado.Numero());
+        EXPECT_EQ(R.Texto(), Esperado.Texto());
+        EXPECT_EQ(Pedidas, DelAnalisis);
+    }
+    Evalion::TFormula F = A.Preparar("Raiz(x) + x + Mal");
+    EXPECT_EQ(F.Nombres(), (std::vector<Evalion::TNombre>{{"Raiz", 1}, {"x", -1}, {"Mal", -1}}));
+    EXPECT_THROW(F.Evaluar(), TFallo);
+
+    Evalion::TFormula G = A.Preparar("x * 10");
+    const double X = 4;
+    EXPECT_EQ(G.Vincular("x", &X), 1);
+    Evalion::TFormula Movida = std::move(G);
+    Pedidas = 0;
+    EXPECT_EQ(Movida.AjustesDelAnfitrion().Evaluar().Numero(), 40);
+    EXPECT_EQ(Pedidas, 0);
+    EXPECT_FALSE(A.Preparar("1+").Preparada());
+    EXPECT_EQ(A.Preparar("1+").Evaluar().Codigo(), E_OPERANDO);
+    EXPECT_THROW(A.Preparar(std::string(1025, '1')), std::length_error);
+}
+
 } // namespace

@@ -1,0 +1,192 @@
+// The prepared forms' own interface: refusals, the names list, bindings, the option, the
+// floating-point contract, deep forms and threads. Answers equal to the analysis's are the
+// differential program's subject; here each row checks one behaviour of the interface.
+#include <gtest/gtest.h>
+
+#include <cfenv>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Formula.h"
+#include "HostDePrueba.h"
+
+namespace {
+
+using Pruebas::HostDePrueba;
+
+struct Formula {
+    FORMULAPREPARADA *F;
+    explicit Formula(FORMULAPREPARADA *Preparada) : F(Preparada) {}
+    ~Formula() { A_Liberar(F); }
+};
+
+std::string Nombres(const FORMULAPREPARADA *F)
+{
+    std::string Lista;
+    int32_t N;
+    for (int32_t k = 0; const char *Nombre = A_Nombre(F, k, &N); ++k)
+        Lista += std::string(k ? " " : "") + Nombre + (N < 0 ? "" : "/" + std::to_string(N));
+    return Lista;
+}
+
+TEST(Formula, RefusesWhatFailsWithoutAsking)
+{
+    ESTADODEANALISIS Estado;
+    A_Inicializar(&Estado);
+    for (const char *Texto : {"", "1+", "(2", "1/0", "$", "2 3", "-\"a\"", "\"a\"*2"}) {
+        BLOQUEDEDATOS Error{};
+        EXPECT_EQ(A_Preparar(&Estado, Texto, &Error), nullptr) << Texto;
+        const BLOQUEDEDATOS Esperado = A_Analizar(&Estado, Texto);
+        EXPECT_EQ(Error.Error, Esperado.Error) << Texto;
+        EXPECT_EQ(Error.Posicion, Esperado.Posicion) << Texto;
+    }
+    BLOQUEDEDATOS Error{};
+    EXPECT_EQ(A_Preparar(&Estado, nullptr, &Error), nullptr);
+    EXPECT_EQ(Error.Error, E_OPERANDO);
+    EXPECT_EQ(A_Preparar(&Estado, "1+", nullptr), nullptr); // no error block wanted
+
+    const BLOQUEDEDATOS SinFormula = A_Evaluar(nullptr, &Estado);
+    EXPECT_EQ(SinFormula.Error, E_OPERANDO);
+    EXPECT_EQ(SinFormula.Posicion, 0);
+    A_Liberar(nullptr);
+}
+
+TEST(Formula, NamesInTheOrderOfTheTextEachOnce)
+{
+    ESTADODEANALISIS Estado;
+    A_Inicializar(&Estado);
+    const struct {
+        const char *Texto, *Nombres;
+    } FILAS[] = {
+        {"f(x; y) + x * g(f(1; 2))", "f/2 x y g/1"}, // a call is listed at its name, before its arguments
+        {"x + X + x", "x X"},                         // byte for byte: the host decides about case
+        {"f(1) + f(1; 2) + f + f(3)", "f/1 f/2 f"},   // a function per count, a variable apart
+        {"x + ) + y", "x"},                           // y is never asked for
+        {"a\xF1o * 2", "a\xF1o"}, // Windows-1252, as every text of the engine
+        {"1 + 2", ""},
+    };
+    for (const auto &Fila : FILAS) {
+        Formula P(A_Preparar(&Estado, Fila.Texto, nullptr));
+        ASSERT_NE(P.F, nullptr) << Fila.Texto;
+        EXPECT_EQ(Nombres(P.F), Fila.Nombres) << Fila.Texto;
+    }
+    Formula P(A_Preparar(&Estado, "x", nullptr));
+    EXPECT_EQ(A_Nombre(P.F, -1, nullptr), nullptr);
+    EXPECT_EQ(A_Nombre(P.F, 1, nullptr), nullptr);
+    EXPECT_STREQ(A_Nombre(P.F, 0, nullptr), "x");
+}
+
+TEST(Formula, BoundVariablesAreReadNotAsked)
+{
+    ESTADODEANALISIS Estado;
+    A_Inicializar(&Estado);
+    HostDePrueba Host;
+    Host.Variables["x"] = Pruebas::Numero(100);
+    Host.Variables["y"] = Pruebas::Numero(1);
+    Host.Instalar(&Estado);
+    Formula P(A_Preparar(&Estado, "x * 2 + x - y", nullptr));
+
+    double X = 5;
+    EXPECT_EQ(A_Vincular(P.F, "x", &X), 2);
+    EXPECT_EQ(A_Vincular(P.F, "z", &X), 0);
+    EXPECT_EQ(A_Evaluar(P.F, &Estado).Numero, 14);
+    X = 7; // read at every evaluation
+    EXPECT_EQ(A_Evaluar(P.F, &Estado).Numero, 20);
+    EXPECT_EQ(Host.Orden(), (std::vector<std::string>{"y", "y"}));
+
+    EXPECT_EQ(A_Vincular(P.F, "x", nullptr), 2); // asked again
+    Host.Peticiones.clear();
+    EXPECT_EQ(A_Evaluar(P.F, &Estado).Numero, 299);
+    EXPECT_EQ(Host.Orden(), (std::vector<std::string>{"x", "x", "y"}));
+
+    Formula Llamada(A_Preparar(&Estado, "f(1) + f", nullptr));
+    EXPECT_EQ(A_Vincular(Llamada.F, "f", &X), 1); // only the variable f
+}
+
+// Under a host's other rounding and with traps enabled the form computes as the analysis
+// does, under the engine's settings, and leaves the host's as they were; with the option
+// it computes under the host's.
+TEST(Formula, FloatingPointSettingsAsInAnAnalysis)
+{
+    ESTADODEANALISIS Estado;
+    A_Inicializar(&Estado);
+    HostDePrueba Host;
+    Host.Variables["x"] = Pruebas::Numero(1);
+    Host.Instalar(&Estado);
+    const char *const TEXTOS[] = {"1/3", "x/3", "0,1+0,2*x", "x*10^300*10^300", "x*0,1^3"};
+    std::fesetround(FE_UPWARD);
+    std::feclearexcept(FE_ALL_EXCEPT);
+    for (const char *Texto : TEXTOS) {
+        Formula P(A_Preparar(&Estado, Texto, nullptr));
+        ASSERT_NE(P.F, nullptr) << Texto;
+        const BLOQUEDEDATOS Esperado = A_Analizar(&Estado, Texto), Obtenido = A_Evaluar(P.F, &Estado);
+        EXPECT_EQ(std::memcmp(&Esperado.Numero, &Obtenido.Numero, sizeof(double)), 0) << Texto;
+        EXPECT_EQ(std::fegetround(), FE_UPWARD) << Texto;
+        EXPECT_EQ(std::fetestexcept(FE_ALL_EXCEPT), 0) << Texto;
+    }
+    Formula Tercio(A_Preparar(&Estado, "x/3", nullptr));
+    A_Opciones(Tercio.F, FORMULA_AJUSTES_DEL_ANFITRION);
+    const double Arriba = A_Evaluar(Tercio.F, &Estado).Numero;
+    std::fesetround(FE_TONEAREST);
+    EXPECT_GT(Arriba, A_Evaluar(Tercio.F, &Estado).Numero); // rounded up: the host's settings
+    std::feclearexcept(FE_ALL_EXCEPT);
+}
+
+// Forms deeper than the slots kept on the stack, asking the host in every one.
+TEST(Formula, DeepFormsAsTheAnalysis)
+{
+    ESTADODEANALISIS Estado;
+    A_Inicializar(&Estado);
+    HostDePrueba Host;
+    Host.Variables["x"] = Pruebas::Numero(1);
+    Host.Variables["s"] = Pruebas::Texto("a");
+    Host.Instalar(&Estado);
+    std::string Suma = "x", Texto = "s", Parentesis = "x";
+    for (int k = 0; k < 300; ++k) {
+        Suma += "+x";
+        Texto += "+s";
+        Parentesis = "(" + Parentesis + "-x)";
+    }
+    for (const std::string &T : {Suma, Texto, Parentesis, Suma + "+s"}) {
+        Formula P(A_Preparar(&Estado, T.c_str(), nullptr));
+        ASSERT_NE(P.F, nullptr);
+        const BLOQUEDEDATOS Esperado = A_Analizar(&Estado, T.c_str()), Obtenido = A_Evaluar(P.F, &Estado);
+        EXPECT_EQ(Obtenido.Error, Esperado.Error) << T.substr(0, 20);
+        EXPECT_EQ(Obtenido.Numero, Esperado.Numero) << T.substr(0, 20);
+        EXPECT_STREQ(Obtenido.Cadena, Esperado.Cadena) << T.substr(0, 20);
+    }
+}
+
+// A form is only read by an evaluation: several threads evaluate one at once, each with its
+// own record and host.
+TEST(Formula, OneFormOnSeveralThreads)
+{
+    ESTADODEANALISIS Estado;
+    A_Inicializar(&Estado);
+    Formula P(A_Preparar(&Estado, "x * 2 + f(x; 1)", nullptr));
+    ASSERT_NE(P.F, nullptr);
+    std::vector<std::thread> Hilos;
+    std::vector<int> Fallos(4, 0);
+    for (int h = 0; h < 4; ++h)
+        Hilos.emplace_back([&, h] {
+            ESTADODEANALISIS Propio;
+            A_Inicializar(&Propio);
+            HostDePrueba Host;
+            Host.Variables["x"] = Pruebas::Numero(h);
+            Host.Funciones["f"] = HostDePrueba::Suma;
+            Host.Instalar(&Propio);
+            for (int k = 0; k < 2000; ++k) {
+                Host.Peticiones.clear();
+                const BLOQUEDEDATOS R = A_Evaluar(P.F, &Propio);
+                Fallos[h] += R.Error != 0 || R.Numero != 3.0 * h + 1;
+            }
+        });
+    for (std::thread &H : Hilos)
+        H.join();
+    EXPECT_EQ(Fallos, std::vector<int>(4, 0));
+}
+
+} // namespace
