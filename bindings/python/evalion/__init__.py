@@ -11,7 +11,7 @@ import threading
 from . import _biblioteca as _b
 from ._biblioteca import BibliotecaNoEncontrada
 
-__all__ = ["Analizador", "ErrorDeAnalisis", "BibliotecaNoEncontrada", "mensaje"]
+__all__ = ["Analizador", "Formula", "ErrorDeAnalisis", "BibliotecaNoEncontrada", "mensaje"]
 __version__ = "1.0.0"
 
 # The code a request leaves when a callable raised: any non-zero code ends the analysis at
@@ -105,18 +105,36 @@ class Analizador:
         """The value of texto (a str of at most 1024 characters, without NUL) as float or str.
         Raises ErrorDeAnalisis, or the exception a variable or function raised; TypeError for
         anything but a str and ValueError for a text the engine would read only in part."""
+        datos = self._datos(texto)
+        return self._ejecutar(lambda: self._bibliotecas.evalion.A_Analizar(self._puntero, datos))
+
+    def preparar(self, texto):
+        """texto read once, for many evaluations with this analyser's names and functions
+        (those of each evaluation's moment; the separators of this one): a Formula whose
+        evaluar() gives what analizar(texto) would, asking the same names in the same order.
+        The same exceptions as analizar for the text itself."""
+        return Formula(self, self._datos(texto))
+
+    @staticmethod
+    def _datos(texto):
+        """The engine's bytes of an expression, or the exception that says why it would read
+        only a part of it."""
         if not isinstance(texto, str):
             raise TypeError(f"an expression is a str, not {type(texto).__name__}")
         if len(texto) > _b.LARGO_EXPRESION:
             raise ValueError(f"an expression holds at most {_b.LARGO_EXPRESION} characters, not {len(texto)}")
         if "\0" in texto:
             raise ValueError(f"the expression has a NUL at character {texto.index(chr(0)) + 1}")
-        datos = _b.codificar(texto)
+        return _b.codificar(texto)
+
+    def _ejecutar(self, llamada):
+        """One engine call that may make requests: one at a time, and the exception a
+        request raised is raised again once the engine has returned."""
         if not self._ocupado.acquire(blocking=False):
             raise RuntimeError("this Analizador is already analysing; use one per thread")
         try:
             self._pendiente = None
-            R = self._bibliotecas.evalion.A_Analizar(self._puntero, datos)
+            R = llamada()
             pendiente, self._pendiente = self._pendiente, None
         finally:
             self._ocupado.release()
@@ -196,3 +214,41 @@ class Analizador:
                 bloque.Error = _b.E_FUNCION
 
         self._responder(R, responder)
+
+
+class Formula:
+    """An expression prepared by Analizador.preparar. evaluar() returns its value (float or
+    str) or raises as analizar does; nombres lists the names an evaluation may ask for, in
+    the order of the text, each once: (name, None) for a variable, (name, count) for a
+    function. A text whose every evaluation fails without asking anything ("1+", "(2")
+    gives a Formula whose preparada is False and whose evaluar raises that error."""
+
+    def __init__(self, analizador, datos):
+        self._analizador = analizador  # its record and requests serve every evaluation
+        self._formula = None
+        f = analizador._bibliotecas.formula
+        rechazo = _b.BLOQUEDEDATOS()
+        self._formula = f.A_Preparar(analizador._puntero, datos, ctypes.byref(rechazo))
+        self._rechazo = None if self._formula else ErrorDeAnalisis(rechazo.Error, rechazo.Posicion)
+        self.nombres = []
+        argumentos = ctypes.c_int32()
+        while self._formula:
+            nombre = f.A_Nombre(self._formula, len(self.nombres), ctypes.byref(argumentos))
+            if nombre is None:
+                break
+            self.nombres.append((_b.decodificar(nombre), None if argumentos.value < 0 else argumentos.value))
+
+    @property
+    def preparada(self):
+        return self._formula is not None
+
+    def evaluar(self):
+        if self._rechazo is not None:
+            raise ErrorDeAnalisis(self._rechazo.codigo, self._rechazo.posicion)
+        a = self._analizador
+        return a._ejecutar(lambda: a._bibliotecas.formula.A_Evaluar(self._formula, a._puntero))
+
+    def __del__(self):
+        if getattr(self, "_formula", None):
+            self._analizador._bibliotecas.formula.A_Liberar(self._formula)
+            self._formula = None

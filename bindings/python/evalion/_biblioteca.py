@@ -1,8 +1,9 @@
-"""The C interface of libevalion and libevalion-estandar through ctypes.
+"""The C interface of libevalion, libevalion-estandar and libevalion-formula through ctypes.
 
 Only the public C entry points are used: the four functions of the library whose requests
 are plain functions (a Python closure carries its own context, so the object form is not
-needed) and the three of the standard library, which also holds the message table.
+needed), the three of the standard library, which also holds the message table, and those
+of the prepared expressions in the same plain form, loaded when first used.
 """
 import ctypes
 import functools
@@ -19,15 +20,19 @@ LARGO_EXPRESION = 1024  # characters of an expression
 VARIABLE_DE_ENTORNO = "EVALION_BIBLIOTECAS"
 
 if sys.platform == "win32":
-    _NOMBRES = {"evalion": "Evalion.dll", "estandar": "EvalionEstandar.dll"}
+    _NOMBRES = {"evalion": "Evalion.dll", "estandar": "EvalionEstandar.dll", "formula": "EvalionFormula.dll"}
     _TIPO_FUNCION = ctypes.WINFUNCTYPE  # stdcall, as the 32-bit DLLs
     _Biblioteca = ctypes.WinDLL
 elif sys.platform == "darwin":
-    _NOMBRES = {"evalion": "libevalion.1.dylib", "estandar": "libevalion-estandar.1.dylib"}
+    _NOMBRES = {
+        "evalion": "libevalion.1.dylib",
+        "estandar": "libevalion-estandar.1.dylib",
+        "formula": "libevalion-formula.1.dylib",
+    }
     _TIPO_FUNCION = ctypes.CFUNCTYPE
     _Biblioteca = ctypes.CDLL
 else:
-    _NOMBRES = {"evalion": "libevalion.so.1", "estandar": "libevalion-estandar.so.1"}
+    _NOMBRES = {"evalion": "libevalion.so.1", "estandar": "libevalion-estandar.so.1", "formula": "libevalion-formula.so.1"}
     _TIPO_FUNCION = ctypes.CFUNCTYPE
     _Biblioteca = ctypes.CDLL
 
@@ -117,7 +122,7 @@ def _cargar(clave):
 
 
 class Bibliotecas:
-    """The two libraries with their functions declared."""
+    """The libraries with their functions declared; the prepared expressions' on first use."""
 
     def __init__(self):
         self.evalion = _cargar("evalion")
@@ -139,6 +144,23 @@ class Bibliotecas:
         s.A_EstandarFuncion.restype = ctypes.c_int32
         s.A_Mensaje.argtypes = [ctypes.c_int32]
         s.A_Mensaje.restype = ctypes.c_char_p
+        self._formula = None
+
+    @property
+    def formula(self):
+        if self._formula is None:
+            f = _cargar("formula")
+            pestado = ctypes.POINTER(ESTADODEANALISIS)
+            f.A_Preparar.argtypes = [pestado, ctypes.c_char_p, PBLOQUE]
+            f.A_Preparar.restype = ctypes.c_void_p
+            f.A_Evaluar.argtypes = [ctypes.c_void_p, pestado]
+            f.A_Evaluar.restype = BLOQUEDEDATOS
+            f.A_Liberar.argtypes = [ctypes.c_void_p]
+            f.A_Liberar.restype = None
+            f.A_Nombre.argtypes = [ctypes.c_void_p, ctypes.c_int32, ctypes.POINTER(ctypes.c_int32)]
+            f.A_Nombre.restype = ctypes.c_char_p
+            self._formula = f
+        return self._formula
 
 
 @functools.lru_cache(maxsize=None)

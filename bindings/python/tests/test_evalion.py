@@ -147,6 +147,49 @@ class Peticiones(unittest.TestCase):
         self.assertEqual(capturado.exception.codigo, 1000)
 
 
+class Formulas(unittest.TestCase):
+    def test_como_analizar(self):
+        pedidos = []
+
+        def x():
+            pedidos.append("x")
+            return len(pedidos)
+
+        a = Analizador(variables={"x": x, "s": "año"}, estandar=True)
+        for texto in ["x * 2 + Raiz(x)", "Mayusculas(s) + x", "x + ", "(x", "1/0"]:
+            with self.subTest(texto=texto):
+                pedidos.clear()
+                try:
+                    esperado = a.analizar(texto)
+                except ErrorDeAnalisis as error:
+                    esperado = (error.codigo, error.posicion)
+                del_analisis, formula = len(pedidos), a.preparar(texto)
+                pedidos.clear()
+                try:
+                    obtenido = formula.evaluar()
+                except ErrorDeAnalisis as error:
+                    obtenido = (error.codigo, error.posicion)
+                self.assertEqual(obtenido, esperado)
+                self.assertEqual(len(pedidos), del_analisis)
+
+    def test_nombres_rechazo_y_excepciones(self):
+        def mal():
+            raise KeyError("mal")
+
+        a = Analizador(variables={"mal": mal})
+        formula = a.preparar("f(x; 2) + x * año + f(1)")
+        self.assertEqual(formula.nombres, [("f", 2), ("x", None), ("año", None), ("f", 1)])
+        self.assertTrue(formula.preparada)
+        self.assertFalse(a.preparar("1+").preparada)
+        with self.assertRaises(ErrorDeAnalisis) as error:
+            a.preparar("1+").evaluar()
+        self.assertEqual((error.exception.codigo, error.exception.posicion), (500, 3))
+        with self.assertRaises(KeyError):
+            a.preparar("mal + 1").evaluar()
+        with self.assertRaises(ValueError):
+            a.preparar("1" * 1025)
+
+
 class Hilos(unittest.TestCase):
     def test_analizadores_separados(self):
         fallos = []
