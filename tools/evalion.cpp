@@ -5,6 +5,7 @@
 // cannot be read or standard output cannot be written.
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -32,7 +33,7 @@
 namespace {
 
 const char *const AYUDA =
-    "Usage: evalion [-e|--estandar] [--] [EXPRESSION...]\n"
+    "Usage: evalion [-e|--estandar] [-r|--repetir N] [--] [EXPRESSION...]\n"
     "Evaluates each EXPRESSION, or each line of standard input when none is given,\n"
     "and prints its value or \"Error: \" with the message and the position.\n"
     "On a terminal, standard input is read with line editing and history, and an error\n"
@@ -42,6 +43,9 @@ const char *const AYUDA =
     "  -e, --estandar  also answer the standard library's functions and constants\n"
     "                  (Abs, Redondear, Max, Mayusculas, Pi...); where a name is in both,\n"
     "                  the demonstration's answer wins\n"
+    "  -r, --repetir N times each EXPRESSION (or line of standard input that is not a\n"
+    "                  terminal): prepared once and evaluated N times, then analysed N\n"
+    "                  times, the time of each written on standard error\n"
     "  --              ends the options: an argument that begins with \"-\" and a letter\n"
     "                  is an option before it (\"-x\"), an expression after it\n"
     "  -h, --help      print this help     --version   print the version\n"
@@ -112,6 +116,42 @@ Evalion::TResultado Analizar(Evalion::TAnalizador &Analizador, const std::string
 {
     std::cerr << Avisos(Utf8);
     return Analizador.Analizar(Analizable(Utf8));
+}
+
+// --repetir: the expression prepared once and evaluated Veces times, then analysed as many
+// times, the cost of each on standard error; the value is the last evaluation's.
+Evalion::TResultado Medir(Evalion::TAnalizador &Analizador, const std::string &Utf8, uint64_t Veces)
+{
+    using Reloj = std::chrono::steady_clock;
+    const auto Nanosegundos = [Veces](Reloj::duration D) {
+        return static_cast<double>(std::chrono::duration_cast<std::chrono::nanoseconds>(D).count()) /
+               static_cast<double>(Veces);
+    };
+    std::cerr << Avisos(Utf8);
+    const std::string Texto = Analizable(Utf8);
+    const auto Inicio = Reloj::now();
+    Evalion::TFormula Formula = Analizador.Preparar(Texto);
+    const auto Preparada = Reloj::now();
+    for (uint64_t k = 1; k < Veces; ++k)
+        Formula.Evaluar();
+    Evalion::TResultado R = Formula.Evaluar();
+    const auto Evaluada = Reloj::now();
+    for (uint64_t k = 0; k < Veces; ++k)
+        Analizador.Analizar(Texto);
+    const auto Analizada = Reloj::now();
+    char Linea[200];
+    std::snprintf(Linea, sizeof Linea, "evalion: prepared in %.0f ns; %llu evaluations, %.1f ns each; %llu analyses, %.1f ns each\n",
+                  Nanosegundos(Preparada - Inicio) * static_cast<double>(Veces), static_cast<unsigned long long>(Veces),
+                  Nanosegundos(Evaluada - Preparada), static_cast<unsigned long long>(Veces),
+                  Nanosegundos(Analizada - Evaluada));
+    std::cerr << Linea;
+    return R;
+}
+
+// Analyses, or measures with --repetir (Veces > 0).
+Evalion::TResultado Evaluar(Evalion::TAnalizador &Analizador, const std::string &Utf8, uint64_t Veces)
+{
+    return Veces ? Medir(Analizador, Utf8, Veces) : Analizar(Analizador, Utf8);
 }
 
 // Prints the value or the error of R on one line; false for an error.
@@ -270,7 +310,7 @@ int Terminar(int Estado, int ErrorPrevio = 0)
 // UTF-8 byte-order mark before the first ignored; false when any failed. A read that fails
 // sets Fallo, and Error to its error number when the system gave one; the first write that
 // fails ends the reading, with its error number in ErrorDeEscritura.
-bool LeerEntrada(Evalion::TAnalizador &Analizador, bool &Fallo, int &Error, int &ErrorDeEscritura)
+bool LeerEntrada(Evalion::TAnalizador &Analizador, uint64_t Veces, bool &Fallo, int &Error, int &ErrorDeEscritura)
 {
     bool Correcto = true;
     std::string Linea;
@@ -282,7 +322,7 @@ bool LeerEntrada(Evalion::TAnalizador &Analizador, bool &Fallo, int &Error, int 
             Linea.pop_back();
         if (Linea.empty())
             continue;
-        Correcto &= Mostrar(Analizar(Analizador, Linea));
+        Correcto &= Mostrar(Evaluar(Analizador, Linea, Veces));
         // Flushed here, not only before the next read, so that a failed write keeps its reason.
         errno = 0;
         std::cout.flush();
@@ -312,6 +352,7 @@ bool EsOpcion(const std::string &Argumento)
 int main(int argc, char **argv)
 {
     bool Estandar = false, Ayuda = false, Version = false;
+    uint64_t Veces = 0; // --repetir
     std::vector<const char *> Expresiones;
     bool Opciones = true; // until "--"
     for (int i = 1; i < argc; ++i) {
@@ -322,13 +363,23 @@ int main(int argc, char **argv)
             Expresiones.push_back(argv[i]);
         } else if (Argumento == "-e" || Argumento == "--estandar") {
             Estandar = true;
+        } else if (Argumento == "-r" || Argumento == "--repetir") {
+            char *Fin = nullptr;
+            errno = 0;
+            const unsigned long long N = i + 1 < argc ? std::strtoull(argv[i + 1], &Fin, 10) : 0;
+            if (N == 0 || errno != 0 || *Fin != '\0' || !std::isdigit(static_cast<unsigned char>(argv[i + 1][0]))) {
+                std::cerr << "evalion: " << Argumento << " needs a count of times from 1 up\n";
+                return 2;
+            }
+            Veces = N;
+            ++i;
         } else if (Argumento == "-h" || Argumento == "--help") {
             Ayuda = true;
         } else if (Argumento == "--version") {
             Version = true;
         } else {
             std::cerr << "evalion: unknown option '" << Argumento << "'\n"
-                      << "Usage: evalion [-e|--estandar] [--] [EXPRESSION...]; evalion --help tells more\n";
+                      << "Usage: evalion [-e|--estandar] [-r|--repetir N] [--] [EXPRESSION...]; evalion --help tells more\n";
             return 2;
         }
     }
@@ -362,11 +413,11 @@ int main(int argc, char **argv)
     int ErrorDeLectura = 0, ErrorDeEscritura = 0;
     if (!LeeLaEntrada) {
         for (const char *Expresion : Expresiones)
-            Correcto &= Mostrar(Analizar(Analizador, Expresion));
+            Correcto &= Mostrar(Evaluar(Analizador, Expresion, Veces));
     } else if (isatty(STDIN_FILENO)) {
         Correcto = Sesion(Analizador);
     } else {
-        Correcto = LeerEntrada(Analizador, FalloDeLectura, ErrorDeLectura, ErrorDeEscritura);
+        Correcto = LeerEntrada(Analizador, Veces, FalloDeLectura, ErrorDeLectura, ErrorDeEscritura);
     }
     const int Estado = Terminar(Correcto ? 0 : 1, ErrorDeEscritura);
     if (Estado != 2 && FalloDeLectura)

@@ -174,6 +174,10 @@ TEST(Evalion, OptionsBeforeTheEnd)
         {{"--bogus"}, "", "evalion: unknown option '--bogus'\n", 2},
         {{"1", "-x"}, "", "evalion: unknown option '-x'\n", 2},
         {{"-2^2", "-(1)"}, "4\n-1\n", "", 0},
+        {{"-r", "3", "2^10", "1+"}, "1024\nError: Se esperaba un operando en la posición 3\n",
+         "evalion: prepared in ", 1}, // the values as without it, the times on standard error
+        {{"--repetir", "0", "1"}, "", "evalion: --repetir needs a count of times from 1 up\n", 2},
+        {{"1", "-r"}, "", "evalion: -r needs a count of times from 1 up\n", 2},
     };
     for (const auto &Caso : Casos) {
         SCOPED_TRACE(Describir(Caso.Argumentos));
