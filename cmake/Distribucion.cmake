@@ -1,17 +1,21 @@
-# The Windows distribution, Evalion-<version>-win32.zip: both DLLs and the standard library's
-# with their MinGW import libraries and .def files, Parser.h and Estandar.h, Evaldemo.exe and
-# LEEME.txt. Made by cpack, or by the
+# The Windows distribution, Evalion-<version>-win32.zip: both DLLs, the standard library's
+# and the two of prepared expressions with their MinGW import libraries and .def files,
+# Parser.h, Estandar.h and Formula.h, Evaldemo.exe and LEEME.txt. Made by cpack, or by the
 # "package" target of the windows build.
 set(EVALION_IMPORTACION ${PROJECT_BINARY_DIR}/lib/importacion)
 install(FILES $<TARGET_FILE:evalion> $<TARGET_FILE:evalionobj> $<TARGET_FILE:evalion_estandar>
+  $<TARGET_FILE:evalion_formula> $<TARGET_FILE:evalion_formulaobj>
   $<TARGET_FILE:evaldemo_windows> DESTINATION bin)
 install(FILES ${EVALION_IMPORTACION}/libEvalion.a ${EVALION_IMPORTACION}/libEvalionobj.a
   ${PROJECT_BINARY_DIR}/estandar/importacion/libEvalionEstandar.a
+  ${PROJECT_BINARY_DIR}/formula/importacion/libEvalionFormula.a
+  ${PROJECT_BINARY_DIR}/formula/importacion/libEvalionFormulaobj.a
   ${PROJECT_SOURCE_DIR}/lib/Evalion.def ${PROJECT_SOURCE_DIR}/lib/Evalionobj.def
   ${PROJECT_SOURCE_DIR}/estandar/EvalionEstandar.def
+  ${PROJECT_SOURCE_DIR}/formula/EvalionFormula.def ${PROJECT_SOURCE_DIR}/formula/EvalionFormulaobj.def
   DESTINATION lib)
 install(FILES ${PROJECT_SOURCE_DIR}/engine/Parser.h ${PROJECT_SOURCE_DIR}/estandar/Estandar.h
-  DESTINATION include)
+  ${PROJECT_SOURCE_DIR}/formula/Formula.h DESTINATION include)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/LEEME-win32.txt ${PROJECT_BINARY_DIR}/LEEME.txt @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/LEEME.txt DESTINATION .)
 

@@ -124,6 +124,8 @@ template <typename T> struct Lista {
 
     T *Agregar(const T *Desde, uint32_t Cuantas)
     {
+        if (Cuantas == 0) // an empty text: nothing to copy, and maybe nowhere yet
+            return Datos;
         if (Cuantos + Cuantas > Capacidad) {
             uint32_t Nueva = Capacidad ? Capacidad * 2 : 16;
             while (Nueva < Cuantos + Cuantas)

@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 construccion=${1:-build/ci}
-programas=(motor memoria bibliotecas_evalion bibliotecas_evalionobj herramientas_comun estandar interfaz)
+programas=(motor memoria bibliotecas_evalion bibliotecas_evalionobj herramientas_comun estandar interfaz
+  formula/formula formula/formulaobj)
 for programa in "${programas[@]}"; do
   echo "== $programa"
   valgrind --quiet --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect \

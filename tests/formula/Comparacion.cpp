@@ -87,7 +87,7 @@ void Responder(BLOQUEDEDATOS *R)
     }
 }
 
-void PedirVariable(char *Nombre, BLOQUEDEDATOS *R)
+void EVALION_CONV PedirVariable(char *Nombre, BLOQUEDEDATOS *R)
 {
     Registro->push_back({Nombre, -1, {}});
     if (Vinculada != nullptr) {
@@ -98,7 +98,7 @@ void PedirVariable(char *Nombre, BLOQUEDEDATOS *R)
     Responder(R);
 }
 
-void PedirFuncion(char *Nombre, BLOQUEDEDATOS *Parametros, int32_t N, BLOQUEDEDATOS *R)
+void EVALION_CONV PedirFuncion(char *Nombre, BLOQUEDEDATOS *Parametros, int32_t N, BLOQUEDEDATOS *R)
 {
     Peticion P{Nombre, N, {}};
     for (int32_t k = 0; k < N; ++k)

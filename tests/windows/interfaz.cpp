@@ -1,6 +1,6 @@
-// A Windows host of the C++ interface over Evalionobj.dll and EvalionEstandar.dll: that it
-// builds shows that the interface's requests match the object methods of that DLL. Exits
-// with 0 when every answer is right.
+// A Windows host of the C++ interface over Evalionobj.dll, EvalionFormulaobj.dll and
+// EvalionEstandar.dll: that it builds shows that the interface's requests match the object
+// methods of those DLLs. Exits with 0 when every answer is right.
 #include <cstdio>
 #include <stdexcept>
 
@@ -19,6 +19,18 @@ int main()
     Fallos += Analizador.Analizar("1 + y").Mensaje() != "Se esperaba una variable en la posición 4";
     try {
         Analizador.Analizar("Falla(1; 2)");
+        ++Fallos;
+    } catch (const std::runtime_error &) {
+    }
+    // A prepared expression asks the same handlers through the register-convention methods.
+    Evalion::TFormula Formula = Analizador.Preparar("Doble(x) + Max(x; 3) + y");
+    Fallos += Formula.Nombres().size() != 4;
+    Fallos += Formula.Evaluar().Mensaje() != "Se esperaba una variable en la posición 25";
+    Evalion::TFormula Suma = Analizador.Preparar("Doble(x) * y");
+    const double Y = 10;
+    Fallos += Suma.Vincular("y", &Y) != 1 || Suma.Evaluar().Numero() != 45;
+    try {
+        Analizador.Preparar("Falla(x)").Evaluar();
         ++Fallos;
     } catch (const std::runtime_error &) {
     }
