@@ -6,6 +6,15 @@
 
 #include "Evalion.hpp"
 
+// Counts a wrong answer and says which line gave it.
+#define COMPROBAR(Condicion)                                                                      \
+    do {                                                                                          \
+        if (!(Condicion)) {                                                                       \
+            ++Fallos;                                                                             \
+            std::printf("wrong answer at line %d\n", __LINE__);                                   \
+        }                                                                                         \
+    } while (0)
+
 int main()
 {
     Evalion::TAnalizador Analizador;
@@ -14,24 +23,24 @@ int main()
         .Funcion("Falla", [](const Evalion::TArgumentos &) -> Evalion::TResultado { throw std::runtime_error("x"); })
         .Estandar();
     int Fallos = 0;
-    Fallos += Analizador.Analizar("Doble(Raiz(x)) + Max(1; 2; 3)").Numero() != 6;
-    Fallos += Analizador.Analizar("Mayusculas(\"año\")").Texto() != "AÑO";
-    Fallos += Analizador.Analizar("1 + y").Mensaje() != "Se esperaba una variable en la posición 4";
+    COMPROBAR(Analizador.Analizar("Doble(Raiz(x)) + Max(1; 2; 3)").Numero() == 6);
+    COMPROBAR(Analizador.Analizar("Mayusculas(\"año\")").Texto() == "AÑO");
+    COMPROBAR(Analizador.Analizar("1 + y").Mensaje() == "Se esperaba una variable en la posición 4");
     try {
         Analizador.Analizar("Falla(1; 2)");
-        ++Fallos;
+        COMPROBAR(false);
     } catch (const std::runtime_error &) {
     }
     // A prepared expression asks the same handlers through the register-convention methods.
     Evalion::TFormula Formula = Analizador.Preparar("Doble(x) + Max(x; 3) + y");
-    Fallos += Formula.Nombres().size() != 4;
-    Fallos += Formula.Evaluar().Mensaje() != "Se esperaba una variable en la posición 25";
+    COMPROBAR(Formula.Nombres().size() == 4);
+    COMPROBAR(Formula.Evaluar().Mensaje() == "Se esperaba una variable en la posición 23");
     Evalion::TFormula Suma = Analizador.Preparar("Doble(x) * y");
     const double Y = 10;
-    Fallos += Suma.Vincular("y", &Y) != 1 || Suma.Evaluar().Numero() != 45;
+    COMPROBAR(Suma.Vincular("y", &Y) == 1 && Suma.Evaluar().Numero() == 45);
     try {
         Analizador.Preparar("Falla(x)").Evaluar();
-        ++Fallos;
+        COMPROBAR(false);
     } catch (const std::runtime_error &) {
     }
     std::printf("%d wrong answers\n", Fallos);
