@@ -224,6 +224,7 @@ struct FORMULAPREPARADA {
     bool Numerico; // only numbers and their operators, few slots: evaluated on doubles
     bool Ajustar;  // Ajustes, and the host did not choose its own settings
     bool Constante; // Numerico with one value, Valor, known while preparing
+    bool SinPeticiones; // Numerico without requests
     double Valor;
     int32_t Opciones;
 };
@@ -729,6 +730,7 @@ void Clasificar(FORMULAPREPARADA *F)
         }
     }
     F->Numerico = F->Numerico && F->Ranuras <= RANURAS_NUMERICAS && Traducir(F);
+    F->SinPeticiones = F->SinPeticiones && F->Numerico;
     F->Constante = F->Numerico && F->CuantosPasos == 1 &&
                    F->Pasos[0].Codigo == CodigoDePaso(P_CARGAR, DE_CONSTANTE, DE_CONSTANTE);
     if (F->Constante)
@@ -815,6 +817,7 @@ bool Traducir(FORMULAPREPARADA *F)
             }
             std::free(F->Pasos);
             F->CuantosPasos = Pasos.SinMemoria ? 0 : Pasos.Cuantos;
+            F->SinPeticiones = Pedidas == 0;
             F->Pasos = Pasos.SinMemoria ? nullptr : Pasos.Soltar();
             return F->Pasos != nullptr;
         }
@@ -870,6 +873,8 @@ template <unsigned Op> inline bool Operar(double a, double b, uint8_t Extra, dou
 // False when the blocks must decide (a division by zero, an answer that is no plain
 // number), with what was asked so far in Rep. One case per operation and kinds of
 // operands, so that a step is a jump and its work.
+// Without requests (Pedir false) the steps need neither the record nor Rep.
+template <bool Pedir>
 EVALION_SIEMPRE_EN_LINEA bool EvaluarNumeros(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado,
                                              const AjustesDeEvaluacion &Ajustes, double *N, double &Valor,
                                              Repeticion &Rep, BLOQUEDEDATOS &Respuesta)
@@ -893,6 +898,12 @@ EVALION_SIEMPRE_EN_LINEA bool EvaluarNumeros(const FORMULAPREPARADA *F, ESTADODE
             EVALION_CASOS(P_ENTRE)
             EVALION_CASOS(P_POTENCIA)
         case CODIGO_PEDIR: {
+            if constexpr (!Pedir) {
+                (void)Estado, (void)Ajustes, (void)Rep, (void)Respuesta;
+#if defined(__GNUC__)
+                __builtin_unreachable();
+#endif
+            }
             if (!Instalada(Estado->AlPedirVariable))
                 return false;
             Texto Nombre;
@@ -1089,9 +1100,25 @@ EVALION_SIEMPRE_EN_LINEA bool EvaluarNumerico(const FORMULAPREPARADA *F, ESTADOD
     AjustesDeEvaluacion Ajustes(Estado);
     if (F->Ajustar)
         Ajustes.Entrar();
-    const bool Hecho = EvaluarNumeros(F, Estado, Ajustes, N, Valor, Rep, Respuesta);
+    const bool Hecho = EvaluarNumeros<true>(F, Estado, Ajustes, N, Valor, Rep, Respuesta);
     if (F->Ajustar)
         Ajustes.Salir();
+    return Hecho;
+}
+
+// A form of numbers and bound variables only: a function of its own, with nothing of the
+// requests in its frame. False on a division by zero.
+EVALION_NOINLINE bool EvaluarSinPeticiones(const FORMULAPREPARADA *F, double &Valor)
+{
+    double N[RANURAS_NUMERICAS];
+    Repeticion *SinRep = nullptr;
+    BLOQUEDEDATOS *SinRespuesta = nullptr;
+    AjustesDeEvaluacion Ajustes(nullptr);
+    if (!F->Ajustar)
+        return EvaluarNumeros<false>(F, nullptr, Ajustes, N, Valor, *SinRep, *SinRespuesta);
+    Ajustes.Entrar();
+    const bool Hecho = EvaluarNumeros<false>(F, nullptr, Ajustes, N, Valor, *SinRep, *SinRespuesta);
+    Ajustes.Salir();
     return Hecho;
 }
 
@@ -1300,25 +1327,23 @@ EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS
 
 } // namespace
 
-BLOQUEDEDATOS Evaluar(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado)
+namespace {
+
+// Everything but the forms of numbers and bound variables: kept out of Evaluar, whose frame
+// is then that of the shortest evaluations.
+EVALION_NOINLINE void EvaluarResto(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R)
 {
-    BLOQUEDEDATOS R;
     if (F == nullptr) {
         R.Numero = 0;
         R.Cadena[0] = '\0';
         R.Tipo = 0;
         R.Error = E_OPERANDO;
         R.Posicion = 0;
-        return R;
+        return;
     }
-    if (F->Constante) { // most texts without names: the folding left one number
-        PonerNumero(R, F->Valor);
-        R.Posicion = 0;
-        return R;
-    }
-    if (!F->Numerico) {
+    if (!F->Numerico || F->SinPeticiones) { // a division by zero of the steps comes here too
         EvaluarBloques(F, Estado, R, nullptr);
-        return R;
+        return;
     }
     Repeticion Rep;
     double Valor;
@@ -1326,16 +1351,36 @@ BLOQUEDEDATOS Evaluar(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado)
     if (EvaluarNumerico(F, Estado, Valor, Rep, R)) {
         PonerNumero(R, Valor);
         R.Posicion = 0;
-        return R;
+        return;
     }
     if (Rep.Ultima == nullptr) {
         EvaluarBloques(F, Estado, R, &Rep);
-        return R;
+        return;
     }
     BLOQUEDEDATOS Respuesta;
     std::memcpy(&Respuesta, &R, sizeof Respuesta);
     Rep.Ultima = &Respuesta;
     EvaluarBloques(F, Estado, R, &Rep);
+}
+
+} // namespace
+
+BLOQUEDEDATOS Evaluar(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado)
+{
+    BLOQUEDEDATOS R;
+    double Valor;
+    // Most texts without names fold to one number; forms of numbers and bound variables
+    // need neither the record nor blocks.
+    if (F != nullptr && (F->Constante || F->SinPeticiones)) {
+        if (F->Constante)
+            Valor = F->Valor;
+        if (F->Constante || EvaluarSinPeticiones(F, Valor)) {
+            PonerNumero(R, Valor);
+            R.Posicion = 0;
+            return R;
+        }
+    }
+    EvaluarResto(F, Estado, R);
     return R;
 }
 
