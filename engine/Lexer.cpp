@@ -101,43 +101,15 @@ const char *LeerNumero(ESTADODEANALISIS *Estado, const char *p)
 
 bool EsCaracterIdentificador(unsigned char Caracter) { return IDENTIFICADOR.Es[Caracter]; }
 
+// The scanner walks the text with a local cursor (see above), so of the reader's operations
+// only the reset is left: the start of an analysis.
 char LeerCaracter(ESTADODEANALISIS *Estado, int Operacion)
 {
-    switch (Operacion) {
-    case LEER_SIGUIENTE:
-        ++Estado->Leidos;
-        return *Estado->Cursor++;
-    case LEER_REINICIAR:
+    if (Operacion == LEER_REINICIAR) {
         Estado->Cursor = Estado->Texto;
         Estado->Leidos = 0;
-        return '\0';
-    case LEER_RETROCEDER:
-        if (Estado->Cursor > Estado->Texto) {
-            --Estado->Cursor;
-            --Estado->Leidos;
-        }
-        return '\0';
-    default:
-        return '\0';
     }
-}
-
-double ConvertirNumero(const char *Texto, size_t Largo)
-{
-    // The longest valid prefix: digits, at most one point, digits; leading zeros dropped.
-    const char *Fin = Texto + Largo, *p = Texto;
-    const char *Digitos[2] = {nullptr, nullptr}; // the integer digits, then the decimals
-    size_t Cuantos[2] = {0, 0};
-    for (int Parte = 0; Parte < 2; ++Parte) {
-        Digitos[Parte] = p;
-        while (p < Fin && EsDigito(static_cast<unsigned char>(*p)))
-            ++p;
-        Cuantos[Parte] = static_cast<size_t>(p - Digitos[Parte]);
-        if (p == Fin || *p != '.')
-            break;
-        ++p;
-    }
-    return ValorDecimal(Digitos[0], Cuantos[0], Digitos[1], Cuantos[1]);
+    return '\0';
 }
 
 namespace {

@@ -17,8 +17,8 @@
 
 namespace Motor {
 
-// Selectors of LeerCaracter.
-enum { LEER_SIGUIENTE = 10, LEER_REINICIAR = 20, LEER_RETROCEDER = 30 };
+// The operation of LeerCaracter: back to the start of the text (any other does nothing).
+enum { LEER_REINICIAR = 20 };
 
 // Set-up of a record.
 void Inicializar(ESTADODEANALISIS *Estado, ALPEDIRVARIABLE Variable, ALPEDIRFUNCION Funcion, char Millar,
@@ -30,6 +30,7 @@ void AsignarSeparadores(ESTADODEANALISIS *Estado, char Millar, char Decimal);
 char LeerCaracter(ESTADODEANALISIS *Estado, int Operacion);
 int32_t SiguienteToken(ESTADODEANALISIS *Estado);
 bool EsCaracterIdentificador(unsigned char Caracter);
+// Number conversion (Numeros.cpp).
 // Reads the longest prefix of Texto[0..Largo) that is a decimal number with "." as the
 // point, whatever the C locale; correctly rounded, infinity when too large, 0 when empty.
 double ConvertirNumero(const char *Texto, size_t Largo);

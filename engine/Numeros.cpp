@@ -199,4 +199,23 @@ double ValorDecimal(const char *Entero_, size_t LargoEntero, const char *Decimal
     return Componer(m, Fuera - Escala);
 }
 
+// The literal as the lexer collected it: digits, points, and nothing else.
+double ConvertirNumero(const char *Texto, size_t Largo)
+{
+    // The longest valid prefix: digits, at most one point, digits; leading zeros dropped.
+    const char *Fin = Texto + Largo, *p = Texto;
+    const char *Digitos[2] = {nullptr, nullptr}; // the integer digits, then the decimals
+    size_t Cuantos[2] = {0, 0};
+    for (int Parte = 0; Parte < 2; ++Parte) {
+        Digitos[Parte] = p;
+        while (p < Fin && (*p >= '0' && *p <= '9'))
+            ++p;
+        Cuantos[Parte] = static_cast<size_t>(p - Digitos[Parte]);
+        if (p == Fin || *p != '.')
+            break;
+        ++p;
+    }
+    return ValorDecimal(Digitos[0], Cuantos[0], Digitos[1], Cuantos[1]);
+}
+
 } // namespace Motor

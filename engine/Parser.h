@@ -118,17 +118,17 @@ typedef void (EVALION_CONV *ALPEDIRFUNCION)(char *Funcion, BLOQUEDEDATOS *Parame
  * settings (x87 control word, SSE control and status register), which the callbacks run
  * under and which the caller gets back. */
 typedef struct ESTADODEANALISIS {
-    int32_t TokenActual;
-    int32_t Leidos;
-    int32_t InicioToken;
-    char *Cursor;
-    char Texto[EVALION_LARGO_EXPRESION + 1];
-    char TextoToken[EVALION_LARGO_EXPRESION + 1];
-    uint16_t ControlAnfitrion;
-    double ValorNumero;
+    int32_t TokenActual;   /* the current token */
+    int32_t Leidos;        /* characters read; always Cursor - Texto, kept for the layout */
+    int32_t InicioToken;   /* where the current token's scan began: error positions */
+    char *Cursor;          /* the next character to read */
+    char Texto[EVALION_LARGO_EXPRESION + 1];      /* the analysed copy, NUL-padded */
+    char TextoToken[EVALION_LARGO_EXPRESION + 1]; /* the last number, name or text literal */
+    uint16_t ControlAnfitrion; /* layout padding, used while an analysis runs (above) */
+    double ValorNumero;    /* the last number literal */
     char SepDecimal;
     char SepMillar;
-    uint16_t MxcsrAnfitrion;
+    uint16_t MxcsrAnfitrion;   /* layout padding, used while an analysis runs (above) */
     ALPEDIRVARIABLE AlPedirVariable;
     ALPEDIRFUNCION AlPedirFuncion;
 } ESTADODEANALISIS;
