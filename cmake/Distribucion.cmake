@@ -14,8 +14,7 @@ install(FILES ${EVALION_IMPORTACION}/libEvalion.a ${EVALION_IMPORTACION}/libEval
   ${PROJECT_SOURCE_DIR}/estandar/EvalionEstandar.def
   ${PROJECT_SOURCE_DIR}/formula/EvalionFormula.def ${PROJECT_SOURCE_DIR}/formula/EvalionFormulaobj.def
   DESTINATION lib)
-install(FILES ${PROJECT_SOURCE_DIR}/engine/Parser.h ${PROJECT_SOURCE_DIR}/estandar/Estandar.h
-  ${PROJECT_SOURCE_DIR}/formula/Formula.h DESTINATION include)
+install(FILES ${PROJECT_SOURCE_DIR}/include/evalion/Parser.h ${PROJECT_SOURCE_DIR}/include/evalion/Estandar.h ${PROJECT_SOURCE_DIR}/include/evalion/Formula.h DESTINATION include)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/LEEME-win32.txt ${PROJECT_BINARY_DIR}/LEEME.txt @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/LEEME.txt DESTINATION .)
 

@@ -34,7 +34,7 @@ function(evalion_motor objetivo)
     ${PROJECT_SOURCE_DIR}/engine/Gramatica.cpp
     ${PROJECT_SOURCE_DIR}/engine/Operandos.cpp
     ${PROJECT_SOURCE_DIR}/engine/Preparada.cpp)
-  target_include_directories(${objetivo} PUBLIC ${PROJECT_SOURCE_DIR}/engine)
+  target_include_directories(${objetivo} PUBLIC ${PROJECT_SOURCE_DIR}/engine ${PROJECT_SOURCE_DIR}/include/evalion)
   # The preparer's lists free themselves; nothing in the engine throws, so no cleanup for an
   # exception is compiled, which would bring the C++ run time into the DLLs.
   set_source_files_properties(${PROJECT_SOURCE_DIR}/engine/Preparada.cpp PROPERTIES COMPILE_OPTIONS -fno-exceptions)
@@ -81,7 +81,7 @@ function(evalion_exportar objetivo nombre_windows)
     add_library(${objetivo}_windows INTERFACE)
     add_dependencies(${objetivo}_windows ${objetivo}_importacion ${objetivo})
     target_link_libraries(${objetivo}_windows INTERFACE ${importacion})
-    target_include_directories(${objetivo}_windows INTERFACE ${PROJECT_SOURCE_DIR}/engine)
+    target_include_directories(${objetivo}_windows INTERFACE ${PROJECT_SOURCE_DIR}/include/evalion)
   endif()
 endfunction()
 
