@@ -3,6 +3,7 @@
 #include <QMetaMethod>
 #include <type_traits>
 
+#include "Bloques.hpp"
 #include "Codificacion.hpp"
 #include "Motor.h"
 #include "Paleta.h"
@@ -15,11 +16,7 @@ static_assert(std::is_same_v<decltype(&TEvalion::OnPedirFuncion), TPedirFuncionE
 namespace {
 
 // The engine's own answer to a request that nobody handles.
-void SinManejador(const char *Nombre, int32_t Codigo, BLOQUEDEDATOS *R)
-{
-    qstrncpy(R->Cadena, Nombre, sizeof R->Cadena);
-    R->Error = Codigo;
-}
+void SinManejador(const char *Nombre, int32_t Codigo, BLOQUEDEDATOS *R) { Evalion::Bloques::Desconocido(Nombre, Codigo, *R); }
 
 } // namespace
 

@@ -6,8 +6,11 @@
 #include <ctime>
 #include <new>
 
+#include "Bloques.hpp"
+#include "Codificacion.hpp"
 #include "Mensajes.h"
 #include "Respuestas.h"
+#include "Formato.h"
 #include "Texto.h"
 
 namespace Evalion {
@@ -22,11 +25,8 @@ constexpr double EURO = 1 / PESETAS;
 // A text value in the engine's character set, cut to what Cadena holds.
 void AsignarTexto(BLOQUEDEDATOS &R, const std::string &Utf8)
 {
-    const std::string Latin1 = Utf8ALatin1(Utf8);
-    const size_t Largo = std::min(Latin1.size(), sizeof R.Cadena - 1);
-    std::memcpy(R.Cadena, Latin1.data(), Largo);
-    R.Cadena[Largo] = '\0';
-    R.Tipo = TIPO_CADENA;
+    const std::string Latin1 = Codificacion::Utf8ALatin1(Utf8);
+    Bloques::PonerTexto(R, Latin1.data(), Latin1.size());
 }
 
 // The local time now, written by strftime with Formato; empty if the clock cannot be read.
@@ -98,9 +98,9 @@ void PedirFuncion(const char *Funcion, const BLOQUEDEDATOS *Parametros, int32_t 
 TPresentacion Presentar(const BLOQUEDEDATOS &R, const TFormatoRegional &Formato)
 {
     if (R.Error != 0)
-        return {true, Latin1AUtf8(MensajeDeError(R.Error, R.Posicion))};
+        return {true, Codificacion::Latin1AUtf8(MensajeDeError(R.Error, R.Posicion))};
     if (R.Tipo == TIPO_CADENA)
-        return {false, Latin1AUtf8(std::string_view(R.Cadena, strnlen(R.Cadena, sizeof R.Cadena)))};
+        return {false, Codificacion::Latin1AUtf8(std::string_view(R.Cadena, Bloques::LargoTexto(R)))};
     return {false, Formato.Numero(R.Numero)};
 }
 

@@ -1,4 +1,4 @@
-#include "Texto.h"
+#include "Formato.h"
 
 #include "Cifras.h"
 #include "Mensajes.h"

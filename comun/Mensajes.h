@@ -4,16 +4,11 @@
 #define EVALION_MENSAJES_H
 
 #include <cstdint>
-#include <string>
 
 namespace Evalion {
 
 // The message for Codigo, or nullptr for a code that has none (a host's own code).
 const char *TextoDeError(int32_t Codigo);
-
-// "Error: " followed by the code's text and the position; "Error: " alone for a code
-// without a text. Latin-1.
-std::string MensajeDeError(int32_t Codigo, int32_t Posicion);
 
 } // namespace Evalion
 

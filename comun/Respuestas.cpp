@@ -2,13 +2,15 @@
 
 #include <cstring>
 
+#include "Codificacion.hpp"
+
 namespace Evalion {
 
 bool MismoNombre(const char *Nombre, const char *Conocido)
 {
-    const auto Minuscula = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
+    using Codificacion::PlegarNombre;
     for (; *Nombre && *Conocido; ++Nombre, ++Conocido)
-        if (Minuscula(static_cast<unsigned char>(*Nombre)) != Minuscula(static_cast<unsigned char>(*Conocido)))
+        if (PlegarNombre(static_cast<unsigned char>(*Nombre)) != PlegarNombre(static_cast<unsigned char>(*Conocido)))
             return false;
     return *Nombre == *Conocido;
 }

@@ -7,8 +7,8 @@
 
 namespace Evalion {
 
-// Whether the name the engine passed is Conocido, ignoring the case of A-Z only: the known
-// names are ASCII, and the engine's other letters (the accented vowels, Ñ) never fold.
+// Whether the name the engine passed is Conocido, ignoring case as Codificacion::PlegarNombre
+// folds it (the known names are ASCII, so only A-Z ever meet).
 bool MismoNombre(const char *Nombre, const char *Conocido);
 
 // si(condición; si_verdadero; si_falso) on its three argument blocks: a condition whose Tipo

@@ -6,16 +6,6 @@
 
 namespace Evalion {
 
-std::string Utf8ALatin1(std::string_view Utf8)
-{
-    return Codificacion::Utf8ALatin1(Utf8);
-}
-
-std::string Latin1AUtf8(std::string_view Latin1)
-{
-    return Codificacion::Latin1AUtf8(Latin1);
-}
-
 namespace {
 
 // Calls Columna with the byte offset, the byte length and the terminal columns of each

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 
+#include "Formato.h"
 #include "Texto.h"
 
 namespace {
@@ -60,7 +61,7 @@ QLineEdit *Linea(QWidget *Padre, const char *Nombre, const QString &Texto, const
 }
 
 // Qt's text and the engine's Latin-1 meet through the UTF-8 conversions every host shares.
-std::string ALatin1(const QString &Texto) { return Evalion::Utf8ALatin1(Texto.toStdString()); }
+std::string ALatin1(const QString &Texto) { return Evalion::Codificacion::Utf8ALatin1(Texto.toStdString()); }
 
 // The engine calls the form's methods through these, with the form as the object.
 void EVALION_CONV VariableDelFormulario(void *Objeto, char *Variable, BLOQUEDEDATOS *R)

@@ -13,7 +13,9 @@
 #include <cstring>
 #include <string_view>
 
+#include "Bloques.hpp"
 #include "Cifras.h"
+#include "Codificacion.hpp"
 #include "Mensajes.h"
 #include "Respuestas.h"
 
@@ -21,14 +23,11 @@ namespace {
 
 using Evalion::MismoNombre;
 
-constexpr size_t LARGO_TEXTO = EVALION_LARGO_CADENA - 1;
+using Evalion::Bloques::LARGO_TEXTO;
 
-// A text argument: what Cadena holds before its first NUL, at most 1023 characters, so that
-// a host's block without a terminator is read no further than its field.
-std::string_view Texto(const BLOQUEDEDATOS &B)
-{
-    return std::string_view(B.Cadena, strnlen(B.Cadena, LARGO_TEXTO));
-}
+// A text argument: what Cadena holds before its first NUL, so that a host's block without a
+// terminator is read no further than its field.
+std::string_view Texto(const BLOQUEDEDATOS &B) { return std::string_view(B.Cadena, Evalion::Bloques::LargoTexto(B)); }
 
 // The characters of T from Desde on, at most Cuantos: std::string_view::substr without its
 // exception, which would bring the C++ run time into the DLL.
@@ -47,43 +46,10 @@ void AsignarNumero(BLOQUEDEDATOS &R, double Valor)
 }
 
 // A text result, cut to what Cadena holds as a join cuts it.
-void AsignarTexto(BLOQUEDEDATOS &R, std::string_view Valor)
-{
-    const size_t Largo = std::min(Valor.size(), LARGO_TEXTO);
-    if (Largo != 0) // an empty view may have no data at all
-        std::memcpy(R.Cadena, Valor.data(), Largo);
-    R.Cadena[Largo] = '\0';
-    R.Tipo = TIPO_CADENA;
-    R.Error = 0;
-}
+void AsignarTexto(BLOQUEDEDATOS &R, std::string_view Valor) { Evalion::Bloques::PonerTexto(R, Valor.data(), Valor.size()); }
 
-// Windows-1252 letters and their other case: ASCII, the Latin-1 letters from 0xC0 (but the
-// signs × and ÷ and ß, which has no capital), and Š Œ Ž Ÿ, which sit apart from their pairs.
-unsigned char Mayuscula(unsigned char c)
-{
-    if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7))
-        return static_cast<unsigned char>(c - 0x20);
-    switch (c) {
-    case 0x9A: return 0x8A;
-    case 0x9C: return 0x8C;
-    case 0x9E: return 0x8E;
-    case 0xFF: return 0x9F;
-    default: return c;
-    }
-}
-
-unsigned char Minuscula(unsigned char c)
-{
-    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))
-        return static_cast<unsigned char>(c + 0x20);
-    switch (c) {
-    case 0x8A: return 0x9A;
-    case 0x8C: return 0x9C;
-    case 0x8E: return 0x9E;
-    case 0x9F: return 0xFF;
-    default: return c;
-    }
-}
+using Evalion::Codificacion::Mayuscula;
+using Evalion::Codificacion::Minuscula;
 
 void CambiarCaso(const BLOQUEDEDATOS &T, BLOQUEDEDATOS &R, unsigned char (*Cambio)(unsigned char))
 {

@@ -27,6 +27,7 @@
 
 #include "Demostracion.h"
 #include "Evalion.hpp"
+#include "Formato.h"
 #include "Texto.h"
 #include "Version.h"
 
@@ -72,12 +73,12 @@ void Preparar(Evalion::TAnalizador &Analizador, bool Estandar)
 {
     Analizador.AlPedirVariable([](std::string_view Nombre) {
         BLOQUEDEDATOS R{};
-        Evalion::PedirVariable(Evalion::Utf8ALatin1(Nombre).c_str(), R, Evalion::FormatoDeLaBibliotecaC());
+        Evalion::PedirVariable(Evalion::Codificacion::Utf8ALatin1(Nombre).c_str(), R, Evalion::FormatoDeLaBibliotecaC());
         return Respuesta(R, E_VARIABLE);
     });
     Analizador.AlPedirFuncion([](std::string_view Nombre, const Evalion::TArgumentos &Argumentos) {
         BLOQUEDEDATOS R{};
-        Evalion::PedirFuncion(Evalion::Utf8ALatin1(Nombre).c_str(), Argumentos.Bloques(), Argumentos.Cuantos(), R);
+        Evalion::PedirFuncion(Evalion::Codificacion::Utf8ALatin1(Nombre).c_str(), Argumentos.Bloques(), Argumentos.Cuantos(), R);
         return Respuesta(R, E_FUNCION);
     });
     Analizador.Estandar(Estandar);
@@ -89,7 +90,7 @@ std::string Avisos(const std::string &Utf8)
 {
     std::string Texto;
     const size_t Nul = Utf8.find('\0');
-    const size_t Caracteres = Evalion::Utf8ALatin1(std::string_view(Utf8).substr(0, Nul)).size();
+    const size_t Caracteres = Evalion::Codificacion::Utf8ALatin1(std::string_view(Utf8).substr(0, Nul)).size();
     if (Nul != std::string::npos)
         Texto += "evalion: warning: a NUL character at position " + std::to_string(Caracteres + 1) +
                  "; the text after it is not analysed\n";
@@ -105,10 +106,10 @@ std::string Analizable(const std::string &Utf8)
 {
     if (Utf8.size() <= EVALION_LARGO_EXPRESION && Utf8.find('\0') == std::string::npos)
         return Utf8; // no more bytes than characters allowed: nothing to cut, the common case
-    std::string Latin1 = Evalion::Utf8ALatin1(std::string_view(Utf8).substr(0, Utf8.find('\0')));
+    std::string Latin1 = Evalion::Codificacion::Utf8ALatin1(std::string_view(Utf8).substr(0, Utf8.find('\0')));
     if (Latin1.size() > EVALION_LARGO_EXPRESION)
         Latin1.resize(EVALION_LARGO_EXPRESION);
-    return Evalion::Latin1AUtf8(Latin1);
+    return Evalion::Codificacion::Latin1AUtf8(Latin1);
 }
 
 // Analyses one UTF-8 expression, after its warnings.
@@ -158,7 +159,7 @@ Evalion::TResultado Evaluar(Evalion::TAnalizador &Analizador, const std::string 
 bool Mostrar(const Evalion::TResultado &R)
 {
     if (R.EsError())
-        std::cout << "Error: " << R.Mensaje() << '\n';
+        std::cout << Evalion::Codificacion::Latin1AUtf8(Evalion::MensajeDeError(R.Codigo(), R.Posicion())) << '\n';
     else if (R.EsTexto())
         std::cout << R.Texto() << '\n';
     else

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Controles.h"
+#include "Formato.h"
 #include "Texto.h"
 
 namespace {
@@ -166,7 +167,7 @@ void TForm1::Button1Click()
     ESTADODEANALISIS Estado;
     A_Inicializar(&Estado);
     A_AsignarAlPedir(&Estado, AlPedirVariable, this, AlPedirFuncion, this);
-    const BLOQUEDEDATOS R = A_Analizar(&Estado, Evalion::Utf8ALatin1(TextoDe(Expresion)).c_str());
+    const BLOQUEDEDATOS R = A_Analizar(&Estado, Evalion::Codificacion::Utf8ALatin1(TextoDe(Expresion)).c_str());
 
     const Evalion::TPresentacion Presentacion = Evalion::Presentar(R, Formato);
     if (!Presentacion.Error) {

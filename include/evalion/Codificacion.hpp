@@ -139,6 +139,44 @@ inline std::string Latin1AUtf8(std::string_view Latin1)
     return Salida;
 }
 
+// Windows-1252 letters and their other case: ASCII, the Latin-1 letters from 0xC0 (but the
+// signs × and ÷ and ß, which has no capital), and Š Œ Ž Ÿ, which sit apart from their pairs.
+constexpr unsigned char Mayuscula(unsigned char c)
+{
+    if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7))
+        return static_cast<unsigned char>(c - 0x20);
+    switch (c) {
+    case 0x9A: return 0x8A;
+    case 0x9C: return 0x8C;
+    case 0x9E: return 0x8E;
+    case 0xFF: return 0x9F;
+    default: return c;
+    }
+}
+
+constexpr unsigned char Minuscula(unsigned char c)
+{
+    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))
+        return static_cast<unsigned char>(c + 0x20);
+    switch (c) {
+    case 0x8A: return 0x9A;
+    case 0x8C: return 0x9C;
+    case 0x8E: return 0x9E;
+    case 0x9F: return 0xFF;
+    default: return c;
+    }
+}
+
+// A letter of a name with its case folded, for hosts that match names ignoring case: the
+// letters the engine admits in names (A-Z and Á É Í Ñ Ó Ú) in lower case; every other byte,
+// which never stands in a name the engine asks for, as it is.
+constexpr unsigned char PlegarNombre(unsigned char c)
+{
+    const bool Letra = (c >= 'A' && c <= 'Z') || c == 0xC1 || c == 0xC9 || c == 0xCD || c == 0xD1 || c == 0xD3 ||
+                       c == 0xDA;
+    return Letra ? Minuscula(c) : c;
+}
+
 } // namespace Codificacion
 } // namespace Evalion
 

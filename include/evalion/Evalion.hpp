@@ -24,6 +24,7 @@
 #define EVALION_OBJETO
 #endif
 
+#include "Bloques.hpp"
 #include "Codificacion.hpp"
 #include "Estandar.h"
 #include "Formula.h"
@@ -117,7 +118,7 @@ public:
         }
     }
 
-    static std::size_t Largo(const BLOQUEDEDATOS &B) { return strnlen(B.Cadena, sizeof B.Cadena - 1); }
+    static std::size_t Largo(const BLOQUEDEDATOS &B) { return Bloques::LargoTexto(B); }
 
 private:
     TTipo FTipo = TTipo::Numero;
@@ -160,7 +161,7 @@ private:
 // How an analyser matches the names the engine asks for with the names bound to it.
 enum class TComparacion {
     Exacta,           // byte for byte
-    IgnorarMayusculas // A-Z and Á É Í Ó Ú Ü Ñ equal their lower case
+    IgnorarMayusculas // the letters of names, A-Z and Á É Í Ó Ú Ñ, equal their lower case
 };
 
 using TCalculoVariable = std::function<TResultado()>;
@@ -303,9 +304,7 @@ private:
         {
             if (Modo == TComparacion::Exacta)
                 return c;
-            const bool Mayuscula = (c >= 'A' && c <= 'Z') || c == 0xC1 || c == 0xC9 || c == 0xCD || c == 0xD3 ||
-                                   c == 0xDA || c == 0xDC || c == 0xD1;
-            return Mayuscula ? static_cast<unsigned char>(c + 0x20) : c;
+            return Codificacion::PlegarNombre(c);
         }
         bool operator()(std::string_view a, std::string_view b) const
         {
@@ -433,9 +432,7 @@ private:
     // An unknown name, reported as the engine reports one it cannot ask for.
     static void Desconocido(const char *Nombre, int32_t Codigo, BLOQUEDEDATOS &R)
     {
-        std::strncpy(R.Cadena, Nombre, sizeof R.Cadena - 1);
-        R.Cadena[sizeof R.Cadena - 1] = '\0';
-        R.Error = Codigo;
+        Bloques::Desconocido(Nombre, Codigo, R);
     }
 
     ESTADODEANALISIS FEstado;

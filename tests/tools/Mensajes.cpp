@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "Formato.h"
 #include "Mensajes.h"
 #include "Parser.h"
 

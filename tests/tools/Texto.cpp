@@ -7,6 +7,8 @@
 #include <limits>
 #include <string>
 
+#include "Bloques.hpp"
+#include "Formato.h"
 #include "Texto.h"
 
 namespace {
@@ -40,7 +42,7 @@ TEST(Texto, Utf8ALatin1)
     };
     for (const CasoTexto &Caso : Casos) {
         SCOPED_TRACE(Caso.Entrada);
-        EXPECT_EQ(Evalion::Utf8ALatin1(Caso.Entrada), Caso.Esperado);
+        EXPECT_EQ(Evalion::Codificacion::Utf8ALatin1(Caso.Entrada), Caso.Esperado);
     }
 }
 
@@ -58,7 +60,7 @@ TEST(Texto, Latin1AUtf8)
     };
     for (const CasoTexto &Caso : Casos) {
         SCOPED_TRACE(Caso.Entrada);
-        EXPECT_EQ(Evalion::Latin1AUtf8(Caso.Entrada), Caso.Esperado);
+        EXPECT_EQ(Evalion::Codificacion::Latin1AUtf8(Caso.Entrada), Caso.Esperado);
     }
 }
 
@@ -68,7 +70,7 @@ TEST(Texto, EveryByteRoundTrips)
     for (int b = 0; b < 256; ++b) {
         const std::string Byte(1, static_cast<char>(b));
         SCOPED_TRACE(b);
-        EXPECT_EQ(Evalion::Utf8ALatin1(Evalion::Latin1AUtf8(Byte)), Byte);
+        EXPECT_EQ(Evalion::Codificacion::Utf8ALatin1(Evalion::Codificacion::Latin1AUtf8(Byte)), Byte);
     }
 }
 
@@ -156,6 +158,33 @@ TEST(Texto, FormatearNumero)
         SCOPED_TRACE(Caso.Esperado);
         EXPECT_EQ(Evalion::FormatearNumero(Caso.Valor), Caso.Esperado);
     }
+}
+
+// The letters of names fold, every other byte stays: the rule the C++ interface, the
+// standard library and the demonstration all match names by.
+TEST(Texto, NamesFoldTheirLettersOnly)
+{
+    using Evalion::Codificacion::PlegarNombre;
+    const struct {
+        unsigned char Byte, Plegado;
+    } Casos[] = {{'A', 'a'}, {'z', 'z'}, {0xD1, 0xF1} /* Ñ */, {0xC1, 0xE1} /* Á */,
+                 {0xDC, 0xDC} /* Ü: never in a name */, {0xC0, 0xC0} /* À */, {'_', '_'}, {'1', '1'}};
+    for (const auto &Caso : Casos)
+        EXPECT_EQ(PlegarNombre(Caso.Byte), Caso.Plegado) << int(Caso.Byte);
+    EXPECT_EQ(Evalion::Codificacion::Mayuscula(0xFF), 0x9F); // ÿ and Ÿ sit apart
+}
+
+// A text into a block is cut where the block ends, as is an unknown name in the answer.
+TEST(Texto, BlocksHoldAtMost1023Characters)
+{
+    const std::string Largo(2000, 'n');
+    BLOQUEDEDATOS R{};
+    Evalion::Bloques::PonerTexto(R, Largo.data(), Largo.size());
+    EXPECT_EQ(Evalion::Bloques::LargoTexto(R), 1023u);
+    EXPECT_EQ(R.Tipo, TIPO_CADENA);
+    Evalion::Bloques::Desconocido(Largo.c_str(), E_FUNCION, R);
+    EXPECT_EQ(R.Error, E_FUNCION);
+    EXPECT_EQ(std::string(R.Cadena), std::string(1023, 'n'));
 }
 
 } // namespace
