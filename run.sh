@@ -10,7 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-tools/instalar-paquetes.sh >&2
+.ci/instalar-paquetes.sh >&2
 if [ ! -f build/release/CMakeCache.txt ]; then
   cmake --preset release >&2
 fi

@@ -13,7 +13,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-tools/instalar-paquetes.sh
+.ci/instalar-paquetes.sh
 cmake --workflow --preset ci
 tests/valgrind.sh build/ci
 cmake --workflow --preset asan

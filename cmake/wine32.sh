@@ -39,7 +39,7 @@ printf '\177ELF\001\001\001\000\000\000\000\000\000\000\000\000'\
 chmod +x "$sonda"
 "$sonda" 2>/dev/null
 if [ $? -ne 42 ]; then
-  echo "SKIPPED: this machine does not execute 32-bit x86 code (IA-32 emulation is off), so Wine cannot run $que (tools/windows32.sh runs them in a virtual machine)"
+  echo "SKIPPED: this machine does not execute 32-bit x86 code (IA-32 emulation is off), so Wine cannot run $que (.ci/windows32.sh runs them in a virtual machine)"
   exit 77
 fi
 if [ "$programa" = "--sonda" ]; then

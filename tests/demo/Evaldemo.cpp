@@ -368,7 +368,7 @@ private slots:
         QFETCH(QString, Fecha);
         const std::string Antes = std::setlocale(LC_TIME, nullptr);
         if (!std::setlocale(LC_TIME, Local.constData()))
-            QFAIL(qPrintable(QStringLiteral("the locale %1 is not installed (tools/instalar-paquetes.sh generates it)")
+            QFAIL(qPrintable(QStringLiteral("the locale %1 is not installed (.ci/instalar-paquetes.sh generates it)")
                                  .arg(QString::fromLatin1(Local))));
         const auto Leer = [this](const QString &Nombre) {
             return Calcular(Nombre).Abierta ? QStringLiteral("(error)") : Form->Resultado->text();

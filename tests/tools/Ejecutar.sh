@@ -8,12 +8,12 @@ EVALION=$2
 ARBOL=$(mktemp -d)
 trap 'rm -rf "$ARBOL"' EXIT
 
-mkdir -p "$ARBOL/tools" "$ARBOL/build/release/tools" "$ARBOL/bin"
+mkdir -p "$ARBOL/.ci" "$ARBOL/build/release/tools" "$ARBOL/bin"
 cp "$RUN_SH" "$ARBOL/run.sh"
 ln -s "$EVALION" "$ARBOL/build/release/tools/evalion"
-printf '#!/bin/sh\necho "Installing: nothing"\n' > "$ARBOL/tools/instalar-paquetes.sh"
+printf '#!/bin/sh\necho "Installing: nothing"\n' > "$ARBOL/.ci/instalar-paquetes.sh"
 printf '#!/bin/sh\necho "-- Configuring done: $*"\n[ -z "${CMAKE_FALLA:-}" ]\n' > "$ARBOL/bin/cmake"
-chmod +x "$ARBOL/tools/instalar-paquetes.sh" "$ARBOL/bin/cmake"
+chmod +x "$ARBOL/.ci/instalar-paquetes.sh" "$ARBOL/bin/cmake"
 
 fallo() {
   echo "run.sh: $*" >&2

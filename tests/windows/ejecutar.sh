@@ -3,12 +3,12 @@
 # 32-bit code (objdump, sizes, imports), the tests that run Windows programs under Wine
 # (label "wine") and the distribution archive. Where the kernel executes 32-bit code the
 # Wine tests run here; otherwise all of them run in one virtual machine booted once
-# (tools/windows32.sh), with every time bound scaled for its emulated processor.
+# (.ci/windows32.sh), with every time bound scaled for its emulated processor.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-donde=$(tools/windows32.sh --sonda)
-escala=$(tools/windows32.sh --escala)
+donde=$(.ci/windows32.sh --sonda)
+escala=$(.ci/windows32.sh --escala)
 export EVALION_ESCALA_TIEMPO=$escala
 echo "Windows run-time tests: $donde, time bounds x$escala"
 
@@ -19,7 +19,7 @@ if [ "$donde" = "native" ]; then
   ctest --preset windows
 else
   ctest --preset windows -LE wine
-  tools/windows32.sh --orden --carpeta build/windows ctest --preset windows -L wine
+  .ci/windows32.sh --orden --carpeta build/windows ctest --preset windows -L wine
 fi
 echo "Windows tests: $((SECONDS - inicio)) s ($donde)"
 cpack --preset windows

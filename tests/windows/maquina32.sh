@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The virtual machine of tools/windows32.sh, forced where it is not needed: a command's
+# The virtual machine of .ci/windows32.sh, forced where it is not needed: a command's
 # status, output and written files come back; a machine that cannot boot is a failure that
 # says why, never a success.
 #

@@ -67,8 +67,8 @@ preparar() {
     descargar
   fi
   # The initramfs is made again whenever its /init changed.
-  if [ ! -f "$maquina/initrd.gz" ] || [ "$raiz/tools/windows32-init.sh" -nt "$maquina/initrd.gz" ]; then
-    cp "$raiz/tools/windows32-init.sh" "$maquina/initramfs/init" && chmod +x "$maquina/initramfs/init" &&
+  if [ ! -f "$maquina/initrd.gz" ] || [ "$raiz/.ci/windows32-init.sh" -nt "$maquina/initrd.gz" ]; then
+    cp "$raiz/.ci/windows32-init.sh" "$maquina/initramfs/init" && chmod +x "$maquina/initramfs/init" &&
       (cd "$maquina/initramfs" && find . | cpio -o -H newc 2>/dev/null | gzip -1) >"$maquina/initrd.gz.nuevo" &&
       mv "$maquina/initrd.gz.nuevo" "$maquina/initrd.gz" || falla "cannot make the initramfs"
   fi
@@ -204,7 +204,7 @@ if $nativo && [ -z "$captura" ]; then
 fi
 carpeta=$(dirname "$programa")
 if [ -n "$captura" ]; then
-  orden=(bash "$raiz/tools/windows32-captura.sh" "$captura" "$wine32" "$programa" "$@")
+  orden=(bash "$raiz/.ci/windows32-captura.sh" "$captura" "$wine32" "$programa" "$@")
   if $nativo; then
     EVALION_ESCALA_TIEMPO=$escala exec "${orden[@]}"
   fi

@@ -11,7 +11,7 @@ set -euo pipefail
 # man-db: man, which the tests render the manual pages with; fp-*: Free Pascal, and the
 # sources its 32-bit Windows cross compiler is built from; qemu-system-x86, cpio, kmod and
 # rsync: the virtual machine that runs the Windows programs where the kernel cannot run
-# 32-bit code (tools/windows32.sh downloads its kernel and busybox-static with apt-get
+# 32-bit code (.ci/windows32.sh downloads its kernel and busybox-static with apt-get
 # download, into the build tree); python3-*: the Python binding,
 # installed by pip offline with Debian's build tools; locales: the locales below.
 PAQUETES=(cmake ninja-build g++ pkgconf libgtest-dev libbenchmark-dev libmuparser-dev clang-14
