@@ -9,14 +9,13 @@
 #include <cmath>
 #include <cstdio>
 #include <iostream>
-#include <map>
 #include <string>
 
-#include <unistd.h>
 
 #include "Corpus.h"
 #include "Peticiones.h" // the engine's floating-point switch, measured alone below
 #include "Piso.h"
+#include "Recolector.h"
 
 #if defined(EVALION_CON_MUPARSER)
 #include <muParser.h>
@@ -122,50 +121,16 @@ void MedirMuparser(benchmark::State &Estado, const Fila *F)
 }
 #endif
 
-// Collects the CPU time per call of every run it displays, keeping the fastest repetition.
-class Recolector : public benchmark::ConsoleReporter {
+using Banco::Minimo;
+
+std::string NombreCorrida(Medidor M, const Fila &F) { return std::string(NOMBRE_MEDIDOR[M]) + "/" + F.Nombre; }
+
+// The table's reporter, which finds a row's runs by measurer.
+class Recolector : public Banco::Recolector {
 public:
-    // Colours only on a terminal, so that a saved run reads clean.
-    Recolector() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run> &Corridas) override
-    {
-        for (const Run &C : Corridas) {
-            // Single runs, or the "min" statistic when only aggregates are reported.
-            const bool Minimo = C.run_type == Run::RT_Aggregate && C.aggregate_name == "min";
-            if (C.error_occurred || (C.run_type != Run::RT_Iteration && !Minimo))
-                continue;
-            const double Ns = C.GetAdjustedCPUTime();
-            const auto [Donde, Nuevo] = Tiempos.emplace(C.run_name.function_name, Ns);
-            if (!Nuevo && Ns < Donde->second)
-                Donde->second = Ns;
-        }
-        ConsoleReporter::ReportRuns(Corridas);
-    }
-
-    // Nanoseconds per call, or a negative number when that run did not take place.
-    double Tiempo(Medidor M, const Fila &F) const
-    {
-        const auto Donde = Tiempos.find(NombreCorrida(M, F));
-        return Donde == Tiempos.end() ? -1.0 : Donde->second;
-    }
-
-    static std::string NombreCorrida(Medidor M, const Fila &F) { return std::string(NOMBRE_MEDIDOR[M]) + "/" + F.Nombre; }
-
-    double Tiempo(const std::string &Nombre) const
-    {
-        const auto Donde = Tiempos.find(Nombre);
-        return Donde == Tiempos.end() ? -1.0 : Donde->second;
-    }
-
-private:
-    std::map<std::string, double> Tiempos;
+    using Banco::Recolector::Tiempo;
+    double Tiempo(Medidor M, const Fila &F) const { return Tiempo(NombreCorrida(M, F)); }
 };
-
-double Minimo(const std::vector<double> &Tiempos)
-{
-    return Tiempos.empty() ? 0.0 : *std::min_element(Tiempos.begin(), Tiempos.end());
-}
 
 void Registrar()
 {
@@ -175,15 +140,15 @@ void Registrar()
         ->ComputeStatistics("min", Minimo);
     for (const Fila &F : Banco::Corpus()) {
         // Interleaved by row, so that a slow spell of the machine hits the three alike.
-        benchmark::RegisterBenchmark(Recolector::NombreCorrida(EVALION, F).c_str(), MedirEvalion, &F)
+        benchmark::RegisterBenchmark(NombreCorrida(EVALION, F).c_str(), MedirEvalion, &F)
             ->Unit(benchmark::kNanosecond)
             ->ComputeStatistics("min", Minimo);
-        benchmark::RegisterBenchmark(Recolector::NombreCorrida(PISO, F).c_str(), MedirPiso, &F)
+        benchmark::RegisterBenchmark(NombreCorrida(PISO, F).c_str(), MedirPiso, &F)
             ->Unit(benchmark::kNanosecond)
             ->ComputeStatistics("min", Minimo);
 #if defined(EVALION_CON_MUPARSER)
         if (!F.ExpresionMu.empty())
-            benchmark::RegisterBenchmark(Recolector::NombreCorrida(MUPARSER, F).c_str(), MedirMuparser, &F)
+            benchmark::RegisterBenchmark(NombreCorrida(MUPARSER, F).c_str(), MedirMuparser, &F)
                 ->Unit(benchmark::kNanosecond)
             ->ComputeStatistics("min", Minimo);
 #endif

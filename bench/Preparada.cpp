@@ -9,15 +9,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
 
 #include "Corpus.h"
 #include "Formula.h"
 #include "Preparada.h"
+#include "Recolector.h"
 
 #if defined(EVALION_CON_MUPARSER)
 #include <muParser.h>
@@ -125,34 +124,14 @@ void MedirMuparser(benchmark::State &Estado, const Caso *C)
 }
 #endif
 
-// The fastest CPU time per call of every run, by run name.
-class Recolector : public benchmark::ConsoleReporter {
+using Banco::Minimo;
+
+// The table's reporter, which finds a row's runs by measurer.
+class Recolector : public Banco::Recolector {
 public:
-    Recolector() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
-    void ReportRuns(const std::vector<Run> &Corridas) override
-    {
-        for (const Run &C : Corridas) {
-            const bool Minimo = C.run_type == Run::RT_Aggregate && C.aggregate_name == "min";
-            if (C.error_occurred || (C.run_type != Run::RT_Iteration && !Minimo))
-                continue;
-            const double Ns = C.GetAdjustedCPUTime();
-            const auto [Donde, Nuevo] = Tiempos.emplace(C.run_name.function_name, Ns);
-            if (!Nuevo && Ns < Donde->second)
-                Donde->second = Ns;
-        }
-        ConsoleReporter::ReportRuns(Corridas);
-    }
-    double Tiempo(Medidor M, const Caso &C) const
-    {
-        const auto Donde = Tiempos.find(std::string(NOMBRE[M]) + "/" + C.Nombre);
-        return Donde == Tiempos.end() ? -1.0 : Donde->second;
-    }
-
-private:
-    std::map<std::string, double> Tiempos;
+    using Banco::Recolector::Tiempo;
+    double Tiempo(Medidor M, const Caso &C) const { return Tiempo(std::string(NOMBRE[M]) + "/" + C.Nombre); }
 };
-
-double Minimo(const std::vector<double> &T) { return T.empty() ? 0.0 : *std::min_element(T.begin(), T.end()); }
 
 void Celda(double Valor, const char *Formato)
 {

@@ -106,3 +106,36 @@ function(evalion_propiedades_wine prueba)
   set_tests_properties(${prueba} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT ${limite} LABELS wine
     ENVIRONMENT "${entorno}")
 endfunction()
+
+# One exported library of the engine (the four entry points, or the prepared expressions)
+# from Fuente over the engine Motor of one callback form, built with Definicion: its alias,
+# the public headers as its interface, its exports (evalion_exportar) and, on Windows, a DLL
+# that needs no run-time DLL but the system's. The engine uses nothing of the C++ run time,
+# so the DLL is linked as C code (a use of it would fail to link rather than bring it in),
+# without the sections nothing calls, and stripped of every symbol but those of the exports
+# and the engine's functions (about 2 KB), by which the checks and a disassembly find their
+# code. SALIDA names the Linux file when it is not the target's name.
+function(evalion_biblioteca_del_motor objetivo fuente motor nombre_windows definicion)
+  cmake_parse_arguments(ARG "" "SALIDA" "" ${ARGN})
+  add_library(${objetivo} SHARED ${fuente})
+  add_library(Evalion::${objetivo} ALIAS ${objetivo})
+  target_link_libraries(${objetivo} PRIVATE ${motor})
+  target_compile_definitions(${objetivo} PRIVATE ${definicion})
+  target_include_directories(${objetivo} INTERFACE
+    $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include/evalion>
+    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>
+    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/evalion>)
+  if(ARG_SALIDA)
+    set_target_properties(${objetivo} PROPERTIES OUTPUT_NAME ${ARG_SALIDA})
+  endif()
+  evalion_exportar(${objetivo} ${nombre_windows})
+  if(WIN32)
+    set_target_properties(${objetivo} PROPERTIES LINKER_LANGUAGE C)
+    target_link_options(${objetivo} PRIVATE -Wl,--gc-sections)
+    add_custom_command(TARGET ${objetivo} POST_BUILD
+      COMMAND ${CMAKE_STRIP} --strip-all --wildcard --keep-symbol=_A_* --keep-symbol=__ZN5Motor*
+        $<TARGET_FILE:${objetivo}>
+      VERBATIM)
+  endif()
+  evalion_opciones(${objetivo})
+endfunction()

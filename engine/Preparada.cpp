@@ -1108,18 +1108,41 @@ EVALION_SIEMPRE_EN_LINEA bool EvaluarNumerico(const FORMULAPREPARADA *F, ESTADOD
 
 // A form of numbers and bound variables only: a function of its own, with nothing of the
 // requests in its frame. False on a division by zero.
-EVALION_NOINLINE bool EvaluarSinPeticiones(const FORMULAPREPARADA *F, double &Valor)
+EVALION_NOINLINE bool EvaluarSinPeticiones(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, double &Valor)
 {
     double N[RANURAS_NUMERICAS];
-    Repeticion *SinRep = nullptr;
-    BLOQUEDEDATOS *SinRespuesta = nullptr;
-    AjustesDeEvaluacion Ajustes(nullptr);
+    Repeticion SinRep;          // never used without requests
+    BLOQUEDEDATOS SinRespuesta; // nor this
+    AjustesDeEvaluacion Ajustes(Estado); // where the switch keeps the host's settings
     if (!F->Ajustar)
-        return EvaluarNumeros<false>(F, nullptr, Ajustes, N, Valor, *SinRep, *SinRespuesta);
+        return EvaluarNumeros<false>(F, nullptr, Ajustes, N, Valor, SinRep, SinRespuesta);
     Ajustes.Entrar();
-    const bool Hecho = EvaluarNumeros<false>(F, nullptr, Ajustes, N, Valor, *SinRep, *SinRespuesta);
+    const bool Hecho = EvaluarNumeros<false>(F, nullptr, Ajustes, N, Valor, SinRep, SinRespuesta);
     Ajustes.Salir();
     return Hecho;
+}
+
+// One request of the block evaluation, as the analysis makes it: A emptied, the engine's own
+// answer when no callback is installed, else the host asked under its settings (Ajustes,
+// when they are switched) with the name in a buffer of its own, and its answer completed.
+template <class TLlamada>
+inline void Pedir(const FORMULAPREPARADA *F, const Texto &T, bool HayPeticion, int32_t SinPeticion,
+                  const AjustesDeEvaluacion *Ajustes, BLOQUEDEDATOS &A, TLlamada Llamada)
+{
+    VaciarResultado(A);
+    if (!HayPeticion) {
+        CopiarPedido(F, T, A.Cadena);
+        A.Error = SinPeticion;
+        return;
+    }
+    char Nombre[EVALION_LARGO_CADENA];
+    CopiarPedido(F, T, Nombre);
+    if (Ajustes)
+        Ajustes->Prestar();
+    Llamada(Nombre);
+    if (Ajustes)
+        Ajustes->Recobrar();
+    CompletarRespuesta(A);
 }
 
 EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R,
@@ -1139,7 +1162,6 @@ EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS
     uint32_t Pedidas = 0; // variable requests so far, for the ones Rep answers
     if (Ajustar)
         Ajustes.Entrar();
-    char Nombre[EVALION_LARGO_CADENA];
     const Instruccion *I = F->Codigo;
     BLOQUEDEDATOS *Mal = nullptr; // the block of the first error
     for (;; ++I) {
@@ -1176,19 +1198,8 @@ EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS
                 }
             }
             ++Pedidas;
-            VaciarResultado(A);
-            if (!Instalada(Estado->AlPedirVariable)) {
-                CopiarPedido(F, I->U.Nombre, A.Cadena);
-                A.Error = E_VARIABLE;
-            } else {
-                CopiarPedido(F, I->U.Nombre, Nombre);
-                if (Ajustar)
-                    Ajustes.Prestar();
-                PedirVariableAlAnfitrion(Estado, Nombre, &A);
-                if (Ajustar)
-                    Ajustes.Recobrar();
-                CompletarRespuesta(A);
-            }
+            Pedir(F, I->U.Nombre, Instalada(Estado->AlPedirVariable), E_VARIABLE, Ajustar ? &Ajustes : nullptr, A,
+                  [&](char *Nombre) { PedirVariableAlAnfitrion(Estado, Nombre, &A); });
             if (A.Error) {
                 Mal = &A;
                 break;
@@ -1198,19 +1209,10 @@ EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS
             PonerNumero(A, *F->Direcciones[I->U.Nombre.Extra]);
             continue;
         case O_FUNCION:
-            VaciarResultado(A);
-            if (!Instalada(Estado->AlPedirFuncion)) {
-                CopiarPedido(F, I->U.Nombre, A.Cadena);
-                A.Error = E_FUNCION;
-            } else {
-                CopiarPedido(F, I->U.Nombre, Nombre);
-                if (Ajustar)
-                    Ajustes.Prestar();
-                PedirFuncionAlAnfitrion(Estado, Nombre, &Otras[I->A], I->U.Nombre.Extra, &A); // slots A+1 ...
-                if (Ajustar)
-                    Ajustes.Recobrar();
-                CompletarRespuesta(A);
-            }
+            Pedir(F, I->U.Nombre, Instalada(Estado->AlPedirFuncion), E_FUNCION, Ajustar ? &Ajustes : nullptr, A,
+                  [&](char *Nombre) { // the arguments in slots A+1 ...
+                      PedirFuncionAlAnfitrion(Estado, Nombre, &Otras[I->A], I->U.Nombre.Extra, &A);
+                  });
             if (A.Error) {
                 Mal = &A;
                 break;
@@ -1374,7 +1376,7 @@ BLOQUEDEDATOS Evaluar(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado)
     if (F != nullptr && (F->Constante || F->SinPeticiones)) {
         if (F->Constante)
             Valor = F->Valor;
-        if (F->Constante || EvaluarSinPeticiones(F, Valor)) {
+        if (F->Constante || EvaluarSinPeticiones(F, Estado, Valor)) {
             PonerNumero(R, Valor);
             R.Posicion = 0;
             return R;
