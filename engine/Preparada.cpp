@@ -1108,7 +1108,7 @@ EVALION_SIEMPRE_EN_LINEA bool EvaluarNumerico(const FORMULAPREPARADA *F, ESTADOD
 
 // A form of numbers and bound variables only: a function of its own, with nothing of the
 // requests in its frame. False on a division by zero.
-EVALION_NOINLINE bool EvaluarSinPeticiones(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, double &Valor)
+EVALION_SIEMPRE_EN_LINEA bool EvaluarSinPeticiones(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, double &Valor)
 {
     double N[RANURAS_NUMERICAS];
     Repeticion SinRep;          // never used without requests
