@@ -1114,11 +1114,11 @@ EVALION_SIEMPRE_EN_LINEA bool EvaluarSinPeticiones(const FORMULAPREPARADA *F, ES
     Repeticion SinRep;          // never used without requests
     BLOQUEDEDATOS SinRespuesta; // nor this
     AjustesDeEvaluacion Ajustes(Estado); // where the switch keeps the host's settings
-    if (!F->Ajustar)
-        return EvaluarNumeros<false>(F, nullptr, Ajustes, N, Valor, SinRep, SinRespuesta);
-    Ajustes.Entrar();
+    if (F->Ajustar)
+        Ajustes.Entrar();
     const bool Hecho = EvaluarNumeros<false>(F, nullptr, Ajustes, N, Valor, SinRep, SinRespuesta);
-    Ajustes.Salir();
+    if (F->Ajustar)
+        Ajustes.Salir();
     return Hecho;
 }
 
