@@ -21,6 +21,7 @@
 #include <fcntl.h>
 #include <langinfo.h>
 #include <sys/ioctl.h>
+#include <sys/select.h>
 #include <unistd.h>
 
 #include <editline/readline.h>
@@ -168,10 +169,22 @@ bool Mostrar(const Evalion::TResultado &R)
 }
 
 // Ctrl-C presses since the last key typed: the signal handler adds one, the key reader sets
-// it back to 0. A handler reaches nothing of the session, so this is the one variable outside it.
+// it back to 0. A handler reaches nothing of the session, so these are the variables outside it.
 volatile std::sig_atomic_t Interrupciones = 0;
 
-void AlInterrumpir(int) { Interrupciones = Interrupciones + 1; }
+// A press the key reader has not yet turned into the end of the line.
+volatile std::sig_atomic_t PorAtender = 0;
+
+void AlInterrumpir(int)
+{
+    Interrupciones = Interrupciones + 1;
+    PorAtender = 1;
+}
+
+// Ctrl-C is blocked during the session but while the key reader waits for a key, so that a
+// press that comes just before the wait is not lost: it stays pending and interrupts the
+// wait itself. The mask to wait with, the session's without SIGINT.
+sigset_t EsperaDeTecla;
 
 // libedit's key reader, replaced so that Ctrl-C ends the line being typed: a read that the
 // signal interrupts gives the end of the input, after which readline returns no line. Other
@@ -184,9 +197,21 @@ int LeerTecla(FILE *)
     char Bytes[4];
     size_t Leidos = 0, Largo = 1;
     while (Leidos < Largo) {
+        if (PorAtender != 0) {
+            PorAtender = 0;
+            return EOF;
+        }
+        fd_set Entrada;
+        FD_ZERO(&Entrada);
+        FD_SET(STDIN_FILENO, &Entrada);
+        if (pselect(STDIN_FILENO + 1, &Entrada, nullptr, nullptr, nullptr, &EsperaDeTecla) < 0) {
+            if (errno == EINTR)
+                continue; // a Ctrl-C ends the key above; another signal waits again
+            return EOF;
+        }
         const ssize_t Leido = read(STDIN_FILENO, &Bytes[Leidos], 1);
-        if (Leido < 0 && errno == EINTR && Interrupciones == 0)
-            continue;
+        if (Leido < 0 && errno == EINTR)
+            continue; // a Ctrl-C is seen above
         if (Leido != 1)
             return EOF;
         const auto Byte = static_cast<unsigned char>(Bytes[Leidos++]);
@@ -259,6 +284,12 @@ bool Sesion(Evalion::TAnalizador &Analizador)
     Accion.sa_handler = AlInterrumpir; // without SA_RESTART, so that the read is interrupted
     sigemptyset(&Accion.sa_mask);
     sigaction(SIGINT, &Accion, nullptr);
+    sigset_t Interrupcion, Previa;
+    sigemptyset(&Interrupcion);
+    sigaddset(&Interrupcion, SIGINT);
+    sigprocmask(SIG_BLOCK, &Interrupcion, &Previa);
+    EsperaDeTecla = Previa;
+    sigdelset(&EsperaDeTecla, SIGINT);
     rl_bind_key('\t', rl_insert); // a tab is text to analyse, not a file name to complete
 
     bool Correcto = true;
@@ -279,6 +310,7 @@ bool Sesion(Evalion::TAnalizador &Analizador)
         Correcto &= Mostrar(R);
     }
     std::cout << '\n'; // the end of input leaves the cursor after a prompt
+    sigprocmask(SIG_SETMASK, &Previa, nullptr);
     return Correcto;
 }
 
