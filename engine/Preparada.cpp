@@ -381,7 +381,7 @@ private:
         if (Parado)
             return;
         if (Izq.Constante && Der.Constante) {
-            Izq.Numero = PlegarNivel1(Operador, Izq.Numero, Der.Numero);
+            Izq.Numero = Plegar(OperarNivel1, Operador, Izq.Numero, Der.Numero);
             return;
         }
         Materializar(t, Izq);
@@ -405,7 +405,7 @@ private:
                     Fallar(t, E_DIVISION, F_ERROR);
                     return;
                 }
-                Izq.Numero = PlegarTermino(Operador, Izq.Numero, Der.Numero);
+                Izq.Numero = Plegar(OperarTermino, Operador, Izq.Numero, Der.Numero);
                 continue;
             }
             Materializar(t, Izq);
@@ -589,21 +589,13 @@ private:
     // Two constants: the grammar's own operations on two blocks, which hold no error and
     // cannot fail with numbers. Kept out of line so that the walk's deep recursion carries
     // no block in its frames.
-    static EVALION_NOINLINE double PlegarNivel1(int32_t Operador, double a, double b)
+    using OperacionDeBloques = void (*)(int32_t, BLOQUEDEDATOS &, const BLOQUEDEDATOS &);
+    static EVALION_NOINLINE double Plegar(OperacionDeBloques Operar, int32_t Operador, double a, double b)
     {
         BLOQUEDEDATOS Izq, Der;
         PonerNumero(Izq, a);
         PonerNumero(Der, b);
-        OperarNivel1(Operador, Izq, Der);
-        return Izq.Numero;
-    }
-
-    static EVALION_NOINLINE double PlegarTermino(int32_t Operador, double a, double b)
-    {
-        BLOQUEDEDATOS Izq, Der;
-        PonerNumero(Izq, a);
-        PonerNumero(Der, b);
-        OperarTermino(Operador, Izq, Der);
+        Operar(Operador, Izq, Der);
         return Izq.Numero;
     }
 };
