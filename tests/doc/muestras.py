@@ -27,7 +27,7 @@ import tempfile
 
 LENGUAJES = {"c", "cpp", "python"}
 MARCA = "--evalion-muestra--"
-VALLA = re.compile(r"^(```+|~~~+)\s*([^\s`]*)")
+VALLA = re.compile(r"^( *)(```+|~~~+)\s*([^\s`]*)")
 
 
 def bloques(texto):
@@ -40,12 +40,14 @@ def bloques(texto):
             prosa.append(lineas[i])
             i += 1
             continue
-        cierre, contenido = valla.group(1), []
+        # A block inside a list item is indented: its lines lose that indentation.
+        sangria, cierre, contenido = valla.group(1), valla.group(2), []
         i += 1
-        while i < len(lineas) and not lineas[i].startswith(cierre):
-            contenido.append(lineas[i])
+        while i < len(lineas) and not lineas[i].lstrip(" ").startswith(cierre):
+            linea = lineas[i]
+            contenido.append(linea[len(sangria):] if linea.startswith(sangria) else linea)
             i += 1
-        yield valla.group(2), contenido, prosa
+        yield valla.group(3), contenido, prosa
         i, prosa = i + 1, []
 
 
