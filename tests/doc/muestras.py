@@ -72,7 +72,7 @@ def sesion(lineas, donde):
     ordenes, orden, esperado = [], None, []
     for linea in lineas:
         if orden is not None and orden.endswith("\\"):
-            orden = orden[:-1] + "\n" + linea
+            orden = orden + "\n" + linea  # the shell joins the lines itself
         elif linea.startswith("$ "):
             if orden is not None:
                 ordenes.append((orden, esperado))
