@@ -83,8 +83,10 @@ def sesion(lineas, donde):
             esperado.append(linea)
     if orden is not None:
         ordenes.append((orden, esperado))
-    # One script; a marker line before each command splits what it prints from the next's.
-    guion = "exec 2>&1\n" + "".join(f"printf '%s\\n' '{MARCA}'\n{orden}\n" for orden, _ in ordenes)
+    # One script; a marker line before each command splits what it prints from the next's,
+    # and leaves $? as the command before it left it.
+    guion = "exec 2>&1\n" + "".join(
+        f"estado_=$?; printf '%s\\n' '{MARCA}'; (exit $estado_)\n{orden}\n" for orden, _ in ordenes)
     esperado = []
     for orden, salida in ordenes:
         esperado += [MARCA + " " + orden.splitlines()[0]] + salida
@@ -160,7 +162,7 @@ def main():
                     sum(l.startswith(MARCA) for l in esperado) if tipo == "console" else 1)
                 if obtenido != esperado:
                     fallos += 1
-                    print(f"{os.path.relpath(donde, fuentes)}: {tipo} sample\n  {codigo.splitlines()[0]}\n"
+                    print(f"{os.path.relpath(donde, fuentes)}: {tipo} sample\n"
                           f"expected:\n  " + "\n  ".join(esperado) + "\ngot:\n  " + "\n  ".join(obtenido) + "\n")
     finally:
         shutil.rmtree(casa, ignore_errors=True)
