@@ -51,7 +51,9 @@ if(NOT rc EQUAL 0)
   message(FATAL_ERROR "cmake --install failed (${rc}): ${salida}")
 endif()
 file(GLOB paquete LIST_DIRECTORIES true ${DESTINO}/prefijo/*/python3*/site-packages)
-analizar(${paquete})
+get_filename_component(bibliotecas_del_prefijo ${paquete} DIRECTORY)
+get_filename_component(bibliotecas_del_prefijo ${bibliotecas_del_prefijo} DIRECTORY)
+analizar(${paquete} ${bibliotecas_del_prefijo})
 
 # A checkout after ./run.sh: bindings/python beside build/run, whose folders hold the libraries.
 set(checkout ${DESTINO}/checkout)
