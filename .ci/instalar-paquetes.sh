@@ -2,23 +2,50 @@
 # Installs with apt-get the Debian packages that building and testing Evalion need, and
 # generates the locales the tests use. Does nothing when everything is there; otherwise
 # refreshes the package lists first.
+#
+#   .ci/instalar-paquetes.sh             everything: the tests, the Windows build, the manual
+#   .ci/instalar-paquetes.sh principal   only what ./run.sh builds: the evalion command, and
+#                                        Qt for Evaldemo when there is a display; no locales
 set -euo pipefail
 
-# libedit-dev: line editing in the interactive evalion; fonts-wine: the MS Sans Serif that
-# Evaldemo was laid out with; wine and wine32:i386: the 32-bit Windows programs, on machines
-# that execute 32-bit code; xvfb and friends: the Windows window driven without a display
-# (xvfb-run needs xauth, which xvfb only recommends);
-# man-db: man, which the tests render the manual pages with; fp-*: Free Pascal, and the
+# The main job: a compiler, CMake with Ninja, and libedit (line editing in the interactive
+# evalion), which pkg-config finds.
+PRINCIPALES=(cmake ninja-build g++ pkgconf libedit-dev)
+# Evaldemo, which ./run.sh starts only when there is a display.
+PANTALLA=(qt6-base-dev)
+
+# The rest, for ./test.sh and CI:
+# fonts-wine: the MS Sans Serif that Evaldemo was laid out with; wine and wine32:i386: the
+# 32-bit Windows programs, on machines that execute 32-bit code; xvfb and friends: the
+# Windows window driven without a display (xvfb-run needs xauth, which xvfb only recommends);
+# man-db: man, which the tests render the manual pages with; pandoc: the manual pages of the
+# C interface and the language, made from the manual's Markdown; fp-*: Free Pascal, and the
 # sources its 32-bit Windows cross compiler is built from; qemu-system-x86, cpio, kmod and
 # rsync: the virtual machine that runs the Windows programs where the kernel cannot run
 # 32-bit code (.ci/windows32.sh downloads its kernel and busybox-static with apt-get
-# download, into the build tree); python3-*: the Python binding,
-# installed by pip offline with Debian's build tools; locales: the locales below.
-PAQUETES=(cmake ninja-build g++ pkgconf libgtest-dev libbenchmark-dev libmuparser-dev clang-14
-  libclang-rt-14-dev valgrind qt6-base-dev g++-mingw-w64-i686 libedit-dev fonts-wine man-db
+# download, into the build tree); python3-*: the Python binding, installed by pip offline
+# (python3-venv: the manual's example installs it into a virtual environment); locales: the
+# locales below.
+RESTO=(libgtest-dev libbenchmark-dev libmuparser-dev clang-14
+  libclang-rt-14-dev valgrind g++-mingw-w64-i686 fonts-wine man-db pandoc
   wine wine32:i386 xvfb xauth x11-apps imagemagick xdotool qemu-system-x86 cpio kmod rsync
-  fp-compiler-3.2.2 fp-utils-3.2.2 fpc-source-3.2.2 python3 python3-pip
+  fp-compiler-3.2.2 fp-utils-3.2.2 fpc-source-3.2.2 python3 python3-pip python3-venv
   locales)
+
+PRINCIPAL=0
+case "${1:-}" in
+  "") ;;
+  principal) PRINCIPAL=1 ;;
+  *) echo "usage: $0 [principal]" >&2; exit 2 ;;
+esac
+if [ $PRINCIPAL -eq 1 ]; then
+  PAQUETES=("${PRINCIPALES[@]}")
+  if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    PAQUETES+=("${PANTALLA[@]}")
+  fi
+else
+  PAQUETES=("${PRINCIPALES[@]}" "${PANTALLA[@]}" "${RESTO[@]}")
+fi
 
 # Two locales with a decimal comma: the engine must read numbers the same under them, and
 # Evaldemo shows numbers as the system's locale writes them.
@@ -61,7 +88,7 @@ instalar_paquetes() {
 
   echo "Installing: ${faltan[*]}"
   # wine32 is an i386 package: the architecture must be known before the lists are read.
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  if [[ " ${faltan[*]} " == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     como_root dpkg --add-architecture i386
   fi
   como_root env DEBIAN_FRONTEND=noninteractive apt-get update
@@ -89,4 +116,6 @@ generar_locales() {
 }
 
 instalar_paquetes
-generar_locales
+if [ $PRINCIPAL -eq 0 ]; then
+  generar_locales
+fi

@@ -51,17 +51,25 @@ endfunction()
 
 ejecutar(${CMAKE_COMMAND} --install ${CONSTRUCCION} --config ${CONFIGURACION} --prefix ${PREFIJO})
 
-# Every file the README's list names, each library with its versioned name.
+# Every file the manual's list (doc/instalacion.md) names, each library with its versioned name.
 set(INSTALADOS
   ${DIRECTORIO_LIB}/libevalion.so ${DIRECTORIO_LIB}/libevalion.so.1
   ${DIRECTORIO_LIB}/libevalionobj.so ${DIRECTORIO_LIB}/libevalionobj.so.1
   ${DIRECTORIO_LIB}/libevalion-estandar.so ${DIRECTORIO_LIB}/libevalion-estandar.so.1
-  include/evalion/Parser.h include/evalion/Estandar.h include/evalion/Evalion.hpp
-  include/evalion/Codificacion.hpp bin/evalion ${DIRECTORIO_MAN}/man1/evalion.1
+  ${DIRECTORIO_LIB}/libevalion-formula.so ${DIRECTORIO_LIB}/libevalion-formula.so.1
+  ${DIRECTORIO_LIB}/libevalion-formulaobj.so ${DIRECTORIO_LIB}/libevalion-formulaobj.so.1
+  include/evalion/Parser.h include/evalion/Estandar.h include/evalion/Formula.h include/evalion/Evalion.hpp
+  include/evalion/Codificacion.hpp include/evalion/Bloques.hpp bin/evalion ${DIRECTORIO_MAN}/man1/evalion.1
   ${DIRECTORIO_LIB}/cmake/Evalion/EvalionConfig.cmake
   ${DIRECTORIO_LIB}/cmake/Evalion/EvalionConfigVersion.cmake
   ${DIRECTORIO_LIB}/pkgconfig/evalion.pc ${DIRECTORIO_LIB}/pkgconfig/evalionobj.pc
-  ${DIRECTORIO_LIB}/pkgconfig/evalion-estandar.pc ${DIRECTORIO_LIB}/pkgconfig/evalionxx.pc)
+  ${DIRECTORIO_LIB}/pkgconfig/evalion-estandar.pc ${DIRECTORIO_LIB}/pkgconfig/evalionxx.pc
+  ${DIRECTORIO_LIB}/pkgconfig/evalion-formula.pc ${DIRECTORIO_LIB}/pkgconfig/evalion-formulaobj.pc)
+if(CON_PAGINAS)
+  list(APPEND INSTALADOS ${DIRECTORIO_MAN}/man3/evalion.3 ${DIRECTORIO_MAN}/man3/evalion-formula.3
+    ${DIRECTORIO_MAN}/man3/evalion-estandar.3 ${DIRECTORIO_MAN}/man3/A_Analizar.3
+    ${DIRECTORIO_MAN}/man3/A_Preparar.3 ${DIRECTORIO_MAN}/man3/A_Mensaje.3 ${DIRECTORIO_MAN}/man7/evalion-lenguaje.7)
+endif()
 if(CON_COMPONENTE)
   list(APPEND INSTALADOS ${DIRECTORIO_LIB}/libevalcomp.so ${DIRECTORIO_LIB}/libevalcomp.so.1
     include/evalion/Evalion.h include/evalion/Paleta.h bin/evalion-disenador

@@ -77,12 +77,36 @@ def _valor(bloque):
 
 
 class Analizador:
-    """An analyser that owns its parser state. variables and funciones map names (as typed,
-    case-sensitive) to values or to callables: a variable's callable is called with no
-    argument, a function's with one float or str per argument. With estandar=True the names
-    neither dictionary has are asked of the standard library (Pi, E, Raiz, Max, ...).
+    """An analyser that owns its parser state.
+
+    variables and funciones map names (as typed, case-sensitive) to values or to callables:
+    a variable's callable is called with no argument, a function's with one float or str per
+    argument; a plain value answers every call. With estandar=True the names neither
+    dictionary has are asked of the standard library (Pi, E, Raiz, Max, Mayusculas, ...).
+    Both dictionaries may be changed between analyses (and from a callable: the next
+    request sees the change).
+
+    analizar(texto) returns a float or a str. It raises:
+      ErrorDeAnalisis  the expression failed: codigo, posicion (1-based characters; 0 for
+                       an empty text) and the Spanish mensaje;
+      any exception    a callable raised: the analysis ends there, no later name is asked
+                       for, and the exception comes out of analizar unchanged; a callable
+                       that raises ErrorDeAnalisis(codigo) ends it with that code instead;
+      TypeError        texto is not a str, or a callable answered neither a number nor a str;
+      ValueError       texto is over 1024 characters or holds a NUL (the engine would read
+                       only a part), or a callable answered a text over 1023 characters;
+      RuntimeError     this analyser is already analysing (from a callable or a thread).
+    A function called with an argument count its callable cannot take is answered as an
+    unknown function (code 1100), without calling it.
+
+    Texts cross as Windows-1252: a character outside it becomes "?", which begins no token.
+    Numbers are read with separador_decimal (",") and separador_millar ("."), properties
+    that take one Windows-1252 character other than NUL. preparar(texto) reads a text once
+    for many evaluations (see Formula).
 
     One analysis at a time per analyser: analyse from several threads with one analyser each.
+    The libraries are loaded on the first Analizador (BibliotecaNoEncontrada lists the places
+    tried when they cannot be).
     """
 
     def __init__(self, variables=None, funciones=None, *, estandar=False):

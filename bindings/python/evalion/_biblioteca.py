@@ -80,21 +80,37 @@ class BibliotecaNoEncontrada(OSError):
     """A library of Evalion could not be loaded; the message lists every place tried."""
 
 
+# Where a checkout's builds leave the libraries, relative to the build tree: ./run.sh builds
+# build/run, the release and ci presets build/release and build/ci.
+_ARBOLES_DEL_PROYECTO = ("run", "release", "ci")
+_CARPETAS_DEL_ARBOL = ("lib", "estandar", "formula")
+
+
 def _directorios():
     """Where to look, in order: the environment variable (directories separated as in
-    PATH), then the directory an installation recorded, else the lib folders of the prefix
-    this package was installed under (<prefix>/lib/pythonX.Y/site-packages/evalion)."""
+    PATH); the libraries the wheel carries (evalion/_bibliotecas, when pip installed it);
+    the directory cmake --install recorded; run from a checkout (bindings/python/evalion),
+    that checkout's builds; else the lib folders of the prefix this package was installed
+    under (<prefix>/lib/pythonX.Y/site-packages/evalion)."""
     directorios = [d for d in os.environ.get(VARIABLE_DE_ENTORNO, "").split(os.pathsep) if d]
     aqui = os.path.dirname(os.path.abspath(__file__))
+    directorios.append(os.path.join(aqui, "_bibliotecas"))
     try:
         from . import _instalacion  # written by cmake --install
 
         directorios.append(os.path.normpath(os.path.join(aqui, _instalacion.BIBLIOTECAS)))
+        return directorios
     except ImportError:
-        prefijo = os.path.normpath(os.path.join(aqui, os.pardir, os.pardir, os.pardir, os.pardir))
-        directorios.append(os.path.join(prefijo, "lib"))
-        if hasattr(sys.implementation, "_multiarch"):
-            directorios.append(os.path.join(prefijo, "lib", sys.implementation._multiarch))
+        pass
+    raiz = os.path.normpath(os.path.join(aqui, os.pardir, os.pardir, os.pardir))
+    if os.path.isfile(os.path.join(raiz, "bindings", "python", "construir.py")):
+        for arbol in _ARBOLES_DEL_PROYECTO:
+            directorios += [os.path.join(raiz, "build", arbol, carpeta) for carpeta in _CARPETAS_DEL_ARBOL]
+        return directorios
+    prefijo = os.path.normpath(os.path.join(aqui, os.pardir, os.pardir, os.pardir, os.pardir))
+    directorios.append(os.path.join(prefijo, "lib"))
+    if hasattr(sys.implementation, "_multiarch"):
+        directorios.append(os.path.join(prefijo, "lib", sys.implementation._multiarch))
     return directorios
 
 
