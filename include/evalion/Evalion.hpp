@@ -178,9 +178,10 @@ using TResolverFuncion = std::function<std::optional<TResultado>(std::string_vie
 // bound name first, then by the catch-all handler, then by the standard library when it is
 // on; any other name is E_VARIABLE or E_FUNCION with the name in Cadena.
 //
-// Neither copyable nor movable, as the forms it prepares share its names and handlers. A
-// host that needs to move one holds it in a std::unique_ptr. One analysis at a time: a
-// handler that analyses again on the same analyser gets std::logic_error.
+// Neither copyable nor movable: a copy would have to split what it shares with the forms it
+// prepared (names, handlers, the parser state). A host that needs to move one holds it in a
+// std::unique_ptr. One analysis at a time: a handler that analyses again on the same
+// analyser gets std::logic_error.
 class TAnalizador {
 public:
     explicit TAnalizador(TComparacion Nombres = TComparacion::Exacta) : FNucleo(std::make_shared<TNucleo>(Nombres)) {}
@@ -216,7 +217,7 @@ public:
     TAnalizador &Funcion(std::string_view Nombre, int32_t Argumentos, TCalculoFuncion Calculo)
     {
         FNucleo->FFunciones.insert_or_assign(Codificacion::Utf8ALatin1(Nombre),
-                                    TFuncion{Argumentos, std::make_shared<const TCalculoFuncion>(std::move(Calculo))});
+                                             TFuncion{Argumentos, std::make_shared<const TCalculoFuncion>(std::move(Calculo))});
         return *this;
     }
 
@@ -339,27 +340,27 @@ private:
 
         // The engine's requests. Nothing may leave them but what they write into R: an exception
         // is kept for Analizar, and every request after it fails at once.
-    #if defined(_WIN32) && defined(__i386__) // object methods in the register convention there
-    #define EVALION_PETICION_ EVALION_METODO
-    #else
-    #define EVALION_PETICION_
-    #endif
+#if defined(_WIN32) && defined(__i386__) // object methods in the register convention there
+#define EVALION_PETICION_ EVALION_METODO
+#else
+#define EVALION_PETICION_
+#endif
         static void EVALION_PETICION_ PedirVariable(void *Objeto, char *Nombre, BLOQUEDEDATOS *R)
         {
             TNucleo *const Nucleo = static_cast<TNucleo *>(Objeto);
             Nucleo->Atender(*R, [&] { Nucleo->ResponderVariable(Nombre, *R); });
         }
-    #if defined(_WIN32) && defined(__i386__) // R comes before N there, as the convention pushes them
+#if defined(_WIN32) && defined(__i386__) // R comes before N there, as the convention pushes them
         static void EVALION_PETICION_ PedirFuncion(void *Objeto, char *Nombre, BLOQUEDEDATOS *Parametros, BLOQUEDEDATOS *R,
-                                                int32_t N)
-    #else
+                                                    int32_t N)
+#else
         static void PedirFuncion(void *Objeto, char *Nombre, BLOQUEDEDATOS *Parametros, int32_t N, BLOQUEDEDATOS *R)
-    #endif
+#endif
         {
             TNucleo *const Nucleo = static_cast<TNucleo *>(Objeto);
             Nucleo->Atender(*R, [&] { Nucleo->ResponderFuncion(Nombre, TArgumentos(Parametros, N), *R); });
         }
-    #undef EVALION_PETICION_
+#undef EVALION_PETICION_
 
         template <typename TRespuesta>
         void Atender(BLOQUEDEDATOS &R, TRespuesta Responder) noexcept
