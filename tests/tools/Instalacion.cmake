@@ -141,11 +141,11 @@ endforeach()
 # a C++ part over Evalion.hpp, linked with only the libraries each needs.
 ejecutar(${PKG_CONFIG} --cflags evalion-formula)
 separate_arguments(opciones UNIX_COMMAND "${SALIDA}")
-ejecutar(${COMPILADOR_C} -std=c11 -Wall -Wextra -Werror -c ${FUENTES}/tests/enlace/Modulo.c ${opciones}
+ejecutar(${COMPILADOR_C} -std=c11 -Wall -Wextra -Werror -c ${FUENTES}/tests/lib/Modulo.c ${opciones}
   -o ${TRABAJO}/modulo.o)
 ejecutar(${PKG_CONFIG} --cflags --libs evalionxx evalion-formula)
 separate_arguments(opciones UNIX_COMMAND "${SALIDA}")
-ejecutar(${COMPILADOR_CXX} -std=c++17 -Wall -Wextra -Werror ${FUENTES}/tests/enlace/Mezcla.cpp
+ejecutar(${COMPILADOR_CXX} -std=c++17 -Wall -Wextra -Werror ${FUENTES}/tests/lib/Mezcla.cpp
   ${TRABAJO}/modulo.o -Wl,--as-needed ${opciones} -o ${TRABAJO}/mezcla_pkgconfig)
 ejecutar(${TRABAJO}/mezcla_pkgconfig)
 
