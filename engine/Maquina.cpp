@@ -1,0 +1,472 @@
+// The machine of prepared forms: it runs a program (Programa.h) on blocks, as the analysis
+// would compute the same text, and runs the forms of numbers only as steps on doubles.
+//
+// Every operator, sign, request and division is computed through the one rule of it
+// (Operaciones.h, Peticiones.h), never restated here. The steps of a form of numbers only
+// give up (a division by zero, an answer that is no plain number) by handing what they
+// asked so far to the block evaluation, which then gives the analysis's answer without
+// asking the host a second time.
+#include <cstdlib>
+#include <cstring>
+
+#include "ComaFlotante.h"
+#include "Motor.h"
+#include "Operaciones.h"
+#include "Peticiones.h"
+#include "Preparada.h"
+#include "Programa.h"
+
+namespace Motor {
+
+namespace {
+
+// What the steps leave to the blocks when they cannot go on: the numbers the host gave so
+// far, and the block of the answer that was no plain number (or none: a division by zero),
+// so that the block evaluation gives the same answers again without asking the host a
+// second time.
+struct Repeticion {
+    double Numeros[MAXIMO_PEDIDAS];
+    uint32_t Cuantos = 0;
+    const BLOQUEDEDATOS *Ultima = nullptr;
+};
+
+// A request's name, NUL-terminated, into the buffer the host gets: a short one as one fixed
+// block of bytes, which the room after every name allows.
+inline void CopiarPedido(const FORMULAPREPARADA *F, const Texto &T, char *Destino)
+{
+    if (T.Largo < COPIA_CORTA)
+        std::memcpy(Destino, F->Textos + T.Inicio, COPIA_CORTA);
+    else
+        std::memcpy(Destino, F->Textos + T.Inicio, T.Largo + 1u);
+}
+
+bool Traducir(FORMULAPREPARADA *F);
+
+} // namespace
+
+// What an evaluation needs, from the instructions and the bindings of the moment.
+void Clasificar(FORMULAPREPARADA *F)
+{
+    F->Ajustes = false;
+    F->Numerico = true;
+    for (uint32_t k = 0; k < F->Instrucciones; ++k) {
+        switch (F->Codigo[k].Codigo) {
+        case O_NUMERO: case O_VINCULADA: case O_SIGNO: case O_FIN: // no arithmetic: a sign is a bit
+            break;
+        case O_NIVEL1: case O_NIVEL1K: case O_TERMINO: case O_TERMINOK: case O_POTENCIA: case O_POTENCIAK:
+            F->Ajustes = true;
+            break;
+        case O_VARIABLE: // asked in the steps too, while the host answers plain numbers
+            F->Ajustes = true;
+            break;
+        case O_FUNCION:
+            F->Ajustes = true;
+            F->Numerico = false;
+            break;
+        default: // texts, failures
+            F->Numerico = false;
+            break;
+        }
+    }
+    F->Numerico = F->Numerico && F->Ranuras <= RANURAS_NUMERICAS && Traducir(F);
+    F->SinPeticiones = F->SinPeticiones && F->Numerico;
+    F->Constante = F->Numerico && F->CuantosPasos == 1 &&
+                   F->Pasos[0].Codigo == CodigoDePaso(P_CARGAR, DE_CONSTANTE, DE_CONSTANTE);
+    if (F->Constante)
+        F->Valor = F->Pasos[0].Izq.Numero;
+    F->Ajustar = F->Ajustes && !(F->Opciones & AJUSTES_DEL_ANFITRION);
+}
+
+namespace {
+
+// A form of numbers only is also kept as steps on doubles (Programa.h).
+bool Traducir(FORMULAPREPARADA *F)
+{
+    Lista<Paso> Pasos;
+    struct Donde {
+        uint8_t Fuentes;
+        OperandoPaso Izq;
+    } Pendiente[RANURAS_NUMERICAS]; // per slot: where its value is to be read
+    for (uint32_t k = 0; k < RANURAS_NUMERICAS; ++k)
+        Pendiente[k].Fuentes = DE_RANURA, Pendiente[k].Izq.Ranura = k;
+    uint32_t Pedidas = 0;
+    const auto Fuente = [&](uint32_t Ranura, uint8_t &Donde, OperandoPaso &O) {
+        Donde = Pendiente[Ranura].Fuentes;
+        O = Pendiente[Ranura].Izq;
+    };
+    const auto EnRanura = [&](uint32_t Ranura) {
+        Pendiente[Ranura].Fuentes = DE_RANURA;
+        Pendiente[Ranura].Izq.Ranura = Ranura;
+    };
+    for (uint32_t k = 0; k < F->Instrucciones; ++k) {
+        const Instruccion &I = F->Codigo[k];
+        Paso P{};
+        P.A = I.A;
+        uint8_t Izq = DE_RANURA, Der = DE_CONSTANTE;
+        switch (I.Codigo) {
+        case O_NUMERO:
+            Pendiente[I.A].Fuentes = DE_CONSTANTE;
+            Pendiente[I.A].Izq.Numero = I.U.Numero;
+            continue;
+        case O_VINCULADA:
+            Pendiente[I.A].Fuentes = DE_DIRECCION;
+            Pendiente[I.A].Izq.Direccion = F->Direcciones[I.U.Nombre.Extra];
+            continue;
+        case O_VARIABLE:
+            if (Pedidas == MAXIMO_PEDIDAS)
+                return false;
+            P.Codigo = CODIGO_PEDIR;
+            static_assert(sizeof P.Izq == sizeof I.U.Nombre, "a name fits in an operand");
+            std::memcpy(&P.Izq, &I.U.Nombre, sizeof P.Izq);
+            P.Der.Ranura = Pedidas++;
+            Pasos.Agregar(P);
+            EnRanura(I.A);
+            continue;
+        case O_SIGNO:
+            if (I.Extra == 0)
+                continue;
+            if (Pendiente[I.A].Fuentes == DE_CONSTANTE) {
+                Pendiente[I.A].Izq.Numero = -Pendiente[I.A].Izq.Numero;
+                continue;
+            }
+            P.Codigo = P_NEGAR;
+            Fuente(I.A, Izq, P.Izq);
+            break;
+        case O_NIVEL1: case O_NIVEL1K: {
+            const int32_t Operador = OPERADORES[I.Extra];
+            P.Codigo = Operador == '+' ? P_SUMA : Operador == '-' ? P_RESTA : P_COMPARAR;
+            P.Extra = I.Extra;
+            break;
+        }
+        case O_TERMINO: case O_TERMINOK:
+            P.Codigo = I.Extra == '*' ? P_POR : P_ENTRE;
+            break;
+        case O_POTENCIA: case O_POTENCIAK:
+            P.Codigo = P_POTENCIA;
+            break;
+        default: { // O_FIN: the last step gives the value, or one that reads it
+            if (Pendiente[0].Fuentes == DE_RANURA && Pasos.Cuantos > 0 && Pasos.Datos[Pasos.Cuantos - 1].A == 0) {
+                Pasos.Datos[Pasos.Cuantos - 1].Fin = 1;
+            } else {
+                P.Codigo = P_CARGAR;
+                P.Fin = 1;
+                Fuente(0, Izq, P.Izq);
+                P.Codigo = CodigoDePaso(P.Codigo, Izq, Der);
+                Pasos.Agregar(P);
+            }
+            std::free(F->Pasos);
+            F->CuantosPasos = Pasos.SinMemoria ? 0 : Pasos.Cuantos;
+            F->SinPeticiones = Pedidas == 0;
+            F->Pasos = Pasos.SinMemoria ? nullptr : Pasos.Soltar();
+            return F->Pasos != nullptr;
+        }
+        }
+        if (P.Codigo != P_NEGAR) {
+            Fuente(I.A, Izq, P.Izq);
+            if (I.Codigo == O_NIVEL1K || I.Codigo == O_TERMINOK || I.Codigo == O_POTENCIAK)
+                P.Der.Numero = I.U.Numero;
+            else
+                Fuente(I.A + 1u, Der, P.Der);
+        }
+        P.Codigo = CodigoDePaso(P.Codigo, Izq, Der);
+        Pasos.Agregar(P);
+        EnRanura(I.A);
+    }
+    return false; // a form always ends with O_FIN
+}
+
+template <unsigned F> inline double Leer(const OperandoPaso &O, const double *N)
+{
+    if constexpr (F == DE_CONSTANTE)
+        return O.Numero;
+    else if constexpr (F == DE_RANURA)
+        return N[O.Ranura];
+    else
+        return *O.Direccion;
+}
+
+// One operation on two numbers, by the rules of the block operations; false for a division
+// by 0, which the blocks decide.
+template <unsigned Op> inline bool Operar(double a, double b, uint8_t Extra, double &v)
+{
+    if constexpr (Op == P_CARGAR)
+        v = a;
+    else if constexpr (Op == P_NEGAR)
+        v = -a;
+    else if constexpr (Op == P_SUMA)
+        v = Nivel1Numeros('+', a, b);
+    else if constexpr (Op == P_RESTA)
+        v = Nivel1Numeros('-', a, b);
+    else if constexpr (Op == P_COMPARAR)
+        v = ComparaNumeros(OPERADORES[Extra], a, b) ? 1.0 : 0.0;
+    else if constexpr (Op == P_POR)
+        return TerminoNumeros('*', a, b, v);
+    else if constexpr (Op == P_ENTRE)
+        return TerminoNumeros('/', a, b, v);
+    else
+        v = Elevar(a, b);
+    return true;
+}
+
+// False when the blocks must decide (a division by zero, an answer that is no plain
+// number), with what was asked so far in Rep. One case per operation and kinds of
+// operands, so that a step is a jump and its work.
+// Without requests (ConPeticiones false) the steps need neither the record nor Rep.
+template <bool ConPeticiones>
+EVALION_SIEMPRE_EN_LINEA bool EvaluarNumeros(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado,
+                                             const AjustesDeEvaluacion &Ajustes, double *N, double &Valor,
+                                             Repeticion &Rep, BLOQUEDEDATOS &Respuesta)
+{
+#define EVALION_CASO(OP, FI, FD)                                                                              \
+    case CodigoDePaso(OP, FI, FD):                                                                             \
+        if (!Operar<OP>(Leer<FI>(P->Izq, N), Leer<FD>(P->Der, N), P->Extra, v))                                \
+            return false;                                                                                      \
+        break;
+#define EVALION_CASOS_DER(OP, FI) EVALION_CASO(OP, FI, 0) EVALION_CASO(OP, FI, 1) EVALION_CASO(OP, FI, 2)
+#define EVALION_CASOS(OP) EVALION_CASOS_DER(OP, 0) EVALION_CASOS_DER(OP, 1) EVALION_CASOS_DER(OP, 2)
+    for (const Paso *P = F->Pasos;; ++P) {
+        double v;
+        switch (P->Codigo) {
+            EVALION_CASOS(P_CARGAR)
+            EVALION_CASOS(P_NEGAR)
+            EVALION_CASOS(P_SUMA)
+            EVALION_CASOS(P_RESTA)
+            EVALION_CASOS(P_COMPARAR)
+            EVALION_CASOS(P_POR)
+            EVALION_CASOS(P_ENTRE)
+            EVALION_CASOS(P_POTENCIA)
+        case CODIGO_PEDIR: {
+            if constexpr (!ConPeticiones) {
+                (void)Estado, (void)Ajustes, (void)Rep, (void)Respuesta;
+#if defined(__GNUC__)
+                __builtin_unreachable();
+#endif
+            }
+            Texto Nombre;
+            std::memcpy(&Nombre, &P->Izq, sizeof Nombre);
+            Pedir(Instalada(Estado->AlPedirVariable), E_VARIABLE,
+                  [&](char *Destino) { CopiarPedido(F, Nombre, Destino); }, F->Ajustar ? &Ajustes : nullptr,
+                  Respuesta, [&](char *Texto) { PedirVariableAlAnfitrion(Estado, Texto, &Respuesta); });
+            if (Respuesta.Error != 0 || Respuesta.Tipo != TIPO_NUMERO) {
+                Rep.Ultima = &Respuesta;
+                return false;
+            }
+            v = Rep.Numeros[Rep.Cuantos++] = Respuesta.Numero;
+            break;
+        }
+        default: // Traducir writes no other code
+#if defined(__GNUC__)
+            __builtin_unreachable();
+#else
+            return false;
+#endif
+        }
+        if (P->Fin) {
+            Valor = v;
+            return true;
+        }
+        N[P->A] = v;
+    }
+#undef EVALION_CASOS
+#undef EVALION_CASOS_DER
+#undef EVALION_CASO
+}
+
+// A form of numbers only: false when the blocks must decide, with Rep for them.
+EVALION_SIEMPRE_EN_LINEA bool EvaluarNumerico(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, double &Valor,
+                                              Repeticion &Rep, BLOQUEDEDATOS &Respuesta)
+{
+    double N[RANURAS_NUMERICAS];
+    AjustesDeEvaluacion Ajustes;
+    if (F->Ajustar)
+        Ajustes.Entrar();
+    const bool Hecho = EvaluarNumeros<true>(F, Estado, Ajustes, N, Valor, Rep, Respuesta);
+    if (F->Ajustar)
+        Ajustes.Salir();
+    return Hecho;
+}
+
+// A form of numbers and bound variables only: a function of its own, with nothing of the
+// requests in its frame. False on a division by zero.
+EVALION_SIEMPRE_EN_LINEA bool EvaluarSinPeticiones(const FORMULAPREPARADA *F, double &Valor)
+{
+    double N[RANURAS_NUMERICAS];
+    Repeticion SinRep;          // never used without requests
+    BLOQUEDEDATOS SinRespuesta; // nor this
+    AjustesDeEvaluacion Ajustes;
+    if (F->Ajustar)
+        Ajustes.Entrar();
+    const bool Hecho = EvaluarNumeros<false>(F, nullptr, Ajustes, N, Valor, SinRep, SinRespuesta);
+    if (F->Ajustar)
+        Ajustes.Salir();
+    return Hecho;
+}
+
+EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R,
+                                     const Repeticion *Rep)
+{
+    const bool Ajustar = F->Ajustar;
+    AjustesDeEvaluacion Ajustes;
+    BLOQUEDEDATOS Pila[RANURAS_EN_PILA];
+    BLOQUEDEDATOS *Otras = Pila; // slots 1, 2, ... at Otras[0], Otras[1], ...
+    if (F->Ranuras > RANURAS_EN_PILA + 1) {
+        Otras = static_cast<BLOQUEDEDATOS *>(std::malloc((F->Ranuras - 1u) * sizeof(BLOQUEDEDATOS)));
+        if (Otras == nullptr) {
+            SinMemoria(R);
+            return;
+        }
+    }
+    uint32_t Pedidas = 0; // variable requests so far, for the ones Rep answers
+    if (Ajustar)
+        Ajustes.Entrar();
+    const AjustesDeEvaluacion *Prestados = Ajustar ? &Ajustes : nullptr;
+    const Instruccion *I = F->Codigo;
+    BLOQUEDEDATOS *Mal = nullptr; // the block of the first error
+    // One case per instruction, each through the rule of its operation; an instruction that
+    // may fail breaks out of the loop with its error in A.
+    for (;; ++I) {
+        BLOQUEDEDATOS &A = I->A ? Otras[I->A - 1] : R;
+        const BLOQUEDEDATOS *Siguiente = Otras + I->A; // slot A+1, for the instructions that read it
+        switch (I->Codigo) {
+        case O_NUMERO:
+            PonerNumero(A, I->U.Numero);
+            continue;
+        case O_CADENA: {
+            const size_t Largo = I->U.Nombre.Largo;
+            std::memcpy(A.Cadena, F->Textos + I->U.Nombre.Inicio, Largo);
+            std::memset(A.Cadena + Largo, 0, sizeof A.Cadena - Largo);
+            A.Numero = 0;
+            A.Tipo = TIPO_CADENA;
+            A.Error = 0;
+            continue;
+        }
+        case O_VARIABLE:
+            if (Rep != nullptr && Pedidas < Rep->Cuantos) { // asked already by the steps: the same answer
+                PonerNumero(A, Rep->Numeros[Pedidas++]);
+                continue;
+            }
+            if (Rep != nullptr && Pedidas == Rep->Cuantos && Rep->Ultima != nullptr) {
+                ++Pedidas;
+                std::memcpy(&A, Rep->Ultima, sizeof A);
+                CompletarRespuesta(A);
+                break;
+            }
+            ++Pedidas;
+            Pedir(Instalada(Estado->AlPedirVariable), E_VARIABLE,
+                  [&](char *Destino) { CopiarPedido(F, I->U.Nombre, Destino); }, Prestados, A,
+                  [&](char *Nombre) { PedirVariableAlAnfitrion(Estado, Nombre, &A); });
+            break;
+        case O_VINCULADA:
+            PonerNumero(A, *F->Direcciones[I->U.Nombre.Extra]);
+            continue;
+        case O_FUNCION:
+            Pedir(Instalada(Estado->AlPedirFuncion), E_FUNCION,
+                  [&](char *Destino) { CopiarPedido(F, I->U.Nombre, Destino); }, Prestados, A,
+                  [&](char *Nombre) { // the arguments in slots A+1 ...
+                      PedirFuncionAlAnfitrion(Estado, Nombre, &Otras[I->A], I->U.Nombre.Extra, &A);
+                  });
+            break;
+        case O_SIGNO:
+            AplicarSigno(A, I->Extra != 0);
+            break;
+        case O_NIVEL1:
+            OperarNivel1(OPERADORES[I->Extra], ComoIzquierdo(A), *Siguiente, A);
+            break;
+        case O_NIVEL1K:
+            PonerNivel1(OPERADORES[I->Extra], EsNumero(A), A.Numero, I->U.Numero, A);
+            break;
+        case O_TERMINO:
+            PonerTermino(I->Extra, EsNumero(A) && EsNumero(*Siguiente), A.Numero, Siguiente->Numero, A);
+            break;
+        case O_TERMINOK:
+            PonerTermino(I->Extra, EsNumero(A), A.Numero, I->U.Numero, A);
+            break;
+        case O_POTENCIA:
+            PonerPotencia(EsNumero(A) && EsNumero(*Siguiente), A.Numero, Siguiente->Numero, A);
+            break;
+        case O_POTENCIAK:
+            PonerPotencia(EsNumero(A), A.Numero, I->U.Numero, A);
+            break;
+        case O_FALLAR:
+            if (I->Extra == F_SINVALOR)
+                PonerError(A, I->U.Error);
+            else
+                A.Error = I->U.Error;
+            break;
+        default: // O_FIN
+            break;
+        }
+        if (I->Codigo == O_FIN || A.Error) {
+            Mal = I->Codigo == O_FIN ? nullptr : &A;
+            break;
+        }
+    }
+    if (Ajustar)
+        Ajustes.Salir();
+    if (Mal == nullptr) {
+        R.Posicion = 0;
+    } else {
+        if (Mal != &R)
+            std::memcpy(&R, Mal, sizeof R);
+        const Fallo &Donde = F->Fallos[I->Fallo];
+        if (Donde.Reemplazo)
+            R.Error = Donde.Reemplazo;
+        R.Posicion = Donde.Posicion;
+    }
+    if (Otras != Pila)
+        std::free(Otras);
+}
+
+// Everything but the forms of numbers and bound variables: kept out of Evaluar, whose frame
+// is then that of the shortest evaluations.
+EVALION_NOINLINE void EvaluarResto(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R)
+{
+    if (F == nullptr || Estado == nullptr) {
+        PonerError(R, E_OPERANDO);
+        R.Posicion = 0;
+        return;
+    }
+    if (!F->Numerico || F->SinPeticiones) { // a division by zero of the steps comes here too
+        EvaluarBloques(F, Estado, R, nullptr);
+        return;
+    }
+    Repeticion Rep;
+    double Valor;
+    // The host's answer is received in R, which is free until the result is written.
+    if (EvaluarNumerico(F, Estado, Valor, Rep, R)) {
+        PonerNumero(R, Valor);
+        R.Posicion = 0;
+        return;
+    }
+    if (Rep.Ultima == nullptr) {
+        EvaluarBloques(F, Estado, R, &Rep);
+        return;
+    }
+    BLOQUEDEDATOS Respuesta;
+    std::memcpy(&Respuesta, &R, sizeof Respuesta);
+    Rep.Ultima = &Respuesta;
+    EvaluarBloques(F, Estado, R, &Rep);
+}
+
+} // namespace
+
+BLOQUEDEDATOS Evaluar(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado)
+{
+    BLOQUEDEDATOS R;
+    double Valor;
+    // Most texts without names fold to one number; forms of numbers and bound variables
+    // need neither the record nor blocks.
+    if (F != nullptr && Estado != nullptr && (F->Constante || F->SinPeticiones)) {
+        if (F->Constante)
+            Valor = F->Valor;
+        if (F->Constante || EvaluarSinPeticiones(F, Valor)) {
+            PonerNumero(R, Valor);
+            R.Posicion = 0;
+            return R;
+        }
+    }
+    EvaluarResto(F, Estado, R);
+    return R;
+}
+
+} // namespace Motor
