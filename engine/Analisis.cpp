@@ -59,15 +59,7 @@ struct Analisis {
     static Valor &Derecho(Valor &V) { return V; }
 
     static void Numero(Registro *, Valor &V, double Numero) { PonerNumero(V, Numero); }
-    static void Cadena(Registro *, Valor &V, const char *Texto)
-    {
-        const size_t Largo = std::strlen(Texto);
-        std::memcpy(V.Cadena, Texto, Largo);
-        std::memset(V.Cadena + Largo, 0, sizeof V.Cadena - Largo);
-        V.Numero = 0;
-        V.Tipo = TIPO_CADENA;
-        V.Error = 0;
-    }
+    static void Cadena(Registro *, Valor &V, const char *Texto) { PonerTexto(V, Texto, std::strlen(Texto)); }
     static void Signo(Registro *, Valor &V, bool Negar) { AplicarSigno(V, Negar); }
 
     static void Nivel1(Registro *, int32_t Operador, const Factor &Izq, const Valor &Der, Valor &Destino)
@@ -115,8 +107,7 @@ BLOQUEDEDATOS Analizar(ESTADODEANALISIS *Estado, const char *Expresion)
 {
     BLOQUEDEDATOS R;
     if (Estado == nullptr || Expresion == nullptr || Expresion[0] == '\0') {
-        PonerError(R, E_OPERANDO);
-        R.Posicion = 0;
+        PonerErrorGeneral(R, E_OPERANDO);
         return R;
     }
     CargarTexto(Estado, Expresion);

@@ -10,13 +10,11 @@
 // callback gets them as the host called with, and whatever a callback leaves in them (flags
 // it raised, a control word it changed) is dropped when the engine takes its own back.
 //
-// Two forms of one switch:
-//   EntrarAlMotor / SalirDelMotor and PrestarAjustes / RecobrarAjustes keep the caller's
-//     control words in the record, where the request helpers of a deep analysis find them;
-//     they are kept out of line, so that the memory operands they need never enlarge the
-//     frames that a deep nesting stacks up;
-//   AjustesDeEvaluacion keeps them in itself, for the short evaluations of a prepared form
-//     and for the standard functions, which have no record.
+// Two forms of one switch: EntrarAlMotor, SalirDelMotor, PrestarAjustes and RecobrarAjustes
+// keep the caller's control words in the record, where the request helpers of a deep
+// analysis find them, and stay out of line so that their memory operands never enlarge the
+// frames of a deep nesting; AjustesDeEvaluacion keeps them in itself, for the short
+// evaluations of a prepared form and for the standard functions, which have no record.
 #ifndef EVALION_COMAFLOTANTE_H
 #define EVALION_COMAFLOTANTE_H
 
@@ -131,18 +129,11 @@ inline AjustesAnfitrion TomarAjustes()
     return A;
 }
 
-inline void Prestar(uint16_t Control, uint16_t Mxcsr)
+inline void CargarAjustes(uint16_t Control, unsigned Mxcsr)
 {
     CargarControl(Control);
     if (TieneSse())
         CargarMxcsr(Mxcsr);
-}
-
-inline void Recobrar()
-{
-    CargarControl(CONTROL_MOTOR);
-    if (TieneSse())
-        CargarMxcsr(MXCSR_MOTOR);
 }
 
 // The host gets its status word back as it was: the flags it had pending, none of the
@@ -150,9 +141,9 @@ inline void Recobrar()
 // the whole environment, so when the word differs after FNCLEX (a pending flag of the host,
 // or a condition code the engine's arithmetic changed) the environment is stored, patched
 // and loaded again; otherwise the return is FNCLEX, FLDCW and FNSTSW.
-inline void Devolver(const AjustesAnfitrion &A)
+inline void DevolverAjustes(const AjustesAnfitrion &A)
 {
-    Prestar(A.Control, A.Mxcsr);
+    CargarAjustes(A.Control, A.Mxcsr);
     uint16_t Ahora;
     __asm__ __volatile__("fnstsw %0" : "=m"(Ahora) : : "memory");
     if (Ahora != A.Estado) {
@@ -163,9 +154,8 @@ inline void Devolver(const AjustesAnfitrion &A)
     }
 }
 
-// The host's x87 status word when it called; only the entry keeps it.
 struct PendientesAnfitrion {
-    uint16_t Estado;
+    uint16_t Estado; // the host's x87 status word when it called; only the entry keeps it
 };
 
 EVALION_NOINLINE inline PendientesAnfitrion EntrarAlMotor(ESTADODEANALISIS *Estado)
@@ -177,20 +167,20 @@ EVALION_NOINLINE inline PendientesAnfitrion EntrarAlMotor(ESTADODEANALISIS *Esta
 }
 EVALION_NOINLINE inline void PrestarAjustes(const ESTADODEANALISIS *Estado)
 {
-    Prestar(Estado->ControlAnfitrion, Estado->MxcsrAnfitrion);
+    CargarAjustes(Estado->ControlAnfitrion, Estado->MxcsrAnfitrion);
 }
-EVALION_NOINLINE inline void RecobrarAjustes() { Recobrar(); }
+EVALION_NOINLINE inline void RecobrarAjustes() { CargarAjustes(CONTROL_MOTOR, MXCSR_MOTOR); }
 EVALION_NOINLINE inline void SalirDelMotor(const ESTADODEANALISIS *Estado, PendientesAnfitrion Anfitrion)
 {
-    Devolver(AjustesAnfitrion{Estado->ControlAnfitrion, Anfitrion.Estado, Estado->MxcsrAnfitrion});
+    DevolverAjustes(AjustesAnfitrion{Estado->ControlAnfitrion, Anfitrion.Estado, Estado->MxcsrAnfitrion});
 }
 
 class AjustesDeEvaluacion {
 public:
     void Entrar() { Anfitrion = TomarAjustes(); }
-    void Prestar() const { Motor::Prestar(Anfitrion.Control, Anfitrion.Mxcsr); }
-    void Recobrar() const { Motor::Recobrar(); }
-    void Salir() const { Devolver(Anfitrion); }
+    void Prestar() const { CargarAjustes(Anfitrion.Control, Anfitrion.Mxcsr); }
+    void Recobrar() const { CargarAjustes(CONTROL_MOTOR, MXCSR_MOTOR); }
+    void Salir() const { DevolverAjustes(Anfitrion); }
 
 private:
     AjustesAnfitrion Anfitrion{};

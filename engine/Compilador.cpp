@@ -47,25 +47,8 @@ struct Compilador {
     }
 };
 
-union Dato {
-    double Numero;
-    Texto Nombre;
-    int32_t Error;
-};
-
-Dato DeNumero(double Valor)
-{
-    Dato D{};
-    D.Numero = Valor;
-    return D;
-}
-
-Dato DeTexto(Texto T)
-{
-    Dato D{};
-    D.Nombre = T;
-    return D;
-}
+Dato DeNumero(double Valor) { Dato D{}; D.Numero = Valor; return D; }
+Dato DeTexto(Texto T) { Dato D{}; D.Nombre = T; return D; }
 
 // A name or a literal into Textos, NUL-terminated.
 Texto Guardar(Compilador &C, const char *Desde, size_t Largo)
@@ -110,7 +93,7 @@ void Emitir(Compilador &C, uint8_t Operacion, uint32_t A, uint8_t Extra, uint32_
     I.Extra = Extra;
     I.A = static_cast<uint16_t>(A);
     I.Fallo = Fallo;
-    std::memcpy(&I.U, &D, sizeof I.U);
+    I.U = D;
     C.Codigo.Agregar(I);
 }
 
@@ -296,7 +279,7 @@ FORMULAPREPARADA *Formar(Compilador &C, BLOQUEDEDATOS &Error)
     C.Textos.Agregar(Relleno, COPIA_CORTA);
     if (F == nullptr || C.SinMemoria()) {
         std::free(F);
-        SinMemoria(Error);
+        PonerErrorGeneral(Error, E_MEMORIA);
         return nullptr;
     }
     F->Instrucciones = C.Codigo.Cuantos;
@@ -313,7 +296,7 @@ FORMULAPREPARADA *Formar(Compilador &C, BLOQUEDEDATOS &Error)
     F->Direcciones = static_cast<const double **>(std::calloc(Nombres ? Nombres : 1, sizeof(const double *)));
     if (F->Direcciones == nullptr) {
         Liberar(F);
-        SinMemoria(Error);
+        PonerErrorGeneral(Error, E_MEMORIA);
         return nullptr;
     }
     // A variable's uses know which entry of the list binds them.
@@ -333,8 +316,7 @@ FORMULAPREPARADA *Formar(Compilador &C, BLOQUEDEDATOS &Error)
 FORMULAPREPARADA *Preparar(const ESTADODEANALISIS *Estado, const char *Expresion, BLOQUEDEDATOS &Error)
 {
     if (Estado == nullptr || Expresion == nullptr || Expresion[0] == '\0') {
-        PonerError(Error, E_OPERANDO);
-        Error.Posicion = 0;
+        PonerErrorGeneral(Error, E_OPERANDO);
         return nullptr;
     }
     // Literals are converted and constants folded under the engine's settings, as in an

@@ -54,8 +54,6 @@ void Clasificar(FORMULAPREPARADA *F)
         case O_NUMERO: case O_VINCULADA: case O_SIGNO: case O_FIN: // no arithmetic: a sign is a bit
             break;
         case O_NIVEL1: case O_NIVEL1K: case O_TERMINO: case O_TERMINOK: case O_POTENCIA: case O_POTENCIAK:
-            F->Ajustes = true;
-            break;
         case O_VARIABLE: // asked in the steps too, while the host answers plain numbers
             F->Ajustes = true;
             break;
@@ -215,7 +213,7 @@ template <unsigned Op> inline bool Operar(double a, double b, uint8_t Extra, dou
 template <bool ConPeticiones>
 EVALION_SIEMPRE_EN_LINEA bool EvaluarNumeros(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado,
                                              const AjustesDeEvaluacion &Ajustes, double *N, double &Valor,
-                                             Repeticion &Rep, BLOQUEDEDATOS &Respuesta)
+                                             Repeticion *Rep, BLOQUEDEDATOS *Respuesta)
 {
 #define EVALION_CASO(OP, FI, FD)                                                                              \
     case CodigoDePaso(OP, FI, FD):                                                                             \
@@ -237,7 +235,7 @@ EVALION_SIEMPRE_EN_LINEA bool EvaluarNumeros(const FORMULAPREPARADA *F, ESTADODE
             EVALION_CASOS(P_POTENCIA)
         case CODIGO_PEDIR: {
             if constexpr (!ConPeticiones) {
-                (void)Estado, (void)Ajustes, (void)Rep, (void)Respuesta;
+                (void)Estado, (void)Ajustes;
 #if defined(__GNUC__)
                 __builtin_unreachable();
 #endif
@@ -246,12 +244,12 @@ EVALION_SIEMPRE_EN_LINEA bool EvaluarNumeros(const FORMULAPREPARADA *F, ESTADODE
             std::memcpy(&Nombre, &P->Izq, sizeof Nombre);
             Pedir(Instalada(Estado->AlPedirVariable), E_VARIABLE,
                   [&](char *Destino) { CopiarPedido(F, Nombre, Destino); }, F->Ajustar ? &Ajustes : nullptr,
-                  Respuesta, [&](char *Texto) { PedirVariableAlAnfitrion(Estado, Texto, &Respuesta); });
-            if (Respuesta.Error != 0 || Respuesta.Tipo != TIPO_NUMERO) {
-                Rep.Ultima = &Respuesta;
+                  *Respuesta, [&](char *Texto) { LlamarVariable(Estado, Texto, Respuesta); }, false);
+            if (Respuesta->Error != 0 || Respuesta->Tipo != TIPO_NUMERO) {
+                Rep->Ultima = Respuesta;
                 return false;
             }
-            v = Rep.Numeros[Rep.Cuantos++] = Respuesta.Numero;
+            v = Rep->Numeros[Rep->Cuantos++] = Respuesta->Numero;
             break;
         }
         default: // Traducir writes no other code
@@ -272,31 +270,18 @@ EVALION_SIEMPRE_EN_LINEA bool EvaluarNumeros(const FORMULAPREPARADA *F, ESTADODE
 #undef EVALION_CASO
 }
 
-// A form of numbers only: false when the blocks must decide, with Rep for them.
-EVALION_SIEMPRE_EN_LINEA bool EvaluarNumerico(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, double &Valor,
-                                              Repeticion &Rep, BLOQUEDEDATOS &Respuesta)
+// A form of numbers only under the engine's settings: false when the blocks must decide,
+// with Rep for them. Without requests it needs neither the record nor Rep: it then goes
+// into the entry with nothing of the requests in its frame.
+template <bool ConPeticiones>
+EVALION_SIEMPRE_EN_LINEA bool EvaluarPasos(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, double &Valor,
+                                           Repeticion *Rep, BLOQUEDEDATOS *Respuesta)
 {
     double N[RANURAS_NUMERICAS];
     AjustesDeEvaluacion Ajustes;
     if (F->Ajustar)
         Ajustes.Entrar();
-    const bool Hecho = EvaluarNumeros<true>(F, Estado, Ajustes, N, Valor, Rep, Respuesta);
-    if (F->Ajustar)
-        Ajustes.Salir();
-    return Hecho;
-}
-
-// A form of numbers and bound variables only: a function of its own, with nothing of the
-// requests in its frame. False on a division by zero.
-EVALION_SIEMPRE_EN_LINEA bool EvaluarSinPeticiones(const FORMULAPREPARADA *F, double &Valor)
-{
-    double N[RANURAS_NUMERICAS];
-    Repeticion SinRep;          // never used without requests
-    BLOQUEDEDATOS SinRespuesta; // nor this
-    AjustesDeEvaluacion Ajustes;
-    if (F->Ajustar)
-        Ajustes.Entrar();
-    const bool Hecho = EvaluarNumeros<false>(F, nullptr, Ajustes, N, Valor, SinRep, SinRespuesta);
+    const bool Hecho = EvaluarNumeros<ConPeticiones>(F, Estado, Ajustes, N, Valor, Rep, Respuesta);
     if (F->Ajustar)
         Ajustes.Salir();
     return Hecho;
@@ -312,7 +297,7 @@ EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS
     if (F->Ranuras > RANURAS_EN_PILA + 1) {
         Otras = static_cast<BLOQUEDEDATOS *>(std::malloc((F->Ranuras - 1u) * sizeof(BLOQUEDEDATOS)));
         if (Otras == nullptr) {
-            SinMemoria(R);
+            PonerErrorGeneral(R, E_MEMORIA);
             return;
         }
     }
@@ -320,87 +305,85 @@ EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS
     if (Ajustar)
         Ajustes.Entrar();
     const AjustesDeEvaluacion *Prestados = Ajustar ? &Ajustes : nullptr;
-    const Instruccion *I = F->Codigo;
-    BLOQUEDEDATOS *Mal = nullptr; // the block of the first error
-    // One case per instruction, each through the rule of its operation; an instruction that
-    // may fail breaks out of the loop with its error in A.
-    for (;; ++I) {
-        BLOQUEDEDATOS &A = I->A ? Otras[I->A - 1] : R;
-        const BLOQUEDEDATOS *Siguiente = Otras + I->A; // slot A+1, for the instructions that read it
-        switch (I->Codigo) {
-        case O_NUMERO:
-            PonerNumero(A, I->U.Numero);
-            continue;
-        case O_CADENA: {
-            const size_t Largo = I->U.Nombre.Largo;
-            std::memcpy(A.Cadena, F->Textos + I->U.Nombre.Inicio, Largo);
-            std::memset(A.Cadena + Largo, 0, sizeof A.Cadena - Largo);
-            A.Numero = 0;
-            A.Tipo = TIPO_CADENA;
-            A.Error = 0;
-            continue;
-        }
-        case O_VARIABLE:
-            if (Rep != nullptr && Pedidas < Rep->Cuantos) { // asked already by the steps: the same answer
-                PonerNumero(A, Rep->Numeros[Pedidas++]);
+    // One case per instruction, each through the rule of its operation. An instruction that
+    // may fail goes on with the next one unless its block, A, holds an error; the run ends
+    // there, or at O_FIN, with the instruction where it ended.
+    const auto Ejecutar = [&]() -> const Instruccion * {
+        for (const Instruccion *I = F->Codigo;; ++I) {
+            BLOQUEDEDATOS &A = I->A ? Otras[I->A - 1] : R;
+            switch (I->Codigo) {
+            case O_NUMERO:
+                PonerNumero(A, I->U.Numero);
                 continue;
-            }
-            if (Rep != nullptr && Pedidas == Rep->Cuantos && Rep->Ultima != nullptr) {
-                ++Pedidas;
-                std::memcpy(&A, Rep->Ultima, sizeof A);
-                CompletarRespuesta(A);
+            case O_CADENA:
+                PonerTexto(A, F->Textos + I->U.Nombre.Inicio, I->U.Nombre.Largo);
+                continue;
+            case O_VARIABLE:
+                if (Rep != nullptr && Pedidas < Rep->Cuantos) { // asked already by the steps: the same answer
+                    PonerNumero(A, Rep->Numeros[Pedidas++]);
+                    continue;
+                }
+                if (Rep != nullptr && Pedidas == Rep->Cuantos && Rep->Ultima != nullptr) {
+                    ++Pedidas;
+                    std::memcpy(&A, Rep->Ultima, sizeof A);
+                    CompletarRespuesta(A);
+                } else {
+                    ++Pedidas;
+                    Pedir(Instalada(Estado->AlPedirVariable), E_VARIABLE,
+                          [&](char *Destino) { CopiarPedido(F, I->U.Nombre, Destino); }, Prestados, A,
+                          [&](char *Nombre) { LlamarVariable(Estado, Nombre, &A); });
+                }
+                break;
+            case O_VINCULADA:
+                PonerNumero(A, *F->Direcciones[I->U.Nombre.Extra]);
+                continue;
+            case O_FUNCION:
+                Pedir(Instalada(Estado->AlPedirFuncion), E_FUNCION,
+                      [&](char *Destino) { CopiarPedido(F, I->U.Nombre, Destino); }, Prestados, A,
+                      [&](char *Nombre) { // the arguments in slots A+1 ...
+                          LlamarFuncion(Estado, Nombre, &Otras[I->A], I->U.Nombre.Extra, &A);
+                      });
+                break;
+            case O_SIGNO:
+                AplicarSigno(A, I->Extra != 0);
+                break;
+            case O_NIVEL1:
+                OperarNivel1(OPERADORES[I->Extra], ComoIzquierdo(A), Otras[I->A], A);
+                break;
+            case O_NIVEL1K:
+                PonerNivel1(OPERADORES[I->Extra], EsNumero(A), A.Numero, I->U.Numero, A);
+                break;
+            case O_TERMINO: {
+                const BLOQUEDEDATOS &Der = Otras[I->A];
+                PonerTermino(I->Extra, EsNumero(A) && EsNumero(Der), A.Numero, Der.Numero, A);
                 break;
             }
-            ++Pedidas;
-            Pedir(Instalada(Estado->AlPedirVariable), E_VARIABLE,
-                  [&](char *Destino) { CopiarPedido(F, I->U.Nombre, Destino); }, Prestados, A,
-                  [&](char *Nombre) { PedirVariableAlAnfitrion(Estado, Nombre, &A); });
-            break;
-        case O_VINCULADA:
-            PonerNumero(A, *F->Direcciones[I->U.Nombre.Extra]);
-            continue;
-        case O_FUNCION:
-            Pedir(Instalada(Estado->AlPedirFuncion), E_FUNCION,
-                  [&](char *Destino) { CopiarPedido(F, I->U.Nombre, Destino); }, Prestados, A,
-                  [&](char *Nombre) { // the arguments in slots A+1 ...
-                      PedirFuncionAlAnfitrion(Estado, Nombre, &Otras[I->A], I->U.Nombre.Extra, &A);
-                  });
-            break;
-        case O_SIGNO:
-            AplicarSigno(A, I->Extra != 0);
-            break;
-        case O_NIVEL1:
-            OperarNivel1(OPERADORES[I->Extra], ComoIzquierdo(A), *Siguiente, A);
-            break;
-        case O_NIVEL1K:
-            PonerNivel1(OPERADORES[I->Extra], EsNumero(A), A.Numero, I->U.Numero, A);
-            break;
-        case O_TERMINO:
-            PonerTermino(I->Extra, EsNumero(A) && EsNumero(*Siguiente), A.Numero, Siguiente->Numero, A);
-            break;
-        case O_TERMINOK:
-            PonerTermino(I->Extra, EsNumero(A), A.Numero, I->U.Numero, A);
-            break;
-        case O_POTENCIA:
-            PonerPotencia(EsNumero(A) && EsNumero(*Siguiente), A.Numero, Siguiente->Numero, A);
-            break;
-        case O_POTENCIAK:
-            PonerPotencia(EsNumero(A), A.Numero, I->U.Numero, A);
-            break;
-        case O_FALLAR:
-            if (I->Extra == F_SINVALOR)
-                PonerError(A, I->U.Error);
-            else
-                A.Error = I->U.Error;
-            break;
-        default: // O_FIN
-            break;
+            case O_TERMINOK:
+                PonerTermino(I->Extra, EsNumero(A), A.Numero, I->U.Numero, A);
+                break;
+            case O_POTENCIA: {
+                const BLOQUEDEDATOS &Exponente = Otras[I->A];
+                PonerPotencia(EsNumero(A) && EsNumero(Exponente), A.Numero, Exponente.Numero, A);
+                break;
+            }
+            case O_POTENCIAK:
+                PonerPotencia(EsNumero(A), A.Numero, I->U.Numero, A);
+                break;
+            case O_FALLAR:
+                if (I->Extra == F_SINVALOR)
+                    PonerError(A, I->U.Error);
+                else
+                    A.Error = I->U.Error;
+                break;
+            default: // O_FIN
+                return I;
+            }
+            if (A.Error)
+                return I;
         }
-        if (I->Codigo == O_FIN || A.Error) {
-            Mal = I->Codigo == O_FIN ? nullptr : &A;
-            break;
-        }
-    }
+    };
+    const Instruccion *I = Ejecutar();
+    BLOQUEDEDATOS *Mal = I->Codigo == O_FIN ? nullptr : &(I->A ? Otras[I->A - 1] : R); // the block of the error
     if (Ajustar)
         Ajustes.Salir();
     if (Mal == nullptr) {
@@ -421,31 +404,24 @@ EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS
 // is then that of the shortest evaluations.
 EVALION_NOINLINE void EvaluarResto(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R)
 {
-    if (F == nullptr || Estado == nullptr) {
-        PonerError(R, E_OPERANDO);
-        R.Posicion = 0;
-        return;
-    }
-    if (!F->Numerico || F->SinPeticiones) { // a division by zero of the steps comes here too
-        EvaluarBloques(F, Estado, R, nullptr);
-        return;
-    }
+    // A callback's change of the separators is undone once, at the end: nothing reads them.
+    const uint16_t Separadores = GuardarSeparadores(Estado);
     Repeticion Rep;
     double Valor;
-    // The host's answer is received in R, which is free until the result is written.
-    if (EvaluarNumerico(F, Estado, Valor, Rep, R)) {
+    if (!F->Numerico || F->SinPeticiones) { // a division by zero of the steps comes here too
+        EvaluarBloques(F, Estado, R, nullptr);
+    } else if (EvaluarPasos<true>(F, Estado, Valor, &Rep, &R)) { // the host's answer is received in R
         PonerNumero(R, Valor);
         R.Posicion = 0;
-        return;
-    }
-    if (Rep.Ultima == nullptr) {
+    } else if (Rep.Ultima == nullptr) {
         EvaluarBloques(F, Estado, R, &Rep);
-        return;
+    } else {
+        BLOQUEDEDATOS Respuesta;
+        std::memcpy(&Respuesta, &R, sizeof Respuesta);
+        Rep.Ultima = &Respuesta;
+        EvaluarBloques(F, Estado, R, &Rep);
     }
-    BLOQUEDEDATOS Respuesta;
-    std::memcpy(&Respuesta, &R, sizeof Respuesta);
-    Rep.Ultima = &Respuesta;
-    EvaluarBloques(F, Estado, R, &Rep);
+    ReponerSeparadores(Estado, Separadores);
 }
 
 } // namespace
@@ -453,17 +429,19 @@ EVALION_NOINLINE void EvaluarResto(const FORMULAPREPARADA *F, ESTADODEANALISIS *
 BLOQUEDEDATOS Evaluar(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado)
 {
     BLOQUEDEDATOS R;
-    double Valor;
+    double Valor = 0;
     // Most texts without names fold to one number; forms of numbers and bound variables
-    // need neither the record nor blocks.
-    if (F != nullptr && Estado != nullptr && (F->Constante || F->SinPeticiones)) {
-        if (F->Constante)
-            Valor = F->Valor;
-        if (F->Constante || EvaluarSinPeticiones(F, Valor)) {
-            PonerNumero(R, Valor);
-            R.Posicion = 0;
-            return R;
-        }
+    // need neither blocks nor the record's callbacks.
+    if (F == nullptr || Estado == nullptr) {
+        PonerErrorGeneral(R, E_OPERANDO); // as for a null text
+        return R;
+    }
+    if (F->Constante)
+        Valor = F->Valor;
+    if (F->Constante || (F->SinPeticiones && EvaluarPasos<false>(F, nullptr, Valor, nullptr, nullptr))) {
+        PonerNumero(R, Valor);
+        R.Posicion = 0;
+        return R;
     }
     EvaluarResto(F, Estado, R);
     return R;

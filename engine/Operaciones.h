@@ -30,6 +30,16 @@ inline void PonerNumero(BLOQUEDEDATOS &B, double Valor)
     B.Error = 0;
 }
 
+// A text of Largo characters (at most 1023) into B, the rest of its field zero.
+inline void PonerTexto(BLOQUEDEDATOS &B, const char *Texto, size_t Largo)
+{
+    std::memcpy(B.Cadena, Texto, Largo);
+    std::memset(B.Cadena + Largo, 0, sizeof B.Cadena - Largo);
+    B.Numero = 0;
+    B.Tipo = TIPO_CADENA;
+    B.Error = 0;
+}
+
 // An error the engine's own rules make (an operand missing, kinds that do not fit, a
 // division by zero, an invalid character) carries no value: 0, the empty text and no kind,
 // so that every byte a host may look at is defined and the same on every path.
@@ -39,6 +49,14 @@ inline void PonerError(BLOQUEDEDATOS &B, int32_t Codigo)
     B.Cadena[0] = '\0';
     B.Tipo = 0;
     B.Error = Codigo;
+}
+
+// An error that stands for the whole text, at position 0: a null text, record or form
+// (E_OPERANDO), no memory (E_MEMORIA).
+inline void PonerErrorGeneral(BLOQUEDEDATOS &B, int32_t Codigo)
+{
+    PonerError(B, Codigo);
+    B.Posicion = 0;
 }
 
 // Byte-order comparison as strcmp does it, on texts that may fill their field.

@@ -56,24 +56,37 @@ inline ALPEDIRFUNCION SinFuncion() { return nullptr; }
 
 #endif
 
-// The calls a request makes. A callback that sets the separators of the record in use
-// changes nothing: the text was read, or is being read, with the separators in force when
-// the analysis or the preparation began, and those stay set (Parser.h).
+// The calls a request of the analysis makes. A callback that sets the separators of the
+// record in use changes nothing: the text is being read with the separators in force when
+// the analysis began, and those stay set (Parser.h). The two separators are neighbours, kept
+// and put back as one 16-bit word.
+static_assert(offsetof(ESTADODEANALISIS, SepMillar) == offsetof(ESTADODEANALISIS, SepDecimal) + 1,
+              "the separators are neighbours");
+
+inline uint16_t GuardarSeparadores(const ESTADODEANALISIS *Estado)
+{
+    uint16_t Separadores;
+    std::memcpy(&Separadores, &Estado->SepDecimal, sizeof Separadores);
+    return Separadores;
+}
+inline void ReponerSeparadores(ESTADODEANALISIS *Estado, uint16_t Separadores)
+{
+    std::memcpy(&Estado->SepDecimal, &Separadores, sizeof Separadores);
+}
+
 inline void PedirVariableAlAnfitrion(ESTADODEANALISIS *Estado, char *Nombre, BLOQUEDEDATOS *R)
 {
-    const char Millar = Estado->SepMillar, Decimal = Estado->SepDecimal;
+    const uint16_t Separadores = GuardarSeparadores(Estado);
     LlamarVariable(Estado, Nombre, R);
-    Estado->SepMillar = Millar;
-    Estado->SepDecimal = Decimal;
+    ReponerSeparadores(Estado, Separadores);
 }
 
 inline void PedirFuncionAlAnfitrion(ESTADODEANALISIS *Estado, char *Nombre, BLOQUEDEDATOS *Parametros, int32_t N,
                                     BLOQUEDEDATOS *R)
 {
-    const char Millar = Estado->SepMillar, Decimal = Estado->SepDecimal;
+    const uint16_t Separadores = GuardarSeparadores(Estado);
     LlamarFuncion(Estado, Nombre, Parametros, N, R);
-    Estado->SepMillar = Millar;
-    Estado->SepDecimal = Decimal;
+    ReponerSeparadores(Estado, Separadores);
 }
 
 // The analysis's switch around a request: the host's settings kept in the record.
@@ -87,10 +100,10 @@ struct AjustesDelAnalisis {
 // the engine's own answer, SinPeticion with the name in Cadena, so that a host can show
 // which name was not resolved; otherwise the name copied (Copiar) into a buffer of its own,
 // the host asked (Llamada) under its settings when Ajustes switches them, and its answer
-// completed.
+// completed, unless the caller takes only plain numbers from it (Completar false).
 template <class TCopiar, class TAjustes, class TLlamada>
-EVALION_SIEMPRE_EN_LINEA void Pedir(bool Hay, int32_t SinPeticion, const TCopiar &Copiar, const TAjustes *Ajustes, BLOQUEDEDATOS &R,
-                  const TLlamada &Llamada)
+EVALION_SIEMPRE_EN_LINEA void Pedir(bool Hay, int32_t SinPeticion, const TCopiar &Copiar, const TAjustes *Ajustes,
+                                    BLOQUEDEDATOS &R, const TLlamada &Llamada, bool Completar = true)
 {
     VaciarResultado(R);
     if (!Hay) {
@@ -105,7 +118,8 @@ EVALION_SIEMPRE_EN_LINEA void Pedir(bool Hay, int32_t SinPeticion, const TCopiar
     Llamada(Nombre);
     if (Ajustes)
         Ajustes->Recobrar();
-    CompletarRespuesta(R);
+    if (Completar)
+        CompletarRespuesta(R);
 }
 
 } // namespace Motor

@@ -67,16 +67,19 @@ struct Texto {
     uint16_t Extra; // a call's count of arguments; a variable's binding
 };
 
+// What an instruction works with besides its slot, by its code.
+union Dato {
+    double Numero;
+    Texto Nombre;
+    int32_t Error;
+};
+
 struct Instruccion {
     uint8_t Codigo;
     uint8_t Extra;
     uint16_t A;
     uint32_t Fallo; // index in Fallos of where a failure ends up
-    union {
-        double Numero;
-        Texto Nombre;
-        int32_t Error;
-    } U;
+    Dato U;
 };
 static_assert(sizeof(Instruccion) == 16, "an instruction is 16 bytes");
 
@@ -182,16 +185,6 @@ inline bool MismoNombre(const char *Textos, const Texto &a, const Texto &b)
     return a.Largo == b.Largo && std::memcmp(Textos + a.Inicio, Textos + b.Inicio, a.Largo) == 0;
 }
 
-// The error of an allocation that failed: E_MEMORIA at position 0, with no value.
-inline void SinMemoria(BLOQUEDEDATOS &Error)
-{
-    Error.Numero = 0;
-    Error.Cadena[0] = '\0';
-    Error.Tipo = 0;
-    Error.Error = E_MEMORIA;
-    Error.Posicion = 0;
-}
-
 } // namespace Motor
 
 struct FORMULAPREPARADA {
@@ -212,7 +205,7 @@ struct FORMULAPREPARADA {
     bool Numerico;      // only numbers and their operators, few slots: evaluated on doubles
     bool Ajustar;       // Ajustes, and the host did not choose its own settings
     bool Constante;     // Numerico with one value, Valor, known while preparing
-    bool SinPeticiones; // Numerico without requests
+    bool SinPeticiones; // Numerico without requests (Constante among them): evaluated in the entry
     double Valor;
     int32_t Opciones;
 };

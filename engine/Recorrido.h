@@ -17,19 +17,13 @@
 // operator is evaluated into B::Derecho of its left side, and only B::Esperar of the left
 // waits on the frame meanwhile, so that no level holds a block of its own.
 //
-// What a back-end B provides (R is B::Registro, V is B::Valor):
-//   Lector(R)                      the record whose lexer reads the text
-//   Fallido(R, V)                  the walk stops here (the analysis: V holds an error)
-//   Detenido(R)                    stops even the parenthesis rule (the compiler, after a
-//                                  failure it emitted: that rule is in the failure already)
-//   Esperar(R, V), Derecho(V)      what waits of a left operand; where the right one goes
-//   Numero, Cadena, Signo          literals and signs
-//   Nivel1, Termino, Potencia      the operators, on what waited and the right side
-//   Variable, Funcion              the requests; Argumentos, Argumento, Agregar, Soltar
-//                                  the argument list
-//   FallarSinValor, FallarCodigo   an error with no value; an error code set on the value
-//   Abrir(R, n), Cerrar(R, n)      n parentheses opened, closed
-//   ESPERA_TEXTOS                  a left text waits as a copy of its length (the analysis)
+// What a back-end B provides (R is B::Registro, V is B::Valor): Lector(R), the record whose
+// lexer reads the text; Fallido(R, V), the walk stops here (the analysis: V holds an error);
+// Detenido(R), even the parenthesis rule stops (the compiler, whose failures carry that rule
+// already); Esperar and Derecho, what waits of a left operand and where its right one goes;
+// the actions Numero, Cadena, Signo, Nivel1, Termino, Potencia, Variable, Funcion; the
+// argument list (Argumentos, Argumento, Agregar, Soltar); FallarSinValor and FallarCodigo;
+// Abrir and Cerrar of parentheses; and ESPERA_TEXTOS, whether a left text waits apart.
 #ifndef EVALION_RECORRIDO_H
 #define EVALION_RECORRIDO_H
 
