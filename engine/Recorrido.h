@@ -106,7 +106,7 @@ template <class B> EVALION_SIEMPRE_EN_LINEA void RestoExpresion(typename B::Regi
 // A level-1 operator whose left operand holds a text, in a back-end whose values are blocks,
 // out of the frames of the chains of numbers. A short text waits as a copy of its length;
 // a long one stays in its block, and the right side takes a block of its own, which costs
-// less than copying the text.
+// less than copying the text. Either is taken from the stack as the case needs it.
 constexpr size_t TEXTO_CORTO = 255;
 
 template <class B> EVALION_NOINLINE void Nivel1Texto(typename B::Registro *E, typename B::Valor &Izq)
@@ -114,23 +114,17 @@ template <class B> EVALION_NOINLINE void Nivel1Texto(typename B::Registro *E, ty
     const int32_t Operador = Token<B>(E);
     LeerToken(B::Lector(E));
     Izquierdo Espera = ComoIzquierdo(Izq);
-    if (Espera.Largo <= TEXTO_CORTO) {
-        char Copia[TEXTO_CORTO];
-        std::memcpy(Copia, Izq.Cadena, Espera.Largo);
-        Espera.Texto = Copia;
-        Termino<B>(E, Izq);
-        RestoExpresion<B>(E, Izq);
-        if (!B::Fallido(E, Izq))
-            OperarNivel1(Operador, Espera, Izq, Izq);
-        return;
-    }
-    BLOQUEDEDATOS Der;
+    const bool Corto = Espera.Largo <= TEXTO_CORTO;
+    void *Reserva = __builtin_alloca(Corto ? Espera.Largo + 1 : sizeof(BLOQUEDEDATOS));
+    if (Corto)
+        Espera.Texto = static_cast<const char *>(std::memcpy(Reserva, Izq.Cadena, Espera.Largo));
+    BLOQUEDEDATOS &Der = Corto ? Izq : *static_cast<BLOQUEDEDATOS *>(Reserva);
     Termino<B>(E, Der);
     RestoExpresion<B>(E, Der);
-    if (B::Fallido(E, Der))
-        std::memcpy(&Izq, &Der, sizeof Izq);
-    else
+    if (!B::Fallido(E, Der))
         OperarNivel1(Operador, Espera, Der, Izq);
+    else if (!Corto)
+        std::memcpy(&Izq, &Der, sizeof Izq);
 }
 
 // One level-1 operator, current, after the error-free left operand in Izq (one without text
