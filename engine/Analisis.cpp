@@ -24,7 +24,7 @@ EVALION_NOINLINE void PedirVariable(ESTADODEANALISIS *Estado, const Nombre &N, B
 {
     const AjustesDelAnalisis Ajustes{Estado};
     Pedir(Instalada(Estado->AlPedirVariable), E_VARIABLE, [&](char *Destino) { CopiarNombre(N, Destino); },
-          &Ajustes, R, [&](char *Texto) { PedirVariableAlAnfitrion(Estado, Texto, &R); });
+          true, Ajustes, R, [&](char *Texto) { PedirVariableAlAnfitrion(Estado, Texto, &R); });
 }
 
 EVALION_NOINLINE void PedirFuncion(ESTADODEANALISIS *Estado, const Nombre &N, BLOQUEDEDATOS *Parametros,
@@ -32,7 +32,7 @@ EVALION_NOINLINE void PedirFuncion(ESTADODEANALISIS *Estado, const Nombre &N, BL
 {
     const AjustesDelAnalisis Ajustes{Estado};
     Pedir(Instalada(Estado->AlPedirFuncion), E_FUNCION, [&](char *Destino) { CopiarNombre(N, Destino); },
-          &Ajustes, R, [&](char *Texto) { PedirFuncionAlAnfitrion(Estado, Texto, Parametros, Cuantos, &R); });
+          true, Ajustes, R, [&](char *Texto) { PedirFuncionAlAnfitrion(Estado, Texto, Parametros, Cuantos, &R); });
 }
 
 struct Analisis {

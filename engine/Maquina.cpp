@@ -243,7 +243,7 @@ EVALION_SIEMPRE_EN_LINEA bool EvaluarNumeros(const FORMULAPREPARADA *F, ESTADODE
             Texto Nombre;
             std::memcpy(&Nombre, &P->Izq, sizeof Nombre);
             Pedir(Instalada(Estado->AlPedirVariable), E_VARIABLE,
-                  [&](char *Destino) { CopiarPedido(F, Nombre, Destino); }, F->Ajustar ? &Ajustes : nullptr,
+                  [&](char *Destino) { CopiarPedido(F, Nombre, Destino); }, F->Ajustar, Ajustes,
                   *Respuesta, [&](char *Texto) { LlamarVariable(Estado, Texto, Respuesta); }, false);
             if (Respuesta->Error != 0 || Respuesta->Tipo != TIPO_NUMERO) {
                 Rep->Ultima = Respuesta;
@@ -304,7 +304,6 @@ EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS
     uint32_t Pedidas = 0; // variable requests so far, for the ones Rep answers
     if (Ajustar)
         Ajustes.Entrar();
-    const AjustesDeEvaluacion *Prestados = Ajustar ? &Ajustes : nullptr;
     // One case per instruction, each through the rule of its operation. An instruction that
     // may fail goes on with the next one unless its block, A, holds an error; the run ends
     // there, or at O_FIN, with the instruction where it ended.
@@ -330,7 +329,7 @@ EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS
                 } else {
                     ++Pedidas;
                     Pedir(Instalada(Estado->AlPedirVariable), E_VARIABLE,
-                          [&](char *Destino) { CopiarPedido(F, I->U.Nombre, Destino); }, Prestados, A,
+                          [&](char *Destino) { CopiarPedido(F, I->U.Nombre, Destino); }, Ajustar, Ajustes, A,
                           [&](char *Nombre) { LlamarVariable(Estado, Nombre, &A); });
                 }
                 break;
@@ -339,7 +338,7 @@ EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS
                 continue;
             case O_FUNCION:
                 Pedir(Instalada(Estado->AlPedirFuncion), E_FUNCION,
-                      [&](char *Destino) { CopiarPedido(F, I->U.Nombre, Destino); }, Prestados, A,
+                      [&](char *Destino) { CopiarPedido(F, I->U.Nombre, Destino); }, Ajustar, Ajustes, A,
                       [&](char *Nombre) { // the arguments in slots A+1 ...
                           LlamarFuncion(Estado, Nombre, &Otras[I->A], I->U.Nombre.Extra, &A);
                       });
@@ -429,21 +428,22 @@ EVALION_NOINLINE void EvaluarResto(const FORMULAPREPARADA *F, ESTADODEANALISIS *
 BLOQUEDEDATOS Evaluar(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado)
 {
     BLOQUEDEDATOS R;
-    double Valor = 0;
     // Most texts without names fold to one number; forms of numbers and bound variables
     // need neither blocks nor the record's callbacks.
-    if (F == nullptr || Estado == nullptr) {
-        PonerErrorGeneral(R, E_OPERANDO); // as for a null text
-        return R;
-    }
-    if (F->Constante)
-        Valor = F->Valor;
-    if (F->Constante || (F->SinPeticiones && EvaluarPasos<false>(F, nullptr, Valor, nullptr, nullptr))) {
-        PonerNumero(R, Valor);
+    const bool Valido = F != nullptr && Estado != nullptr;
+    if (Valido && F->Constante) {
+        PonerNumero(R, F->Valor);
         R.Posicion = 0;
         return R;
     }
-    EvaluarResto(F, Estado, R);
+    double Valor;
+    if (!Valido)
+        PonerErrorGeneral(R, E_OPERANDO); // as for a null text
+    else if (F->SinPeticiones && EvaluarPasos<false>(F, nullptr, Valor, nullptr, nullptr)) {
+        PonerNumero(R, Valor);
+        R.Posicion = 0;
+    } else
+        EvaluarResto(F, Estado, R);
     return R;
 }
 

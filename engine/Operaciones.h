@@ -78,7 +78,10 @@ inline void Concatenar(const char *Izq, size_t LargoIzq, const BLOQUEDEDATOS &De
     size_t Resto = LargoCadena(Der);
     if (Resto > MAXIMO - LargoIzq)
         Resto = MAXIMO - LargoIzq;
-    std::memmove(Destino.Cadena + LargoIzq, Der.Cadena, Resto);
+    if (&Destino == &Der) // the right text moves up to make room for the left one
+        std::memmove(Destino.Cadena + LargoIzq, Der.Cadena, Resto);
+    else
+        std::memcpy(Destino.Cadena + LargoIzq, Der.Cadena, Resto);
     if (Destino.Cadena != Izq)
         std::memmove(Destino.Cadena, Izq, LargoIzq);
     Destino.Cadena[LargoIzq + Resto] = '\0';

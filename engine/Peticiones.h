@@ -99,11 +99,13 @@ struct AjustesDelAnalisis {
 // One request, as every path makes it: R emptied; with no callback installed (Hay false)
 // the engine's own answer, SinPeticion with the name in Cadena, so that a host can show
 // which name was not resolved; otherwise the name copied (Copiar) into a buffer of its own,
-// the host asked (Llamada) under its settings when Ajustes switches them, and its answer
-// completed, unless the caller takes only plain numbers from it (Completar false).
+// the host asked (Llamada) under its settings when the evaluation switches them (Cambiar,
+// through Ajustes), and its answer completed, unless the caller takes only plain numbers
+// from it (Completar false).
 template <class TCopiar, class TAjustes, class TLlamada>
-EVALION_SIEMPRE_EN_LINEA void Pedir(bool Hay, int32_t SinPeticion, const TCopiar &Copiar, const TAjustes *Ajustes,
-                                    BLOQUEDEDATOS &R, const TLlamada &Llamada, bool Completar = true)
+EVALION_SIEMPRE_EN_LINEA void Pedir(bool Hay, int32_t SinPeticion, const TCopiar &Copiar, bool Cambiar,
+                                    const TAjustes &Ajustes, BLOQUEDEDATOS &R, const TLlamada &Llamada,
+                                    bool Completar = true)
 {
     VaciarResultado(R);
     if (!Hay) {
@@ -113,11 +115,11 @@ EVALION_SIEMPRE_EN_LINEA void Pedir(bool Hay, int32_t SinPeticion, const TCopiar
     }
     char Nombre[EVALION_LARGO_CADENA];
     Copiar(Nombre);
-    if (Ajustes)
-        Ajustes->Prestar();
+    if (Cambiar)
+        Ajustes.Prestar();
     Llamada(Nombre);
-    if (Ajustes)
-        Ajustes->Recobrar();
+    if (Cambiar)
+        Ajustes.Recobrar();
     if (Completar)
         CompletarRespuesta(R);
 }
