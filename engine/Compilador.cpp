@@ -10,11 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "Motor.h"
-#include "Operaciones.h"
-#include "Peticiones.h"
-#include "Preparada.h"
-#include "Programa.h"
+#include "Evaluacion.h"
 #include "Recorrido.h"
 
 namespace Motor {
@@ -341,7 +337,8 @@ FORMULAPREPARADA *Preparar(const ESTADODEANALISIS *Estado, const char *Expresion
     // A form that asks nothing gives one answer: an error refuses it. The lexer's record,
     // without callbacks, serves for that one evaluation.
     if (F->CuantosNombres == 0) {
-        const BLOQUEDEDATOS R = Evaluar(F, &C.Lector);
+        BLOQUEDEDATOS R;
+        EvaluarResto(F, &C.Lector, R);
         if (R.Error != 0) {
             Liberar(F);
             std::memcpy(&Error, &R, sizeof R);

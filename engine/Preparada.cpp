@@ -1,8 +1,6 @@
 // The prepared forms' operations besides preparing (Compilador.cpp) and evaluating
 // (Maquina.cpp): what a form holds, the names it asks for, binding them, its options, and
 // its release. The exported entry points (formula/Exportaciones.cpp) delegate to these.
-#include "Preparada.h"
-
 #include <cstdlib>
 #include <cstring>
 

@@ -216,6 +216,21 @@ namespace Motor {
 // the flags of the form and writes its steps (Maquina.cpp).
 void Clasificar(FORMULAPREPARADA *F);
 
+// Options of a form, as bits: evaluate under the host's floating-point settings as they are.
+enum : int32_t { AJUSTES_DEL_ANFITRION = 1 };
+
+// The prepared forms' operations, which the exported entry points delegate to. Preparar
+// (Compilador.cpp) returns null, with the error in Error, when every evaluation would give
+// that same error without a request, and E_MEMORIA at position 0 when memory runs out; the
+// evaluation is inline (Evaluacion.h); the rest is in Preparada.cpp.
+FORMULAPREPARADA *Preparar(const ESTADODEANALISIS *Estado, const char *Expresion, BLOQUEDEDATOS &Error);
+void Liberar(FORMULAPREPARADA *Formula);
+const char *NombreUsado(const FORMULAPREPARADA *Formula, int32_t Indice, int32_t *Argumentos);
+int32_t Vincular(FORMULAPREPARADA *Formula, const char *Variable, const double *Direccion);
+void Opciones(FORMULAPREPARADA *Formula, int32_t Opciones);
+// The bytes a form holds on the heap, and the tokens its text was read into.
+size_t Tamano(const FORMULAPREPARADA *Formula, uint32_t &Tokens);
+
 } // namespace Motor
 
 #endif
