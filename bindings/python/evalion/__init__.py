@@ -137,7 +137,7 @@ class Analizador:
         (those of each evaluation's moment; the separators of this one): a Formula whose
         evaluar() gives what analizar(texto) would, asking the same names in the same order.
         The same exceptions as analizar for the text itself."""
-        return Formula(self, self._datos(texto))
+        return Formula(self, texto, self._datos(texto))
 
     @staticmethod
     def _datos(texto):
@@ -245,11 +245,19 @@ class Formula:
     str) or raises as analizar does; nombres lists the names an evaluation may ask for, in
     the order of the text, each once: (name, None) for a variable, (name, count) for a
     function. A text whose every evaluation fails without asking anything ("1+", "(2")
-    gives a Formula whose preparada is False and whose evaluar raises that error."""
+    gives a Formula whose preparada is False and whose evaluar raises that error.
 
-    def __init__(self, analizador, datos):
+    vincular(nombre, valor) binds a variable to a number the Formula keeps: evaluations read
+    it instead of asking the analyser. A Formula pickles as its text, its analyser's
+    separators and standard flag, and its bound values by name; it unpickles into a Formula
+    of a new Analizador with those (without the analyser's dictionaries, whose callables
+    need not pickle), so that a process pool or a distributed engine can ship it."""
+
+    def __init__(self, analizador, texto, datos):
         self._analizador = analizador  # its record and requests serve every evaluation
+        self._texto = texto
         self._formula = None
+        self._vinculos = {}  # name -> the ctypes.c_double the engine reads
         f = analizador._bibliotecas.formula
         rechazo = _b.BLOQUEDEDATOS()
         self._formula = f.A_Preparar(analizador._puntero, datos, ctypes.byref(rechazo))
@@ -266,13 +274,57 @@ class Formula:
     def preparada(self):
         return self._formula is not None
 
+    @property
+    def texto(self):
+        return self._texto
+
+    def vincular(self, nombre, valor):
+        """Binds the variable nombre to the number valor (any real), or unbinds it with None.
+        Returns how many times the text uses the name (0: never asked for; nothing kept)."""
+        if not isinstance(nombre, str):
+            raise TypeError(f"a variable's name is a str, not {type(nombre).__name__}")
+        if valor is not None and not hasattr(type(valor), "__float__"):
+            raise TypeError(f"a bound value is a number, not {type(valor).__name__}")
+        if not self._formula:
+            return 0
+        f = self._analizador._bibliotecas.formula
+        if valor is None:
+            self._vinculos.pop(nombre, None)
+            return f.A_Vincular(self._formula, _b.codificar(nombre), None)
+        numero = self._vinculos.get(nombre) or ctypes.c_double()
+        numero.value = float(valor)
+        usos = f.A_Vincular(self._formula, _b.codificar(nombre), ctypes.byref(numero))
+        if usos:
+            self._vinculos[nombre] = numero
+        return usos
+
+    @property
+    def vinculos(self):
+        """The bound variables and their numbers, as a new dict."""
+        return {nombre: numero.value for nombre, numero in self._vinculos.items()}
+
     def evaluar(self):
         if self._rechazo is not None:
             raise ErrorDeAnalisis(self._rechazo.codigo, self._rechazo.posicion)
         a = self._analizador
         return a._ejecutar(lambda: a._bibliotecas.formula.A_Evaluar(self._formula, a._puntero))
 
+    def __reduce__(self):
+        a = self._analizador
+        return (_formula_de, (self._texto, a.separador_decimal, a.separador_millar, a.estandar, self.vinculos))
+
     def __del__(self):
         if getattr(self, "_formula", None):
             self._analizador._bibliotecas.formula.A_Liberar(self._formula)
             self._formula = None
+
+
+def _formula_de(texto, decimal, millar, estandar, vinculos):
+    """A pickled Formula again, on an analyser of its own."""
+    a = Analizador(estandar=estandar)
+    a.separador_millar = millar
+    a.separador_decimal = decimal
+    formula = a.preparar(texto)
+    for nombre, valor in vinculos.items():
+        formula.vincular(nombre, valor)
+    return formula

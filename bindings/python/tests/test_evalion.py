@@ -1,8 +1,10 @@
 """The package against the libraries of the build (EVALION_BIBLIOTECAS names them)."""
 import math
 import os
+import pickle
 import threading
 import unittest
+from fractions import Fraction
 from unittest import mock
 
 import evalion
@@ -188,6 +190,36 @@ class Formulas(unittest.TestCase):
             a.preparar("mal + 1").evaluar()
         with self.assertRaises(ValueError):
             a.preparar("1" * 1025)
+
+
+class Vinculos(unittest.TestCase):
+    def test_vincular_y_desvincular(self):
+        formula = Analizador().preparar("x * 2 + y")
+        self.assertEqual(formula.vincular("x", 3), 1)
+        self.assertEqual(formula.vincular("y", Fraction(3, 2)), 1)
+        self.assertEqual(formula.vincular("z", 1), 0)  # never asked for: nothing kept
+        self.assertEqual(formula.evaluar(), 7.5)
+        self.assertEqual(formula.vinculos, {"x": 3.0, "y": 1.5})
+        formula.vincular("y", None)
+        with self.assertRaises(ErrorDeAnalisis) as error:
+            formula.evaluar()  # y is asked for again, and this analyser has no y
+        self.assertEqual((error.exception.codigo, error.exception.posicion), (1000, 8))
+        with self.assertRaises(TypeError):
+            formula.vincular("x", "3")
+
+    def test_pickle_lleva_texto_separadores_y_vinculos(self):
+        a = Analizador({"sin": lambda: 1}, estandar=True)  # a callable does not travel
+        a.separador_millar = ","
+        a.separador_decimal = "."
+        formula = a.preparar("Raiz(x) + 1,000.5")
+        formula.vincular("x", 16)
+        copia = pickle.loads(pickle.dumps(formula))
+        self.assertEqual(copia.texto, "Raiz(x) + 1,000.5")
+        self.assertEqual(copia.vinculos, {"x": 16.0})
+        self.assertEqual(copia.evaluar(), 1004.5)
+        self.assertEqual(copia._analizador.separador_decimal, ".")
+        rechazada = pickle.loads(pickle.dumps(a.preparar("1+")))
+        self.assertFalse(rechazada.preparada)
 
 
 class Hilos(unittest.TestCase):
