@@ -53,8 +53,16 @@ endfunction()
 # no open symbol on Linux; on Windows the DLL NOMBRE_WINDOWS.dll with its exports by plain name
 # and an import library made from the decorated names hosts look for, behind the interface
 # target OBJETIVO_windows that hosts of the Windows build link.
+# On Linux the listed names carry symbol versions named after the library (EVALION_1 for
+# Evalion, EVALIONOBJ_1 for Evalionobj...), the map's @NODO@, and NOMBRE_ENLACE_1, its
+# @NODO_ENLACE@, under which the public headers bind a host's calls; the 1 is the SONAME's,
+# which the headers repeat.
 function(evalion_exportar objetivo nombre_windows)
-  set(mapa ${CMAKE_CURRENT_SOURCE_DIR}/exportaciones.map)
+  string(TOUPPER ${nombre_windows} nodo)
+  set(NODO ${nodo}_1)
+  set(NODO_ENLACE ${nodo}_ENLACE_1)
+  set(mapa ${CMAKE_CURRENT_BINARY_DIR}/${objetivo}.map)
+  configure_file(${CMAKE_CURRENT_SOURCE_DIR}/exportaciones.map ${mapa} @ONLY)
   set_target_properties(${objetivo} PROPERTIES
     VERSION ${PROJECT_VERSION}
     SOVERSION ${PROJECT_VERSION_MAJOR}

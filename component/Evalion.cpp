@@ -36,7 +36,16 @@ BLOQUEDEDATOS TEvalion::Analizar(const QByteArray &Expresion) { return Analizar(
 BLOQUEDEDATOS TEvalion::Analizar(const QString &Expresion)
 {
     const QByteArray Utf8 = Expresion.toUtf8();
-    return Analizar(Evalion::Codificacion::Utf8ALatin1(std::string_view(Utf8.constData(), Utf8.size())).c_str());
+    const std::string Latin1 = Evalion::Codificacion::Utf8ALatin1(std::string_view(Utf8.constData(), Utf8.size()));
+    if (Latin1.size() > EVALION_LARGO_EXPRESION) {
+        // Never a value of the part the engine would read: the characters past it are left
+        // over, as after a complete expression, from the first one.
+        BLOQUEDEDATOS Rechazo{};
+        Rechazo.Error = E_OPERADOR;
+        Rechazo.Posicion = EVALION_LARGO_EXPRESION + 1;
+        return Rechazo;
+    }
+    return Analizar(Latin1.c_str());
 }
 
 QString TEvalion::Texto(const char *Cadena)

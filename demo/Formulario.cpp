@@ -99,6 +99,7 @@ TForm1::TForm1(QWidget *Padre) : QWidget(Padre)
     resize(397, 164);
 
     Expresion = Linea(this, "Expresion", QStringLiteral("Expresion"), {64, 24, 321, 21});
+    Expresion->setMaxLength(EVALION_LARGO_EXPRESION); // what the engine reads: no more is typed or pasted
     Resultado = Linea(this, "Resultado", QStringLiteral("Resultado"), {64, 88, 321, 21});
     Label1 = Etiqueta(this, "Label1", QStringLiteral("Expresión:"), {8, 28, 49, 13});
     Label2 = Etiqueta(this, "Label2", QStringLiteral("="), {48, 92, 6, 13});

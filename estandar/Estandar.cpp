@@ -109,11 +109,12 @@ double Redondear(double Valor, double Decimales)
 
 // a - b·Truncar(a/b), with the quotient as the division gives it, so that Resto(1;0,1) is 0
 // as it reads. A quotient rounded up to a whole number leaves a remainder of the other sign,
-// which is that 0; a quotient too large for its units to count is the exact remainder.
+// which is that 0; a quotient too large for its units to count is the exact remainder. An
+// infinite divisor leaves every finite a as it is, where b·0 would be NaN.
 double Resto(double a, double b)
 {
     const double Cociente = std::trunc(a / b);
-    if (!std::isfinite(Cociente) || std::fabs(Cociente) >= 9007199254740992.0) // 2^53
+    if (std::isinf(b) || !std::isfinite(Cociente) || std::fabs(Cociente) >= 9007199254740992.0) // 2^53
         return std::fmod(a, b);
     const double Resultado = a - b * Cociente;
     return (Resultado < 0) != (a < 0) ? 0 : Resultado;

@@ -1,8 +1,8 @@
 // evalion: evaluates each argument, or each line of standard input, and prints its value
 // or its error; on a terminal it is an interactive session with line editing and history.
-// It answers the demonstration's names, and with --estandar the standard library's as well.
-// Exits with 1 when any expression failed, 2 for an unknown option or when standard input
-// cannot be read or standard output cannot be written.
+// It answers the demonstration's names, and with --estandar the standard library's first.
+// Exits with 1 when any expression failed or was longer than the engine reads, 2 for an
+// unknown option or when standard input cannot be read or standard output cannot be written.
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -44,18 +44,21 @@ const char *const AYUDA =
     "Known names, in any case: Euro, Pesetas, Hora, Fecha, Raiz(x), Seno(x), si(F;A;B).\n"
     "  -e, --estandar  also answer the standard library's functions and constants\n"
     "                  (Abs, Redondear, Max, Mayusculas, Pi...); where a name is in both,\n"
-    "                  the demonstration's answer wins\n"
+    "                  the standard library's answer wins\n"
     "  -r, --repetir N times each EXPRESSION (or line of standard input that is not a\n"
-    "                  terminal): prepared once and evaluated N times, then analysed N\n"
-    "                  times, the time of each written on standard error\n"
+    "                  terminal): after one untimed round, prepared once and evaluated N\n"
+    "                  times, then analysed N times, the time of each written on standard\n"
+    "                  error after the expression; not in an interactive session\n"
     "  --              ends the options: an argument that begins with \"-\" and a letter\n"
     "                  is an option before it (\"-x\"), an expression after it\n"
     "  -h, --help      print this help     --version   print the version\n"
     "Empty lines are skipped, and a byte-order mark before the first line is ignored.\n"
     "On a terminal an empty line prompts again; Ctrl-C clears the line, and a second\n"
     "Ctrl-C on the empty line, or Ctrl-D, ends the session.\n"
-    "Exit status: 0 when every expression succeeded, 1 when any failed, 2 for an unknown\n"
-    "option or when standard input cannot be read or standard output cannot be written.\n";
+    "Only the first 1024 characters of an expression are analysed, with a warning.\n"
+    "Exit status: 0 when every expression succeeded, 1 when any failed or was longer than\n"
+    "1024 characters, 2 for an unknown option or when standard input cannot be read or\n"
+    "standard output cannot be written.\n";
 
 const char *const INDICADOR = "> ";
 constexpr size_t COLUMNAS_INDICADOR = 2;
@@ -69,25 +72,33 @@ std::optional<Evalion::TResultado> Respuesta(const BLOQUEDEDATOS &R, int32_t Des
 }
 
 // An analyser that answers the demonstration's names through its handlers, which keep no
-// state, and the standard library's when Estandar is set.
+// state; when Estandar is set, the standard library answers first every name it knows (its
+// Raiz reports a text as the wrong kind, where the demonstration's would take it for 0).
 void Preparar(Evalion::TAnalizador &Analizador, bool Estandar)
 {
-    Analizador.AlPedirVariable([](std::string_view Nombre) {
+    Analizador.AlPedirVariable([Estandar](std::string_view Nombre) {
+        const std::string Latin1 = Evalion::Codificacion::Utf8ALatin1(Nombre);
         BLOQUEDEDATOS R{};
-        Evalion::PedirVariable(Evalion::Codificacion::Utf8ALatin1(Nombre).c_str(), R, Evalion::FormatoDeLaBibliotecaC());
+        if (Estandar && A_EstandarVariable(Latin1.c_str(), &R))
+            return std::optional(Evalion::TResultado::DeBloque(R));
+        Evalion::PedirVariable(Latin1.c_str(), R, Evalion::FormatoDeLaBibliotecaC());
         return Respuesta(R, E_VARIABLE);
     });
-    Analizador.AlPedirFuncion([](std::string_view Nombre, const Evalion::TArgumentos &Argumentos) {
+    Analizador.AlPedirFuncion([Estandar](std::string_view Nombre, const Evalion::TArgumentos &Argumentos) {
+        const std::string Latin1 = Evalion::Codificacion::Utf8ALatin1(Nombre);
         BLOQUEDEDATOS R{};
-        Evalion::PedirFuncion(Evalion::Codificacion::Utf8ALatin1(Nombre).c_str(), Argumentos.Bloques(), Argumentos.Cuantos(), R);
+        if (Estandar && A_EstandarFuncion(Latin1.c_str(), Argumentos.Bloques(), Argumentos.Cuantos(), &R))
+            return std::optional(Evalion::TResultado::DeBloque(R));
+        Evalion::PedirFuncion(Latin1.c_str(), Argumentos.Bloques(), Argumentos.Cuantos(), R);
         return Respuesta(R, E_FUNCION);
     });
-    Analizador.Estandar(Estandar);
 }
 
 // What of one UTF-8 expression the engine will not see, as warnings for standard error: the
 // text after a NUL byte, which ends the engine's text, and the characters after the 1024th.
-std::string Avisos(const std::string &Utf8)
+// Cortada is set for the second: the value printed is then not the whole expression's, and
+// the command fails for it.
+std::string Avisos(const std::string &Utf8, bool &Cortada)
 {
     std::string Texto;
     const size_t Nul = Utf8.find('\0');
@@ -95,7 +106,8 @@ std::string Avisos(const std::string &Utf8)
     if (Nul != std::string::npos)
         Texto += "evalion: warning: a NUL character at position " + std::to_string(Caracteres + 1) +
                  "; the text after it is not analysed\n";
-    if (Caracteres > EVALION_LARGO_EXPRESION)
+    Cortada = Caracteres > EVALION_LARGO_EXPRESION;
+    if (Cortada)
         Texto += "evalion: warning: an expression of " + std::to_string(Caracteres) + " characters; only the first " +
                  std::to_string(EVALION_LARGO_EXPRESION) + " are analysed\n";
     return Texto;
@@ -113,24 +125,20 @@ std::string Analizable(const std::string &Utf8)
     return Evalion::Codificacion::Latin1AUtf8(Latin1);
 }
 
-// Analyses one UTF-8 expression, after its warnings.
-Evalion::TResultado Analizar(Evalion::TAnalizador &Analizador, const std::string &Utf8)
-{
-    std::cerr << Avisos(Utf8);
-    return Analizador.Analizar(Analizable(Utf8));
-}
-
 // --repetir: the expression prepared once and evaluated Veces times, then analysed as many
-// times, the cost of each on standard error; the value is the last evaluation's.
-Evalion::TResultado Medir(Evalion::TAnalizador &Analizador, const std::string &Utf8, uint64_t Veces)
+// times, the cost of each on standard error after the text measured; the value is the last
+// evaluation's. One round before the clock starts, so that the first expression does not
+// pay alone for what the process does once (binding the libraries' entries, the first
+// allocations, cold caches).
+Evalion::TResultado Medir(Evalion::TAnalizador &Analizador, const std::string &Texto, uint64_t Veces)
 {
     using Reloj = std::chrono::steady_clock;
     const auto Nanosegundos = [Veces](Reloj::duration D) {
         return static_cast<double>(std::chrono::duration_cast<std::chrono::nanoseconds>(D).count()) /
                static_cast<double>(Veces);
     };
-    std::cerr << Avisos(Utf8);
-    const std::string Texto = Analizable(Utf8);
+    Analizador.Preparar(Texto).Evaluar();
+    Analizador.Analizar(Texto);
     const auto Inicio = Reloj::now();
     Evalion::TFormula Formula = Analizador.Preparar(Texto);
     const auto Preparada = Reloj::now();
@@ -142,18 +150,12 @@ Evalion::TResultado Medir(Evalion::TAnalizador &Analizador, const std::string &U
         Analizador.Analizar(Texto);
     const auto Analizada = Reloj::now();
     char Linea[200];
-    std::snprintf(Linea, sizeof Linea, "evalion: prepared in %.0f ns; %llu evaluations, %.1f ns each; %llu analyses, %.1f ns each\n",
+    std::snprintf(Linea, sizeof Linea, ": prepared in %.0f ns; %llu evaluations, %.1f ns each; %llu analyses, %.1f ns each\n",
                   Nanosegundos(Preparada - Inicio) * static_cast<double>(Veces), static_cast<unsigned long long>(Veces),
                   Nanosegundos(Evaluada - Preparada), static_cast<unsigned long long>(Veces),
                   Nanosegundos(Analizada - Evaluada));
-    std::cerr << Linea;
+    std::cerr << "evalion: " << Texto << Linea;
     return R;
-}
-
-// Analyses, or measures with --repetir (Veces > 0).
-Evalion::TResultado Evaluar(Evalion::TAnalizador &Analizador, const std::string &Utf8, uint64_t Veces)
-{
-    return Veces ? Medir(Analizador, Utf8, Veces) : Analizar(Analizador, Utf8);
 }
 
 // Prints the value or the error of R on one line; false for an error.
@@ -166,6 +168,16 @@ bool Mostrar(const Evalion::TResultado &R)
     else
         std::cout << Evalion::FormatearNumero(R.Numero()) << '\n';
     return !R.EsError();
+}
+
+// Analyses one UTF-8 expression after its warnings, or measures it with --repetir (Veces >
+// 0), and prints its value; false when it failed or was cut.
+bool Evaluar(Evalion::TAnalizador &Analizador, const std::string &Utf8, uint64_t Veces)
+{
+    bool Cortada;
+    std::cerr << Avisos(Utf8, Cortada);
+    const std::string Texto = Analizable(Utf8);
+    return Mostrar(Veces ? Medir(Analizador, Texto, Veces) : Analizador.Analizar(Texto)) && !Cortada;
 }
 
 // Ctrl-C presses since the last key typed: the signal handler adds one, the key reader sets
@@ -269,7 +281,8 @@ void MarcarPosicion(const std::string &Linea, int32_t Posicion)
         std::cout << std::string(COLUMNAS_INDICADOR, ' ') << Evalion::Sangria(Linea, Caracter) << "^\n";
         return;
     }
-    const Evalion::TFila Fila = Evalion::FilaDe(Linea, Caracter, Ancho);
+    // The rows are the screen's: the prompt takes the first columns of the first one.
+    const Evalion::TFila Fila = Evalion::FilaDe(INDICADOR + Linea, COLUMNAS_INDICADOR + Caracter, Ancho);
     std::cout << Fila.Texto << '\n' << Fila.Sangria << "^\n";
 }
 
@@ -306,8 +319,9 @@ bool Sesion(Evalion::TAnalizador &Analizador)
         const Evalion::TResultado R = Analizador.Analizar(Analizable(Linea));
         if (R.EsError())
             MarcarPosicion(Linea, R.Posicion());
-        std::cerr << Avisos(Linea); // standard error is tied to standard output: the caret comes first
-        Correcto &= Mostrar(R);
+        bool Cortada;
+        std::cerr << Avisos(Linea, Cortada); // standard error is tied to standard output: the caret comes first
+        Correcto &= Mostrar(R) && !Cortada;
     }
     std::cout << '\n'; // the end of input leaves the cursor after a prompt
     sigprocmask(SIG_SETMASK, &Previa, nullptr);
@@ -355,7 +369,7 @@ bool LeerEntrada(Evalion::TAnalizador &Analizador, uint64_t Veces, bool &Fallo, 
             Linea.pop_back();
         if (Linea.empty())
             continue;
-        Correcto &= Mostrar(Evaluar(Analizador, Linea, Veces));
+        Correcto &= Evaluar(Analizador, Linea, Veces);
         // Flushed here, not only before the next read, so that a failed write keeps its reason.
         errno = 0;
         std::cout.flush();
@@ -446,8 +460,10 @@ int main(int argc, char **argv)
     int ErrorDeLectura = 0, ErrorDeEscritura = 0;
     if (!LeeLaEntrada) {
         for (const char *Expresion : Expresiones)
-            Correcto &= Mostrar(Evaluar(Analizador, Expresion, Veces));
+            Correcto &= Evaluar(Analizador, Expresion, Veces);
     } else if (isatty(STDIN_FILENO)) {
+        if (Veces)
+            std::cerr << "evalion: --repetir does not apply to an interactive session; each line is analysed once\n";
         Correcto = Sesion(Analizador);
     } else {
         Correcto = LeerEntrada(Analizador, Veces, FalloDeLectura, ErrorDeLectura, ErrorDeEscritura);

@@ -132,6 +132,8 @@ void TForm1::CrearControles()
         SendMessageW(Control, WM_SETFONT, reinterpret_cast<WPARAM>(C.Negrita ? Negrita : Fuente), FALSE);
         this->*C.Campo = Control;
     }
+    // What the engine reads: no more is typed or pasted.
+    SendMessageW(Expresion, EM_LIMITTEXT, EVALION_LARGO_EXPRESION, 0);
 }
 
 LRESULT CALLBACK TForm1::Procedimiento(HWND Ventana, UINT Mensaje, WPARAM W, LPARAM L)

@@ -52,6 +52,9 @@ public:
     BLOQUEDEDATOS Analizar(const char *Expresion);
     Q_INVOKABLE BLOQUEDEDATOS Analizar(const QByteArray &Expresion);
     // A QString goes in as Windows-1252: "€" is 0x80; a character the code page lacks is "?".
+    // One of more than 1024 characters, which the engine would read cut, is refused without
+    // a request: E_OPERADOR at position 1025, the first character left over (no analysis of
+    // 1024 characters gives that code there).
     BLOQUEDEDATOS Analizar(const QString &Expresion);
 
     // An engine text (a name, an argument's or a result's Cadena) as a QString, read as

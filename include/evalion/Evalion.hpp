@@ -55,8 +55,12 @@ class TResultado {
 public:
     enum class TTipo { Numero, Texto, Error };
 
-    template <typename T, std::enable_if_t<std::is_arithmetic_v<T>, int> = 0>
+    template <typename T, std::enable_if_t<std::is_arithmetic_v<T> && !std::is_same_v<T, char>, int> = 0>
     TResultado(T Valor) : FNumero(static_cast<double>(Valor)) {}
+    // A char would become its code as a number ('a' is 97), never what was meant, whether
+    // bound or returned by a handler: a text of one character is written "a", a code
+    // (int)'a'. Deleted, so that neither compiles.
+    TResultado(char) = delete;
     TResultado(std::string Utf8) : FTipo(TTipo::Texto), FTexto(std::move(Utf8)) {}
     TResultado(std::string_view Utf8) : TResultado(std::string(Utf8)) {}
     TResultado(const char *Utf8) : TResultado(std::string(Utf8)) {}
@@ -174,17 +178,13 @@ using TResolverFuncion = std::function<std::optional<TResultado>(std::string_vie
 // bound name first, then by the catch-all handler, then by the standard library when it is
 // on; any other name is E_VARIABLE or E_FUNCION with the name in Cadena.
 //
-// Neither copyable nor movable: the engine holds the analyser's address for its requests.
-// A host that needs to move one holds it in a std::unique_ptr. One analysis at a time: a
-// handler that analyses again on the same analyser gets std::logic_error.
+// Neither copyable nor movable: a copy would have to split what it shares with the forms it
+// prepared (names, handlers, the parser state). A host that needs to move one holds it in a
+// std::unique_ptr. One analysis at a time: a handler that analyses again on the same
+// analyser gets std::logic_error.
 class TAnalizador {
 public:
-    explicit TAnalizador(TComparacion Nombres = TComparacion::Exacta)
-        : FVariables(TMenor{Nombres}), FFunciones(TMenor{Nombres})
-    {
-        A_Inicializar(&FEstado);
-        A_AsignarAlPedir(&FEstado, &TAnalizador::PedirVariable, this, &TAnalizador::PedirFuncion, this);
-    }
+    explicit TAnalizador(TComparacion Nombres = TComparacion::Exacta) : FNucleo(std::make_shared<TNucleo>(Nombres)) {}
     TAnalizador(const TAnalizador &) = delete;
     TAnalizador &operator=(const TAnalizador &) = delete;
     TAnalizador(TAnalizador &&) = delete;
@@ -193,7 +193,7 @@ public:
     // The thousands and decimal separators; a NUL leaves one unchanged.
     TAnalizador &Separadores(char Millar, char Decimal)
     {
-        A_AsignarSeparadores(&FEstado, Millar, Decimal);
+        A_AsignarSeparadores(&FNucleo->FEstado, Millar, Decimal);
         return *this;
     }
 
@@ -202,28 +202,22 @@ public:
     {
         BLOQUEDEDATOS Bloque{};
         Valor.Escribir(Bloque);
-        FVariables.insert_or_assign(Codificacion::Utf8ALatin1(Nombre), TVariable{Bloque, nullptr});
+        FNucleo->FVariables.insert_or_assign(Codificacion::Utf8ALatin1(Nombre), TVariable{Bloque, nullptr});
         return *this;
     }
-
-    // A char would bind its code as a number ('a' is 97), never what was meant: a text of one
-    // character is written "a", a code (int)'a'.
-    // (A template, so that only a char itself is caught, not a number that converts to one.)
-    template <class T, std::enable_if_t<std::is_same_v<T, char>, int> = 0>
-    TAnalizador &Variable(std::string_view Nombre, T Caracter) = delete;
 
     // A variable computed at every request.
     TAnalizador &Variable(std::string_view Nombre, TCalculoVariable Calculo)
     {
-        FVariables.insert_or_assign(Codificacion::Utf8ALatin1(Nombre), TVariable{{}, Compartir(std::move(Calculo))});
+        FNucleo->FVariables.insert_or_assign(Codificacion::Utf8ALatin1(Nombre), TVariable{{}, Compartir(std::move(Calculo))});
         return *this;
     }
 
     // A function of exactly Argumentos arguments; another count is E_FUNCION.
     TAnalizador &Funcion(std::string_view Nombre, int32_t Argumentos, TCalculoFuncion Calculo)
     {
-        FFunciones.insert_or_assign(Codificacion::Utf8ALatin1(Nombre),
-                                    TFuncion{Argumentos, std::make_shared<const TCalculoFuncion>(std::move(Calculo))});
+        FNucleo->FFunciones.insert_or_assign(Codificacion::Utf8ALatin1(Nombre),
+                                             TFuncion{Argumentos, std::make_shared<const TCalculoFuncion>(std::move(Calculo))});
         return *this;
     }
 
@@ -232,20 +226,20 @@ public:
 
     TAnalizador &AlPedirVariable(TResolverVariable Resolver)
     {
-        FResolverVariable = Compartir(std::move(Resolver));
+        FNucleo->FResolverVariable = Compartir(std::move(Resolver));
         return *this;
     }
 
     TAnalizador &AlPedirFuncion(TResolverFuncion Resolver)
     {
-        FResolverFuncion = Compartir(std::move(Resolver));
+        FNucleo->FResolverFuncion = Compartir(std::move(Resolver));
         return *this;
     }
 
     // Turns the standard library (Raiz, Seno, Pi, Mayusculas...) on or off.
     TAnalizador &Estandar(bool Activa = true)
     {
-        FEstandar = Activa;
+        FNucleo->FEstandar = Activa;
         return *this;
     }
 
@@ -256,7 +250,7 @@ public:
     {
         char Expresion[EVALION_LARGO_EXPRESION + 2];
         Convertir(Utf8, Expresion);
-        return Ejecutar([&] { return A_Analizar(&FEstado, Expresion); });
+        return FNucleo->Ejecutar([&] { return A_Analizar(&FNucleo->FEstado, Expresion); });
     }
 
     // Reads an expression once for many evaluations with this analyser's names, handlers
@@ -279,21 +273,6 @@ private:
                                         std::to_string(static_cast<const char *>(Nulo) - Expresion + 1));
     }
 
-    // One engine call that may make requests: one at a time, and what a handler threw is
-    // rethrown once the engine has returned.
-    template <class F> TResultado Ejecutar(F Llamada)
-    {
-        if (FAnalizando)
-            throw std::logic_error("Evalion: an analyser analyses one expression at a time");
-        FAnalizando = true;
-        const BLOQUEDEDATOS R = Llamada();
-        FAnalizando = false;
-        if (FExcepcion)
-            std::rethrow_exception(std::exchange(FExcepcion, nullptr));
-        return TResultado::DeBloque(R);
-    }
-
-private:
     // Orders names byte by byte, folded or not; transparent, so that a request looks its
     // name up without copying it.
     struct TMenor {
@@ -333,116 +312,146 @@ private:
         std::shared_ptr<const TCalculoFuncion> Calculo;
     };
 
-    // The engine's requests. Nothing may leave them but what they write into R: an exception
-    // is kept for Analizar, and every request after it fails at once.
+    // Everything an analysis reads: the parser state, the names and handlers. The analyser and
+    // every form it prepared share it, so that a form may outlive its analyser; the engine
+    // holds its address, which never changes.
+    struct TNucleo {
+        explicit TNucleo(TComparacion Nombres) : FVariables(TMenor{Nombres}), FFunciones(TMenor{Nombres})
+        {
+            A_Inicializar(&FEstado);
+            A_AsignarAlPedir(&FEstado, &TNucleo::PedirVariable, this, &TNucleo::PedirFuncion, this);
+        }
+        TNucleo(const TNucleo &) = delete;
+        TNucleo &operator=(const TNucleo &) = delete;
+
+        // One engine call that may make requests: one at a time, and what a handler threw is
+        // rethrown once the engine has returned.
+        template <class F> TResultado Ejecutar(F Llamada)
+        {
+            if (FAnalizando)
+                throw std::logic_error("Evalion: an analyser analyses one expression at a time");
+            FAnalizando = true;
+            const BLOQUEDEDATOS R = Llamada();
+            FAnalizando = false;
+            if (FExcepcion)
+                std::rethrow_exception(std::exchange(FExcepcion, nullptr));
+            return TResultado::DeBloque(R);
+        }
+
+        // The engine's requests. Nothing may leave them but what they write into R: an exception
+        // is kept for Analizar, and every request after it fails at once.
 #if defined(_WIN32) && defined(__i386__) // object methods in the register convention there
 #define EVALION_PETICION_ EVALION_METODO
 #else
 #define EVALION_PETICION_
 #endif
-    static void EVALION_PETICION_ PedirVariable(void *Objeto, char *Nombre, BLOQUEDEDATOS *R)
-    {
-        TAnalizador *const Analizador = static_cast<TAnalizador *>(Objeto);
-        Analizador->Atender(*R, [&] { Analizador->ResponderVariable(Nombre, *R); });
-    }
+        static void EVALION_PETICION_ PedirVariable(void *Objeto, char *Nombre, BLOQUEDEDATOS *R)
+        {
+            TNucleo *const Nucleo = static_cast<TNucleo *>(Objeto);
+            Nucleo->Atender(*R, [&] { Nucleo->ResponderVariable(Nombre, *R); });
+        }
 #if defined(_WIN32) && defined(__i386__) // R comes before N there, as the convention pushes them
-    static void EVALION_PETICION_ PedirFuncion(void *Objeto, char *Nombre, BLOQUEDEDATOS *Parametros, BLOQUEDEDATOS *R,
-                                            int32_t N)
+        static void EVALION_PETICION_ PedirFuncion(void *Objeto, char *Nombre, BLOQUEDEDATOS *Parametros, BLOQUEDEDATOS *R,
+                                                    int32_t N)
 #else
-    static void PedirFuncion(void *Objeto, char *Nombre, BLOQUEDEDATOS *Parametros, int32_t N, BLOQUEDEDATOS *R)
+        static void PedirFuncion(void *Objeto, char *Nombre, BLOQUEDEDATOS *Parametros, int32_t N, BLOQUEDEDATOS *R)
 #endif
-    {
-        TAnalizador *const Analizador = static_cast<TAnalizador *>(Objeto);
-        Analizador->Atender(*R, [&] { Analizador->ResponderFuncion(Nombre, TArgumentos(Parametros, N), *R); });
-    }
+        {
+            TNucleo *const Nucleo = static_cast<TNucleo *>(Objeto);
+            Nucleo->Atender(*R, [&] { Nucleo->ResponderFuncion(Nombre, TArgumentos(Parametros, N), *R); });
+        }
 #undef EVALION_PETICION_
 
-    template <typename TRespuesta>
-    void Atender(BLOQUEDEDATOS &R, TRespuesta Responder) noexcept
-    {
-        if (FExcepcion) {
-            R.Error = E_EXCEPCION;
-            return;
-        }
-        try {
-            Responder();
-        } catch (...) {
-            FExcepcion = std::current_exception();
-            R.Error = E_EXCEPCION;
-        }
-    }
-
-    void ResponderVariable(const char *Nombre, BLOQUEDEDATOS &R)
-    {
-        const auto Variable = FVariables.find(std::string_view(Nombre));
-        if (Variable != FVariables.end()) {
-            if (Variable->second.Calculo) {
-                const auto Calculo = Variable->second.Calculo;
-                (*Calculo)().Escribir(R);
-            } else {
-                CopiarValor(Variable->second.Valor, R);
+        template <typename TRespuesta>
+        void Atender(BLOQUEDEDATOS &R, TRespuesta Responder) noexcept
+        {
+            if (FExcepcion) {
+                R.Error = E_EXCEPCION;
+                return;
             }
-            return;
-        }
-        if (FResolverVariable) {
-            const auto Resolver = FResolverVariable;
-            if (const std::optional<TResultado> Valor = (*Resolver)(Codificacion::Latin1AUtf8(Nombre)))
-                return Valor->Escribir(R);
-        }
-        if (!(FEstandar && A_EstandarVariable(Nombre, &R)))
-            Desconocido(Nombre, E_VARIABLE, R);
-    }
-
-    void ResponderFuncion(const char *Nombre, const TArgumentos &Argumentos, BLOQUEDEDATOS &R)
-    {
-        const auto Funcion = FFunciones.find(std::string_view(Nombre));
-        if (Funcion != FFunciones.end()) {
-            if (Funcion->second.Argumentos >= 0 && Funcion->second.Argumentos != Argumentos.Cuantos()) {
-                R.Error = E_FUNCION;
-            } else {
-                const auto Calculo = Funcion->second.Calculo;
-                (*Calculo)(Argumentos).Escribir(R);
+            try {
+                Responder();
+            } catch (...) {
+                FExcepcion = std::current_exception();
+                R.Error = E_EXCEPCION;
             }
-            return;
         }
-        if (FResolverFuncion) {
-            const auto Resolver = FResolverFuncion;
-            if (const std::optional<TResultado> Valor = (*Resolver)(Codificacion::Latin1AUtf8(Nombre), Argumentos))
-                return Valor->Escribir(R);
+
+        void ResponderVariable(const char *Nombre, BLOQUEDEDATOS &R)
+        {
+            const auto Variable = FVariables.find(std::string_view(Nombre));
+            if (Variable != FVariables.end()) {
+                if (Variable->second.Calculo) {
+                    const auto Calculo = Variable->second.Calculo;
+                    (*Calculo)().Escribir(R);
+                } else {
+                    CopiarValor(Variable->second.Valor, R);
+                }
+                return;
+            }
+            if (FResolverVariable) {
+                const auto Resolver = FResolverVariable;
+                if (const std::optional<TResultado> Valor = (*Resolver)(Codificacion::Latin1AUtf8(Nombre)))
+                    return Valor->Escribir(R);
+            }
+            if (!(FEstandar && A_EstandarVariable(Nombre, &R)))
+                Desconocido(Nombre, E_VARIABLE, R);
         }
-        if (!(FEstandar && A_EstandarFuncion(Nombre, Argumentos.Bloques(), Argumentos.Cuantos(), &R)))
-            Desconocido(Nombre, E_FUNCION, R);
-    }
 
-    // A constant's value into the engine's block: only the fields it has, which for a number
-    // is a small part of the block.
-    static void CopiarValor(const BLOQUEDEDATOS &Valor, BLOQUEDEDATOS &R)
-    {
-        if (Valor.Error != 0) {
-            R.Error = Valor.Error;
-            return;
+        void ResponderFuncion(const char *Nombre, const TArgumentos &Argumentos, BLOQUEDEDATOS &R)
+        {
+            const auto Funcion = FFunciones.find(std::string_view(Nombre));
+            if (Funcion != FFunciones.end()) {
+                if (Funcion->second.Argumentos >= 0 && Funcion->second.Argumentos != Argumentos.Cuantos()) {
+                    R.Error = E_FUNCION;
+                } else {
+                    const auto Calculo = Funcion->second.Calculo;
+                    (*Calculo)(Argumentos).Escribir(R);
+                }
+                return;
+            }
+            if (FResolverFuncion) {
+                const auto Resolver = FResolverFuncion;
+                if (const std::optional<TResultado> Valor = (*Resolver)(Codificacion::Latin1AUtf8(Nombre), Argumentos))
+                    return Valor->Escribir(R);
+            }
+            if (!(FEstandar && A_EstandarFuncion(Nombre, Argumentos.Bloques(), Argumentos.Cuantos(), &R)))
+                Desconocido(Nombre, E_FUNCION, R);
         }
-        if (Valor.Tipo == TIPO_CADENA)
-            std::memcpy(R.Cadena, Valor.Cadena, TResultado::Largo(Valor) + 1);
-        else
-            R.Numero = Valor.Numero;
-        R.Tipo = Valor.Tipo;
-    }
 
-    // An unknown name, reported as the engine reports one it cannot ask for.
-    static void Desconocido(const char *Nombre, int32_t Codigo, BLOQUEDEDATOS &R)
-    {
-        Bloques::Desconocido(Nombre, Codigo, R);
-    }
+        // A constant's value into the engine's block: only the fields it has, which for a number
+        // is a small part of the block.
+        static void CopiarValor(const BLOQUEDEDATOS &Valor, BLOQUEDEDATOS &R)
+        {
+            if (Valor.Error != 0) {
+                R.Error = Valor.Error;
+                return;
+            }
+            if (Valor.Tipo == TIPO_CADENA)
+                std::memcpy(R.Cadena, Valor.Cadena, TResultado::Largo(Valor) + 1);
+            else
+                R.Numero = Valor.Numero;
+            R.Tipo = Valor.Tipo;
+        }
 
-    ESTADODEANALISIS FEstado;
-    std::map<std::string, TVariable, TMenor> FVariables;
-    std::map<std::string, TFuncion, TMenor> FFunciones;
-    std::shared_ptr<const TResolverVariable> FResolverVariable;
-    std::shared_ptr<const TResolverFuncion> FResolverFuncion;
-    bool FEstandar = false;
-    bool FAnalizando = false;
-    std::exception_ptr FExcepcion;
+        // An unknown name, reported as the engine reports one it cannot ask for.
+        static void Desconocido(const char *Nombre, int32_t Codigo, BLOQUEDEDATOS &R)
+        {
+            Bloques::Desconocido(Nombre, Codigo, R);
+        }
+
+        // What the engine holds while it runs, and what the answers read: never moves.
+        ESTADODEANALISIS FEstado;
+        std::map<std::string, TVariable, TMenor> FVariables;
+        std::map<std::string, TFuncion, TMenor> FFunciones;
+        std::shared_ptr<const TResolverVariable> FResolverVariable;
+        std::shared_ptr<const TResolverFuncion> FResolverFuncion;
+        bool FEstandar = false;
+        bool FAnalizando = false;
+        std::exception_ptr FExcepcion;
+    };
+
+    std::shared_ptr<TNucleo> FNucleo;
 };
 
 // A name a prepared expression uses: a variable (Argumentos -1) or a function and its count.
@@ -454,21 +463,25 @@ struct TNombre {
 
 // An expression prepared by TAnalizador::Preparar: each Evaluar gives what Analizar would on
 // the same text, asking the analyser's handlers the same things in the same order, at a
-// fraction of the cost. It evaluates through its analyser, which must outlive it, one
-// evaluation at a time as Analizar. Movable, not copyable: it owns its prepared form.
+// fraction of the cost. It shares its analyser's names and handlers, and keeps them for as
+// long as it lives, so that it may outlive the analyser (a factory may return it); one
+// evaluation at a time, as Analizar, on the form and its analyser together. Movable, not
+// copyable: it owns its prepared form. A form moved from is empty: any use of it but
+// assigning to it is std::logic_error.
 class TFormula {
 public:
     TFormula(TFormula &&Otra) noexcept
-        : FAnalizador(Otra.FAnalizador), FFormula(std::exchange(Otra.FFormula, nullptr)), FRechazo(Otra.FRechazo)
+        : FNucleo(std::move(Otra.FNucleo)), FFormula(std::exchange(Otra.FFormula, nullptr)),
+          FRechazo(std::move(Otra.FRechazo))
     {
     }
     TFormula &operator=(TFormula &&Otra) noexcept
     {
         if (this != &Otra) {
             A_Liberar(FFormula);
-            FAnalizador = Otra.FAnalizador;
+            FNucleo = std::move(Otra.FNucleo);
             FFormula = std::exchange(Otra.FFormula, nullptr);
-            FRechazo = Otra.FRechazo;
+            FRechazo = std::move(Otra.FRechazo);
         }
         return *this;
     }
@@ -478,18 +491,24 @@ public:
 
     // False for a text whose every evaluation is one same error without a request ("1+",
     // "(2", "1/0"): Evaluar then returns that error.
-    bool Preparada() const { return FFormula != nullptr; }
+    bool Preparada() const
+    {
+        Nucleo();
+        return FFormula != nullptr;
+    }
 
     TResultado Evaluar()
     {
+        TAnalizador::TNucleo &Compartido = Nucleo();
         if (FFormula == nullptr)
             return FRechazo;
-        return FAnalizador->Ejecutar([&] { return A_Evaluar(FFormula, &FAnalizador->FEstado); });
+        return Compartido.Ejecutar([&] { return A_Evaluar(FFormula, &Compartido.FEstado); });
     }
 
     // The names an evaluation may ask for, in the order of the text, each once.
     std::vector<TNombre> Nombres() const
     {
+        Nucleo();
         std::vector<TNombre> Lista;
         int32_t Argumentos;
         for (int32_t k = 0; const char *Nombre = A_Nombre(FFormula, k, &Argumentos); ++k)
@@ -498,10 +517,21 @@ public:
     }
 
     // Reads the variable Nombre from *Direccion at every evaluation instead of asking for it,
-    // as muparser's DefineVar; nullptr asks again. Returns how often the text uses it.
+    // as muparser's DefineVar; nullptr asks again. Names match as the analyser matches them:
+    // with IgnorarMayusculas, "x" binds both x and X of the text. Returns how often the text
+    // uses it.
     int32_t Vincular(std::string_view Nombre, const double *Direccion)
     {
-        return A_Vincular(FFormula, Codificacion::Utf8ALatin1(Nombre).c_str(), Direccion);
+        const auto Iguales = [Menor = Nucleo().FVariables.key_comp()](std::string_view a, std::string_view b) {
+            return !Menor(a, b) && !Menor(b, a);
+        };
+        const std::string Buscado = Codificacion::Utf8ALatin1(Nombre);
+        int32_t Usos = 0;
+        int32_t Argumentos;
+        for (int32_t k = 0; const char *Usado = A_Nombre(FFormula, k, &Argumentos); ++k)
+            if (Argumentos < 0 && Iguales(Usado, Buscado))
+                Usos += A_Vincular(FFormula, Usado, Direccion);
+        return Usos;
     }
 
     // Computes under the host's floating-point settings as they are, without the switch to
@@ -509,18 +539,27 @@ public:
     // with the default settings, for less time.
     TFormula &AjustesDelAnfitrion(bool Activa = true)
     {
+        Nucleo();
         A_Opciones(FFormula, Activa ? FORMULA_AJUSTES_DEL_ANFITRION : 0);
         return *this;
     }
 
 private:
     friend class TAnalizador;
-    TFormula(TAnalizador *Analizador, FORMULAPREPARADA *Formula, const BLOQUEDEDATOS &Rechazo)
-        : FAnalizador(Analizador), FFormula(Formula), FRechazo(TResultado::DeBloque(Rechazo))
+    TFormula(std::shared_ptr<TAnalizador::TNucleo> Nucleo, FORMULAPREPARADA *Formula, const BLOQUEDEDATOS &Rechazo)
+        : FNucleo(std::move(Nucleo)), FFormula(Formula), FRechazo(TResultado::DeBloque(Rechazo))
     {
     }
 
-    TAnalizador *FAnalizador;
+    // The shared names and handlers; a form moved from has none.
+    TAnalizador::TNucleo &Nucleo() const
+    {
+        if (!FNucleo)
+            throw std::logic_error("Evalion: a TFormula moved from has no expression");
+        return *FNucleo;
+    }
+
+    std::shared_ptr<TAnalizador::TNucleo> FNucleo;
     FORMULAPREPARADA *FFormula;
     TResultado FRechazo;
 };
@@ -530,8 +569,8 @@ inline TFormula TAnalizador::Preparar(std::string_view Utf8)
     char Expresion[EVALION_LARGO_EXPRESION + 2];
     Convertir(Utf8, Expresion);
     BLOQUEDEDATOS Rechazo{};
-    FORMULAPREPARADA *Formula = A_Preparar(&FEstado, Expresion, &Rechazo);
-    return TFormula(this, Formula, Rechazo);
+    FORMULAPREPARADA *Formula = A_Preparar(&FNucleo->FEstado, Expresion, &Rechazo);
+    return TFormula(FNucleo, Formula, Rechazo);
 }
 
 } // namespace Evalion

@@ -79,4 +79,20 @@ EVALION_FORMULA_API void EVALION_CONV A_Opciones(FORMULAPREPARADA *Formula, int3
 }
 #endif
 
+/* Both libraries' names under versions of their own, as in Parser.h. */
+#if defined(__ELF__) && !defined(EVALION_FORMULA_CONSTRUYENDO)
+#  if defined(EVALION_OBJETO)
+#    define EVALION_FORMULA_VERSION_ "EVALIONFORMULAOBJ_ENLACE_1"
+#  else
+#    define EVALION_FORMULA_VERSION_ "EVALIONFORMULA_ENLACE_1"
+#  endif
+__asm__(".symver A_Preparar, A_Preparar@" EVALION_FORMULA_VERSION_);
+__asm__(".symver A_Evaluar, A_Evaluar@" EVALION_FORMULA_VERSION_);
+__asm__(".symver A_Liberar, A_Liberar@" EVALION_FORMULA_VERSION_);
+__asm__(".symver A_Nombre, A_Nombre@" EVALION_FORMULA_VERSION_);
+__asm__(".symver A_Vincular, A_Vincular@" EVALION_FORMULA_VERSION_);
+__asm__(".symver A_Opciones, A_Opciones@" EVALION_FORMULA_VERSION_);
+#  undef EVALION_FORMULA_VERSION_
+#endif
+
 #endif /* EVALION_FORMULA_H */

@@ -162,6 +162,23 @@ EVALION_API BLOQUEDEDATOS EVALION_CONV A_Analizar(ESTADODEANALISIS *Estado, cons
 }
 #endif
 
+/* On ELF systems both libraries export the same four names, each under a symbol version of
+ * its own; a host's calls ask for the version of the form it is compiled for, so that a
+ * program may link both libraries (a C module of the plain form beside a C++ part of the
+ * object form) and each caller reaches its own. A name nobody calls adds no reference. */
+#if defined(__ELF__) && !defined(EVALION_CONSTRUYENDO)
+#  if defined(EVALION_OBJETO)
+#    define EVALION_VERSION_ "EVALIONOBJ_ENLACE_1"
+#  else
+#    define EVALION_VERSION_ "EVALION_ENLACE_1"
+#  endif
+__asm__(".symver A_Inicializar, A_Inicializar@" EVALION_VERSION_);
+__asm__(".symver A_AsignarAlPedir, A_AsignarAlPedir@" EVALION_VERSION_);
+__asm__(".symver A_AsignarSeparadores, A_AsignarSeparadores@" EVALION_VERSION_);
+__asm__(".symver A_Analizar, A_Analizar@" EVALION_VERSION_);
+#  undef EVALION_VERSION_
+#endif
+
 /* The block's layout is part of the binary interface. */
 #ifdef __cplusplus
 static_assert(sizeof(BLOQUEDEDATOS) == 1044, "BLOQUEDEDATOS must be 1044 bytes");

@@ -155,6 +155,35 @@ TEST(Componente, QStringIsWindows1252)
     EXPECT_EQ(TEvalion::Texto(Euro.Cadena), QString::fromUtf8("€Ñÿ?"));
 }
 
+// A QString longer than the engine reads is refused without a request, as E_OPERADOR at
+// 1025, the first character left over; characters count, not UTF-8 bytes, and a text of
+// 1024 characters is analysed whole (E_OPERADOR there is never past 1024).
+TEST(Componente, LongQStringRefused)
+{
+    const QString Enes = QString(1022, QChar(0xF1));
+    const struct {
+        QString Texto;
+        int32_t Error, Posicion;
+    } Casos[] = {
+        {QString(1024, '0'), 0, 0},
+        {"\"" + Enes + "\"", 0, 0},                       // 1024 characters, 2046 bytes of UTF-8
+        {QString(1023, '1') + "x", E_OPERADOR, 1024},     // left over within the engine's reach
+        {QString(1024, '0') + "+5", E_OPERADOR, 1025},
+        {"x" + QString(1023, ' ') + "+1", E_OPERADOR, 1025}, // x is not asked for
+        {"\"" + Enes + "\"\"", E_OPERADOR, 1025},
+    };
+    TEvalion Componente;
+    Formulario Form;
+    Form.Manejar(Componente);
+    for (const auto &Caso : Casos) {
+        SCOPED_TRACE(Caso.Texto.size());
+        const BLOQUEDEDATOS R = Componente.Analizar(Caso.Texto);
+        EXPECT_EQ(R.Error, Caso.Error);
+        EXPECT_EQ(R.Posicion, Caso.Posicion);
+    }
+    EXPECT_TRUE(Form.Peticiones.empty());
+}
+
 TEST(ComponenteEventos, VariableHandlerGetsTheComponentAndTheName)
 {
     TEvalion Componente;

@@ -1,5 +1,6 @@
 // Evaldemo as a user meets it, without a person: text typed into Expresion, the button
 // pressed, Resultado read, and every message box found, read and closed by the test.
+#include <QClipboard>
 #include <QDir>
 #include <QFontInfo>
 #include <QLabel>
@@ -321,6 +322,22 @@ private slots:
         QCOMPARE(Caja.Icono, QMessageBox::NoIcon);
         QVERIFY(Caja.Modal);
         QCOMPARE(Form->Resultado->text(), QString());
+    }
+
+    // The expression line holds no more than the engine reads, typed or pasted: what would
+    // have been left out never stands in the line, so the value shown is the whole line's.
+    void LineaDeLaExpresionLimitada()
+    {
+        const QString Ceros(EVALION_LARGO_EXPRESION, '0');
+        QVERIFY(!Calcular(Ceros + "+5").Abierta);
+        QCOMPARE(Form->Expresion->text(), Ceros);
+        QCOMPARE(Form->Resultado->text(), QStringLiteral("0"));
+        Form->Expresion->clear();
+        QApplication::clipboard()->setText(QString(EVALION_LARGO_EXPRESION - 3, ' ') + "7+50");
+        Form->Expresion->paste();
+        QCOMPARE(Form->Expresion->text().size(), EVALION_LARGO_EXPRESION); // the 0 is not pasted
+        QVERIFY(!ConCaja([&] { QTest::mouseClick(Form->Button1, Qt::LeftButton); }).Abierta);
+        QCOMPARE(Form->Resultado->text(), QStringLiteral("12"));
     }
 
     // A code the message table does not know shows "Error: " alone, without a position.

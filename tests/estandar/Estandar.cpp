@@ -84,6 +84,9 @@ TEST(Estandar, NumberFunctions)
         Numero("Truncar(-2,7)", -2), Numero("Entero(-2,7)", -3), Numero("Entero(2,7)", 2), Numero("Techo(-2,3)", -2),
         Numero("Techo(2,3)", 3), Numero("Resto(7;3)", 1), Numero("Resto(-7;3)", -1), Numero("Resto(7,5;2)", 1.5),
         Numero("Resto(1;0,1)", 0), Numero("Resto(2^60;3)", 1), Numero("Resto(-1;0,1)", 0),
+        // An infinite divisor, of either sign, leaves a finite dividend whole.
+        Numero("Resto(5;2^1024)", 5), Numero("Resto(-5;2^1024)", -5), Numero("Resto(7,5;-1 * 0^-1)", 7.5),
+        Numero("Resto(-7,5;-1 * 0^-1)", -7.5), Numero("Resto(2^1023;0^-1)", 8.98846567431158e307),
     });
 }
 

@@ -206,6 +206,13 @@ template <class T>
 struct PuedeVincular<T, std::void_t<decltype(std::declval<TAnalizador &>().Variable("c", std::declval<T>()))>>
     : std::true_type {};
 static_assert(!PuedeVincular<char>::value && PuedeVincular<double>::value && PuedeVincular<const char *>::value);
+// Nor is a char a handler's answer, while the numbers that are no char still are.
+static_assert(!std::is_convertible_v<char, TResultado> && std::is_convertible_v<signed char, TResultado>);
+static_assert(!std::is_constructible_v<Evalion::TCalculoVariable, char (*)()> &&
+              std::is_constructible_v<Evalion::TCalculoVariable, int (*)()>);
+static_assert(!std::is_constructible_v<Evalion::TCalculoFuncion, char (*)(const TArgumentos &)> &&
+              std::is_constructible_v<Evalion::TCalculoFuncion, bool (*)(const TArgumentos &)>);
+static_assert(!std::is_constructible_v<Evalion::TResolverVariable, char (*)(std::string_view)>);
 
 // A text the engine would read cut is refused, never analysed in part.
 TEST(Interfaz, LimitsOfTheText)
@@ -280,6 +287,74 @@ TEST(Interfaz, PreparedExpressions)
     EXPECT_FALSE(A.Preparar("1+").Preparada());
     EXPECT_EQ(A.Preparar("1+").Evaluar().Codigo(), E_OPERANDO);
     EXPECT_THROW(A.Preparar(std::string(1025, '1')), std::length_error);
+}
+
+// A form made by a factory whose analyser is gone still answers with that analyser's names
+// and handlers, which it shares (under AddressSanitizer, a use of freed memory otherwise).
+Evalion::TFormula Fabricar(int &Pedidas)
+{
+    TAnalizador A;
+    A.Variable("x",
+               [&Pedidas] {
+                   ++Pedidas;
+                   return 6;
+               })
+        .Funcion("Doble", 1, [](const TArgumentos &P) { return 2 * P[0].Numero(); })
+        .Estandar();
+    return A.Preparar("Doble(x) + Raiz(x * 6)");
+}
+
+TEST(Interfaz, FormOutlivesItsAnalyser)
+{
+    int Pedidas = 0;
+    Evalion::TFormula F = Fabricar(Pedidas);
+    EXPECT_EQ(F.Evaluar().Numero(), 18); // 2 * 6 + Raiz(36)
+    EXPECT_EQ(F.Evaluar().Numero(), 18);
+    EXPECT_EQ(Pedidas, 4); // x asked at each of its two uses
+}
+
+// A form moved from holds no expression: every use is std::logic_error, never an answer; it
+// may be assigned another form and used again.
+TEST(Interfaz, MovedFromForm)
+{
+    TAnalizador A;
+    Evalion::TFormula F = A.Preparar("2 + 3");
+    Evalion::TFormula G = std::move(F);
+    double X = 1;
+    EXPECT_THROW(F.Evaluar(), std::logic_error);
+    EXPECT_THROW(F.Preparada(), std::logic_error);
+    EXPECT_THROW(F.Nombres(), std::logic_error);
+    EXPECT_THROW(F.Vincular("x", &X), std::logic_error);
+    EXPECT_THROW(F.AjustesDelAnfitrion(), std::logic_error);
+    EXPECT_EQ(G.Evaluar().Numero(), 5);
+    F = A.Preparar("4 * 2");
+    EXPECT_EQ(F.Evaluar().Numero(), 8);
+}
+
+// Vincular matches a name as the analyser does: with IgnorarMayusculas, every spelling the
+// text uses; exactly, only its own.
+TEST(Interfaz, BindingMatchesAsTheAnalyser)
+{
+    struct {
+        TComparacion Modo;
+        const char *Nombre;
+        int32_t Usos;
+        double Valor; // with x, X and Ñandú read from 4 where bound, else asked (1)
+    } Casos[] = {
+        {TComparacion::IgnorarMayusculas, "x", 2, 4 * 10 + 4 + 1},
+        {TComparacion::IgnorarMayusculas, "ÑANDÚ", 1, 1 * 10 + 1 + 4},
+        {TComparacion::Exacta, "x", 1, 1 * 10 + 4 + 1},
+        {TComparacion::Exacta, "ñandú", 0, 1 * 10 + 1 + 1},
+    };
+    for (const auto &C : Casos) {
+        SCOPED_TRACE(C.Nombre);
+        TAnalizador A(C.Modo);
+        A.AlPedirVariable([](std::string_view) { return std::optional<TResultado>(1.0); });
+        Evalion::TFormula F = A.Preparar("X * 10 + x + Ñandú");
+        const double Cuatro = 4;
+        EXPECT_EQ(F.Vincular(C.Nombre, &Cuatro), C.Usos);
+        EXPECT_EQ(F.Evaluar().Numero(), C.Valor);
+    }
 }
 
 } // namespace

@@ -175,7 +175,7 @@ TEST(Evalion, OptionsBeforeTheEnd)
         {{"1", "-x"}, "", "evalion: unknown option '-x'\n", 2},
         {{"-2^2", "-(1)"}, "4\n-1\n", "", 0},
         {{"-r", "3", "2^10", "1+"}, "1024\nError: Se esperaba un operando en la posición 3\n",
-         "evalion: prepared in ", 1}, // the values as without it, the times on standard error
+         "evalion: 2^10: prepared in ", 1}, // the values as without it, the times on standard error
         {{"--repetir", "0", "1"}, "", "evalion: --repetir needs a count of times from 1 up\n", 2},
         {{"1", "-r"}, "", "evalion: -r needs a count of times from 1 up\n", 2},
     };
@@ -349,12 +349,18 @@ TEST(Evalion, DemonstrationNames)
     });
 }
 
-// --estandar adds the standard library; the demonstration's own answers win where a name
-// is in both, and "--" lets an expression begin with "-".
+// --estandar adds the standard library, which answers first every name it knows (its Raiz
+// refuses a text, where the demonstration's takes it for 0), and "--" lets an expression
+// begin with "-".
 TEST(Evalion, StandardLibraryOption)
 {
     ComprobarCasos({
         {{"Pi"}, "Error: Se esperaba una variable en la posición 1\n", 1},
+        {{"Raiz(\"a\")"}, "0\n", 0},
+        {{"-e", "Raiz(\"a\")", "Seno(\"a\")", "raiz(9)"},
+         "Error: Los operandos no son compatibles en la posición 1\n"
+         "Error: Los operandos no son compatibles en la posición 1\n3\n",
+         1},
         {{"-e", "Pi", "Max(1;7;3)", "Mayusculas(\"ñandú\")", "Pesetas + Abs(-1)"},
          "3.14159265358979\n7\nÑANDÚ\n167.386\n", 0},
         {{"--estandar", "Raiz(16)", "si(\"a\";1;2)", "Raiz(4;9)"},
@@ -369,7 +375,8 @@ TEST(Evalion, StandardLibraryOption)
 }
 
 // Only the first 1024 characters are analysed; a longer expression is said so on standard
-// error. Characters count, not the bytes of their UTF-8.
+// error, and fails the command, whatever the value of the part analysed. Characters count,
+// not the bytes of their UTF-8.
 TEST(Evalion, LongExpressionsWarn)
 {
     std::string Suma = "1";
@@ -384,20 +391,22 @@ TEST(Evalion, LongExpressionsWarn)
     const struct {
         std::string Expresion;
         std::string Salida;
-        bool Aviso;
+        int Caracteres; // 0: no warning
     } Casos[] = {
-        {Suma, "512\n", false},
-        {Suma + " ", "512\n", false},                                           // 1024
-        {Suma + "+1", "Error: Se esperaba un operando en la posición 1025\n", true}, // the reading stops after "+"
-        {Texto, Texto.substr(1, Texto.size() - 2) + "\n", false},              // 1024 characters, 1535 bytes
+        {Suma, "512\n", 0},
+        {Suma + " ", "512\n", 0},                                                  // 1024
+        {Suma + "+1", "Error: Se esperaba un operando en la posición 1025\n", 1025}, // the reading stops after "+"
+        {Suma + " +1", "512\n", 1026},                                             // the part read succeeds
+        {Texto, Texto.substr(1, Texto.size() - 2) + "\n", 0},                     // 1024 characters, 1535 bytes
     };
     for (const auto &Caso : Casos) {
         SCOPED_TRACE(Caso.Expresion.size());
         for (const Resultado &R : {Ejecutar({Caso.Expresion}), Ejecutar({}, Caso.Expresion + "\n")}) {
             EXPECT_EQ(R.Salida, Caso.Salida);
-            if (Caso.Aviso)
-                EXPECT_EQ(R.Errores, "evalion: warning: an expression of 1025 characters; only the first 1024 are "
-                                     "analysed\n");
+            EXPECT_EQ(R.Estado, Caso.Caracteres ? 1 : 0);
+            if (Caso.Caracteres)
+                EXPECT_EQ(R.Errores, "evalion: warning: an expression of " + std::to_string(Caso.Caracteres) +
+                                         " characters; only the first 1024 are analysed\n");
             else
                 EXPECT_EQ(R.Errores, "");
         }
@@ -413,10 +422,14 @@ protected:
         ASSERT_GE(Hijo, 0);
         if (Hijo == 0) {
             setenv("TERM", "dumb", 1);
-            execl(EVALION_PROGRAMA, EVALION_PROGRAMA, static_cast<char *>(nullptr));
+            std::vector<char *> Argv{const_cast<char *>(EVALION_PROGRAMA)};
+            for (const char *Opcion : Opciones)
+                Argv.push_back(const_cast<char *>(Opcion));
+            Argv.push_back(nullptr);
+            execv(EVALION_PROGRAMA, Argv.data());
             _exit(127);
         }
-        ASSERT_EQ(HastaElIndicador("> "), "> ");
+        ASSERT_EQ(HastaElIndicador("> "), Antes + "> ");
     }
 
     void TearDown() override
@@ -484,7 +497,27 @@ protected:
 
     int Terminal = -1;
     pid_t Hijo = -1;
+    std::vector<const char *> Opciones; // the command's, set before SetUp runs
+    std::string Antes;                  // what the command writes before its first prompt
 };
+
+// --repetir, which cannot time what is typed, says so before the first prompt; the session
+// goes on as without it.
+class SesionRepetida : public Sesion {
+protected:
+    void SetUp() override
+    {
+        Opciones = {"-r", "5"};
+        Antes = "evalion: --repetir does not apply to an interactive session; each line is analysed once\n";
+        Sesion::SetUp();
+    }
+};
+
+TEST_F(SesionRepetida, SaysTheOptionDoesNotApply)
+{
+    EXPECT_EQ(Teclear("2+3\r"), "2+3\n5\n> ");
+    EXPECT_EQ(Terminar(), 0);
+}
 
 // After the echoed line, a caret under the reported position: the prompt "> " takes two
 // columns, position 0 stands just before the text and length + 1 just after it.
@@ -574,13 +607,25 @@ TEST_F(Sesion, CtrlCClearsTheLineThenEnds)
     EXPECT_EQ(Estado(), 0);
 }
 
-// A line wider than the terminal wraps, so the row that holds the error is printed again
-// with the caret beneath; then, on standard error, the warning about the length.
+// A line wider than the terminal wraps, so the row that holds the error, as the screen shows
+// it after the prompt, is printed again with the caret beneath; then, on standard error, the
+// warning about the length.
 TEST_F(Sesion, CaretOnAWrappedLineBeforeTheWarning)
 {
     Ancho(12);
-    const std::string Respuesta = Teclear("1+1+1+1+1+1+1+1+1+x\r"); // 21 columns with the prompt
-    EXPECT_EQ(Respuesta.substr(Respuesta.find("\n")), "\n1+1+1+x\n      ^\nError: Se esperaba una variable en la posición 19\n> ");
+    const struct {
+        const char *Linea; // 21 columns with the prompt: "> " and 10 characters, then 9
+        const char *Fila;
+    } Casos[] = {
+        {"1+1+1+1+1+1+1+1+1+x", "\n1+1+1+1+x\n        ^\nError: Se esperaba una variable en la posición 19\n> "},
+        {"1+1+1+1+x+1+1+1+1+1", "\n> 1+1+1+1+x+\n          ^\nError: Se esperaba una variable en la posición 9\n> "},
+        {"1+1+1+1+1+x+1+1+1+1", "\nx+1+1+1+1\n^\nError: Se esperaba una variable en la posición 11\n> "},
+    };
+    for (const auto &Caso : Casos) {
+        SCOPED_TRACE(Caso.Linea);
+        const std::string Respuesta = Teclear(std::string(Caso.Linea) + "\r");
+        EXPECT_EQ(Respuesta.substr(Respuesta.find("\n")), Caso.Fila);
+    }
     Ancho(0);
     std::string Suma = "1";
     for (int i = 0; i < 512; ++i)

@@ -145,6 +145,18 @@ foreach(ejemplo IN ITEMS "host.c:evalion:c99" "host_objeto.c:evalionobj:c11" "ho
   comprobar_ejemplo(${fuente} "${SALIDA}")
 endforeach()
 
+# Both callback forms in one program, built as a user would: a C module of the plain form and
+# a C++ part over Evalion.hpp, linked with only the libraries each needs.
+ejecutar(${PKG_CONFIG} --cflags evalion-formula)
+separate_arguments(opciones UNIX_COMMAND "${SALIDA}")
+ejecutar(${COMPILADOR_C} -std=c11 -Wall -Wextra -Werror -c ${FUENTES}/tests/lib/Modulo.c ${opciones}
+  -o ${TRABAJO}/modulo.o)
+ejecutar(${PKG_CONFIG} --cflags --libs evalionxx evalion-formula)
+separate_arguments(opciones UNIX_COMMAND "${SALIDA}")
+ejecutar(${COMPILADOR_CXX} -std=c++17 -Wall -Wextra -Werror ${FUENTES}/tests/lib/Mezcla.cpp
+  ${TRABAJO}/modulo.o -Wl,--as-needed ${opciones} -o ${TRABAJO}/mezcla_pkgconfig)
+ejecutar(${TRABAJO}/mezcla_pkgconfig)
+
 # The Qt example through find_package(Evalion COMPONENTS evalcomp) and through pkg-config.
 if(CON_COMPONENTE)
   ejecutar(${CMAKE_COMMAND} -S ${FUENTES}/examples/qt -B ${TRABAJO}/ejemplo_qt -G ${GENERADOR}

@@ -11,6 +11,7 @@
 #include <wchar.h>
 
 #include "Controles.h"
+#include "Parser.h" /* EVALION_LARGO_EXPRESION, what the engine reads */
 
 enum { ESPERA_MS = 10000, PASO_MS = 10, LARGO = 512 };
 
@@ -372,6 +373,30 @@ static void ProbarIntro(TConductor *C)
     Comparar(C, "Enter presses the button", Visto, "8");
 }
 
+/* The expression line holds no more than the engine reads: a paste is cut there and a key
+ * past it is refused, so the value shown is the whole line's. */
+static void ProbarLimite(TConductor *C)
+{
+    static wchar_t Ceros[EVALION_LARGO_EXPRESION + 3];
+    for (int i = 0; i < EVALION_LARGO_EXPRESION; ++i)
+        Ceros[i] = L'0';
+    wcscpy(Ceros + EVALION_LARGO_EXPRESION, L"+5");
+    SendMessageW(C->Expresion, EM_SETSEL, 0, -1);
+    SendMessageW(C->Expresion, EM_REPLACESEL, TRUE, (LPARAM)Ceros); /* as a paste */
+    SendMessageW(C->Expresion, WM_CHAR, L'7', 1);
+    const LRESULT Largo = SendMessageW(C->Expresion, WM_GETTEXTLENGTH, 0, 0);
+    if (Largo != EVALION_LARGO_EXPRESION) {
+        char Detalle[64];
+        snprintf(Detalle, sizeof Detalle, "%ld characters", (long)Largo);
+        Fallo(C, "the expression line holds more than 1024 characters", Detalle);
+    }
+    DWORD_PTR Resultado;
+    SendMessageTimeoutA(C->Button1, BM_CLICK, 0, 0, SMTO_NORMAL, Espera(), &Resultado);
+    char Visto[LARGO];
+    Leer(C->Resultado, Visto);
+    Comparar(C, "1024 zeros", Visto, "0");
+}
+
 /* Hora and Fecha are what the system's formats give for now, shown as texts. */
 static void ProbarHoraYFecha(TConductor *C)
 {
@@ -484,6 +509,7 @@ int main(void)
     ProbarResultados(&C);
     ProbarErrores(&C);
     ProbarIntro(&C);
+    ProbarLimite(&C);
     ProbarHoraYFecha(&C);
     ProbarCapturas(&C);
 

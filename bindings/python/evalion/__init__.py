@@ -6,6 +6,7 @@
 """
 import ctypes
 import inspect
+import operator
 import threading
 
 from . import _biblioteca as _b
@@ -30,16 +31,35 @@ class ErrorDeAnalisis(Exception):
     """An analysis failed: codigo is the error code, posicion the 1-based character where it
     stopped (0 for an empty text), mensaje the Spanish message with the position, or None for
     a code without one. Raised from a variable or function of the host, it ends the analysis
-    with that code, which analizar reports with the position the engine gives it."""
+    with that code, which analizar reports with the position the engine gives it.
+
+    Both are 32-bit integers, as the engine keeps them: anything else is TypeError, a value
+    outside that range or a code 0 (success) ValueError, here, where it is made. args is
+    (codigo, posicion), so that an error pickles and copies (a process pool returns it)."""
 
     def __init__(self, codigo, posicion=0):
+        codigo, posicion = _entero32(codigo, "an error code"), _entero32(posicion, "a position")
         if codigo == 0:
             raise ValueError("an error code is not 0")
+        super().__init__(codigo, posicion)
         self.codigo = codigo
         self.posicion = posicion
         texto = mensaje(codigo)
         self.mensaje = None if texto is None else f"{texto}{posicion}"
-        super().__init__(self.mensaje or f"error {codigo} at position {posicion}")
+
+    def __str__(self):
+        return self.mensaje or f"error {self.codigo} at position {self.posicion}"
+
+
+def _entero32(valor, que):
+    """valor as an int that fits the engine's int32_t, or the exception that says why not."""
+    try:
+        entero = operator.index(valor)  # an int, or what stands for one; never a float
+    except TypeError:
+        raise TypeError(f"{que} is an int, not {type(valor).__name__}") from None
+    if not -(2**31) <= entero < 2**31:
+        raise ValueError(f"{que} is a 32-bit integer, not {entero}")
+    return entero
 
 
 def _poner(R, valor):

@@ -198,7 +198,9 @@ def _definido(byte):
 
 
 _A_TEXTO = {b: ord(_definido(b)) for b in range(0x80, 0xA0)}
-_A_BYTES = {caracter: b for b, caracter in _A_TEXTO.items()}
+# The control characters U+0080..U+009F whose byte stands for another character ("€" for
+# 0x80) are not in the code page: "?", as the C++ interface and the tools write them.
+_A_BYTES = {**{c: ord("?") for c in range(0x80, 0xA0)}, **{caracter: b for b, caracter in _A_TEXTO.items()}}
 
 
 def decodificar(datos):

@@ -1,4 +1,6 @@
 """The package against the libraries of the build (EVALION_BIBLIOTECAS names them)."""
+import concurrent.futures
+import copy
 import math
 import os
 import pickle
@@ -147,6 +149,63 @@ class Peticiones(unittest.TestCase):
         with self.assertRaises(ErrorDeAnalisis) as capturado:
             analizador.analizar("Nada")
         self.assertEqual(capturado.exception.codigo, 1000)
+
+
+
+def _analizar_en_otro_proceso(texto):
+    return Analizador().analizar(texto)
+
+
+class Errores(unittest.TestCase):
+    def test_viaja_entero(self):
+        error = ErrorDeAnalisis(1000, 4)
+        self.assertEqual(repr(error), "ErrorDeAnalisis(1000, 4)")
+        for nombre, copiar in [("pickle", lambda e: pickle.loads(pickle.dumps(e))), ("copy", copy.copy),
+                               ("deepcopy", copy.deepcopy)]:
+            with self.subTest(nombre):
+                otro = copiar(error)
+                self.assertIs(type(otro), ErrorDeAnalisis)
+                self.assertEqual((otro.args, otro.codigo, otro.posicion), ((1000, 4), 1000, 4))
+                self.assertEqual((otro.mensaje, str(otro)), (error.mensaje, str(error)))
+
+    def test_un_error_en_un_proceso_hijo_no_rompe_el_grupo(self):
+        with concurrent.futures.ProcessPoolExecutor(max_workers=1) as grupo:
+            fallido = grupo.submit(_analizar_en_otro_proceso, "1 + y")
+            with self.assertRaises(ErrorDeAnalisis) as capturado:
+                fallido.result(timeout=60)
+            self.assertEqual((capturado.exception.codigo, capturado.exception.posicion), (1000, 4))
+            self.assertEqual(grupo.submit(_analizar_en_otro_proceso, "2 * 3").result(timeout=60), 6.0)
+
+    def test_codigos_que_no_son_int32(self):
+        # Refused where the error is made: the engine would keep only the low 32 bits.
+        for codigo, posicion, excepcion in [
+            (2**32, 0, ValueError),
+            (2**31, 0, ValueError),
+            (-(2**31) - 1, 0, ValueError),
+            (1.5, 0, TypeError),
+            ("1000", 0, TypeError),
+            (1000, 2**31, ValueError),
+            (1000, 2.0, TypeError),
+        ]:
+            with self.subTest(codigo=codigo, posicion=posicion), self.assertRaises(excepcion):
+                ErrorDeAnalisis(codigo, posicion)
+        self.assertEqual(ErrorDeAnalisis(-(2**31)).codigo, -(2**31))
+
+        def propio(n):
+            raise ErrorDeAnalisis(2**32)
+
+        # From a callable, the analysis ends with that ValueError, never with a success.
+        with self.assertRaises(ValueError):
+            Analizador(funciones={"propio": propio}).analizar("propio(1)")
+
+    def test_textos_como_en_cpp(self):
+        # A character outside Windows-1252 is "?": the C1 controls whose bytes stand for other
+        # characters too; the five bytes the code page leaves undefined keep their controls.
+        for texto, datos in [("\x80", b"?"), ("\x9c", b"?"), ("€", b"\x80"), ("œ", b"\x9c"), ("\x81", b"\x81"),
+                             ("\x9d", b"\x9d"), ("ñ", b"\xf1"), ("☃", b"?")]:
+            with self.subTest(texto=texto):
+                self.assertEqual(_biblioteca.codificar(texto), datos)
+        self.assertEqual(Analizador().analizar('"\x80€"'), "?€")
 
 
 class Formulas(unittest.TestCase):

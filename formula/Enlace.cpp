@@ -1,0 +1,51 @@
+// The entries a host compiled with Formula.h calls on Linux: each forwards to its public
+// entry and is exported as that name under the library's second version
+// (EVALIONFORMULA_ENLACE_1, EVALIONFORMULAOBJ_ENLACE_1), which Formula.h asks for, so that a
+// program may link both prepared-form libraries (lib/Enlace.cpp says why a second symbol).
+#include "Formula.h"
+
+#if defined(__ELF__)
+
+#if defined(EVALION_OBJETO)
+#define EVALION_VERSION_ "EVALIONFORMULAOBJ_ENLACE_1"
+#else
+#define EVALION_VERSION_ "EVALIONFORMULA_ENLACE_1"
+#endif
+
+extern "C" {
+
+EVALION_FORMULA_API FORMULAPREPARADA *EnlacePreparar(const ESTADODEANALISIS *Estado, const char *Expresion,
+                                                     BLOQUEDEDATOS *Error)
+{
+    return A_Preparar(Estado, Expresion, Error);
+}
+__asm__(".symver EnlacePreparar, A_Preparar@" EVALION_VERSION_);
+
+EVALION_FORMULA_API BLOQUEDEDATOS EnlaceEvaluar(const FORMULAPREPARADA *Formula, ESTADODEANALISIS *Estado)
+{
+    return A_Evaluar(Formula, Estado);
+}
+__asm__(".symver EnlaceEvaluar, A_Evaluar@" EVALION_VERSION_);
+
+EVALION_FORMULA_API void EnlaceLiberar(FORMULAPREPARADA *Formula) { A_Liberar(Formula); }
+__asm__(".symver EnlaceLiberar, A_Liberar@" EVALION_VERSION_);
+
+EVALION_FORMULA_API const char *EnlaceNombre(const FORMULAPREPARADA *Formula, int32_t Indice, int32_t *Argumentos)
+{
+    return A_Nombre(Formula, Indice, Argumentos);
+}
+__asm__(".symver EnlaceNombre, A_Nombre@" EVALION_VERSION_);
+
+EVALION_FORMULA_API int32_t EnlaceVincular(FORMULAPREPARADA *Formula, const char *Variable, const double *Direccion)
+{
+    return A_Vincular(Formula, Variable, Direccion);
+}
+__asm__(".symver EnlaceVincular, A_Vincular@" EVALION_VERSION_);
+
+EVALION_FORMULA_API void EnlaceOpciones(FORMULAPREPARADA *Formula, int32_t Opciones) { A_Opciones(Formula, Opciones); }
+__asm__(".symver EnlaceOpciones, A_Opciones@" EVALION_VERSION_);
+
+} // extern "C"
+
+#undef EVALION_VERSION_
+#endif
