@@ -175,18 +175,23 @@ EVALION_NOINLINE int32_t EscanearToken(ESTADODEANALISIS *Estado, const char *p)
 
 } // namespace
 
+const char *TrasSimbolo(const char *p, char Simbolo)
+{
+    while (*p == ' ') // the padding NULs end this at the end of the text
+        ++p;
+    return *p == Simbolo ? p + 1 : nullptr;
+}
+
 int32_t SaltarRepetidos(ESTADODEANALISIS *Estado, int32_t Maximo)
 {
     const char Simbolo = static_cast<char>(Estado->TokenActual);
     const char *p = Estado->Cursor; // just after the current token
     int32_t Cuantos = 1;
     for (; Cuantos < Maximo; ++Cuantos) {
-        const char *q = p;
-        while (*q == ' ') // the padding NULs end this at the end of the text
-            ++q;
-        if (*q != Simbolo)
+        const char *q = TrasSimbolo(p, Simbolo);
+        if (q == nullptr)
             break;
-        p = q + 1;
+        p = q;
     }
     Estado->Cursor = const_cast<char *>(p);
     Estado->Leidos = static_cast<int32_t>(p - Estado->Texto);

@@ -6,13 +6,19 @@
 #ifndef EVALION_MOTOR_H
 #define EVALION_MOTOR_H
 
+#include <cstring>
+
 #include "Parser.h"
 
-// Keeps a function that holds a block of its own out of the frames of its callers.
+// Keeps a function that holds a block of its own out of the frames of its callers; puts a
+// short one into its callers, where the compiler would not on its own (a level of the walk
+// inside the one above it, the numbers-only evaluation inside the entry).
 #if defined(__GNUC__)
 #define EVALION_NOINLINE __attribute__((noinline))
+#define EVALION_SIEMPRE_EN_LINEA inline __attribute__((always_inline))
 #else
 #define EVALION_NOINLINE
+#define EVALION_SIEMPRE_EN_LINEA inline
 #endif
 
 namespace Motor {
@@ -28,6 +34,15 @@ void AsignarSeparadores(ESTADODEANALISIS *Estado, char Millar, char Decimal);
 
 // Lexer.
 char LeerCaracter(ESTADODEANALISIS *Estado, int Operacion);
+// Copies Expresion (not null, at most its first 1024 characters) into the record's Texto,
+// NUL-padded, which ends every scan, and resets the reader to its start.
+inline void CargarTexto(ESTADODEANALISIS *Estado, const char *Expresion)
+{
+    const size_t Largo = strnlen(Expresion, EVALION_LARGO_EXPRESION);
+    std::memcpy(Estado->Texto, Expresion, Largo);
+    std::memset(Estado->Texto + Largo, 0, sizeof Estado->Texto - Largo);
+    LeerCaracter(Estado, LEER_REINICIAR);
+}
 int32_t SiguienteToken(ESTADODEANALISIS *Estado);
 bool EsCaracterIdentificador(unsigned char Caracter);
 // Number conversion (Numeros.cpp).
@@ -38,20 +53,9 @@ double ConvertirNumero(const char *Texto, size_t Largo);
 // empty; ties to even): infinity above the largest double, 0 below half the smallest.
 double ValorDecimal(const char *Entero, size_t LargoEntero, const char *Decimales, size_t LargoDecimales);
 
-// The analysis entry: one whole analysis of Expresion (may be null).
+// The analysis entry: one whole analysis of Expresion (may be null) with the record Estado
+// (may be null: E_OPERANDO at 0, as for a null text).
 BLOQUEDEDATOS Analizar(ESTADODEANALISIS *Estado, const char *Expresion);
-
-// Grammar levels (the current token is the first one of what they evaluate).
-void EvaluarExpresion(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R);
-void RestoExpresion(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &Izq);
-void Termino(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R);
-void Potencia(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R);
-void RestoPotencia(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &Izq);
-void Operando(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R);
-// Finishes the expression whose operand R has just been evaluated (as Potencia, Termino
-// and EvaluarExpresion would after it).
-void ContinuarExpresion(ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R);
-void ListaParametros(ESTADODEANALISIS *Estado, BLOQUEDEDATOS *&Parametros, int32_t &N, BLOQUEDEDATOS &R);
 
 // Reads the next token into TokenActual.
 inline void LeerToken(ESTADODEANALISIS *Estado) { Estado->TokenActual = SiguienteToken(Estado); }
@@ -62,6 +66,10 @@ inline void LeerToken(ESTADODEANALISIS *Estado) { Estado->TokenActual = Siguient
 // same InicioToken. (It does not read that token itself, so that the scan of a token is
 // never a frame deeper than the grammar's own call of it.)
 int32_t SaltarRepetidos(ESTADODEANALISIS *Estado, int32_t Maximo);
+
+// Where a one-character token Simbolo that follows p (blanks before it allowed) ends, or null
+// when another character comes first. It reads without moving the scan.
+const char *TrasSimbolo(const char *p, char Simbolo);
 
 } // namespace Motor
 

@@ -30,37 +30,64 @@ inline void PonerNumero(BLOQUEDEDATOS &B, double Valor)
     B.Error = 0;
 }
 
+// A text of Largo characters (at most 1023) into B, the rest of its field zero.
+inline void PonerTexto(BLOQUEDEDATOS &B, const char *Texto, size_t Largo)
+{
+    std::memcpy(B.Cadena, Texto, Largo);
+    std::memset(B.Cadena + Largo, 0, sizeof B.Cadena - Largo);
+    B.Numero = 0;
+    B.Tipo = TIPO_CADENA;
+    B.Error = 0;
+}
+
+// An error the engine's own rules make (an operand missing, kinds that do not fit, a
+// division by zero, an invalid character) carries no value: 0, the empty text and no kind,
+// so that every byte a host may look at is defined and the same on every path.
 inline void PonerError(BLOQUEDEDATOS &B, int32_t Codigo)
 {
+    B.Numero = 0;
+    B.Cadena[0] = '\0';
     B.Tipo = 0;
     B.Error = Codigo;
 }
 
-// Byte-order comparison as strcmp does it, on texts that may fill their field.
-inline int CompararCadenas(const BLOQUEDEDATOS &Izq, const BLOQUEDEDATOS &Der)
+// An error that stands for the whole text, at position 0: a null text, record or form
+// (E_OPERANDO), no memory (E_MEMORIA).
+inline void PonerErrorGeneral(BLOQUEDEDATOS &B, int32_t Codigo)
 {
-    const size_t LargoIzq = LargoCadena(Izq), LargoDer = LargoCadena(Der);
-    const int Orden = std::memcmp(Izq.Cadena, Der.Cadena, LargoIzq < LargoDer ? LargoIzq : LargoDer);
+    PonerError(B, Codigo);
+    B.Posicion = 0;
+}
+
+// Byte-order comparison as strcmp does it, on texts that may fill their field.
+inline int CompararTextos(const char *Izq, size_t LargoIzq, const char *Der, size_t LargoDer)
+{
+    const int Orden = std::memcmp(Izq, Der, LargoIzq < LargoDer ? LargoIzq : LargoDer);
     if (Orden != 0)
         return Orden;
     return LargoIzq < LargoDer ? -1 : (LargoIzq > LargoDer ? 1 : 0);
 }
 
-// Appends as much of Der as fits in 1023 characters.
-inline void Concatenar(BLOQUEDEDATOS &Izq, const BLOQUEDEDATOS &Der)
+// Destino = the left text followed by as much of Der's as fits in 1023 characters.
+// Destino may be Der itself, or the block whose field holds the left text.
+inline void Concatenar(const char *Izq, size_t LargoIzq, const BLOQUEDEDATOS &Der, BLOQUEDEDATOS &Destino)
 {
     constexpr size_t MAXIMO = EVALION_LARGO_CADENA - 1;
-    size_t LargoIzq = LargoCadena(Izq);
     if (LargoIzq > MAXIMO)
         LargoIzq = MAXIMO;
     size_t Resto = LargoCadena(Der);
     if (Resto > MAXIMO - LargoIzq)
         Resto = MAXIMO - LargoIzq;
-    std::memcpy(Izq.Cadena + LargoIzq, Der.Cadena, Resto);
-    Izq.Cadena[LargoIzq + Resto] = '\0';
-    Izq.Numero = 0;
-    Izq.Tipo = TIPO_CADENA;
-    Izq.Error = 0;
+    if (&Destino == &Der) // the right text moves up to make room for the left one
+        std::memmove(Destino.Cadena + LargoIzq, Der.Cadena, Resto);
+    else
+        std::memcpy(Destino.Cadena + LargoIzq, Der.Cadena, Resto);
+    if (Destino.Cadena != Izq)
+        std::memmove(Destino.Cadena, Izq, LargoIzq);
+    Destino.Cadena[LargoIzq + Resto] = '\0';
+    Destino.Numero = 0;
+    Destino.Tipo = TIPO_CADENA;
+    Destino.Error = 0;
 }
 
 inline bool Compara(int32_t Operador, int Orden)
@@ -125,47 +152,92 @@ inline bool EsOperadorNivel1(int32_t Token)
     }
 }
 
-// Applies a level-1 operator to two error-free blocks, leaving the result in Izq.
-inline void OperarNivel1(int32_t Operador, BLOQUEDEDATOS &Izq, const BLOQUEDEDATOS &Der)
+// The level-1 operators on two numbers: the sum, the difference, or a comparison as 1 or 0.
+inline double Nivel1Numeros(int32_t Operador, double a, double b)
 {
-    if (EsNumero(Izq) && EsNumero(Der)) {
-        switch (Operador) {
-        case '+': PonerNumero(Izq, Izq.Numero + Der.Numero); return;
-        case '-': PonerNumero(Izq, Izq.Numero - Der.Numero); return;
-        default: PonerNumero(Izq, ComparaNumeros(Operador, Izq.Numero, Der.Numero) ? 1.0 : 0.0); return;
-        }
+    switch (Operador) {
+    case '+': return a + b;
+    case '-': return a - b;
+    default: return ComparaNumeros(Operador, a, b) ? 1.0 : 0.0;
     }
-    if (EsCadena(Izq) && EsCadena(Der) && Operador != '-') {
-        if (Operador == '+')
-            Concatenar(Izq, Der);
-        else
-            PonerNumero(Izq, Compara(Operador, CompararCadenas(Izq, Der)) ? 1.0 : 0.0);
-        return;
-    }
-    PonerError(Izq, E_INCOMPATIBLES);
 }
 
-// Destino = base ^ exponent, for an exponent without error; E_INCOMPATIBLES unless both are
-// numbers. Destino may be the exponent's own block.
-inline void PonerPotencia(bool BaseNumerica, double Base, const BLOQUEDEDATOS &Exponente, BLOQUEDEDATOS &Destino)
+// "*" or "/" on two numbers into v; false for a division by zero, which has no value.
+// The one place that decides it, for the analysis, the prepared steps and the folding of
+// constants alike.
+inline bool TerminoNumeros(int32_t Operador, double a, double b, double &v)
 {
-    if (!BaseNumerica || !EsNumero(Exponente))
+    if (Operador == '*') {
+        v = a * b;
+        return true;
+    }
+    if (b == 0.0)
+        return false;
+    v = a / b;
+    return true;
+}
+
+// Destino = a op b for a level-1 operator when both operands are numbers (Numericos), else
+// E_INCOMPATIBLES: the case of every left operand that holds no text.
+inline void PonerNivel1(int32_t Operador, bool Numericos, double a, double b, BLOQUEDEDATOS &Destino)
+{
+    if (Numericos)
+        PonerNumero(Destino, Nivel1Numeros(Operador, a, b));
+    else
         PonerError(Destino, E_INCOMPATIBLES);
-    else
-        PonerNumero(Destino, Elevar(Base, Exponente.Numero));
 }
 
-// One "*" or "/" on two error-free blocks, leaving the result (or the error) in Izq.
-inline void OperarTermino(int32_t Operador, BLOQUEDEDATOS &Izq, const BLOQUEDEDATOS &Der)
+// A left operand of level 1 while its right side is evaluated: only what the operators
+// read of it. Its text may be its own block's, or a copy of just its length.
+struct Izquierdo {
+    uint8_t Tipo;
+    double Numero;
+    const char *Texto;
+    size_t Largo;
+};
+
+inline Izquierdo ComoIzquierdo(const BLOQUEDEDATOS &B)
 {
-    if (!EsNumero(Izq) || !EsNumero(Der))
-        PonerError(Izq, E_INCOMPATIBLES);
-    else if (Operador == '*')
-        PonerNumero(Izq, Izq.Numero * Der.Numero);
-    else if (Der.Numero == 0.0)
-        PonerError(Izq, E_DIVISION);
+    return Izquierdo{B.Tipo, B.Numero, B.Cadena, EsCadena(B) ? LargoCadena(B) : 0};
+}
+
+// Applies a level-1 operator to an error-free left operand and an error-free right block,
+// leaving the result in Destino, which may be the right block or the left's own.
+inline void OperarNivel1(int32_t Operador, const Izquierdo &Izq, const BLOQUEDEDATOS &Der, BLOQUEDEDATOS &Destino)
+{
+    const bool IzqNumero = (Izq.Tipo & TIPO_NUMERO) != 0, IzqCadena = (Izq.Tipo & TIPO_CADENA) != 0;
+    if (IzqNumero && EsNumero(Der)) {
+        PonerNumero(Destino, Nivel1Numeros(Operador, Izq.Numero, Der.Numero));
+    } else if (IzqCadena && EsCadena(Der) && Operador == '+') {
+        Concatenar(Izq.Texto, Izq.Largo, Der, Destino);
+    } else if (IzqCadena && EsCadena(Der) && Operador != '-') {
+        const int Orden = CompararTextos(Izq.Texto, Izq.Largo, Der.Cadena, LargoCadena(Der));
+        PonerNumero(Destino, Compara(Operador, Orden) ? 1.0 : 0.0);
+    } else {
+        PonerError(Destino, E_INCOMPATIBLES);
+    }
+}
+
+// Destino = a ^ b when both are numbers (Numericos), else E_INCOMPATIBLES.
+inline void PonerPotencia(bool Numericos, double a, double b, BLOQUEDEDATOS &Destino)
+{
+    if (Numericos)
+        PonerNumero(Destino, Elevar(a, b));
     else
-        PonerNumero(Izq, Izq.Numero / Der.Numero);
+        PonerError(Destino, E_INCOMPATIBLES);
+}
+
+// Destino = a * b or a / b when both are numbers (Numericos); else E_INCOMPATIBLES, and
+// E_DIVISION for a division by zero.
+inline void PonerTermino(int32_t Operador, bool Numericos, double a, double b, BLOQUEDEDATOS &Destino)
+{
+    double v;
+    if (!Numericos)
+        PonerError(Destino, E_INCOMPATIBLES);
+    else if (!TerminoNumeros(Operador, a, b, v))
+        PonerError(Destino, E_DIVISION);
+    else
+        PonerNumero(Destino, v);
 }
 
 // The signs before an error-free operand, reduced to whether they negate: E_VALOR unless it
@@ -192,14 +264,6 @@ inline void CopiarNombre(const Nombre &N, char *Destino)
 {
     std::memcpy(Destino, N.Texto, N.Largo);
     Destino[N.Largo] = '\0';
-}
-
-// A request with no callback installed: the engine answers it with Codigo and the name
-// in Cadena, so that a host can show which name was not resolved.
-inline void SinPeticion(const Nombre &N, int32_t Codigo, BLOQUEDEDATOS &R)
-{
-    CopiarNombre(N, R.Cadena);
-    R.Error = Codigo;
 }
 
 // The host gets a result block with nothing of an earlier value in it: what it leaves

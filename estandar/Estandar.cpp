@@ -3,19 +3,15 @@
 // and every function body sees only arguments it can use.
 #include "Estandar.h"
 
-#if defined(__x86_64__) || defined(_M_X64)
-#include <xmmintrin.h>
-#endif
-
 #include <algorithm>
 #include <cmath>
-#include <cfenv>
 #include <cstring>
 #include <string_view>
 
 #include "Bloques.hpp"
 #include "Cifras.h"
 #include "Codificacion.hpp"
+#include "ComaFlotante.h"
 #include "Mensajes.h"
 #include "Respuestas.h"
 
@@ -339,49 +335,14 @@ bool TiposValidos(const TFuncion &F, const BLOQUEDEDATOS *P, int32_t N)
     return true;
 }
 
-// The functions' values (not-a-number outside a domain, infinity on an overflow) need every
-// floating-point exception masked and rounding to nearest, as the engine's own arithmetic
-// does. A host calls them from its requests, under its own settings, and those may enable
-// traps (Pascal programs start so): the guard computes under the masked settings and gives
-// the host its settings back as they were, its control words and its pending flags, none
-// of the flags the function raised.
-#if defined(__x86_64__) || defined(_M_X64)
-// The functions' arithmetic and the C library's run in SSE registers here, so MXCSR is all
-// there is to keep; the whole environment (the x87 unit's too) would cost ten times more.
-class TAjustesEnmascarados {
-public:
-    TAjustesEnmascarados() : Anfitrion(_mm_getcsr()) { _mm_setcsr(MXCSR_ENMASCARADO); }
-    ~TAjustesEnmascarados() { _mm_setcsr(Anfitrion); }
-    TAjustesEnmascarados(const TAjustesEnmascarados &) = delete;
-    TAjustesEnmascarados &operator=(const TAjustesEnmascarados &) = delete;
-
-private:
-    static constexpr unsigned MXCSR_ENMASCARADO = 0x1F80; // all masked, to nearest, no flags
-    unsigned Anfitrion;
-};
-#else
-class TAjustesEnmascarados {
-public:
-    TAjustesEnmascarados()
-    {
-        feholdexcept(&Anfitrion);
-        fesetround(FE_TONEAREST);
-    }
-    ~TAjustesEnmascarados() { fesetenv(&Anfitrion); }
-    TAjustesEnmascarados(const TAjustesEnmascarados &) = delete;
-    TAjustesEnmascarados &operator=(const TAjustesEnmascarados &) = delete;
-
-private:
-    fenv_t Anfitrion;
-};
-#endif
-
 } // namespace
 
 extern "C" {
 
 EVALION_ESTANDAR_API int32_t EVALION_CONV A_EstandarVariable(const char *Variable, BLOQUEDEDATOS *R)
 {
+    if (Variable == nullptr || R == nullptr)
+        return 0;
     if (MismoNombre(Variable, "Pi"))
         AsignarNumero(*R, 3.141592653589793);
     else if (MismoNombre(Variable, "E"))
@@ -394,10 +355,14 @@ EVALION_ESTANDAR_API int32_t EVALION_CONV A_EstandarVariable(const char *Variabl
 EVALION_ESTANDAR_API int32_t EVALION_CONV A_EstandarFuncion(const char *Funcion, const BLOQUEDEDATOS *Parametros,
                                                             int32_t N, BLOQUEDEDATOS *R)
 {
+    if (Funcion == nullptr || R == nullptr || (Parametros == nullptr && N > 0))
+        return 0;
     for (const TFuncion &F : FUNCIONES) {
         if (!MismoNombre(Funcion, F.Nombre))
             continue;
-        const TAjustesEnmascarados Ajustes;
+        // The functions' values (not-a-number outside a domain, infinity on an overflow)
+        // need the engine's floating-point settings; the host's come back as they were.
+        const Motor::AjustesEnmascarados Ajustes;
         if (N < F.Minimo || (F.Maximo != 0 && N > F.Maximo))
             R->Error = E_FUNCION;
         else if (!TiposValidos(F, Parametros, N))

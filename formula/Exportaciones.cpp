@@ -1,7 +1,7 @@
 // The prepared forms' six exports: thin wrappers over the engine, holding no state. The
 // same file builds both libraries; EVALION_OBJETO selects the record's callback form.
 #include "Formula.h"
-#include "Preparada.h"
+#include "Evaluacion.h"
 
 static_assert(static_cast<int32_t>(FORMULA_AJUSTES_DEL_ANFITRION) == Motor::AJUSTES_DEL_ANFITRION, "one meaning for the option bit");
 

@@ -130,7 +130,9 @@ std::vector<Forma> Formas()
         {"calls", Repetir("f(", 341) + "1" + Repetir(")", 341), 341},
         {"power chain", Repetir("2^", 511) + "2", 511},
         {"511 arguments", "g(" + Repetir("1;", 510) + "1)", 511},
-        {"text sum chain", Repetir("a+", 511) + "a", 511},
+        // Each name answered with a text of 1023 characters: every pending text keeps its block.
+        {"host text sum chain", Repetir("a+", 511) + "a", 511},
+        {"literal text sum chain", Repetir("\"a\"+", 255) + "\"a\"", 255},
         {"number sum chain", Repetir("1+", 511) + "1", 511},
         {"nested sums", Repetir("(1+", 255) + "1" + Repetir(")", 255), 255},
         {"sum of parenthesis", Repetir("1+(", 255) + "1" + Repetir(")", 255), 255},

@@ -27,14 +27,14 @@ extern "C" {
 #endif
 
 /* The constants Pi and E: returns 1 and fills R (Tipo, Numero, Error 0) when Variable names
- * one of them; returns 0 and leaves R untouched otherwise. */
+ * one of them; returns 0 and leaves R untouched otherwise, and when Variable or R is NULL. */
 EVALION_ESTANDAR_API int32_t EVALION_CONV A_EstandarVariable(const char *Variable, BLOQUEDEDATOS *R);
 
 /* The standard functions: returns 1 when Funcion names one of them, with R filled with its
  * value (Error 0), or with Error E_FUNCION for a count of arguments it does not take, or
  * E_INCOMPATIBLES for an argument of the wrong kind; returns 0 and leaves R untouched for
- * any other name. Parametros points to N blocks (N may be 0 when the caller is not the
- * engine). Texts are Windows-1252, at most 1023 characters; a longer result is cut. */
+ * any other name, and does nothing when Funcion or R is NULL, or Parametros is NULL with N
+ * above 0. Parametros points to N blocks (N may be 0 when the caller is not the engine). Texts are Windows-1252, at most 1023 characters; a longer result is cut. */
 EVALION_ESTANDAR_API int32_t EVALION_CONV A_EstandarFuncion(const char *Funcion, const BLOQUEDEDATOS *Parametros,
                                                             int32_t N, BLOQUEDEDATOS *R);
 

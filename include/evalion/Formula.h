@@ -32,7 +32,7 @@ extern "C" {
 typedef struct FORMULAPREPARADA FORMULAPREPARADA;
 
 /* Reads Expresion (as A_Analizar does: at most 1024 characters, NULL allowed) with the
- * separators of Estado, which is only read. Returns the prepared form, or NULL when every
+ * separators of Estado, which is only read; a NULL Estado is refused as a NULL text is. Returns the prepared form, or NULL when every
  * evaluation would give one same error without asking the host anything ("1+", "(2",
  * "1/0", ""); that error, with its position, is then left in *Error when Error is not
  * NULL. NULL with E_MEMORIA at position 0 when there is no memory for the form. A text
@@ -41,8 +41,9 @@ EVALION_FORMULA_API FORMULAPREPARADA *EVALION_CONV A_Preparar(const ESTADODEANAL
                                                               BLOQUEDEDATOS *Error);
 
 /* Evaluates a prepared form with the callbacks of Estado, which keeps the floating-point
- * settings of the call as in A_Analizar. Same block as A_Analizar(Estado, Expresion).
- * A NULL form gives E_OPERANDO at position 0, as a NULL text does. */
+ * settings of the call as in A_Analizar. Same block as A_Analizar(Estado, Expresion), field
+ * for field. A NULL form or a NULL Estado gives E_OPERANDO at position 0, as a NULL text
+ * does, whatever the form holds. */
 EVALION_FORMULA_API BLOQUEDEDATOS EVALION_CONV A_Evaluar(const FORMULAPREPARADA *Formula, ESTADODEANALISIS *Estado);
 
 /* Releases a prepared form; NULL is allowed. */
@@ -51,15 +52,16 @@ EVALION_FORMULA_API void EVALION_CONV A_Liberar(FORMULAPREPARADA *Formula);
 /* The names the evaluation may ask the host for, in the order of the text, each once: a
  * variable once, a function once per count of arguments. Returns the name (NUL-terminated,
  * the form's own, valid until A_Liberar) and leaves in *Argumentos (when not NULL) -1 for a
- * variable or the count of arguments of a function; NULL past the last name. Names after
- * the point where the text fails ("x+)+y": only x) are never asked for and are not listed. */
+ * variable or the count of arguments of a function; NULL past the last name (and for a NULL
+ * form). Names after a point where every evaluation fails, whatever the host answers, are
+ * never asked for and are not listed: "x+)+y" and "x/0+y" list only x. */
 EVALION_FORMULA_API const char *EVALION_CONV A_Nombre(const FORMULAPREPARADA *Formula, int32_t Indice,
                                                       int32_t *Argumentos);
 
 /* Binds the variable of that exact name (byte for byte) to a number the host keeps at
  * Direccion: from then on evaluations read it there instead of asking the host, as if the
  * host had answered that number. NULL unbinds it. Returns how many times the text uses the
- * name (0: the form never asks for it, and nothing changes). */
+ * name (0: the form never asks for it, and nothing changes; also for a NULL form or name). */
 EVALION_FORMULA_API int32_t EVALION_CONV A_Vincular(FORMULAPREPARADA *Formula, const char *Variable,
                                                     const double *Direccion);
 

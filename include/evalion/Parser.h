@@ -136,7 +136,8 @@ typedef struct ESTADODEANALISIS {
 #pragma pack(pop)
 
 /* Initialises a newly reserved record: no callbacks, "." thousands, "," decimal.
- * Calling it again restores exactly that. */
+ * Calling it again restores exactly that. These three set-up calls do nothing when Estado
+ * is NULL. */
 EVALION_API void EVALION_CONV A_Inicializar(ESTADODEANALISIS *Estado);
 
 /* Installs the two requests; a null request (in the object form, a null code pointer) is
@@ -150,12 +151,23 @@ EVALION_API void EVALION_CONV A_AsignarAlPedir(ESTADODEANALISIS *Estado, ALPEDIR
                                                ALPEDIRFUNCION Funcion);
 #endif
 
-/* Sets the thousands and decimal separators; a NUL leaves that one unchanged. */
+/* Sets the thousands and decimal separators; a NUL leaves that one unchanged. The
+ * separators in force when an analysis (or A_Preparar) starts apply to its whole text: a
+ * callback that calls this on the record in use changes nothing, neither the rest of that
+ * text nor the record after the call (its change is undone when the callback returns). */
 EVALION_API void EVALION_CONV A_AsignarSeparadores(ESTADODEANALISIS *Estado, char Millar, char Decimal);
 
 /* Analyses one expression (NUL-terminated Latin-1 text; NULL allowed) and returns its value
  * or its error with the position. Only the first 1024 characters are read; the text need
- * only live for the call. Callbacks run synchronously on this thread, during this call. */
+ * only live for the call. Callbacks run synchronously on this thread, during this call.
+ * A NULL Estado gives E_OPERANDO at position 0, as a NULL text does. Every field of the
+ * block is defined: an error the engine's own rules make (E_OPERANDO, E_INCOMPATIBLES,
+ * E_DIVISION, E_CARACTER) carries Numero 0, the empty text and Tipo 0.
+ * Stack: an analysis needs at most 96 KiB of the calling thread's stack besides what its
+ * callbacks use, except that each text longer than 255 characters waiting as the left
+ * operand of "+", "-" or a comparison keeps a block of about 1.1 KB until the rest of its
+ * chain is evaluated: a chain of host texts of 1023 characters (a+a+...+a, 511 of them)
+ * needs about 600 KB. */
 EVALION_API BLOQUEDEDATOS EVALION_CONV A_Analizar(ESTADODEANALISIS *Estado, const char *Expresion);
 
 #ifdef __cplusplus

@@ -73,6 +73,20 @@ TEST(Estandar, Constants)
                Numero("E^2", 7.3890560989306495), Error("Tau", E_VARIABLE)});
 }
 
+// A null name or result block: the call does nothing and answers 0.
+TEST(Estandar, NullArguments)
+{
+    BLOQUEDEDATOS R{};
+    R.Error = 12345;
+    const BLOQUEDEDATOS Uno[1] = {};
+    EXPECT_EQ(A_EstandarVariable(nullptr, &R), 0);
+    EXPECT_EQ(A_EstandarVariable("Pi", nullptr), 0);
+    EXPECT_EQ(A_EstandarFuncion(nullptr, Uno, 1, &R), 0);
+    EXPECT_EQ(A_EstandarFuncion("Raiz", Uno, 1, nullptr), 0);
+    EXPECT_EQ(A_EstandarFuncion("Raiz", nullptr, 1, &R), 0);
+    EXPECT_EQ(R.Error, 12345);
+}
+
 TEST(Estandar, NumberFunctions)
 {
     Comprobar({

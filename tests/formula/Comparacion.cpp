@@ -31,17 +31,16 @@ uint64_t Mezclar(uint64_t x)
     return x ^ (x >> 31);
 }
 
-// A block as the comparison sees it: its code, and its value or its text.
+// A block as the comparison sees it: its code, its kind, the bits of its number and its
+// text, whether or not it holds an error, since a host may read every field it is handed.
 std::string Describir(const BLOQUEDEDATOS &B, bool ConPosicion)
 {
     std::string D = "error " + std::to_string(B.Error);
     if (ConPosicion)
         D += " at " + std::to_string(B.Posicion);
-    if (B.Error == 0) {
-        uint64_t Bits;
-        std::memcpy(&Bits, &B.Numero, sizeof Bits);
-        D += " tipo " + std::to_string(B.Tipo) + " bits " + std::to_string(Bits);
-    }
+    uint64_t Bits;
+    std::memcpy(&Bits, &B.Numero, sizeof Bits);
+    D += " tipo " + std::to_string(B.Tipo) + " bits " + std::to_string(Bits);
     D += " cadena [" + std::string(B.Cadena, strnlen(B.Cadena, sizeof B.Cadena)) + "]";
     return D;
 }

@@ -79,6 +79,146 @@ TEST(Formula, NamesInTheOrderOfTheTextEachOnce)
     EXPECT_STREQ(A_Nombre(P.F, 0, nullptr), "x");
 }
 
+// Leaves a known pattern where the engine's frames will be, so that a field the engine
+// leaves unset shows as 0xA5 rather than as whatever happened to be there.
+__attribute__((noinline)) void Ensuciar()
+{
+    volatile unsigned char Pila[32768];
+    for (unsigned char &Byte : const_cast<unsigned char(&)[32768]>(Pila))
+        Byte = 0xA5;
+}
+
+// The bytes a host may read of a block, as one text to compare.
+std::string Bytes(const BLOQUEDEDATOS &B)
+{
+    uint64_t Bits;
+    std::memcpy(&Bits, &B.Numero, sizeof Bits);
+    return "error " + std::to_string(B.Error) + " at " + std::to_string(B.Posicion) + " tipo " +
+           std::to_string(B.Tipo) + " bits " + std::to_string(Bits) + " cadena[0] " +
+           std::to_string(static_cast<unsigned char>(B.Cadena[0]));
+}
+
+// Every field of a failed block is defined and both paths give the same bytes; an error
+// the engine's own rules make has no value (0, the empty text, Tipo 0).
+TEST(Formula, ErrorBlocksFullyDefinedAndAlike)
+{
+    ESTADODEANALISIS Estado;
+    A_Inicializar(&Estado);
+    HostDePrueba Host;
+    Host.Variables["x"] = Pruebas::Numero(2);
+    Host.Variables["y"] = Pruebas::Numero(3);
+    Host.Funciones["f"] = HostDePrueba::Suma;
+    Host.Funciones["g"] = HostDePrueba::Suma;
+    Host.Instalar(&Estado);
+    const struct {
+        const char *Texto;
+        int32_t Error;
+        bool SinValor; // made by the engine's rules: no value
+    } FILAS[] = {
+        {"1+", E_OPERANDO, true},           {"*3", E_OPERANDO, true},
+        {"()", E_OPERANDO, true},           {"f(;)", E_OPERANDO, true},
+        {"g(1;)", E_OPERANDO, true},        {"x+g(1;)", E_OPERANDO, true},
+        {"x/0+y", E_DIVISION, true},        {"\"a\"-x", E_INCOMPATIBLES, true},
+        {"x*\"a\"", E_INCOMPATIBLES, true}, {"x^\"a\"", E_INCOMPATIBLES, true},
+        {"x #", E_CARACTER, true},          {"(x 2)", E_PARENTESIS, false},
+        {"f(x 2)", E_SEPARADOR, false},     {"f(x", E_CIERREFUNCION, false},
+        {"x 2", E_OPERADOR, false},         {"-\"a\"", E_VALOR, false},
+    };
+    for (const auto &Fila : FILAS) {
+        SCOPED_TRACE(Fila.Texto);
+        Ensuciar();
+        const BLOQUEDEDATOS Analisis = A_Analizar(&Estado, Fila.Texto);
+        Ensuciar();
+        BLOQUEDEDATOS Preparado;
+        std::memset(&Preparado, 0x5A, sizeof Preparado);
+        Formula P(A_Preparar(&Estado, Fila.Texto, &Preparado));
+        if (P.F != nullptr) {
+            Ensuciar();
+            Preparado = A_Evaluar(P.F, &Estado);
+        }
+        EXPECT_EQ(Analisis.Error, Fila.Error);
+        EXPECT_EQ(Bytes(Preparado), Bytes(Analisis));
+        if (Fila.SinValor)
+            EXPECT_EQ(Bytes(Analisis), Bytes(Pruebas::ConError(Fila.Error, Analisis.Posicion)));
+        else
+            EXPECT_NE(Analisis.Tipo, 0xA5);
+    }
+}
+
+// Names after a point where every evaluation fails, whatever the host answers, are never
+// asked for: neither listed nor bindable.
+TEST(Formula, NamesAfterACertainFailureLeftOut)
+{
+    ESTADODEANALISIS Estado;
+    A_Inicializar(&Estado);
+    const struct {
+        const char *Texto, *Nombres;
+    } FILAS[] = {
+        {"x/0+y", "x"},         {"(x/0)*f(y)", "x"},  {"x*\"a\"+y", "x"},
+        {"x^\"a\"+y", "x"},     {"x+(\"a\"-1)+y", "x"}, {"x/z+y", "x z y"}, // z may be other than 0
+    };
+    for (const auto &Fila : FILAS) {
+        Formula P(A_Preparar(&Estado, Fila.Texto, nullptr));
+        ASSERT_NE(P.F, nullptr) << Fila.Texto;
+        EXPECT_EQ(Nombres(P.F), Fila.Nombres) << Fila.Texto;
+    }
+    Formula P(A_Preparar(&Estado, "x/0+y", nullptr));
+    double Valor = 1;
+    EXPECT_EQ(A_Vincular(P.F, "y", &Valor), 0);
+    EXPECT_EQ(A_Vincular(P.F, "x", &Valor), 1);
+    const BLOQUEDEDATOS R = A_Evaluar(P.F, &Estado);
+    EXPECT_EQ(R.Error, E_DIVISION);
+    EXPECT_EQ(R.Posicion, 4);
+}
+
+// A null record: E_OPERANDO at 0 where a block comes back, nothing where none does.
+TEST(Formula, NullRecord)
+{
+    const BLOQUEDEDATOS Esperado = Pruebas::ConError(E_OPERANDO, 0);
+    EXPECT_EQ(Bytes(A_Analizar(nullptr, "1")), Bytes(Esperado));
+    BLOQUEDEDATOS Error;
+    EXPECT_EQ(A_Preparar(nullptr, "x", &Error), nullptr);
+    EXPECT_EQ(Bytes(Error), Bytes(Esperado));
+    ESTADODEANALISIS Estado;
+    A_Inicializar(&Estado);
+    for (const char *Texto : {"1", "x", "x*2", "f(1)+\"a\""}) {
+        Formula P(A_Preparar(&Estado, Texto, nullptr));
+        ASSERT_NE(P.F, nullptr) << Texto;
+        EXPECT_EQ(Bytes(A_Evaluar(P.F, nullptr)), Bytes(Esperado)) << Texto;
+    }
+    A_Inicializar(nullptr);
+    A_AsignarSeparadores(nullptr, ',', '.');
+#if defined(EVALION_OBJETO)
+    A_AsignarAlPedir(nullptr, nullptr, nullptr, nullptr, nullptr);
+#else
+    A_AsignarAlPedir(nullptr, nullptr, nullptr);
+#endif
+    EXPECT_EQ(A_Nombre(nullptr, 0, nullptr), nullptr);
+    EXPECT_EQ(A_Vincular(nullptr, "x", nullptr), 0);
+    A_Opciones(nullptr, FORMULA_AJUSTES_DEL_ANFITRION);
+}
+
+// The separators in force when the analysis or the preparation starts read the whole text;
+// a callback that sets them on the record in use changes nothing, in both paths.
+TEST(Formula, SeparatorsSetByACallbackChangeNothing)
+{
+    ESTADODEANALISIS Estado;
+    A_Inicializar(&Estado); // "." thousands, "," decimal
+    HostDePrueba Host;
+    Host.Funciones["cambia"] = [&](const BLOQUEDEDATOS *, int32_t, BLOQUEDEDATOS &R) {
+        A_AsignarSeparadores(&Estado, ',', '.');
+        R = Pruebas::Numero(0);
+    };
+    Host.Instalar(&Estado);
+    const char *Texto = "cambia(0) + 1,5";
+    EXPECT_EQ(A_Analizar(&Estado, Texto).Numero, 1.5);
+    EXPECT_EQ(A_Analizar(&Estado, "2,5").Numero, 2.5); // still "," decimal
+    Formula P(A_Preparar(&Estado, Texto, nullptr));
+    ASSERT_NE(P.F, nullptr);
+    EXPECT_EQ(A_Evaluar(P.F, &Estado).Numero, 1.5);
+    EXPECT_EQ(A_Analizar(&Estado, "2,5").Numero, 2.5);
+}
+
 TEST(Formula, BoundVariablesAreReadNotAsked)
 {
     ESTADODEANALISIS Estado;

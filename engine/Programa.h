@@ -1,0 +1,236 @@
+// The program of a prepared form: its instruction set, the failures its instructions carry,
+// the names it asks for, the steps on doubles of a form of numbers only, and the form that
+// holds them. The compiler (Compilador.cpp) writes it, the machine (Maquina.cpp) runs it.
+//
+// Why a linear program can give the analysis's answers: until its first error, the analysis
+// reads the same tokens whatever the host answers (values never steer it, only errors do),
+// and after the first error it does only one thing more: every parenthesis still open
+// passes a ")" that follows or, missing one, turns the error into E_PARENTESIS. Both are
+// fixed by the text, so each instruction that can fail carries where the error ends up and
+// whether it becomes E_PARENTESIS. A syntax error is an instruction that fails always,
+// after the requests that come before it, and so is an operation that fails whatever the
+// host answers (a division by the constant 0): nothing after it is compiled.
+//
+// Blocks are numbered slots as the analysis's blocks are levels: an expression evaluated
+// into slot t uses slots above t for its right operands and arguments, so that the
+// arguments of a call stand side by side and the host gets them in place. Slot 0 is the
+// block returned.
+#ifndef EVALION_PROGRAMA_H
+#define EVALION_PROGRAMA_H
+
+#include <cstdlib>
+#include <cstring>
+
+#include "Parser.h"
+
+namespace Motor {
+
+// The instruction set. A is the slot an instruction writes.
+enum Operacion : uint8_t {
+    O_NUMERO,    // A = Numero
+    O_CADENA,    // A = the text Nombre
+    O_VARIABLE,  // A = the host's answer for the variable Nombre
+    O_VINCULADA, // A = the number at Direcciones[Nombre.Extra]
+    O_FUNCION,   // A = the host's answer for the function Nombre with A+1 .. A+Nombre.Extra
+    O_SIGNO,     // the signs before A; Extra: they negate
+    O_NIVEL1,    // A = A op A+1 (op: OPERADORES[Extra])
+    O_NIVEL1K,   // A = A op Numero
+    O_TERMINO,   // A = A * A+1 or A / A+1 (Extra: '*' or '/')
+    O_TERMINOK,  // A = A * Numero or A / Numero
+    O_POTENCIA,  // A = A ^ A+1
+    O_POTENCIAK, // A = A ^ Numero
+    O_FALLAR,    // A fails with Error (Extra: F_CODIGO or F_SINVALOR)
+    O_FIN        // A (slot 0) is the value
+};
+
+// The level-1 operators, by the index an instruction keeps of them.
+constexpr int32_t OPERADORES[] = {'+', '-', '=', T_DISTINTO, '<', '>', T_MENORIGUAL, T_MAYORIGUAL};
+
+inline uint8_t IndiceOperador(int32_t Token)
+{
+    uint8_t i = 0;
+    while (OPERADORES[i] != Token)
+        ++i;
+    return i;
+}
+
+// How a failing instruction marks its block, as the grammar does at that point.
+enum Forma : uint8_t {
+    F_CODIGO,  // only the code, on the value (E_PARENTESIS, E_SEPARADOR, E_CIERREFUNCION, E_OPERADOR)
+    F_SINVALOR // no value: 0, the empty text, no kind (E_OPERANDO, E_CARACTER)
+};
+
+// A text kept in the form: a name (NUL-terminated in Textos) or a literal.
+struct Texto {
+    uint32_t Inicio;
+    uint16_t Largo;
+    uint16_t Extra; // a call's count of arguments; a variable's binding
+};
+
+// What an instruction works with besides its slot, by its code.
+union Dato {
+    double Numero;
+    Texto Nombre;
+    int32_t Error;
+};
+
+struct Instruccion {
+    uint8_t Codigo;
+    uint8_t Extra;
+    uint16_t A;
+    uint32_t Fallo; // index in Fallos of where a failure ends up
+    Dato U;
+};
+static_assert(sizeof(Instruccion) == 16, "an instruction is 16 bytes");
+
+// Where an error made at one instruction ends up: its 1-based position, and E_PARENTESIS
+// when a parenthesis still open finds no ")".
+struct Fallo {
+    int32_t Posicion;
+    int32_t Reemplazo; // 0 keeps the code
+};
+
+// A name the text uses: where it stands in the text, -1 arguments for a variable.
+struct Uso {
+    uint32_t Lugar;
+    Texto Nombre;
+    int32_t Argumentos;
+};
+
+// The steps of a form of numbers only: the slots' values without the rest of their blocks,
+// each operand read where it is (a slot, a constant, a bound variable), so that loading a
+// literal or a variable is no step of its own.
+enum Fuente : uint8_t { DE_RANURA, DE_CONSTANTE, DE_DIRECCION };
+enum OperacionNumerica : uint8_t { P_CARGAR, P_NEGAR, P_SUMA, P_RESTA, P_COMPARAR, P_POR, P_ENTRE, P_POTENCIA };
+
+union OperandoPaso {
+    double Numero;
+    const double *Direccion;
+    uint32_t Ranura;
+};
+
+constexpr uint8_t CodigoDePaso(unsigned Op, unsigned Izq, unsigned Der)
+{
+    return static_cast<uint8_t>(Op * 9 + Izq * 3 + Der);
+}
+// A variable asked for: its name in Izq, its rank among the form's requests in Der.
+constexpr uint8_t CODIGO_PEDIR = CodigoDePaso(P_POTENCIA + 1, 0, 0);
+// Requests a form of numbers only may make; a form with more is evaluated in blocks.
+constexpr uint32_t MAXIMO_PEDIDAS = 16;
+constexpr uint32_t RANURAS_EN_PILA = 6;    // besides slot 0; deeper forms take them from the heap
+constexpr uint32_t RANURAS_NUMERICAS = 64; // of doubles, all of them on the stack
+
+struct Paso {
+    uint8_t Codigo; // CodigoDePaso of the operation and where its operands are
+    uint8_t Extra;  // a comparison's operator
+    uint8_t Fin;    // its value is the form's
+    uint32_t A;     // the slot it writes
+    OperandoPaso Izq, Der;
+};
+
+// Names are kept NUL-terminated with room after them, so that a short one is copied as one
+// fixed block of bytes rather than by a call.
+constexpr uint32_t COPIA_CORTA = 16;
+
+// A list that grows with realloc; the engine uses nothing of the C++ run time. A failed
+// growth is remembered and makes the whole preparation fail.
+template <typename T> struct Lista {
+    T *Datos = nullptr;
+    uint32_t Cuantos = 0;
+    uint32_t Capacidad = 0;
+    bool SinMemoria = false;
+
+    Lista() = default;
+    Lista(const Lista &) = delete;
+    Lista &operator=(const Lista &) = delete;
+    ~Lista() { std::free(Datos); }
+
+    T *Agregar(const T *Desde, uint32_t Cuantas)
+    {
+        if (Cuantas == 0) // an empty text: nothing to copy, and maybe nowhere yet
+            return Datos;
+        if (Cuantos + Cuantas > Capacidad) {
+            uint32_t Nueva = Capacidad ? Capacidad * 2 : 16;
+            while (Nueva < Cuantos + Cuantas)
+                Nueva *= 2;
+            void *Otra = std::realloc(Datos, static_cast<size_t>(Nueva) * sizeof(T));
+            if (Otra == nullptr) {
+                SinMemoria = true;
+                return nullptr;
+            }
+            Datos = static_cast<T *>(Otra);
+            Capacidad = Nueva;
+        }
+        T *Donde = Datos + Cuantos;
+        std::memcpy(Donde, Desde, static_cast<size_t>(Cuantas) * sizeof(T));
+        Cuantos += Cuantas;
+        return Donde;
+    }
+    void Agregar(const T &Valor) { Agregar(&Valor, 1); }
+
+    // Hands the items over, exactly as many as there are (at least one byte).
+    T *Soltar()
+    {
+        T *Justo = static_cast<T *>(std::realloc(Datos, Cuantos ? Cuantos * sizeof(T) : 1));
+        if (Justo == nullptr)
+            Justo = Datos;
+        Datos = nullptr;
+        Cuantos = Capacidad = 0;
+        return Justo;
+    }
+};
+
+inline bool MismoNombre(const char *Textos, const Texto &a, const Texto &b)
+{
+    return a.Largo == b.Largo && std::memcmp(Textos + a.Inicio, Textos + b.Inicio, a.Largo) == 0;
+}
+
+} // namespace Motor
+
+struct FORMULAPREPARADA {
+    Motor::Instruccion *Codigo;
+    Motor::Fallo *Fallos;
+    char *Textos;
+    Motor::Uso *Nombres;        // each name once, in the order of the text
+    const double **Direcciones; // per variable of Nombres: where it is bound, or null
+    Motor::Paso *Pasos;         // when Numerico
+    uint32_t CuantosPasos;
+    uint32_t CuantosNombres;
+    uint32_t Instrucciones;
+    uint32_t Fallidas; // entries of Fallos
+    uint32_t LargoTextos;
+    uint32_t Tokens;
+    uint16_t Ranuras;
+    bool Ajustes;       // it computes or asks: the floating-point settings are switched
+    bool Numerico;      // only numbers and their operators, few slots: evaluated on doubles
+    bool Ajustar;       // Ajustes, and the host did not choose its own settings
+    bool Constante;     // Numerico with one value, Valor, known while preparing
+    bool SinPeticiones; // Numerico without requests (Constante among them): evaluated in the entry
+    double Valor;
+    int32_t Opciones;
+};
+
+namespace Motor {
+
+// What an evaluation needs, from the instructions and the bindings of the moment: decides
+// the flags of the form and writes its steps (Maquina.cpp).
+void Clasificar(FORMULAPREPARADA *F);
+
+// Options of a form, as bits: evaluate under the host's floating-point settings as they are.
+enum : int32_t { AJUSTES_DEL_ANFITRION = 1 };
+
+// The prepared forms' operations, which the exported entry points delegate to. Preparar
+// (Compilador.cpp) returns null, with the error in Error, when every evaluation would give
+// that same error without a request, and E_MEMORIA at position 0 when memory runs out; the
+// evaluation is inline (Evaluacion.h); the rest is in Preparada.cpp.
+FORMULAPREPARADA *Preparar(const ESTADODEANALISIS *Estado, const char *Expresion, BLOQUEDEDATOS &Error);
+void Liberar(FORMULAPREPARADA *Formula);
+const char *NombreUsado(const FORMULAPREPARADA *Formula, int32_t Indice, int32_t *Argumentos);
+int32_t Vincular(FORMULAPREPARADA *Formula, const char *Variable, const double *Direccion);
+void Opciones(FORMULAPREPARADA *Formula, int32_t Opciones);
+// The bytes a form holds on the heap, and the tokens its text was read into.
+size_t Tamano(const FORMULAPREPARADA *Formula, uint32_t &Tokens);
+
+} // namespace Motor
+
+#endif
