@@ -157,20 +157,18 @@ public:
         return Suma;
     }
 
-    // Row by row through the bound doubles; asked forms have no columns to read.
+    // The columns bound for one call across the rows, then the single doubles again; asked
+    // forms have no columns to read.
     bool Columnas(const double *Xs, const double *Ys, double *Salida, size_t N) override
     {
         if (!Vinculada)
             return false;
-        for (size_t I = 0; I < N; ++I) {
-            X = Xs[I];
-            Y = Ys[I];
-            const BLOQUEDEDATOS R = A_Evaluar(Formula, &Registro);
-            if (R.Error != 0)
-                return false;
-            Salida[I] = R.Numero;
-        }
-        return true;
+        A_Vincular(Formula, "x", Xs);
+        A_Vincular(Formula, "y", Ys);
+        const int32_t Fallidas = A_EvaluarFilas(Formula, &Registro, static_cast<int32_t>(N), Salida, nullptr, nullptr);
+        A_Vincular(Formula, "x", &X);
+        A_Vincular(Formula, "y", &Y);
+        return Fallidas == 0;
     }
 
 private:

@@ -149,7 +149,7 @@ bool Traducir(FORMULAPREPARADA *F)
 }
 
 EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R,
-                                     const Repeticion *Rep)
+                                     const Repeticion *Rep, size_t Fila)
 {
     const bool Ajustar = F->Ajustar;
     AjustesDeEvaluacion Ajustes;
@@ -195,7 +195,7 @@ EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS
                 }
                 break;
             case O_VINCULADA:
-                PonerNumero(A, *F->Direcciones[I->U.Nombre.Extra]);
+                PonerNumero(A, F->Direcciones[I->U.Nombre.Extra][Fila]);
                 continue;
             case O_FUNCION:
                 Pedir(Instalada(Estado->AlPedirFuncion), E_FUNCION,
@@ -264,27 +264,199 @@ EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS
 
 // Everything but the forms of numbers and bound variables: kept out of Evaluar, whose frame
 // is then that of the shortest evaluations.
-EVALION_NOINLINE void EvaluarResto(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R)
+EVALION_NOINLINE void EvaluarResto(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R, size_t Fila)
 {
     // A callback's change of the separators is undone once, at the end: nothing reads them.
     const uint16_t Separadores = GuardarSeparadores(Estado);
     Repeticion Rep;
     double Valor;
     if (!F->Numerico || F->SinPeticiones) { // a division by zero of the steps comes here too
-        EvaluarBloques(F, Estado, R, nullptr);
-    } else if (EvaluarPasos<true>(F, Estado, Valor, &Rep, &R)) { // the host's answer is received in R
+        EvaluarBloques(F, Estado, R, nullptr, Fila);
+    } else if (EvaluarPasos<true>(F, Estado, Valor, &Rep, &R, Fila)) { // the host's answer is received in R
         PonerNumero(R, Valor);
         R.Posicion = 0;
     } else if (Rep.Ultima == nullptr) {
-        EvaluarBloques(F, Estado, R, &Rep);
+        EvaluarBloques(F, Estado, R, &Rep, Fila);
     } else {
         BLOQUEDEDATOS Respuesta;
         std::memcpy(&Respuesta, &R, sizeof Respuesta);
         Rep.Ultima = &Respuesta;
-        EvaluarBloques(F, Estado, R, &Rep);
+        EvaluarBloques(F, Estado, R, &Rep, Fila);
     }
     ReponerSeparadores(Estado, Separadores);
 }
 
+namespace {
+
+// Rows go through a form of numbers a block at a time: each step runs over the whole block
+// before the next, a loop the compiler vectorises, and its dispatch is paid once per block.
+// A block's slots stay in the first-level cache.
+constexpr uint32_t FILAS_POR_BLOQUE = 256;
+
+// An operand over a block: a slot's block or a column from the block's first row, both
+// arrays to the loops, or a constant.
+struct EnBloque {
+    const double *Datos;
+    double Constante;
+};
+
+inline EnBloque OperandoEnBloque(unsigned Fuente, const OperandoPaso &O, double *const *Ranuras, size_t Desde)
+{
+    if (Fuente == DE_CONSTANTE)
+        return {nullptr, O.Numero};
+    if (Fuente == DE_RANURA)
+        return {Ranuras[O.Ranura], 0};
+    return {O.Direccion + Desde, 0};
+}
+
+template <bool Constante> inline double EnFila(const double *__restrict Datos, double K, uint32_t j)
+{
+    if constexpr (Constante)
+        return K;
+    else
+        return Datos[j];
+}
+
+// One operation over n rows into v, each row through the same rule as one evaluation
+// (Calcular(a, b, v) false: a division by zero, left to the blocks row by row).
+template <bool IzqK, bool DerK, class Operacion>
+bool Recorrer(EnBloque I, EnBloque D, uint32_t n, double *__restrict v, Operacion Calcular)
+{
+    const double *__restrict Izq = I.Datos;
+    const double *__restrict Der = D.Datos;
+    bool Bien = true;
+    for (uint32_t j = 0; j < n; ++j)
+        Bien &= Calcular(EnFila<IzqK>(Izq, I.Constante, j), EnFila<DerK>(Der, D.Constante, j), v[j]);
+    return Bien;
+}
+
+// The loop for the kinds of the operands: an array or a constant on each side.
+template <class Operacion>
+bool Recorrer(const Paso &P, double *const *Ranuras, size_t Desde, uint32_t n, double *v, Operacion Calcular)
+{
+    const unsigned FI = P.Codigo / 3 % 3, FD = P.Codigo % 3;
+    const EnBloque I = OperandoEnBloque(FI, P.Izq, Ranuras, Desde), D = OperandoEnBloque(FD, P.Der, Ranuras, Desde);
+    if (FD == DE_CONSTANTE)
+        return FI == DE_CONSTANTE ? Recorrer<true, true>(I, D, n, v, Calcular)
+                                  : Recorrer<false, true>(I, D, n, v, Calcular);
+    return FI == DE_CONSTANTE ? Recorrer<true, false>(I, D, n, v, Calcular) : Recorrer<false, false>(I, D, n, v, Calcular);
+}
+
+// One step over n rows into v; false when a row needs the blocks.
+bool PasoEnBloque(const Paso &P, double *const *Ranuras, size_t Desde, uint32_t n, double *v)
+{
+    const auto Comparacion = [&](auto Compara) {
+        return Recorrer(P, Ranuras, Desde, n, v, [Compara](double a, double b, double &r) {
+            r = Compara(a, b) ? 1.0 : 0.0;
+            return true;
+        });
+    };
+    switch (P.Codigo / 9) {
+    case P_CARGAR: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double, double &r) { return Operar<P_CARGAR>(a, 0, 0, r); });
+    case P_NEGAR: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double, double &r) { return Operar<P_NEGAR>(a, 0, 0, r); });
+    case P_SUMA: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r) { return Operar<P_SUMA>(a, b, 0, r); });
+    case P_RESTA: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r) { return Operar<P_RESTA>(a, b, 0, r); });
+    case P_POR: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r) { return Operar<P_POR>(a, b, 0, r); });
+    case P_POTENCIA: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r) { return Operar<P_POTENCIA>(a, b, 0, r); });
+    case P_ENTRE: // a quotient only where the divisor is not 0, so that none is computed in vain
+        return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r) {
+            r = 0;
+            return Operar<P_ENTRE>(a, b, 0, r);
+        });
+    case P_COMPARAR: // the operator chosen once per block: each loop is one plain comparison
+        switch (OPERADORES[P.Extra]) {
+        case '=': return Comparacion([](double a, double b) { return ComparaNumeros('=', a, b); });
+        case T_DISTINTO: return Comparacion([](double a, double b) { return ComparaNumeros(T_DISTINTO, a, b); });
+        case '<': return Comparacion([](double a, double b) { return ComparaNumeros('<', a, b); });
+        case '>': return Comparacion([](double a, double b) { return ComparaNumeros('>', a, b); });
+        case T_MENORIGUAL: return Comparacion([](double a, double b) { return ComparaNumeros(T_MENORIGUAL, a, b); });
+        default: return Comparacion([](double a, double b) { return ComparaNumeros(T_MAYORIGUAL, a, b); });
+        }
+    default: // a request: never in these forms
+        return false;
+    }
+}
+
+// The steps of a form of numbers without requests over rows Desde .. Desde+n-1 into Valores:
+// false when a row needs the blocks. Ranuras holds a block per slot the steps write and
+// Libre one more, which each step writes and then swaps with its slot's, so that no loop
+// writes what it reads.
+bool FilasEnBloque(const FORMULAPREPARADA *F, double **Ranuras, double *&Libre, size_t Desde, uint32_t n,
+                   double *Valores)
+{
+    for (const Paso *P = F->Pasos;; ++P) {
+        if (!PasoEnBloque(*P, Ranuras, Desde, n, Libre))
+            return false;
+        if (P->Fin) {
+            std::memcpy(Valores, Libre, n * sizeof *Valores);
+            return true;
+        }
+        double *const Escrita = Libre;
+        Libre = Ranuras[P->A];
+        Ranuras[P->A] = Escrita;
+    }
+}
+
+// One row's block into the host's arrays; true when the row failed.
+inline bool PonerFila(const BLOQUEDEDATOS &R, size_t i, double *Valores, int32_t *Errores, int32_t *Posiciones)
+{
+    const bool Numero = R.Error == 0 && (R.Tipo & TIPO_NUMERO);
+    Valores[i] = Numero ? R.Numero : __builtin_nan("");
+    if (Errores != nullptr)
+        Errores[i] = R.Error;
+    if (Posiciones != nullptr)
+        Posiciones[i] = R.Posicion;
+    return R.Error != 0;
+}
+
+} // namespace
+
+int32_t EvaluarFilas(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, int32_t Filas, double *Valores,
+                     int32_t *Errores, int32_t *Posiciones)
+{
+    if (Filas <= 0 || Valores == nullptr)
+        return 0;
+    const size_t N = static_cast<size_t>(Filas);
+    int32_t Fallidas = 0;
+    // Blocks only where every row is the steps' numbers: no request, nothing but numbers.
+    const bool EnBloques = F != nullptr && Estado != nullptr && F->Numerico && F->SinPeticiones;
+    double *Memoria = nullptr;
+    if (EnBloques)
+        Memoria = static_cast<double *>(std::malloc((F->Ranuras + 1u) * FILAS_POR_BLOQUE * sizeof(double)));
+    if (Memoria == nullptr) { // row by row: each row is one evaluation
+        for (size_t i = 0; i < N; ++i)
+            Fallidas += PonerFila(Evaluar(F, Estado, i), i, Valores, Errores, Posiciones);
+        return Fallidas;
+    }
+    double *Ranuras[RANURAS_NUMERICAS];
+    for (uint32_t k = 0; k < F->Ranuras; ++k)
+        Ranuras[k] = Memoria + k * FILAS_POR_BLOQUE;
+    double *Libre = Memoria + F->Ranuras * FILAS_POR_BLOQUE;
+    AjustesDeEvaluacion Ajustes; // one switch for every block
+    if (F->Ajustar)
+        Ajustes.Entrar();
+    for (size_t Desde = 0; Desde < N; Desde += FILAS_POR_BLOQUE) {
+        const uint32_t n = static_cast<uint32_t>(N - Desde < FILAS_POR_BLOQUE ? N - Desde : FILAS_POR_BLOQUE);
+        if (FilasEnBloque(F, Ranuras, Libre, Desde, n, Valores + Desde)) {
+            if (Errores != nullptr)
+                std::memset(Errores + Desde, 0, n * sizeof *Errores);
+            if (Posiciones != nullptr)
+                std::memset(Posiciones + Desde, 0, n * sizeof *Posiciones);
+            continue;
+        }
+        // A row the steps cannot give: the block again row by row, under the host's settings
+        // as each evaluation expects them.
+        if (F->Ajustar)
+            Ajustes.Salir();
+        for (size_t i = Desde; i < Desde + n; ++i)
+            Fallidas += PonerFila(Evaluar(F, Estado, i), i, Valores, Errores, Posiciones);
+        if (F->Ajustar)
+            Ajustes.Entrar();
+    }
+    if (F->Ajustar)
+        Ajustes.Salir();
+    std::free(Memoria);
+    return Fallidas;
+}
 
 } // namespace Motor

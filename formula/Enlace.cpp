@@ -27,6 +27,13 @@ EVALION_FORMULA_API BLOQUEDEDATOS EnlaceEvaluar(const FORMULAPREPARADA *Formula,
 }
 __asm__(".symver EnlaceEvaluar, A_Evaluar@" EVALION_VERSION_);
 
+EVALION_FORMULA_API int32_t EnlaceEvaluarFilas(const FORMULAPREPARADA *Formula, ESTADODEANALISIS *Estado,
+                                               int32_t Filas, double *Valores, int32_t *Errores, int32_t *Posiciones)
+{
+    return A_EvaluarFilas(Formula, Estado, Filas, Valores, Errores, Posiciones);
+}
+__asm__(".symver EnlaceEvaluarFilas, A_EvaluarFilas@" EVALION_VERSION_);
+
 EVALION_FORMULA_API void EnlaceLiberar(FORMULAPREPARADA *Formula) { A_Liberar(Formula); }
 __asm__(".symver EnlaceLiberar, A_Liberar@" EVALION_VERSION_);
 
