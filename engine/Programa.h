@@ -115,8 +115,10 @@ constexpr uint8_t CodigoDePaso(unsigned Op, unsigned Izq, unsigned Der)
 }
 // A variable asked for: its name in Izq, its rank among the form's requests in Der.
 constexpr uint8_t CODIGO_PEDIR = CodigoDePaso(P_POTENCIA + 1, 0, 0);
-// Requests a form of numbers only may make; a form with more is evaluated in blocks.
-constexpr uint32_t MAXIMO_PEDIDAS = 16;
+// Requests a form of numbers only may make: as many as a text can hold (a one-letter name
+// and an operator each), so that asking never sends a form to the blocks, whose deeper
+// forms take their slots from the heap. Their answers are kept on the stack (4 KB).
+constexpr uint32_t MAXIMO_PEDIDAS = EVALION_LARGO_EXPRESION / 2 + 1;
 constexpr uint32_t RANURAS_EN_PILA = 6;    // besides slot 0; deeper forms take them from the heap
 constexpr uint32_t RANURAS_NUMERICAS = 64; // of doubles, all of them on the stack
 
