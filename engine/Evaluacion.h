@@ -44,11 +44,15 @@ template <unsigned F> inline double Leer(const OperandoPaso &O, const double *N,
         return O.Direccion[Fila];
 }
 
-// One operation on two numbers, by the rules of the block operations; false for a division
-// by 0, which the blocks decide.
-template <unsigned Op> inline bool Operar(double a, double b, uint8_t Extra, double &v)
+// One operation on two numbers (and the constant of a fused product and sum), by the rules
+// of the block operations; false for a division by 0, which the blocks decide.
+template <unsigned Op> inline bool Operar(double a, double b, uint8_t Extra, double Sumando, double &v)
 {
-    if constexpr (Op == P_CARGAR)
+    if constexpr (Op == P_PORMAS || Op == P_PORMENOS) {
+        double Producto;
+        TerminoNumeros('*', a, b, Producto);
+        v = Nivel1Numeros(Op == P_PORMAS ? '+' : '-', Producto, Sumando);
+    } else if constexpr (Op == P_CARGAR)
         v = a;
     else if constexpr (Op == P_NEGAR)
         v = -a;
@@ -78,7 +82,7 @@ EVALION_SIEMPRE_EN_LINEA bool EvaluarNumeros(const FORMULAPREPARADA *F, ESTADODE
 {
 #define EVALION_CASO(OP, FI, FD)                                                                              \
     case CodigoDePaso(OP, FI, FD):                                                                             \
-        if (!Operar<OP>(Leer<FI>(P->Izq, N, Fila), Leer<FD>(P->Der, N, Fila), P->Extra, v))                    \
+        if (!Operar<OP>(Leer<FI>(P->Izq, N, Fila), Leer<FD>(P->Der, N, Fila), P->Extra, P->Sumando, v))        \
             return false;                                                                                      \
         break;
 #define EVALION_CASOS_DER(OP, FI) EVALION_CASO(OP, FI, 0) EVALION_CASO(OP, FI, 1) EVALION_CASO(OP, FI, 2)
@@ -94,6 +98,8 @@ EVALION_SIEMPRE_EN_LINEA bool EvaluarNumeros(const FORMULAPREPARADA *F, ESTADODE
             EVALION_CASOS(P_POR)
             EVALION_CASOS(P_ENTRE)
             EVALION_CASOS(P_POTENCIA)
+            EVALION_CASOS(P_PORMAS)
+            EVALION_CASOS(P_PORMENOS)
         case CODIGO_PEDIR: {
             if constexpr (!ConPeticiones) {
                 (void)Estado, (void)Ajustes;

@@ -141,6 +141,18 @@ bool Traducir(FORMULAPREPARADA *F)
             else
                 Fuente(I.A + 1u, Der, P.Der);
         }
+        // A sum or difference with a constant of the product the last step left in its slot
+        // becomes part of that step.
+        Paso *Ultimo = Pasos.Cuantos ? &Pasos.Datos[Pasos.Cuantos - 1] : nullptr;
+        if ((P.Codigo == P_SUMA || P.Codigo == P_RESTA) && Izq == DE_RANURA && Der == DE_CONSTANTE &&
+            P.Izq.Ranura == I.A && Ultimo != nullptr && Ultimo->A == I.A && Ultimo->Codigo != CODIGO_PEDIR &&
+            OperacionDePaso(Ultimo->Codigo) == P_POR) {
+            Ultimo->Codigo = CodigoDePaso(P.Codigo == P_SUMA ? P_PORMAS : P_PORMENOS, FuenteIzquierda(Ultimo->Codigo),
+                                          FuenteDerecha(Ultimo->Codigo));
+            Ultimo->Sumando = P.Der.Numero;
+            EnRanura(I.A);
+            continue;
+        }
         P.Codigo = CodigoDePaso(P.Codigo, Izq, Der);
         Pasos.Agregar(P);
         EnRanura(I.A);
@@ -334,7 +346,7 @@ bool Recorrer(EnBloque I, EnBloque D, uint32_t n, double *__restrict v, Operacio
 template <class Operacion>
 bool Recorrer(const Paso &P, double *const *Ranuras, size_t Desde, uint32_t n, double *v, Operacion Calcular)
 {
-    const unsigned FI = P.Codigo / 3 % 3, FD = P.Codigo % 3;
+    const unsigned FI = FuenteIzquierda(P.Codigo), FD = FuenteDerecha(P.Codigo);
     const EnBloque I = OperandoEnBloque(FI, P.Izq, Ranuras, Desde), D = OperandoEnBloque(FD, P.Der, Ranuras, Desde);
     if (FD == DE_CONSTANTE)
         return FI == DE_CONSTANTE ? Recorrer<true, true>(I, D, n, v, Calcular)
@@ -351,17 +363,20 @@ bool PasoEnBloque(const Paso &P, double *const *Ranuras, size_t Desde, uint32_t 
             return true;
         });
     };
-    switch (P.Codigo / 9) {
-    case P_CARGAR: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double, double &r) { return Operar<P_CARGAR>(a, 0, 0, r); });
-    case P_NEGAR: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double, double &r) { return Operar<P_NEGAR>(a, 0, 0, r); });
-    case P_SUMA: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r) { return Operar<P_SUMA>(a, b, 0, r); });
-    case P_RESTA: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r) { return Operar<P_RESTA>(a, b, 0, r); });
-    case P_POR: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r) { return Operar<P_POR>(a, b, 0, r); });
-    case P_POTENCIA: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r) { return Operar<P_POTENCIA>(a, b, 0, r); });
+    const double c = P.Sumando;
+    switch (OperacionDePaso(P.Codigo)) {
+    case P_CARGAR: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double, double &r) { return Operar<P_CARGAR>(a, 0, 0, 0, r); });
+    case P_NEGAR: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double, double &r) { return Operar<P_NEGAR>(a, 0, 0, 0, r); });
+    case P_SUMA: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r) { return Operar<P_SUMA>(a, b, 0, 0, r); });
+    case P_RESTA: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r) { return Operar<P_RESTA>(a, b, 0, 0, r); });
+    case P_POR: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r) { return Operar<P_POR>(a, b, 0, 0, r); });
+    case P_PORMAS: return Recorrer(P, Ranuras, Desde, n, v, [c](double a, double b, double &r) { return Operar<P_PORMAS>(a, b, 0, c, r); });
+    case P_PORMENOS: return Recorrer(P, Ranuras, Desde, n, v, [c](double a, double b, double &r) { return Operar<P_PORMENOS>(a, b, 0, c, r); });
+    case P_POTENCIA: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r) { return Operar<P_POTENCIA>(a, b, 0, 0, r); });
     case P_ENTRE: // a quotient only where the divisor is not 0, so that none is computed in vain
         return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r) {
             r = 0;
-            return Operar<P_ENTRE>(a, b, 0, r);
+            return Operar<P_ENTRE>(a, b, 0, 0, r);
         });
     case P_COMPARAR: // the operator chosen once per block: each loop is one plain comparison
         switch (OPERADORES[P.Extra]) {
