@@ -32,16 +32,14 @@ inline void CopiarPedido(const FORMULAPREPARADA *F, const Texto &T, char *Destin
         std::memcpy(Destino, F->Textos + T.Inicio, T.Largo + 1u);
 }
 
-// An operand of a step. A bound variable is a column, read at the row evaluated: 0 for
-// A_Evaluar, each row in turn for A_EvaluarFilas.
-template <unsigned F> inline double Leer(const OperandoPaso &O, const double *N, size_t Fila)
+template <unsigned F> inline double Leer(const OperandoPaso &O, const double *N)
 {
     if constexpr (F == DE_CONSTANTE)
         return O.Numero;
     else if constexpr (F == DE_RANURA)
         return N[O.Ranura];
     else
-        return O.Direccion[Fila];
+        return *O.Direccion;
 }
 
 // One operation on two numbers (and the constant of a fused product and sum), by the rules
@@ -78,11 +76,11 @@ template <unsigned Op> inline bool Operar(double a, double b, uint8_t Extra, dou
 template <bool ConPeticiones>
 EVALION_SIEMPRE_EN_LINEA bool EvaluarNumeros(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado,
                                              const AjustesDeEvaluacion &Ajustes, double *N, double &Valor,
-                                             Repeticion *Rep, BLOQUEDEDATOS *Respuesta, size_t Fila)
+                                             Repeticion *Rep, BLOQUEDEDATOS *Respuesta)
 {
 #define EVALION_CASO(OP, FI, FD)                                                                              \
     case CodigoDePaso(OP, FI, FD):                                                                             \
-        if (!Operar<OP>(Leer<FI>(P->Izq, N, Fila), Leer<FD>(P->Der, N, Fila), P->Extra, P->Sumando, v))        \
+        if (!Operar<OP>(Leer<FI>(P->Izq, N), Leer<FD>(P->Der, N), P->Extra, P->Sumando, v))                    \
             return false;                                                                                      \
         break;
 #define EVALION_CASOS_DER(OP, FI) EVALION_CASO(OP, FI, 0) EVALION_CASO(OP, FI, 1) EVALION_CASO(OP, FI, 2)
@@ -142,25 +140,23 @@ EVALION_SIEMPRE_EN_LINEA bool EvaluarNumeros(const FORMULAPREPARADA *F, ESTADODE
 // into the entry with nothing of the requests in its frame.
 template <bool ConPeticiones>
 EVALION_SIEMPRE_EN_LINEA bool EvaluarPasos(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, double &Valor,
-                                           Repeticion *Rep, BLOQUEDEDATOS *Respuesta, size_t Fila)
+                                           Repeticion *Rep, BLOQUEDEDATOS *Respuesta)
 {
     double N[RANURAS_NUMERICAS];
     AjustesDeEvaluacion Ajustes;
     if (F->Ajustar)
         Ajustes.Entrar();
-    const bool Hecho = EvaluarNumeros<ConPeticiones>(F, Estado, Ajustes, N, Valor, Rep, Respuesta, Fila);
+    const bool Hecho = EvaluarNumeros<ConPeticiones>(F, Estado, Ajustes, N, Valor, Rep, Respuesta);
     if (F->Ajustar)
         Ajustes.Salir();
     return Hecho;
 }
 
 // Everything but the constant forms and those of numbers and bound variables (Maquina.cpp);
-// it evaluates any form, as the preparation does once for a form that asks nothing. Fila is
-// the row of the columns bound (A_EvaluarFilas), 0 for one evaluation.
-void EvaluarResto(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R, size_t Fila = 0);
+// it evaluates any form, as the preparation does once for a form that asks nothing.
+void EvaluarResto(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R);
 
-// One evaluation, with the bound variables read at row Fila of their columns.
-EVALION_SIEMPRE_EN_LINEA BLOQUEDEDATOS Evaluar(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, size_t Fila = 0)
+EVALION_SIEMPRE_EN_LINEA BLOQUEDEDATOS Evaluar(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado)
 {
     BLOQUEDEDATOS R;
     // Most texts without names fold to one number; forms of numbers and bound variables
@@ -174,17 +170,20 @@ EVALION_SIEMPRE_EN_LINEA BLOQUEDEDATOS Evaluar(const FORMULAPREPARADA *F, ESTADO
     double Valor;
     if (!Valido)
         PonerErrorGeneral(R, E_OPERANDO); // as for a null text
-    else if (F->SinPeticiones && EvaluarPasos<false>(F, nullptr, Valor, nullptr, nullptr, Fila)) {
+    else if (F->SinPeticiones && EvaluarPasos<false>(F, nullptr, Valor, nullptr, nullptr)) {
         PonerNumero(R, Valor);
         R.Posicion = 0;
     } else
-        EvaluarResto(F, Estado, R, Fila);
+        EvaluarResto(F, Estado, R);
     return R;
 }
 
-// Filas rows of a form whose bound variables are columns (A_EvaluarFilas); Maquina.cpp.
+// Filas rows of a form whose bound variables are columns (A_EvaluarFilas; Maquina.cpp). Una
+// is the library's exported evaluation, which every row that is not run in blocks goes
+// through, so that it is the very code a host calls.
+using Evaluacion = BLOQUEDEDATOS(EVALION_CONV *)(const FORMULAPREPARADA *, ESTADODEANALISIS *);
 int32_t EvaluarFilas(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, int32_t Filas, double *Valores,
-                     int32_t *Errores, int32_t *Posiciones);
+                     int32_t *Errores, int32_t *Posiciones, Evaluacion Una);
 
 
 } // namespace Motor

@@ -161,7 +161,7 @@ bool Traducir(FORMULAPREPARADA *F)
 }
 
 EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R,
-                                     const Repeticion *Rep, size_t Fila)
+                                     const Repeticion *Rep)
 {
     const bool Ajustar = F->Ajustar;
     AjustesDeEvaluacion Ajustes;
@@ -207,7 +207,7 @@ EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS
                 }
                 break;
             case O_VINCULADA:
-                PonerNumero(A, F->Direcciones[I->U.Nombre.Extra][Fila]);
+                PonerNumero(A, *F->Direcciones[I->U.Nombre.Extra]);
                 continue;
             case O_FUNCION:
                 Pedir(Instalada(Estado->AlPedirFuncion), E_FUNCION,
@@ -276,24 +276,24 @@ EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS
 
 // Everything but the forms of numbers and bound variables: kept out of Evaluar, whose frame
 // is then that of the shortest evaluations.
-EVALION_NOINLINE void EvaluarResto(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R, size_t Fila)
+EVALION_NOINLINE void EvaluarResto(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R)
 {
     // A callback's change of the separators is undone once, at the end: nothing reads them.
     const uint16_t Separadores = GuardarSeparadores(Estado);
     Repeticion Rep;
     double Valor;
     if (!F->Numerico || F->SinPeticiones) { // a division by zero of the steps comes here too
-        EvaluarBloques(F, Estado, R, nullptr, Fila);
-    } else if (EvaluarPasos<true>(F, Estado, Valor, &Rep, &R, Fila)) { // the host's answer is received in R
+        EvaluarBloques(F, Estado, R, nullptr);
+    } else if (EvaluarPasos<true>(F, Estado, Valor, &Rep, &R)) { // the host's answer is received in R
         PonerNumero(R, Valor);
         R.Posicion = 0;
     } else if (Rep.Ultima == nullptr) {
-        EvaluarBloques(F, Estado, R, &Rep, Fila);
+        EvaluarBloques(F, Estado, R, &Rep);
     } else {
         BLOQUEDEDATOS Respuesta;
         std::memcpy(&Respuesta, &R, sizeof Respuesta);
         Rep.Ultima = &Respuesta;
-        EvaluarBloques(F, Estado, R, &Rep, Fila);
+        EvaluarBloques(F, Estado, R, &Rep);
     }
     ReponerSeparadores(Estado, Separadores);
 }
@@ -354,7 +354,7 @@ bool Recorrer(const Paso &P, double *const *Ranuras, size_t Desde, uint32_t n, d
     return FI == DE_CONSTANTE ? Recorrer<true, false>(I, D, n, v, Calcular) : Recorrer<false, false>(I, D, n, v, Calcular);
 }
 
-// One step over n rows into v; false when a row needs the blocks.
+// One step over n rows into v; false when a row needs one evaluation of its own.
 bool PasoEnBloque(const Paso &P, double *const *Ranuras, size_t Desde, uint32_t n, double *v)
 {
     const auto Comparacion = [&](auto Compara) {
@@ -393,8 +393,8 @@ bool PasoEnBloque(const Paso &P, double *const *Ranuras, size_t Desde, uint32_t 
 }
 
 // The steps of a form of numbers without requests over rows Desde .. Desde+n-1 into Valores:
-// false when a row needs the blocks. Ranuras holds a block per slot the steps write and
-// Libre one more, which each step writes and then swaps with its slot's, so that no loop
+// false when a row needs one evaluation of its own (a division by zero, a not-a-number).
+// Ranuras holds a block per slot the steps write and Libre one more, which each step writes and then swaps with its slot's, so that no loop
 // writes what it reads.
 bool FilasEnBloque(const FORMULAPREPARADA *F, double **Ranuras, double *&Libre, size_t Desde, uint32_t n,
                    double *Valores)
@@ -403,6 +403,14 @@ bool FilasEnBloque(const FORMULAPREPARADA *F, double **Ranuras, double *&Libre, 
         if (!PasoEnBloque(*P, Ranuras, Desde, n, Libre))
             return false;
         if (P->Fin) {
+            // A vectorised loop may take the operands of a sum or product in either order,
+            // and of two not-a-numbers x86 keeps the first: a row whose value is one goes
+            // through the evaluation of one row, which gives it A_Evaluar's bits.
+            bool SinNaN = true;
+            for (uint32_t j = 0; j < n; ++j)
+                SinNaN &= Libre[j] == Libre[j];
+            if (!SinNaN)
+                return false;
             std::memcpy(Valores, Libre, n * sizeof *Valores);
             return true;
         }
@@ -411,6 +419,75 @@ bool FilasEnBloque(const FORMULAPREPARADA *F, double **Ranuras, double *&Libre, 
         Ranuras[P->A] = Escrita;
     }
 }
+
+// Blocks of rows pay where the compiler vectorises their loops. With the x87 unit (32-bit
+// x86) a double is no vector lane, and rows go one by one there, which also keeps the 32-bit
+// DLLs small.
+#if defined(__i386__)
+constexpr bool FILAS_EN_BLOQUES = false;
+#else
+constexpr bool FILAS_EN_BLOQUES = true;
+#endif
+
+// Rows one by one through the host's own entry (Una, A_Evaluar), on a copy of the form whose
+// bound variables read one number each, set to the row's before each evaluation: every row
+// is then A_Evaluar's evaluation itself, down to which of two not-a-numbers an operation
+// keeps, which the compiled code decides by the order it takes its operands in.
+struct Sombra {
+    FORMULAPREPARADA Forma;
+    double *Actual = nullptr;       // per name of the form: the row's number
+    const double **Direcciones = nullptr;
+    Paso *Pasos = nullptr;
+
+    ~Sombra()
+    {
+        std::free(Actual);
+        std::free(Direcciones);
+        std::free(Pasos);
+    }
+
+    // False when memory runs out.
+    bool Preparar(const FORMULAPREPARADA *F)
+    {
+        Forma = *F;
+        const size_t Nombres = F->CuantosNombres ? F->CuantosNombres : 1;
+        Actual = static_cast<double *>(std::calloc(Nombres, sizeof *Actual));
+        Direcciones = static_cast<const double **>(std::calloc(Nombres, sizeof *Direcciones));
+        Pasos = static_cast<Paso *>(std::malloc((F->CuantosPasos ? F->CuantosPasos : 1) * sizeof *Pasos));
+        if (Actual == nullptr || Direcciones == nullptr || Pasos == nullptr)
+            return false;
+        for (uint32_t k = 0; k < F->CuantosNombres; ++k)
+            Direcciones[k] = F->Direcciones[k] ? &Actual[k] : nullptr;
+        std::memcpy(Pasos, F->Pasos, F->CuantosPasos * sizeof *Pasos);
+        for (uint32_t p = 0; p < F->CuantosPasos; ++p) { // the steps hold the addresses too
+            if (Pasos[p].Codigo == CODIGO_PEDIR)
+                continue;
+            if (FuenteIzquierda(Pasos[p].Codigo) == DE_DIRECCION)
+                Pasos[p].Izq.Direccion = Propia(F, Pasos[p].Izq.Direccion);
+            if (FuenteDerecha(Pasos[p].Codigo) == DE_DIRECCION)
+                Pasos[p].Der.Direccion = Propia(F, Pasos[p].Der.Direccion);
+        }
+        Forma.Direcciones = Direcciones;
+        Forma.Pasos = F->Pasos ? Pasos : nullptr;
+        return true;
+    }
+
+    const double *Propia(const FORMULAPREPARADA *F, const double *Columna) const
+    {
+        for (uint32_t k = 0; k < F->CuantosNombres; ++k)
+            if (F->Direcciones[k] == Columna)
+                return &Actual[k];
+        return Columna;
+    }
+
+    BLOQUEDEDATOS Fila(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, size_t i, Evaluacion Una)
+    {
+        for (uint32_t k = 0; k < F->CuantosNombres; ++k)
+            if (F->Direcciones[k] != nullptr)
+                Actual[k] = F->Direcciones[k][i];
+        return Una(&Forma, Estado);
+    }
+};
 
 // One row's block into the host's arrays; true when the row failed.
 inline bool PonerFila(const BLOQUEDEDATOS &R, size_t i, double *Valores, int32_t *Errores, int32_t *Posiciones)
@@ -427,20 +504,33 @@ inline bool PonerFila(const BLOQUEDEDATOS &R, size_t i, double *Valores, int32_t
 } // namespace
 
 int32_t EvaluarFilas(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, int32_t Filas, double *Valores,
-                     int32_t *Errores, int32_t *Posiciones)
+                     int32_t *Errores, int32_t *Posiciones, Evaluacion Una)
 {
     if (Filas <= 0 || Valores == nullptr)
         return 0;
     const size_t N = static_cast<size_t>(Filas);
     int32_t Fallidas = 0;
+    if (F == nullptr || Estado == nullptr) { // as A_Evaluar answers them
+        for (size_t i = 0; i < N; ++i)
+            Fallidas += PonerFila(Una(F, Estado), i, Valores, Errores, Posiciones);
+        return Fallidas;
+    }
+    Sombra Copia;
+    if (!Copia.Preparar(F)) {
+        BLOQUEDEDATOS SinMemoria;
+        PonerErrorGeneral(SinMemoria, E_MEMORIA);
+        for (size_t i = 0; i < N; ++i)
+            Fallidas += PonerFila(SinMemoria, i, Valores, Errores, Posiciones);
+        return Fallidas;
+    }
     // Blocks only where every row is the steps' numbers: no request, nothing but numbers.
-    const bool EnBloques = F != nullptr && Estado != nullptr && F->Numerico && F->SinPeticiones;
+    const bool EnBloques = FILAS_EN_BLOQUES && F->Numerico && F->SinPeticiones;
     double *Memoria = nullptr;
     if (EnBloques)
         Memoria = static_cast<double *>(std::malloc((F->Ranuras + 1u) * FILAS_POR_BLOQUE * sizeof(double)));
     if (Memoria == nullptr) { // row by row: each row is one evaluation
         for (size_t i = 0; i < N; ++i)
-            Fallidas += PonerFila(Evaluar(F, Estado, i), i, Valores, Errores, Posiciones);
+            Fallidas += PonerFila(Copia.Fila(F, Estado, i, Una), i, Valores, Errores, Posiciones);
         return Fallidas;
     }
     double *Ranuras[RANURAS_NUMERICAS];
@@ -464,7 +554,7 @@ int32_t EvaluarFilas(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, int32_
         if (F->Ajustar)
             Ajustes.Salir();
         for (size_t i = Desde; i < Desde + n; ++i)
-            Fallidas += PonerFila(Evaluar(F, Estado, i), i, Valores, Errores, Posiciones);
+            Fallidas += PonerFila(Copia.Fila(F, Estado, i, Una), i, Valores, Errores, Posiciones);
         if (F->Ajustar)
             Ajustes.Entrar();
     }

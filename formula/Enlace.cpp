@@ -3,7 +3,6 @@
 // (EVALIONFORMULA_ENLACE_1, EVALIONFORMULAOBJ_ENLACE_1), which Formula.h asks for, so that a
 // program may link both prepared-form libraries (lib/Enlace.cpp says why a second symbol).
 #include "Formula.h"
-#include "Evaluacion.h"
 
 #if defined(__ELF__)
 
@@ -22,11 +21,11 @@ EVALION_FORMULA_API FORMULAPREPARADA *EnlacePreparar(const ESTADODEANALISIS *Est
 }
 __asm__(".symver EnlacePreparar, A_Preparar@" EVALION_VERSION_);
 
-// The evaluation itself rather than a call of A_Evaluar: the shortest forms cost a few dozen
-// instructions, of which a forwarding call would be a tenth.
+// A call of A_Evaluar, not a copy of the evaluation: one compiled evaluation serves every
+// host and every row of A_EvaluarFilas, down to which of two not-a-numbers it keeps.
 EVALION_FORMULA_API BLOQUEDEDATOS EnlaceEvaluar(const FORMULAPREPARADA *Formula, ESTADODEANALISIS *Estado)
 {
-    return Motor::Evaluar(Formula, Estado);
+    return A_Evaluar(Formula, Estado);
 }
 __asm__(".symver EnlaceEvaluar, A_Evaluar@" EVALION_VERSION_);
 

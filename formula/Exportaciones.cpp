@@ -23,7 +23,7 @@ EVALION_FORMULA_API int32_t EVALION_CONV A_EvaluarFilas(const FORMULAPREPARADA *
                                                         int32_t Filas, double *Valores, int32_t *Errores,
                                                         int32_t *Posiciones)
 {
-    return Motor::EvaluarFilas(Formula, Estado, Filas, Valores, Errores, Posiciones);
+    return Motor::EvaluarFilas(Formula, Estado, Filas, Valores, Errores, Posiciones, A_Evaluar);
 }
 
 EVALION_FORMULA_API void EVALION_CONV A_Liberar(FORMULAPREPARADA *Formula) { Motor::Liberar(Formula); }
