@@ -458,7 +458,8 @@ struct Sombra {
             return false;
         for (uint32_t k = 0; k < F->CuantosNombres; ++k)
             Direcciones[k] = F->Direcciones[k] ? &Actual[k] : nullptr;
-        std::memcpy(Pasos, F->Pasos, F->CuantosPasos * sizeof *Pasos);
+        if (F->Pasos != nullptr) // none when the form is not of numbers only
+            std::memcpy(Pasos, F->Pasos, F->CuantosPasos * sizeof *Pasos);
         for (uint32_t p = 0; p < F->CuantosPasos; ++p) { // the steps hold the addresses too
             if (Pasos[p].Codigo == CODIGO_PEDIR)
                 continue;
