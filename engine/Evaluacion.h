@@ -42,11 +42,15 @@ template <unsigned F> inline double Leer(const OperandoPaso &O, const double *N)
         return *O.Direccion;
 }
 
-// One operation on two numbers, by the rules of the block operations; false for a division
-// by 0, which the blocks decide.
-template <unsigned Op> inline bool Operar(double a, double b, uint8_t Extra, double &v)
+// One operation on two numbers (and the constant of a fused product and sum), by the rules
+// of the block operations; false for a division by 0, which the blocks decide.
+template <unsigned Op> inline bool Operar(double a, double b, uint8_t Extra, double Sumando, double &v)
 {
-    if constexpr (Op == P_CARGAR)
+    if constexpr (Op == P_PORMAS || Op == P_PORMENOS) {
+        double Producto;
+        TerminoNumeros('*', a, b, Producto);
+        v = Nivel1Numeros(Op == P_PORMAS ? '+' : '-', Producto, Sumando);
+    } else if constexpr (Op == P_CARGAR)
         v = a;
     else if constexpr (Op == P_NEGAR)
         v = -a;
@@ -76,7 +80,7 @@ EVALION_SIEMPRE_EN_LINEA bool EvaluarNumeros(const FORMULAPREPARADA *F, ESTADODE
 {
 #define EVALION_CASO(OP, FI, FD)                                                                              \
     case CodigoDePaso(OP, FI, FD):                                                                             \
-        if (!Operar<OP>(Leer<FI>(P->Izq, N), Leer<FD>(P->Der, N), P->Extra, v))                                \
+        if (!Operar<OP>(Leer<FI>(P->Izq, N), Leer<FD>(P->Der, N), P->Extra, P->Sumando, v))                    \
             return false;                                                                                      \
         break;
 #define EVALION_CASOS_DER(OP, FI) EVALION_CASO(OP, FI, 0) EVALION_CASO(OP, FI, 1) EVALION_CASO(OP, FI, 2)
@@ -92,6 +96,8 @@ EVALION_SIEMPRE_EN_LINEA bool EvaluarNumeros(const FORMULAPREPARADA *F, ESTADODE
             EVALION_CASOS(P_POR)
             EVALION_CASOS(P_ENTRE)
             EVALION_CASOS(P_POTENCIA)
+            EVALION_CASOS(P_PORMAS)
+            EVALION_CASOS(P_PORMENOS)
         case CODIGO_PEDIR: {
             if constexpr (!ConPeticiones) {
                 (void)Estado, (void)Ajustes;
@@ -171,6 +177,13 @@ EVALION_SIEMPRE_EN_LINEA BLOQUEDEDATOS Evaluar(const FORMULAPREPARADA *F, ESTADO
         EvaluarResto(F, Estado, R);
     return R;
 }
+
+// Filas rows of a form whose bound variables are columns (A_EvaluarFilas; Maquina.cpp). Una
+// is the library's exported evaluation, which every row that is not run in blocks goes
+// through, so that it is the very code a host calls.
+using Evaluacion = BLOQUEDEDATOS(EVALION_CONV *)(const FORMULAPREPARADA *, ESTADODEANALISIS *);
+int32_t EvaluarFilas(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, int32_t Filas, double *Valores,
+                     int32_t *Errores, int32_t *Posiciones, Evaluacion Una);
 
 
 } // namespace Motor

@@ -141,6 +141,18 @@ bool Traducir(FORMULAPREPARADA *F)
             else
                 Fuente(I.A + 1u, Der, P.Der);
         }
+        // A sum or difference with a constant of the product the last step left in its slot
+        // becomes part of that step.
+        Paso *Ultimo = Pasos.Cuantos ? &Pasos.Datos[Pasos.Cuantos - 1] : nullptr;
+        if ((P.Codigo == P_SUMA || P.Codigo == P_RESTA) && Izq == DE_RANURA && Der == DE_CONSTANTE &&
+            P.Izq.Ranura == I.A && Ultimo != nullptr && Ultimo->A == I.A && Ultimo->Codigo != CODIGO_PEDIR &&
+            OperacionDePaso(Ultimo->Codigo) == P_POR) {
+            Ultimo->Codigo = CodigoDePaso(P.Codigo == P_SUMA ? P_PORMAS : P_PORMENOS, FuenteIzquierda(Ultimo->Codigo),
+                                          FuenteDerecha(Ultimo->Codigo));
+            Ultimo->Sumando = P.Der.Numero;
+            EnRanura(I.A);
+            continue;
+        }
         P.Codigo = CodigoDePaso(P.Codigo, Izq, Der);
         Pasos.Agregar(P);
         EnRanura(I.A);
@@ -286,5 +298,271 @@ EVALION_NOINLINE void EvaluarResto(const FORMULAPREPARADA *F, ESTADODEANALISIS *
     ReponerSeparadores(Estado, Separadores);
 }
 
+namespace {
+
+// Rows go through a form of numbers a block at a time: each step runs over the whole block
+// before the next, a loop the compiler vectorises, and its dispatch is paid once per block.
+// A block's slots stay in the first-level cache.
+constexpr uint32_t FILAS_POR_BLOQUE = 256;
+
+// An operand over a block: a slot's block or a column from the block's first row, both
+// arrays to the loops, or a constant.
+struct EnBloque {
+    const double *Datos;
+    double Constante;
+};
+
+inline EnBloque OperandoEnBloque(unsigned Fuente, const OperandoPaso &O, double *const *Ranuras, size_t Desde)
+{
+    if (Fuente == DE_CONSTANTE)
+        return {nullptr, O.Numero};
+    if (Fuente == DE_RANURA)
+        return {Ranuras[O.Ranura], 0};
+    return {O.Direccion + Desde, 0};
+}
+
+template <bool Constante> inline double EnFila(const double *__restrict Datos, double K, uint32_t j)
+{
+    if constexpr (Constante)
+        return K;
+    else
+        return Datos[j];
+}
+
+// One operation over n rows into v, each row through the same rule as one evaluation
+// (Calcular(a, b, v) false: a division by zero, left to the blocks row by row).
+template <bool IzqK, bool DerK, class Operacion>
+bool Recorrer(EnBloque I, EnBloque D, uint32_t n, double *__restrict v, Operacion Calcular)
+{
+    const double *__restrict Izq = I.Datos;
+    const double *__restrict Der = D.Datos;
+    bool Bien = true;
+    for (uint32_t j = 0; j < n; ++j)
+        Bien &= Calcular(EnFila<IzqK>(Izq, I.Constante, j), EnFila<DerK>(Der, D.Constante, j), v[j]);
+    return Bien;
+}
+
+// The loop for the kinds of the operands: an array or a constant on each side.
+template <class Operacion>
+bool Recorrer(const Paso &P, double *const *Ranuras, size_t Desde, uint32_t n, double *v, Operacion Calcular)
+{
+    const unsigned FI = FuenteIzquierda(P.Codigo), FD = FuenteDerecha(P.Codigo);
+    const EnBloque I = OperandoEnBloque(FI, P.Izq, Ranuras, Desde), D = OperandoEnBloque(FD, P.Der, Ranuras, Desde);
+    if (FD == DE_CONSTANTE)
+        return FI == DE_CONSTANTE ? Recorrer<true, true>(I, D, n, v, Calcular)
+                                  : Recorrer<false, true>(I, D, n, v, Calcular);
+    return FI == DE_CONSTANTE ? Recorrer<true, false>(I, D, n, v, Calcular) : Recorrer<false, false>(I, D, n, v, Calcular);
+}
+
+// One step over n rows into v; false when a row needs one evaluation of its own.
+bool PasoEnBloque(const Paso &P, double *const *Ranuras, size_t Desde, uint32_t n, double *v)
+{
+    const auto Comparacion = [&](auto Compara) {
+        return Recorrer(P, Ranuras, Desde, n, v, [Compara](double a, double b, double &r) {
+            r = Compara(a, b) ? 1.0 : 0.0;
+            return true;
+        });
+    };
+    const double c = P.Sumando;
+    switch (OperacionDePaso(P.Codigo)) {
+    case P_CARGAR: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double, double &r) { return Operar<P_CARGAR>(a, 0, 0, 0, r); });
+    case P_NEGAR: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double, double &r) { return Operar<P_NEGAR>(a, 0, 0, 0, r); });
+    case P_SUMA: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r) { return Operar<P_SUMA>(a, b, 0, 0, r); });
+    case P_RESTA: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r) { return Operar<P_RESTA>(a, b, 0, 0, r); });
+    case P_POR: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r) { return Operar<P_POR>(a, b, 0, 0, r); });
+    case P_PORMAS: return Recorrer(P, Ranuras, Desde, n, v, [c](double a, double b, double &r) { return Operar<P_PORMAS>(a, b, 0, c, r); });
+    case P_PORMENOS: return Recorrer(P, Ranuras, Desde, n, v, [c](double a, double b, double &r) { return Operar<P_PORMENOS>(a, b, 0, c, r); });
+    case P_POTENCIA: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r) { return Operar<P_POTENCIA>(a, b, 0, 0, r); });
+    case P_ENTRE: // a quotient only where the divisor is not 0, so that none is computed in vain
+        return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r) {
+            r = 0;
+            return Operar<P_ENTRE>(a, b, 0, 0, r);
+        });
+    case P_COMPARAR: // the operator chosen once per block: each loop is one plain comparison
+        switch (OPERADORES[P.Extra]) {
+        case '=': return Comparacion([](double a, double b) { return ComparaNumeros('=', a, b); });
+        case T_DISTINTO: return Comparacion([](double a, double b) { return ComparaNumeros(T_DISTINTO, a, b); });
+        case '<': return Comparacion([](double a, double b) { return ComparaNumeros('<', a, b); });
+        case '>': return Comparacion([](double a, double b) { return ComparaNumeros('>', a, b); });
+        case T_MENORIGUAL: return Comparacion([](double a, double b) { return ComparaNumeros(T_MENORIGUAL, a, b); });
+        default: return Comparacion([](double a, double b) { return ComparaNumeros(T_MAYORIGUAL, a, b); });
+        }
+    default: // a request: never in these forms
+        return false;
+    }
+}
+
+// The steps of a form of numbers without requests over rows Desde .. Desde+n-1 into Valores:
+// false when a row needs one evaluation of its own (a division by zero, a not-a-number).
+// Ranuras holds a block per slot the steps write and Libre one more, which each step writes and then swaps with its slot's, so that no loop
+// writes what it reads.
+bool FilasEnBloque(const FORMULAPREPARADA *F, double **Ranuras, double *&Libre, size_t Desde, uint32_t n,
+                   double *Valores)
+{
+    for (const Paso *P = F->Pasos;; ++P) {
+        if (!PasoEnBloque(*P, Ranuras, Desde, n, Libre))
+            return false;
+        if (P->Fin) {
+            // A vectorised loop may take the operands of a sum or product in either order,
+            // and of two not-a-numbers x86 keeps the first: a row whose value is one goes
+            // through the evaluation of one row, which gives it A_Evaluar's bits.
+            bool SinNaN = true;
+            for (uint32_t j = 0; j < n; ++j)
+                SinNaN &= Libre[j] == Libre[j];
+            if (!SinNaN)
+                return false;
+            std::memcpy(Valores, Libre, n * sizeof *Valores);
+            return true;
+        }
+        double *const Escrita = Libre;
+        Libre = Ranuras[P->A];
+        Ranuras[P->A] = Escrita;
+    }
+}
+
+// Blocks of rows pay where the compiler vectorises their loops. With the x87 unit (32-bit
+// x86) a double is no vector lane, and rows go one by one there, which also keeps the 32-bit
+// DLLs small.
+#if defined(__i386__)
+constexpr bool FILAS_EN_BLOQUES = false;
+#else
+constexpr bool FILAS_EN_BLOQUES = true;
+#endif
+
+// Rows one by one through the host's own entry (Una, A_Evaluar), on a copy of the form whose
+// bound variables read one number each, set to the row's before each evaluation: every row
+// is then A_Evaluar's evaluation itself, down to which of two not-a-numbers an operation
+// keeps, which the compiled code decides by the order it takes its operands in.
+struct Sombra {
+    FORMULAPREPARADA Forma;
+    double *Actual = nullptr;       // per name of the form: the row's number
+    const double **Direcciones = nullptr;
+    Paso *Pasos = nullptr;
+
+    ~Sombra()
+    {
+        std::free(Actual);
+        std::free(Direcciones);
+        std::free(Pasos);
+    }
+
+    // False when memory runs out.
+    bool Preparar(const FORMULAPREPARADA *F)
+    {
+        Forma = *F;
+        const size_t Nombres = F->CuantosNombres ? F->CuantosNombres : 1;
+        Actual = static_cast<double *>(std::calloc(Nombres, sizeof *Actual));
+        Direcciones = static_cast<const double **>(std::calloc(Nombres, sizeof *Direcciones));
+        Pasos = static_cast<Paso *>(std::malloc((F->CuantosPasos ? F->CuantosPasos : 1) * sizeof *Pasos));
+        if (Actual == nullptr || Direcciones == nullptr || Pasos == nullptr)
+            return false;
+        for (uint32_t k = 0; k < F->CuantosNombres; ++k)
+            Direcciones[k] = F->Direcciones[k] ? &Actual[k] : nullptr;
+        if (F->Pasos != nullptr) // none when the form is not of numbers only
+            std::memcpy(Pasos, F->Pasos, F->CuantosPasos * sizeof *Pasos);
+        for (uint32_t p = 0; p < F->CuantosPasos; ++p) { // the steps hold the addresses too
+            if (Pasos[p].Codigo == CODIGO_PEDIR)
+                continue;
+            if (FuenteIzquierda(Pasos[p].Codigo) == DE_DIRECCION)
+                Pasos[p].Izq.Direccion = Propia(F, Pasos[p].Izq.Direccion);
+            if (FuenteDerecha(Pasos[p].Codigo) == DE_DIRECCION)
+                Pasos[p].Der.Direccion = Propia(F, Pasos[p].Der.Direccion);
+        }
+        Forma.Direcciones = Direcciones;
+        Forma.Pasos = F->Pasos ? Pasos : nullptr;
+        return true;
+    }
+
+    const double *Propia(const FORMULAPREPARADA *F, const double *Columna) const
+    {
+        for (uint32_t k = 0; k < F->CuantosNombres; ++k)
+            if (F->Direcciones[k] == Columna)
+                return &Actual[k];
+        return Columna;
+    }
+
+    BLOQUEDEDATOS Fila(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, size_t i, Evaluacion Una)
+    {
+        for (uint32_t k = 0; k < F->CuantosNombres; ++k)
+            if (F->Direcciones[k] != nullptr)
+                Actual[k] = F->Direcciones[k][i];
+        return Una(&Forma, Estado);
+    }
+};
+
+// One row's block into the host's arrays; true when the row failed.
+inline bool PonerFila(const BLOQUEDEDATOS &R, size_t i, double *Valores, int32_t *Errores, int32_t *Posiciones)
+{
+    const bool Numero = R.Error == 0 && (R.Tipo & TIPO_NUMERO);
+    Valores[i] = Numero ? R.Numero : __builtin_nan("");
+    if (Errores != nullptr)
+        Errores[i] = R.Error;
+    if (Posiciones != nullptr)
+        Posiciones[i] = R.Posicion;
+    return R.Error != 0;
+}
+
+} // namespace
+
+int32_t EvaluarFilas(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, int32_t Filas, double *Valores,
+                     int32_t *Errores, int32_t *Posiciones, Evaluacion Una)
+{
+    if (Filas <= 0 || Valores == nullptr)
+        return 0;
+    const size_t N = static_cast<size_t>(Filas);
+    int32_t Fallidas = 0;
+    if (F == nullptr || Estado == nullptr) { // as A_Evaluar answers them
+        for (size_t i = 0; i < N; ++i)
+            Fallidas += PonerFila(Una(F, Estado), i, Valores, Errores, Posiciones);
+        return Fallidas;
+    }
+    Sombra Copia;
+    if (!Copia.Preparar(F)) {
+        BLOQUEDEDATOS SinMemoria;
+        PonerErrorGeneral(SinMemoria, E_MEMORIA);
+        for (size_t i = 0; i < N; ++i)
+            Fallidas += PonerFila(SinMemoria, i, Valores, Errores, Posiciones);
+        return Fallidas;
+    }
+    // Blocks only where every row is the steps' numbers: no request, nothing but numbers.
+    const bool EnBloques = FILAS_EN_BLOQUES && F->Numerico && F->SinPeticiones;
+    double *Memoria = nullptr;
+    if (EnBloques)
+        Memoria = static_cast<double *>(std::malloc((F->Ranuras + 1u) * FILAS_POR_BLOQUE * sizeof(double)));
+    if (Memoria == nullptr) { // row by row: each row is one evaluation
+        for (size_t i = 0; i < N; ++i)
+            Fallidas += PonerFila(Copia.Fila(F, Estado, i, Una), i, Valores, Errores, Posiciones);
+        return Fallidas;
+    }
+    double *Ranuras[RANURAS_NUMERICAS];
+    for (uint32_t k = 0; k < F->Ranuras; ++k)
+        Ranuras[k] = Memoria + k * FILAS_POR_BLOQUE;
+    double *Libre = Memoria + F->Ranuras * FILAS_POR_BLOQUE;
+    AjustesDeEvaluacion Ajustes; // one switch for every block
+    if (F->Ajustar)
+        Ajustes.Entrar();
+    for (size_t Desde = 0; Desde < N; Desde += FILAS_POR_BLOQUE) {
+        const uint32_t n = static_cast<uint32_t>(N - Desde < FILAS_POR_BLOQUE ? N - Desde : FILAS_POR_BLOQUE);
+        if (FilasEnBloque(F, Ranuras, Libre, Desde, n, Valores + Desde)) {
+            if (Errores != nullptr)
+                std::memset(Errores + Desde, 0, n * sizeof *Errores);
+            if (Posiciones != nullptr)
+                std::memset(Posiciones + Desde, 0, n * sizeof *Posiciones);
+            continue;
+        }
+        // A row the steps cannot give: the block again row by row, under the host's settings
+        // as each evaluation expects them.
+        if (F->Ajustar)
+            Ajustes.Salir();
+        for (size_t i = Desde; i < Desde + n; ++i)
+            Fallidas += PonerFila(Copia.Fila(F, Estado, i, Una), i, Valores, Errores, Posiciones);
+        if (F->Ajustar)
+            Ajustes.Entrar();
+    }
+    if (F->Ajustar)
+        Ajustes.Salir();
+    std::free(Memoria);
+    return Fallidas;
+}
 
 } // namespace Motor

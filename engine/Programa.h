@@ -101,7 +101,12 @@ struct Uso {
 // each operand read where it is (a slot, a constant, a bound variable), so that loading a
 // literal or a variable is no step of its own.
 enum Fuente : uint8_t { DE_RANURA, DE_CONSTANTE, DE_DIRECCION };
-enum OperacionNumerica : uint8_t { P_CARGAR, P_NEGAR, P_SUMA, P_RESTA, P_COMPARAR, P_POR, P_ENTRE, P_POTENCIA };
+// P_PORMAS and P_PORMENOS are a product followed by the sum or difference with a constant
+// (x*k+c, 3*x-7): two steps the compiler fuses into one when the product's slot is read only
+// by the sum, each still rounded as its own operation.
+enum OperacionNumerica : uint8_t {
+    P_CARGAR, P_NEGAR, P_SUMA, P_RESTA, P_COMPARAR, P_POR, P_ENTRE, P_POTENCIA, P_PORMAS, P_PORMENOS
+};
 
 union OperandoPaso {
     double Numero;
@@ -114,9 +119,15 @@ constexpr uint8_t CodigoDePaso(unsigned Op, unsigned Izq, unsigned Der)
     return static_cast<uint8_t>(Op * 9 + Izq * 3 + Der);
 }
 // A variable asked for: its name in Izq, its rank among the form's requests in Der.
-constexpr uint8_t CODIGO_PEDIR = CodigoDePaso(P_POTENCIA + 1, 0, 0);
-// Requests a form of numbers only may make; a form with more is evaluated in blocks.
-constexpr uint32_t MAXIMO_PEDIDAS = 16;
+constexpr uint8_t CODIGO_PEDIR = CodigoDePaso(P_PORMENOS + 1, 0, 0);
+// The operation and the kinds of the operands of a step's code.
+constexpr unsigned OperacionDePaso(uint8_t Codigo) { return Codigo / 9u; }
+constexpr unsigned FuenteIzquierda(uint8_t Codigo) { return Codigo / 3u % 3u; }
+constexpr unsigned FuenteDerecha(uint8_t Codigo) { return Codigo % 3u; }
+// Requests a form of numbers only may make: as many as a text can hold (a one-letter name
+// and an operator each), so that asking never sends a form to the blocks, whose deeper
+// forms take their slots from the heap. Their answers are kept on the stack (4 KB).
+constexpr uint32_t MAXIMO_PEDIDAS = EVALION_LARGO_EXPRESION / 2 + 1;
 constexpr uint32_t RANURAS_EN_PILA = 6;    // besides slot 0; deeper forms take them from the heap
 constexpr uint32_t RANURAS_NUMERICAS = 64; // of doubles, all of them on the stack
 
@@ -126,6 +137,7 @@ struct Paso {
     uint8_t Fin;    // its value is the form's
     uint32_t A;     // the slot it writes
     OperandoPaso Izq, Der;
+    double Sumando; // what P_PORMAS adds and P_PORMENOS subtracts
 };
 
 // Names are kept NUL-terminated with room after them, so that a short one is copied as one

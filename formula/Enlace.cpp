@@ -21,11 +21,20 @@ EVALION_FORMULA_API FORMULAPREPARADA *EnlacePreparar(const ESTADODEANALISIS *Est
 }
 __asm__(".symver EnlacePreparar, A_Preparar@" EVALION_VERSION_);
 
+// A call of A_Evaluar, not a copy of the evaluation: one compiled evaluation serves every
+// host and every row of A_EvaluarFilas, down to which of two not-a-numbers it keeps.
 EVALION_FORMULA_API BLOQUEDEDATOS EnlaceEvaluar(const FORMULAPREPARADA *Formula, ESTADODEANALISIS *Estado)
 {
     return A_Evaluar(Formula, Estado);
 }
 __asm__(".symver EnlaceEvaluar, A_Evaluar@" EVALION_VERSION_);
+
+EVALION_FORMULA_API int32_t EnlaceEvaluarFilas(const FORMULAPREPARADA *Formula, ESTADODEANALISIS *Estado,
+                                               int32_t Filas, double *Valores, int32_t *Errores, int32_t *Posiciones)
+{
+    return A_EvaluarFilas(Formula, Estado, Filas, Valores, Errores, Posiciones);
+}
+__asm__(".symver EnlaceEvaluarFilas, A_EvaluarFilas@" EVALION_VERSION_);
 
 EVALION_FORMULA_API void EnlaceLiberar(FORMULAPREPARADA *Formula) { A_Liberar(Formula); }
 __asm__(".symver EnlaceLiberar, A_Liberar@" EVALION_VERSION_);

@@ -1,4 +1,4 @@
-// The prepared forms' six exports: thin wrappers over the engine, holding no state. The
+// The prepared forms' seven exports: thin wrappers over the engine, holding no state. The
 // same file builds both libraries; EVALION_OBJETO selects the record's callback form.
 #include "Formula.h"
 #include "Evaluacion.h"
@@ -17,6 +17,13 @@ EVALION_FORMULA_API FORMULAPREPARADA *EVALION_CONV A_Preparar(const ESTADODEANAL
 EVALION_FORMULA_API BLOQUEDEDATOS EVALION_CONV A_Evaluar(const FORMULAPREPARADA *Formula, ESTADODEANALISIS *Estado)
 {
     return Motor::Evaluar(Formula, Estado);
+}
+
+EVALION_FORMULA_API int32_t EVALION_CONV A_EvaluarFilas(const FORMULAPREPARADA *Formula, ESTADODEANALISIS *Estado,
+                                                        int32_t Filas, double *Valores, int32_t *Errores,
+                                                        int32_t *Posiciones)
+{
+    return Motor::EvaluarFilas(Formula, Estado, Filas, Valores, Errores, Posiciones, A_Evaluar);
 }
 
 EVALION_FORMULA_API void EVALION_CONV A_Liberar(FORMULAPREPARADA *Formula) { Motor::Liberar(Formula); }

@@ -30,9 +30,13 @@
 #include "Formula.h"
 #include "Parser.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <exception>
 #include <functional>
+#include <iterator>
+#include <limits>
 #include <map>
 #include <memory>
 #include <optional>
@@ -472,7 +476,7 @@ class TFormula {
 public:
     TFormula(TFormula &&Otra) noexcept
         : FNucleo(std::move(Otra.FNucleo)), FFormula(std::exchange(Otra.FFormula, nullptr)),
-          FRechazo(std::move(Otra.FRechazo))
+          FRechazo(std::move(Otra.FRechazo)), FVinculos(std::move(Otra.FVinculos))
     {
     }
     TFormula &operator=(TFormula &&Otra) noexcept
@@ -482,6 +486,7 @@ public:
             FNucleo = std::move(Otra.FNucleo);
             FFormula = std::exchange(Otra.FFormula, nullptr);
             FRechazo = std::move(Otra.FRechazo);
+            FVinculos = std::move(Otra.FVinculos);
         }
         return *this;
     }
@@ -522,16 +527,102 @@ public:
     // uses it.
     int32_t Vincular(std::string_view Nombre, const double *Direccion)
     {
-        const auto Iguales = [Menor = Nucleo().FVariables.key_comp()](std::string_view a, std::string_view b) {
-            return !Menor(a, b) && !Menor(b, a);
+        return VincularUsados(Nombre, Direccion, nullptr);
+    }
+
+    // A column of rows: the variable Nombre reads row i from Valores[i]. From any contiguous
+    // sequence of doubles (std::vector, std::array, a C array), or a pointer and a count.
+    struct TColumna {
+        std::string_view Nombre;
+        const double *Valores;
+        std::size_t Filas;
+
+        TColumna(std::string_view N, const double *V, std::size_t F) : Nombre(N), Valores(V), Filas(F) {}
+        template <class C, class = decltype(std::data(std::declval<const C &>()))>
+        TColumna(std::string_view N, const C &Contiguos) : TColumna(N, std::data(Contiguos), std::size(Contiguos))
+        {
+        }
+    };
+
+    // Evaluates the form once per row: each column's variable (matched as Vincular matches)
+    // reads that row's value, other names are asked for at every row, rows in order, as
+    // Evaluar would one row at a time. Row i's value goes to Valores[i] (NaN for a failed
+    // row or a text), its error code and position (0 when it did not fail) to Errores[i]
+    // and Posiciones[i] when they are given. Returns how many rows failed. Throws
+    // std::invalid_argument when a column is shorter than Filas or names no variable of the
+    // text; a handler's exception is rethrown, as from Evaluar. The form's own bindings
+    // (Vincular) are back in place on return.
+    std::size_t EvaluarFilas(const std::vector<TColumna> &Columnas, double *Valores, std::size_t Filas,
+                             int32_t *Errores = nullptr, int32_t *Posiciones = nullptr)
+    {
+        TAnalizador::TNucleo &Compartido = Nucleo();
+        if (Filas > static_cast<std::size_t>(INT32_MAX))
+            throw std::invalid_argument("Evalion: at most 2147483647 rows in one call");
+        if (FFormula == nullptr) {
+            for (std::size_t i = 0; i < Filas; ++i) {
+                Valores[i] = std::numeric_limits<double>::quiet_NaN();
+                if (Errores != nullptr)
+                    Errores[i] = FRechazo.Codigo();
+                if (Posiciones != nullptr)
+                    Posiciones[i] = FRechazo.Posicion();
+            }
+            return Filas;
+        }
+        std::vector<std::string> Vinculadas; // the text's names the columns bound
+        const auto Reponer = [&] {
+            for (const std::string &Usado : Vinculadas) {
+                const auto Propia = FVinculos.find(Usado);
+                A_Vincular(FFormula, Usado.c_str(), Propia == FVinculos.end() ? nullptr : Propia->second);
+            }
         };
-        const std::string Buscado = Codificacion::Utf8ALatin1(Nombre);
-        int32_t Usos = 0;
-        int32_t Argumentos;
-        for (int32_t k = 0; const char *Usado = A_Nombre(FFormula, k, &Argumentos); ++k)
-            if (Argumentos < 0 && Iguales(Usado, Buscado))
-                Usos += A_Vincular(FFormula, Usado, Direccion);
-        return Usos;
+        int32_t Fallidas = 0;
+        std::vector<std::vector<double>> Repetidos; // the form's own values, one column each
+        try {
+            for (const TColumna &C : Columnas) {
+                if (C.Filas < Filas)
+                    throw std::invalid_argument("Evalion: a column holds fewer values than the rows");
+                if (VincularUsados(C.Nombre, C.Valores, &Vinculadas) == 0)
+                    throw std::invalid_argument("Evalion: the text uses no variable " + std::string(C.Nombre));
+            }
+            // Across rows every bound variable is a column: a value of the form's own is
+            // repeated down one for this call.
+            for (const auto &[Usado, Direccion] : FVinculos) {
+                if (Direccion == nullptr || std::find(Vinculadas.begin(), Vinculadas.end(), Usado) != Vinculadas.end())
+                    continue;
+                Repetidos.emplace_back(Filas, *Direccion);
+                A_Vincular(FFormula, Usado.c_str(), Repetidos.back().data());
+                Vinculadas.push_back(Usado);
+            }
+            Compartido.Ejecutar([&] {
+                Fallidas = A_EvaluarFilas(FFormula, &Compartido.FEstado, static_cast<int32_t>(Filas), Valores,
+                                          Errores, Posiciones);
+                return BLOQUEDEDATOS{};
+            });
+        } catch (...) {
+            Reponer();
+            throw;
+        }
+        Reponer();
+        return static_cast<std::size_t>(Fallidas);
+    }
+
+    // The same into vectors of the columns' length (the shortest when they differ).
+    struct TFilas {
+        std::vector<double> Valores;
+        std::vector<int32_t> Errores, Posiciones;
+        std::size_t Fallidas = 0;
+    };
+    TFilas EvaluarFilas(const std::vector<TColumna> &Columnas)
+    {
+        std::size_t Filas = Columnas.empty() ? 1 : SIZE_MAX;
+        for (const TColumna &C : Columnas)
+            Filas = std::min(Filas, C.Filas);
+        TFilas R;
+        R.Valores.resize(Filas);
+        R.Errores.resize(Filas);
+        R.Posiciones.resize(Filas);
+        R.Fallidas = EvaluarFilas(Columnas, R.Valores.data(), Filas, R.Errores.data(), R.Posiciones.data());
+        return R;
     }
 
     // Computes under the host's floating-point settings as they are, without the switch to
@@ -551,6 +642,29 @@ private:
     {
     }
 
+    // Binds every variable of the text that Nombre matches as the analyser matches names.
+    // The form's own bindings are remembered for rows to put back; a column's (Columnas not
+    // null) are not, and the names it bound are added to Columnas.
+    int32_t VincularUsados(std::string_view Nombre, const double *Direccion, std::vector<std::string> *Columnas)
+    {
+        const auto Iguales = [Menor = Nucleo().FVariables.key_comp()](std::string_view a, std::string_view b) {
+            return !Menor(a, b) && !Menor(b, a);
+        };
+        const std::string Buscado = Codificacion::Utf8ALatin1(Nombre);
+        int32_t Usos = 0;
+        int32_t Argumentos;
+        for (int32_t k = 0; const char *Usado = A_Nombre(FFormula, k, &Argumentos); ++k) {
+            if (Argumentos >= 0 || !Iguales(Usado, Buscado))
+                continue;
+            Usos += A_Vincular(FFormula, Usado, Direccion);
+            if (Columnas != nullptr)
+                Columnas->push_back(Usado);
+            else
+                FVinculos[Usado] = Direccion;
+        }
+        return Usos;
+    }
+
     // The shared names and handlers; a form moved from has none.
     TAnalizador::TNucleo &Nucleo() const
     {
@@ -562,6 +676,7 @@ private:
     std::shared_ptr<TAnalizador::TNucleo> FNucleo;
     FORMULAPREPARADA *FFormula;
     TResultado FRechazo;
+    std::map<std::string, const double *> FVinculos; // by the text's name: put back after rows
 };
 
 inline TFormula TAnalizador::Preparar(std::string_view Utf8)

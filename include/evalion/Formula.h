@@ -46,6 +46,19 @@ EVALION_FORMULA_API FORMULAPREPARADA *EVALION_CONV A_Preparar(const ESTADODEANAL
  * does, whatever the form holds. */
 EVALION_FORMULA_API BLOQUEDEDATOS EVALION_CONV A_Evaluar(const FORMULAPREPARADA *Formula, ESTADODEANALISIS *Estado);
 
+/* Evaluates a prepared form for Filas rows, where each variable bound with A_Vincular is a
+ * column: row i reads Direccion[i], so every address bound holds Filas doubles (a number
+ * meant for every row is bound as Filas copies of it). Row i's value
+ * goes to Valores[i] (a quiet NaN when the row fails or its value is a text), its error
+ * code (0: none) to Errores[i] and its position to Posiciones[i], each when not NULL. Row
+ * by row the same bits, codes, positions and requests as A_Evaluar with the numbers of that
+ * row, rows in order. Forms of numbers whose variables are all bound run a block of rows
+ * through each step at once. Returns how many rows failed; a NULL form or Estado fails
+ * every row with E_OPERANDO at position 0, as A_Evaluar does; Filas <= 0 does nothing. */
+EVALION_FORMULA_API int32_t EVALION_CONV A_EvaluarFilas(const FORMULAPREPARADA *Formula, ESTADODEANALISIS *Estado,
+                                                        int32_t Filas, double *Valores, int32_t *Errores,
+                                                        int32_t *Posiciones);
+
 /* Releases a prepared form; NULL is allowed. */
 EVALION_FORMULA_API void EVALION_CONV A_Liberar(FORMULAPREPARADA *Formula);
 
@@ -90,6 +103,7 @@ EVALION_FORMULA_API void EVALION_CONV A_Opciones(FORMULAPREPARADA *Formula, int3
 #  endif
 __asm__(".symver A_Preparar, A_Preparar@" EVALION_FORMULA_VERSION_);
 __asm__(".symver A_Evaluar, A_Evaluar@" EVALION_FORMULA_VERSION_);
+__asm__(".symver A_EvaluarFilas, A_EvaluarFilas@" EVALION_FORMULA_VERSION_);
 __asm__(".symver A_Liberar, A_Liberar@" EVALION_FORMULA_VERSION_);
 __asm__(".symver A_Nombre, A_Nombre@" EVALION_FORMULA_VERSION_);
 __asm__(".symver A_Vincular, A_Vincular@" EVALION_FORMULA_VERSION_);

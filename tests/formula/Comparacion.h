@@ -25,9 +25,10 @@ struct Caso {
 // An empty text when both agree, otherwise what differs.
 std::string Comparar(const Caso &C);
 
-// How many cases were prepared (not refused) and how many requests were compared, so far.
+// How many cases were prepared (not refused), how many requests were compared, and how many
+// cases were also compared across rows, so far.
 struct Cuentas {
-    uint64_t Preparados = 0, Rechazados = 0, Peticiones = 0;
+    uint64_t Preparados = 0, Rechazados = 0, Peticiones = 0, Filas = 0;
 };
 const Cuentas &Contadas();
 

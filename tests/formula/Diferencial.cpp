@@ -151,9 +151,9 @@ int main(int argc, char **argv)
     }
     const Comparacion::Cuentas &N = Comparacion::Contadas();
     std::printf("%llu cases (%llu from the corpus): %llu prepared, %llu refused, %llu requests compared, "
-                "no difference\n",
+                "%llu across rows, no difference\n",
                 static_cast<unsigned long long>(Casos + DelCorpus), static_cast<unsigned long long>(DelCorpus),
                 static_cast<unsigned long long>(N.Preparados), static_cast<unsigned long long>(N.Rechazados),
-                static_cast<unsigned long long>(N.Peticiones));
+                static_cast<unsigned long long>(N.Peticiones), static_cast<unsigned long long>(N.Filas));
     return 0;
 }

@@ -357,4 +357,32 @@ TEST(Interfaz, BindingMatchesAsTheAnalyser)
     }
 }
 
+// Rows: each column's variable reads its row, other names are asked at every row, the
+// form's own bindings come back afterwards, and a bad column is refused before any row.
+TEST(Interfaz, RowsFromColumns)
+{
+    TAnalizador A;
+    int Pedidas = 0;
+    A.Variable("k", [&] { return ++Pedidas; });
+    Evalion::TFormula F = A.Preparar("x * 10 + y / (x - 2) + k");
+    const double Propia = 100;
+    F.Vincular("y", &Propia);
+    const std::vector<double> X = {1, 2, 3};
+    const double Y[] = {4, 5, 6};
+    const Evalion::TFormula::TFilas R = F.EvaluarFilas({{"x", X}, {"y", Y}});
+    EXPECT_EQ(R.Fallidas, 1u);
+    EXPECT_EQ(R.Valores[0], 10 - 4 + 1);
+    EXPECT_TRUE(std::isnan(R.Valores[1]));
+    EXPECT_EQ(R.Valores[2], 30 + 6 + 2);
+    EXPECT_EQ(R.Errores, (std::vector<int32_t>{0, E_DIVISION, 0}));
+    EXPECT_EQ(Pedidas, 2); // the row that fails stops before k
+
+    double Valores[2];
+    EXPECT_EQ(F.EvaluarFilas({{"x", X.data(), 2}}, Valores, 2), 1u);
+    EXPECT_EQ(Valores[0], 10 - 100 + 3); // y is the form's own again
+    EXPECT_THROW(F.EvaluarFilas({{"z", X}}, Valores, 2), std::invalid_argument);
+    EXPECT_THROW(F.EvaluarFilas({{"x", X.data(), 1}}, Valores, 2), std::invalid_argument);
+    EXPECT_EQ(F.Evaluar().Codigo(), E_VARIABLE); // x is no column now, and this host has no x
+}
+
 } // namespace

@@ -4,10 +4,16 @@
     >>> Analizador(variables={"IVA": 0.21}).analizar("100 * (1 + IVA)")
     121.0
 """
+import array
 import ctypes
 import inspect
 import operator
 import threading
+
+try:  # optional: columns come back as numpy arrays when it is there
+    import numpy as _numpy
+except ImportError:
+    _numpy = None
 
 from . import _biblioteca as _b
 from ._biblioteca import BibliotecaNoEncontrada
@@ -157,7 +163,7 @@ class Analizador:
         (those of each evaluation's moment; the separators of this one): a Formula whose
         evaluar() gives what analizar(texto) would, asking the same names in the same order.
         The same exceptions as analizar for the text itself."""
-        return Formula(self, self._datos(texto))
+        return Formula(self, texto, self._datos(texto))
 
     @staticmethod
     def _datos(texto):
@@ -265,11 +271,19 @@ class Formula:
     str) or raises as analizar does; nombres lists the names an evaluation may ask for, in
     the order of the text, each once: (name, None) for a variable, (name, count) for a
     function. A text whose every evaluation fails without asking anything ("1+", "(2")
-    gives a Formula whose preparada is False and whose evaluar raises that error."""
+    gives a Formula whose preparada is False and whose evaluar raises that error.
 
-    def __init__(self, analizador, datos):
+    vincular(nombre, valor) binds a variable to a number the Formula keeps: evaluations read
+    it instead of asking the analyser. A Formula pickles as its text, its analyser's
+    separators and standard flag, and its bound values by name; it unpickles into a Formula
+    of a new Analizador with those (without the analyser's dictionaries, whose callables
+    need not pickle), so that a process pool or a distributed engine can ship it."""
+
+    def __init__(self, analizador, texto, datos):
         self._analizador = analizador  # its record and requests serve every evaluation
+        self._texto = texto
         self._formula = None
+        self._vinculos = {}  # name -> the ctypes.c_double the engine reads
         f = analizador._bibliotecas.formula
         rechazo = _b.BLOQUEDEDATOS()
         self._formula = f.A_Preparar(analizador._puntero, datos, ctypes.byref(rechazo))
@@ -286,13 +300,148 @@ class Formula:
     def preparada(self):
         return self._formula is not None
 
+    @property
+    def texto(self):
+        return self._texto
+
+    def vincular(self, nombre, valor):
+        """Binds the variable nombre to the number valor (any real), or unbinds it with None.
+        Returns how many times the text uses the name (0: never asked for; nothing kept)."""
+        if not isinstance(nombre, str):
+            raise TypeError(f"a variable's name is a str, not {type(nombre).__name__}")
+        if valor is not None and not hasattr(type(valor), "__float__"):
+            raise TypeError(f"a bound value is a number, not {type(valor).__name__}")
+        if not self._formula:
+            return 0
+        f = self._analizador._bibliotecas.formula
+        if valor is None:
+            self._vinculos.pop(nombre, None)
+            return f.A_Vincular(self._formula, _b.codificar(nombre), None)
+        numero = self._vinculos.get(nombre) or ctypes.c_double()
+        numero.value = float(valor)
+        usos = f.A_Vincular(self._formula, _b.codificar(nombre), ctypes.byref(numero))
+        if usos:
+            self._vinculos[nombre] = numero
+        return usos
+
+    @property
+    def vinculos(self):
+        """The bound variables and their numbers, as a new dict."""
+        return {nombre: numero.value for nombre, numero in self._vinculos.items()}
+
     def evaluar(self):
         if self._rechazo is not None:
             raise ErrorDeAnalisis(self._rechazo.codigo, self._rechazo.posicion)
         a = self._analizador
         return a._ejecutar(lambda: a._bibliotecas.formula.A_Evaluar(self._formula, a._puntero))
 
+    def evaluar_columnas(self, columnas=None, /, *, errores=False, **por_nombre):
+        """Evaluates the formula once per row of columns given by name (evaluar_columnas(x=...,
+        y=...), or a dict first for names that are no Python keywords): each is a one-dimensional buffer of doubles (a numpy array of float64, an
+        array('d'), ...), all of one length, read in place without copying, and row i
+        evaluates with each variable bound to its column's element i. Other names are asked
+        of the analyser for every row, in the order of evaluar. The engine runs without the
+        GIL, except while a request runs Python code.
+
+        Returns the values as a numpy array of float64 (an array('d') without numpy); a row
+        whose value is a text gives NaN. A failed row raises ErrorDeAnalisis for the first
+        one, with fila set to its index; with errores=True nothing is raised and the result
+        is (values, codes, positions), codes 0 where a row did not fail. A column for a name
+        the text never uses as a variable is a ValueError."""
+        if self._rechazo is not None:
+            raise ErrorDeAnalisis(self._rechazo.codigo, self._rechazo.posicion)
+        columnas = {**(columnas or {}), **por_nombre}
+        vistas = {nombre: _columna(nombre, valor) for nombre, valor in columnas.items()}
+        filas = {len(vista) for vista, _, _ in vistas.values()}
+        if len(filas) > 1:
+            raise ValueError(f"the columns differ in length: {sorted(filas)}")
+        n = filas.pop() if filas else 1
+        if n > 0x7FFFFFFF:
+            raise ValueError(f"at most {0x7FFFFFFF} rows in one call, not {n}")
+        valores = _numpy.empty(n) if _numpy is not None else array.array("d", bytes(8 * n))
+        codigos = array.array("i", bytes(4 * n))
+        posiciones = array.array("i", bytes(4 * n))
+        a = self._analizador
+        f = a._bibliotecas.formula
+        if not a._ocupado.acquire(blocking=False):
+            raise RuntimeError("this Analizador is already analysing; use one per thread")
+        usados = []
+        try:
+            for nombre, (_, _, direccion) in vistas.items():
+                if f.A_Vincular(self._formula, _b.codificar(nombre), direccion) == 0:
+                    raise ValueError(f"the formula uses no variable {nombre!r}")
+                usados.append(nombre)
+            # Across rows every bound variable is a column: a value of the formula's own is
+            # repeated down one for this call.
+            for nombre, numero in self._vinculos.items():
+                if nombre not in vistas:
+                    repetido = (ctypes.c_double * n)(*([numero.value] * n)) if n else None
+                    vistas[nombre] = (None, repetido, repetido)
+                    f.A_Vincular(self._formula, _b.codificar(nombre), ctypes.cast(repetido, ctypes.POINTER(ctypes.c_double)))
+                    usados.append(nombre)
+            a._pendiente = None
+            f.A_EvaluarFilas(self._formula, a._puntero, n, _direccion(valores), _direccion(codigos),
+                             _direccion(posiciones))
+            pendiente, a._pendiente = a._pendiente, None
+        finally:
+            for nombre in usados:  # the formula's own bindings again
+                numero = self._vinculos.get(nombre)
+                f.A_Vincular(self._formula, _b.codificar(nombre), ctypes.byref(numero) if numero else None)
+            a._ocupado.release()
+        if pendiente is not None:
+            raise pendiente
+        if errores:
+            return valores, codigos, posiciones
+        for fila, codigo in enumerate(codigos):
+            if codigo != 0:
+                error = ErrorDeAnalisis(codigo, posiciones[fila])
+                error.fila = fila
+                raise error
+        return valores
+
+    def __reduce__(self):
+        a = self._analizador
+        return (_formula_de, (self._texto, a.separador_decimal, a.separador_millar, a.estandar, self.vinculos))
+
     def __del__(self):
         if getattr(self, "_formula", None):
             self._analizador._bibliotecas.formula.A_Liberar(self._formula)
             self._formula = None
+
+
+def _direccion(objeto):
+    """The address of a writable buffer's first byte (None when it is empty)."""
+    vista = memoryview(objeto).cast("B")
+    return ctypes.addressof(ctypes.c_char.from_buffer(vista)) if len(vista) else None
+
+
+def _columna(nombre, valor):
+    """A column as (its view, what keeps its memory exported, the address of its first double
+    or None when it is empty), without copying it: a read-only one through numpy, which
+    gives the address of any buffer."""
+    try:
+        vista = memoryview(valor)
+    except TypeError:
+        raise TypeError(f"column {nombre!r} is no buffer of doubles but {type(valor).__name__}") from None
+    if vista.ndim != 1 or vista.format not in ("d", "<d", "=d") or not vista.c_contiguous:
+        raise TypeError(f"column {nombre!r} is not one contiguous dimension of doubles (format {vista.format!r})")
+    if len(vista) == 0:
+        return vista, None, None
+    if not vista.readonly:
+        ancla = ctypes.c_char.from_buffer(vista.cast("B"))
+        return vista, ancla, ctypes.cast(ctypes.addressof(ancla), ctypes.POINTER(ctypes.c_double))
+    if _numpy is None:
+        raise TypeError(f"column {nombre!r} is read-only; without numpy only writable buffers are read in place")
+    ancla = _numpy.asarray(vista)
+    return vista, ancla, ctypes.cast(ancla.ctypes.data, ctypes.POINTER(ctypes.c_double))
+
+
+def _formula_de(texto, decimal, millar, estandar, vinculos):
+    """A pickled Formula again, on an analyser of its own."""
+    a = Analizador(estandar=estandar)
+    a.separador_millar = millar
+    a.separador_decimal = decimal
+    formula = a.preparar(texto)
+    for nombre, valor in vinculos.items():
+        formula.vincular(nombre, valor)
+    return formula

@@ -175,6 +175,12 @@ class Bibliotecas:
             f.A_Liberar.restype = None
             f.A_Nombre.argtypes = [ctypes.c_void_p, ctypes.c_int32, ctypes.POINTER(ctypes.c_int32)]
             f.A_Nombre.restype = ctypes.c_char_p
+            f.A_Vincular.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.POINTER(ctypes.c_double)]
+            f.A_Vincular.restype = ctypes.c_int32
+            # The values, codes and positions are passed as addresses of the caller's buffers.
+            f.A_EvaluarFilas.argtypes = [ctypes.c_void_p, pestado, ctypes.c_int32, ctypes.c_void_p, ctypes.c_void_p,
+                                         ctypes.c_void_p]
+            f.A_EvaluarFilas.restype = ctypes.c_int32
             self._formula = f
         return self._formula
 

@@ -1,4 +1,5 @@
 """The package against the libraries of the build (EVALION_BIBLIOTECAS names them)."""
+import array
 import concurrent.futures
 import copy
 import math
@@ -6,7 +7,17 @@ import os
 import pickle
 import threading
 import unittest
+from fractions import Fraction
 from unittest import mock
+
+try:
+    import numpy
+except ImportError:
+    numpy = None
+try:
+    import dask
+except ImportError:
+    dask = None
 
 import evalion
 from evalion import Analizador, ErrorDeAnalisis, _biblioteca
@@ -248,6 +259,117 @@ class Formulas(unittest.TestCase):
             a.preparar("mal + 1").evaluar()
         with self.assertRaises(ValueError):
             a.preparar("1" * 1025)
+
+
+class Vinculos(unittest.TestCase):
+    def test_vincular_y_desvincular(self):
+        formula = Analizador().preparar("x * 2 + y")
+        self.assertEqual(formula.vincular("x", 3), 1)
+        self.assertEqual(formula.vincular("y", Fraction(3, 2)), 1)
+        self.assertEqual(formula.vincular("z", 1), 0)  # never asked for: nothing kept
+        self.assertEqual(formula.evaluar(), 7.5)
+        self.assertEqual(formula.vinculos, {"x": 3.0, "y": 1.5})
+        formula.vincular("y", None)
+        with self.assertRaises(ErrorDeAnalisis) as error:
+            formula.evaluar()  # y is asked for again, and this analyser has no y
+        self.assertEqual((error.exception.codigo, error.exception.posicion), (1000, 8))
+        with self.assertRaises(TypeError):
+            formula.vincular("x", "3")
+
+    def test_pickle_lleva_texto_separadores_y_vinculos(self):
+        a = Analizador({"sin": lambda: 1}, estandar=True)  # a callable does not travel
+        a.separador_millar = ","
+        a.separador_decimal = "."
+        formula = a.preparar("Raiz(x) + 1,000.5")
+        formula.vincular("x", 16)
+        copia = pickle.loads(pickle.dumps(formula))
+        self.assertEqual(copia.texto, "Raiz(x) + 1,000.5")
+        self.assertEqual(copia.vinculos, {"x": 16.0})
+        self.assertEqual(copia.evaluar(), 1004.5)
+        self.assertEqual(copia._analizador.separador_decimal, ".")
+        rechazada = pickle.loads(pickle.dumps(a.preparar("1+")))
+        self.assertFalse(rechazada.preparada)
+
+
+class Columnas(unittest.TestCase):
+    def test_como_una_evaluacion_por_fila(self):
+        x = array.array("d", [1, 2, 3, 2.5, -1])
+        y = array.array("d", [0, 1, 2, 3, 4])
+        a = Analizador({"z": 10}, {"f": lambda v: 2 * v})
+        for texto in ["x * 2 + 1", "(x > 2) * (x - 2) + y", "f(x) + z * y", "1 / (x - 2)"]:
+            with self.subTest(texto=texto):
+                formula = a.preparar(texto)
+                columnas = {nombre: c for nombre, c in (("x", x), ("y", y)) if (nombre, None) in formula.nombres}
+                valores, codigos, posiciones = formula.evaluar_columnas(columnas, errores=True)
+                for fila in range(len(x)):
+                    a.variables.update(x=x[fila], y=y[fila])
+                    try:
+                        esperado = (a.analizar(texto), 0, 0)
+                    except ErrorDeAnalisis as error:
+                        esperado = (None, error.codigo, error.posicion)
+                    obtenido = (valores[fila], codigos[fila], posiciones[fila])
+                    if esperado[0] is None:
+                        self.assertTrue(math.isnan(obtenido[0]))
+                        obtenido = (None,) + obtenido[1:]
+                    self.assertEqual(obtenido, esperado)
+
+    def test_errores_y_columnas_mal_dadas(self):
+        formula = Analizador().preparar("1 / (x - 2)")
+        with self.assertRaises(ErrorDeAnalisis) as error:
+            formula.evaluar_columnas(x=array.array("d", [1, 2, 3]))
+        self.assertEqual((error.exception.codigo, error.exception.fila), (1200, 1))  # E_DIVISION
+        with self.assertRaises(ValueError):  # the text has no y
+            formula.evaluar_columnas(x=array.array("d", [1]), y=array.array("d", [1]))
+        with self.assertRaises(ValueError):
+            formula.evaluar_columnas(x=array.array("d", [1]), **{"x ": array.array("d", [1, 2])})
+        with self.assertRaises(TypeError):
+            formula.evaluar_columnas(x=array.array("f", [1]))
+        with self.assertRaises(TypeError):
+            formula.evaluar_columnas(x=[1.0, 2.0])
+
+    def test_vinculos_propios_despues(self):
+        formula = Analizador().preparar("x + y")
+        formula.vincular("x", 1)
+        formula.vincular("y", 100)
+        self.assertEqual(list(formula.evaluar_columnas(x=array.array("d", [5, 6]))), [105.0, 106.0])
+        self.assertEqual(formula.evaluar(), 101.0)
+
+    @unittest.skipIf(numpy is None, "numpy is not installed")
+    def test_numpy_sin_copia(self):
+        formula = Analizador().preparar("x * x * x + 2 * x * x - 3 * x + 7")
+        x = numpy.linspace(-3, 3, 1001)
+        solo_lectura = x.copy()
+        solo_lectura.flags.writeable = False
+        esperado = x * x * x + (2 * x * x - (3 * x + 7))
+        for columna in (x, solo_lectura, x[::1]):
+            valores = formula.evaluar_columnas(x=columna)
+            self.assertIsInstance(valores, numpy.ndarray)
+            self.assertTrue(numpy.array_equal(valores, esperado))
+        with self.assertRaises(TypeError):  # not contiguous: it would have to be copied
+            formula.evaluar_columnas(x=x[::2])
+
+
+class Distribuido(unittest.TestCase):
+    @unittest.skipIf(dask is None, "dask and pandas are not installed")
+    def test_map_partitions_en_procesos(self):
+        import dask.dataframe
+        import pandas
+
+        a = Analizador(estandar=True)
+        a.separador_decimal = "."
+        a.separador_millar = ","
+        formula = a.preparar("Raiz(x * x + y * y) + k * 0.5")
+        formula.vincular("k", 3)
+        tabla = pandas.DataFrame({"x": numpy.arange(2000.0), "y": numpy.arange(2000.0) / 7})
+        entera = formula.evaluar_columnas(x=tabla["x"].to_numpy(), y=tabla["y"].to_numpy())
+
+        def particion(trozo, f):
+            return pandas.Series(f.evaluar_columnas(x=trozo["x"].to_numpy(), y=trozo["y"].to_numpy()),
+                                 index=trozo.index)
+
+        repartida = dask.dataframe.from_pandas(tabla, npartitions=4)
+        calculada = repartida.map_partitions(particion, formula, meta=("v", "f8")).compute(scheduler="processes")
+        self.assertTrue(numpy.array_equal(calculada.to_numpy(), entera))
 
 
 class Hilos(unittest.TestCase):

@@ -1,0 +1,155 @@
+// A prepared form over rows (A_EvaluarFilas): each row exactly what A_Evaluar gives with
+// that row's numbers bound, with the same requests in the same order, whether the rows go
+// through the steps a block at a time or one by one.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "Formula.h"
+#include "HostDePrueba.h"
+
+namespace {
+
+using Pruebas::HostDePrueba;
+
+struct Formula {
+    FORMULAPREPARADA *F;
+    explicit Formula(FORMULAPREPARADA *Preparada) : F(Preparada) {}
+    ~Formula() { A_Liberar(F); }
+};
+
+uint64_t Bits(double V)
+{
+    uint64_t B;
+    std::memcpy(&B, &V, sizeof B);
+    return B;
+}
+
+// Columns longer than two blocks of rows, whose values cross what the operators treat apart:
+// 0 and 2 (divisions by zero below), negatives under powers, overflow, not-a-number.
+std::vector<double> Columna(double Semilla)
+{
+    const double RAROS[] = {2, 0, -1, 0.5, 1e308, -0.0, 3, std::numeric_limits<double>::quiet_NaN(), 1e-310, 7.25};
+    std::vector<double> C(613);
+    for (size_t i = 0; i < C.size(); ++i)
+        C[i] = i % 7 == 0 ? RAROS[(i / 7) % std::size(RAROS)] : Semilla + static_cast<double>(i % 97) * 0.37 - 11;
+    return C;
+}
+
+TEST(Filas, EachRowAsOneEvaluationWithItsNumbers)
+{
+    const char *const TEXTOS[] = {
+        "x*2+1", "x*x*x+2*x*x-3*x+7", "(x>3)*(x-3)", "(x+1)*(x-1)/2^2", "x/y", "1/(x-2)", "x^y", "y^2+x^0,5",
+        "-x+y*3-1", "x=y", "x<>y", "x<=y", "x>=y", "x<y", "--x*-y", "3", "x",
+        "f(x)+1",      // a function: every row asks for it
+        "x+z*y",       // an unbound variable: every row asks for it
+        "x+\"a\"", "\"a\"+x", // texts: every row fails
+        "(x+y", "x+)", // syntax after the names
+    };
+    HostDePrueba Host;
+    Host.Variables["z"] = Pruebas::Numero(4);
+    Host.Funciones["f"] = HostDePrueba::Suma;
+    const std::vector<double> X = Columna(1), Y = Columna(2.5);
+    const int32_t N = static_cast<int32_t>(X.size());
+    for (const char *Texto : TEXTOS)
+        for (int32_t Opciones : {0, static_cast<int32_t>(FORMULA_AJUSTES_DEL_ANFITRION)}) {
+            SCOPED_TRACE(std::string(Texto) + (Opciones ? " (host settings)" : ""));
+            ESTADODEANALISIS Estado;
+            A_Inicializar(&Estado);
+            Host.Instalar(&Estado);
+            Formula P(A_Preparar(&Estado, Texto, nullptr));
+            ASSERT_NE(P.F, nullptr);
+            A_Opciones(P.F, Opciones);
+
+            A_Vincular(P.F, "x", X.data());
+            A_Vincular(P.F, "y", Y.data());
+            Host.Peticiones.clear();
+            std::vector<double> Valores(X.size());
+            std::vector<int32_t> Errores(X.size(), -1), Posiciones(X.size(), -1);
+            const int32_t Fallidas = A_EvaluarFilas(P.F, &Estado, N, Valores.data(), Errores.data(), Posiciones.data());
+            const std::vector<std::string> EnFilas = Host.Orden();
+
+            Host.Peticiones.clear();
+            int32_t Esperadas = 0;
+            for (int32_t i = 0; i < N; ++i) {
+                A_Vincular(P.F, "x", &X[i]);
+                A_Vincular(P.F, "y", &Y[i]);
+                const BLOQUEDEDATOS R = A_Evaluar(P.F, &Estado);
+                Esperadas += R.Error != 0;
+                const bool Numero = R.Error == 0 && (R.Tipo & TIPO_NUMERO);
+                ASSERT_EQ(Errores[i], R.Error) << "row " << i;
+                ASSERT_EQ(Posiciones[i], R.Posicion) << "row " << i;
+                if (Numero)
+                    ASSERT_EQ(Bits(Valores[i]), Bits(R.Numero)) << "row " << i << ": " << Valores[i] << " " << R.Numero;
+                else
+                    ASSERT_TRUE(std::isnan(Valores[i])) << "row " << i;
+            }
+            EXPECT_EQ(Fallidas, Esperadas);
+            EXPECT_EQ(EnFilas, Host.Orden());
+        }
+}
+
+TEST(Filas, ValuesCodesAndPositions)
+{
+    ESTADODEANALISIS Estado;
+    A_Inicializar(&Estado);
+    const double X[] = {1, 2, 3, 2.5};
+    const struct {
+        const char *Texto;
+        double Valores[4];
+        int32_t Errores[4], Posiciones[4];
+    } CASOS[] = {
+        {"x*2+1", {3, 5, 7, 6}, {0, 0, 0, 0}, {0, 0, 0, 0}},
+        {"(x>2)*(x-2)", {0, 0, 1, 0.5}, {0, 0, 0, 0}, {0, 0, 0, 0}},
+        {"1/(x-2)", {-1, NAN, 1, 2}, {0, E_DIVISION, 0, 0}, {0, 8, 0, 0}},
+    };
+    for (const auto &C : CASOS) {
+        SCOPED_TRACE(C.Texto);
+        Formula P(A_Preparar(&Estado, C.Texto, nullptr));
+        A_Vincular(P.F, "x", X);
+        double Valores[4];
+        int32_t Errores[4], Posiciones[4];
+        A_EvaluarFilas(P.F, &Estado, 4, Valores, Errores, Posiciones);
+        for (int i = 0; i < 4; ++i) {
+            if (std::isnan(C.Valores[i]))
+                EXPECT_TRUE(std::isnan(Valores[i]));
+            else
+                EXPECT_EQ(Valores[i], C.Valores[i]) << "row " << i;
+            EXPECT_EQ(Errores[i], C.Errores[i]) << "row " << i;
+            EXPECT_EQ(Posiciones[i], C.Posiciones[i]) << "row " << i;
+        }
+    }
+}
+
+TEST(Filas, NullFormNoRowsAndOptionalArrays)
+{
+    ESTADODEANALISIS Estado;
+    A_Inicializar(&Estado);
+    double Valores[3] = {1, 1, 1};
+    int32_t Errores[3], Posiciones[3] = {9, 9, 9};
+    EXPECT_EQ(A_EvaluarFilas(nullptr, &Estado, 3, Valores, Errores, Posiciones), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(std::isnan(Valores[i]));
+        EXPECT_EQ(Errores[i], E_OPERANDO);
+        EXPECT_EQ(Posiciones[i], 0);
+    }
+    Formula P(A_Preparar(&Estado, "x+1", nullptr));
+    const double X[] = {1, 2, 3};
+    A_Vincular(P.F, "x", X);
+    EXPECT_EQ(A_EvaluarFilas(P.F, &Estado, 0, Valores, Errores, Posiciones), 0);
+    EXPECT_EQ(A_EvaluarFilas(P.F, &Estado, -5, Valores, Errores, Posiciones), 0);
+    EXPECT_TRUE(std::isnan(Valores[0])); // nothing written
+    EXPECT_EQ(A_EvaluarFilas(P.F, &Estado, 3, Valores, nullptr, nullptr), 0);
+    EXPECT_EQ(Valores[2], 4);
+    // A text value is no number: NaN, and no error.
+    Formula T(A_Preparar(&Estado, "\"a\"", nullptr));
+    EXPECT_EQ(A_EvaluarFilas(T.F, &Estado, 1, Valores, Errores, nullptr), 0);
+    EXPECT_TRUE(std::isnan(Valores[0]));
+    EXPECT_EQ(Errores[0], 0);
+}
+
+} // namespace
