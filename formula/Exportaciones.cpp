@@ -19,6 +19,11 @@ EVALION_FORMULA_API BLOQUEDEDATOS EVALION_CONV A_Evaluar(const FORMULAPREPARADA 
     return Motor::Evaluar(Formula, Estado);
 }
 
+#if defined(__ELF__) && defined(__x86_64__)
+// A name of A_Evaluar that no other library can take, which Enlace.cpp jumps to directly.
+BLOQUEDEDATOS DestinoEvaluar(const FORMULAPREPARADA *, ESTADODEANALISIS *) __attribute__((alias("A_Evaluar"), visibility("hidden")));
+#endif
+
 EVALION_FORMULA_API int32_t EVALION_CONV A_EvaluarFilas(const FORMULAPREPARADA *Formula, ESTADODEANALISIS *Estado,
                                                         int32_t Filas, double *Valores, int32_t *Errores,
                                                         int32_t *Posiciones)

@@ -49,4 +49,9 @@ EVALION_API BLOQUEDEDATOS EVALION_CONV A_Analizar(ESTADODEANALISIS *Estado, cons
     return Motor::Analizar(Estado, Expresion);
 }
 
+#if defined(__ELF__) && defined(__x86_64__)
+// A name of A_Analizar that no other library can take, which Enlace.cpp jumps to directly.
+BLOQUEDEDATOS DestinoAnalizar(ESTADODEANALISIS *, const char *) __attribute__((alias("A_Analizar"), visibility("hidden")));
+#endif
+
 } // extern "C"
