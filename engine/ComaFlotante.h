@@ -140,16 +140,21 @@ inline void CargarAjustes(uint16_t Control, unsigned Mxcsr)
 // engine's, and the condition codes its own code last set. They can only be set through
 // the whole environment, so when the word differs after FNCLEX (a pending flag of the host,
 // or a condition code the engine's arithmetic changed) the environment is stored, patched
-// and loaded again; otherwise the return is FNCLEX, FLDCW and FNSTSW.
+// and loaded again; otherwise the return is FNCLEX, FLDCW and FNSTSW. The word's stack top
+// (TOP, bits 11-13) stays the current one: where this is inlined, the compiler may hold the
+// engine's result in an x87 register across it, and loading the host's TOP would move the
+// stack under that register and hand back a stale value.
+constexpr uint16_t TOPE_X87 = 0x3800;
+
 inline void DevolverAjustes(const AjustesAnfitrion &A)
 {
     CargarAjustes(A.Control, A.Mxcsr);
     uint16_t Ahora;
     __asm__ __volatile__("fnstsw %0" : "=m"(Ahora) : : "memory");
-    if (Ahora != A.Estado) {
+    if ((Ahora & ~TOPE_X87) != (A.Estado & ~TOPE_X87)) {
         uint16_t Entorno[14]; // FNSTENV's 28 bytes: control, status, tags, pointers
         __asm__ __volatile__("fnstenv %0" : "=m"(Entorno) : : "memory");
-        Entorno[2] = A.Estado;
+        Entorno[2] = static_cast<uint16_t>((A.Estado & ~TOPE_X87) | (Entorno[2] & TOPE_X87));
         __asm__ __volatile__("fldenv %0" : : "m"(Entorno) : "memory");
     }
 }
