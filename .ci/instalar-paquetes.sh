@@ -24,13 +24,14 @@ PANTALLA=(qt6-base-dev)
 # rsync: the virtual machine that runs the Windows programs where the kernel cannot run
 # 32-bit code (.ci/windows32.sh downloads its kernel and busybox-static with apt-get
 # download, into the build tree); python3-*: the Python binding, installed by pip offline
-# (python3-venv: the manual's example installs it into a virtual environment); locales: the
-# locales below.
+# (python3-venv: the manual's example installs it into a virtual environment); lcl-2.2 and
+# lazarus-src-2.2: lazbuild and the LCL, for the Lazarus package and the LCL Evaldemo (the
+# sources give the LCL for 32-bit Windows); locales: the locales below.
 RESTO=(libgtest-dev libbenchmark-dev libmuparser-dev clang-14
   libclang-rt-14-dev valgrind g++-mingw-w64-i686 fonts-wine man-db pandoc
   wine wine32:i386 xvfb xauth x11-apps imagemagick xdotool qemu-system-x86 cpio kmod rsync
   fp-compiler-3.2.2 fp-utils-3.2.2 fpc-source-3.2.2 python3 python3-pip python3-venv
-  locales)
+  lcl-2.2 lazarus-src-2.2 locales)
 
 PRINCIPAL=0
 case "${1:-}" in
