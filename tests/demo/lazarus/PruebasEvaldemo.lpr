@@ -4,8 +4,7 @@
 
     PruebasEvaldemo [--captura=FILE.png]    (on a display; under Xvfb in the tests)
 
-  With --captura the window, showing the last value, is photographed with ImageMagick's
-  import at the end. Exits with 1 after listing every failed check. }
+  With --captura the window, showing a last value, is photographed at the end. Exits with 1 after listing every failed check. }
 program PruebasEvaldemo;
 
 {$MODE DELPHI}
@@ -15,7 +14,8 @@ program PruebasEvaldemo;
 
 uses
   {$IFDEF UNIX}cthreads, clocale,{$ENDIF}
-  Interfaces, Forms, Controls, Graphics, StdCtrls, SysUtils, Math, Process, TypInfo, Evalion, Unit1;
+  Interfaces, Forms, Controls, Graphics, StdCtrls, SysUtils, Math, TypInfo, LCLType, LCLIntf,
+  {$IFNDEF MSWINDOWS}Process,{$ENDIF} Evalion, Unit1;
 
 var
   Fallos: Integer = 0;
@@ -193,10 +193,57 @@ begin
   Comprobar(Bits = QWord($4064CC5A1CAC0831), 'Pesetas: ' + IntToHex(Bits, 16));
 end;
 
-procedure Capturar(const Archivo: string);
+{ How many colours a sample of the picture's pixels has: a window has text and frames,
+  never a plain area. }
+function Colores(const Archivo: string): Integer;
 var
-  Salida: string;
+  Png: TPortableNetworkGraphic;
+  Vistos: array of TColor;
+  X, Y, I: Integer;
+  Color: TColor;
+  Nuevo: Boolean;
+begin
+  Result := 0;
+  Vistos := nil;
+  if not FileExists(Archivo) then
+    Exit;
+  Png := TPortableNetworkGraphic.Create;
+  try
+    Png.LoadFromFile(Archivo);
+    Y := 0;
+    while Y < Png.Height do
+    begin
+      X := 0;
+      while X < Png.Width do
+      begin
+        Color := Png.Canvas.Pixels[X, Y];
+        Nuevo := True;
+        for I := 0 to High(Vistos) do
+          if Vistos[I] = Color then
+            Nuevo := False;
+        if Nuevo then
+          Vistos := Vistos + [Color];
+        Inc(X, 3);
+      end;
+      Inc(Y, 3);
+    end;
+  finally
+    Png.Free;
+  end;
+  Result := Length(Vistos);
+end;
+
+{ The screen around the window as a PNG file. }
+procedure Capturar(const Archivo: string);
+const
+  MARGEN = 40; { the frame, where a window manager or Wine draws one }
+var
   Fin: TDateTime;
+  Pantalla: HDC;
+  Imagen: TBitmap;
+  Png: TPortableNetworkGraphic;
+  X, Y: Integer;
+  Salida: string;
 begin
   Form1.Expresion.Text := 'Raiz(Pesetas) * Euro';
   Form1.Button1.Click;
@@ -207,8 +254,29 @@ begin
     Application.ProcessMessages;
     Sleep(20);
   end;
-  Comprobar(RunCommand('import', ['-window', 'root', '-crop', '420x200+188+102', Archivo], Salida),
-    'import ' + Archivo + ': ' + Salida);
+  X := Max(0, Form1.Left - MARGEN);
+  Y := Max(0, Form1.Top - MARGEN);
+{$IFDEF MSWINDOWS}
+  { The screen as GDI has it. }
+  Imagen := TBitmap.Create;
+  Png := TPortableNetworkGraphic.Create;
+  try
+    Imagen.SetSize(Form1.Width + 2 * MARGEN, Form1.Height + 2 * MARGEN);
+    Pantalla := GetDC(0);
+    BitBlt(Imagen.Canvas.Handle, 0, 0, Imagen.Width, Imagen.Height, Pantalla, X, Y, SRCCOPY);
+    ReleaseDC(0, Pantalla);
+    Png.Assign(Imagen);
+    Png.SaveToFile(Archivo);
+  finally
+    Png.Free;
+    Imagen.Free;
+  end;
+{$ELSE}
+  { gtk2 gives no screen through GetDC(0): X's own root window, with ImageMagick. }
+  Comprobar(RunCommand('import', ['-window', 'root', '-crop', Format('%dx%d+%d+%d',
+    [Form1.Width + 2 * MARGEN, Form1.Height + 2 * MARGEN, X, Y]), Archivo], Salida), 'import: ' + Salida);
+{$ENDIF}
+  Comprobar(Colores(Archivo) > 3, Format('the screenshot %s shows a window: %d colours', [Archivo, Colores(Archivo)]));
 end;
 
 var
