@@ -24,9 +24,10 @@
   the arguments, R) is the engine's and lives only during the request.
 
   Texts: the engine reads and writes Windows-1252, one byte per character. On Windows a
-  program's AnsiString is in the ANSI code page, which the unit passes unchanged, as a Delphi
-  host expects. On Linux a string is UTF-8, so the functions below that take or give a
-  string convert: TextoParaElMotor, TextoDelMotor, CadenaDe, PonerCadena, TEvalion.Analizar
+  string is converted from its own code page: a Delphi-style program's ANSI code page, which
+  passes unchanged where it is Windows-1252, as a Delphi host expects, or an LCL program's
+  UTF-8. On Linux a string is UTF-8. So the functions below that take or give a string
+  convert: TextoParaElMotor, TextoDelMotor, CadenaDe, PonerCadena, TEvalion.Analizar
   and the messages of EvalionEstandar. The bare functions and the blocks carry the engine's
   bytes unchanged. }
 unit Evalion;
@@ -46,7 +47,10 @@ uses
   {$ENDIF}
   {$L evalion_motor.o}
   {$IFDEF MSWINDOWS}
+    { The object's imports: the C library of msvcrt.dll and one function of kernel32.dll;
+      its four entry points keep their stdcall names (_A_Inicializar@4). }
     {$LinkLib msvcrt}
+    {$LinkLib kernel32}
   {$ELSE}
     {$LinkLib c}
     {$LinkLib m}
@@ -163,7 +167,7 @@ const
 { Initialises a newly reserved record: no requests, "." thousands, "," decimal. Calling it
   again restores exactly that. }
 procedure A_Inicializar(Estado: PESTADODEANALISIS);
-  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external {$IFNDEF EVALION_MOTOR_PROPIO}EVALION_BIBLIOTECA{$ENDIF};
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external {$IFNDEF EVALION_MOTOR_PROPIO}EVALION_BIBLIOTECA{$ELSE}{$IFDEF MSWINDOWS}name '_A_Inicializar@4'{$ENDIF}{$ENDIF};
 
 { Installs the two requests; nil (in the object form a nil code word) leaves one to the
   engine, which answers E_VARIABLE or E_FUNCION with the name in Cadena. The object form
@@ -172,20 +176,20 @@ procedure A_Inicializar(Estado: PESTADODEANALISIS);
 {$IFDEF EVALION_OBJETO}
 procedure A_AsignarAlPedir(Estado: PESTADODEANALISIS; VariableCodigo, VariableObjeto: Pointer;
   FuncionCodigo, FuncionObjeto: Pointer);
-  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external {$IFNDEF EVALION_MOTOR_PROPIO}EVALION_BIBLIOTECA{$ENDIF};
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external {$IFNDEF EVALION_MOTOR_PROPIO}EVALION_BIBLIOTECA{$ELSE}{$IFDEF MSWINDOWS}name '_A_AsignarAlPedir@20'{$ENDIF}{$ENDIF};
 {$ELSE}
 procedure A_AsignarAlPedir(Estado: PESTADODEANALISIS; Variable: TALPEDIRVARIABLE; Funcion: TALPEDIRFUNCION);
-  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external {$IFNDEF EVALION_MOTOR_PROPIO}EVALION_BIBLIOTECA{$ENDIF};
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external {$IFNDEF EVALION_MOTOR_PROPIO}EVALION_BIBLIOTECA{$ELSE}{$IFDEF MSWINDOWS}name '_A_AsignarAlPedir@12'{$ENDIF}{$ENDIF};
 {$ENDIF}
 
 { Sets the thousands and decimal separators; #0 leaves that one unchanged. }
 procedure A_AsignarSeparadores(Estado: PESTADODEANALISIS; Millar, Decimal: AnsiChar);
-  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external {$IFNDEF EVALION_MOTOR_PROPIO}EVALION_BIBLIOTECA{$ENDIF};
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external {$IFNDEF EVALION_MOTOR_PROPIO}EVALION_BIBLIOTECA{$ELSE}{$IFDEF MSWINDOWS}name '_A_AsignarSeparadores@12'{$ENDIF}{$ENDIF};
 
 { Analyses one NUL-terminated Windows-1252 text (nil allowed) and returns its value or its
   error with the position. The requests run on this thread, during this call. }
 function A_Analizar(Estado: PESTADODEANALISIS; Expresion: PAnsiChar): BLOQUEDEDATOS;
-  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external {$IFNDEF EVALION_MOTOR_PROPIO}EVALION_BIBLIOTECA{$ENDIF};
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external {$IFNDEF EVALION_MOTOR_PROPIO}EVALION_BIBLIOTECA{$ELSE}{$IFDEF MSWINDOWS}name '_A_Analizar@8'{$ENDIF}{$ENDIF};
 
 {$IFDEF EVALION_OBJETO}
 { A_AsignarAlPedir with two methods; a nil method leaves that request to the engine. }
@@ -387,14 +391,21 @@ begin
   SetLength(Result, Escritos);
 end;
 {$ELSE}
+{ A string carries its code page: the ANSI one in a Delphi-style program, where nothing
+  changes when it is Windows-1252, and UTF-8 in an LCL program. }
 function TextoParaElMotor(const Texto: string): RawByteString;
 begin
-  Result := AnsiString(Texto);
+  Result := Texto;
+  SetCodePage(Result, 1252, True);
 end;
 
 function TextoDelMotor(Texto: PAnsiChar): string;
+var
+  Bytes: RawByteString;
 begin
-  Result := string(AnsiString(Texto));
+  Bytes := Texto;
+  SetCodePage(Bytes, 1252, False);
+  Result := string(Bytes);
 end;
 {$ENDIF}
 

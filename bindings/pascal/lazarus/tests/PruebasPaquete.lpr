@@ -81,6 +81,11 @@ begin
   Disenador.Free;
 end;
 
+const
+  { The resource types, as numbers (Windows declares them in its own unit). }
+  TIPO_BITMAP = PAnsiChar(2);
+  TIPO_RCDATA = PAnsiChar(10);
+
 { A resource of this program's image, as the designer finds it in the package. }
 function Recurso(const Nombre: string; Tipo: PAnsiChar; out Datos: PByte): Integer;
 var
@@ -88,11 +93,11 @@ var
 begin
   Datos := nil;
   Result := -1;
-  Hallado := FindResource(HINSTANCE, PAnsiChar(AnsiString(Nombre)), Tipo);
+  Hallado := System.FindResource(HINSTANCE, PAnsiChar(AnsiString(Nombre)), Tipo);
   if Hallado = 0 then
     Exit;
-  Result := SizeofResource(HINSTANCE, Hallado);
-  Datos := LockResource(LoadResource(HINSTANCE, Hallado));
+  Result := System.SizeofResource(HINSTANCE, Hallado);
+  Datos := System.LockResource(System.LoadResource(HINSTANCE, Hallado));
 end;
 
 procedure ProbarRecursos;
@@ -102,7 +107,7 @@ var
   Texto: UnicodeString;
 begin
   { A bitmap resource is the bitmap without its file header: a BITMAPINFOHEADER first. }
-  Largo := Recurso('TEVALION', RT_BITMAP, Datos);
+  Largo := Recurso('TEVALION', TIPO_BITMAP, Datos);
   Comprobar(Largo >= 40, Format('the bitmap TEVALION is a resource (%d bytes)', [Largo]));
   if Largo >= 40 then
   begin
@@ -111,7 +116,7 @@ begin
     Comprobar(PWord(Datos + 14)^ = 4, Format('the bitmap has %d bits a pixel', [PWord(Datos + 14)^]));
     Comprobar(Largo = 40 + 16 * 4 + 24 * 12, Format('the bitmap holds 16 colours and its pixels: %d bytes', [Largo]));
   end;
-  Largo := Recurso('DESCRIPTION', RT_RCDATA, Datos);
+  Largo := Recurso('DESCRIPTION', TIPO_RCDATA, Datos);
   Comprobar(Largo = 68, Format('DESCRIPTION is 34 UTF-16 characters (%d bytes)', [Largo]));
   if Largo > 0 then
   begin
