@@ -27,17 +27,21 @@ for necesario in "$paquete" "$original/lazarus-gtk2" /usr/bin/lazbuild /usr/bin/
 done
 
 ide=$build/ide
-rm -rf "$ide"
 mkdir -p "$ide"
 cd "$ide"
-# A copy, so that the rebuilt IDE replaces nothing of the system's; its "lazarus" is a link
-# to the system's alternative, which the build must not write through.
-cp -a "$original" lazarus
-rm -f lazarus/lazarus
-inicio=$SECONDS
-lazbuild --pcp="$ide/config" --lazarusdir="$ide/lazarus" --add-package "$paquete" --build-ide= > construccion.log 2>&1 ||
-  { tail -30 construccion.log >&2; exit 1; }
-echo "ide.sh: the IDE with Evalcomp built in $((SECONDS - inicio)) s"
+# The IDE is rebuilt when the package is newer than it; otherwise the last one serves.
+if [ ! -x lazarus/lazarus ] || [ "$paquete" -nt lazarus/lazarus ]; then
+  rm -rf lazarus config
+  # A copy, so that the rebuilt IDE replaces nothing of the system's; its "lazarus" is a
+  # link to the system's alternative, which the build must not write through.
+  cp -a "$original" lazarus
+  rm -f lazarus/lazarus
+  inicio=$SECONDS
+  lazbuild --pcp="$ide/config" --lazarusdir="$ide/lazarus" --add-package "$paquete" --build-ide= > construccion.log 2>&1 ||
+    { tail -30 construccion.log >&2; exit 1; }
+  echo "ide.sh: the IDE with Evalcomp built in $((SECONDS - inicio)) s"
+fi
+rm -f ide-paleta.png ide-eventos.png
 
 pantalla=:$((70 + RANDOM % 20))
 Xvfb "$pantalla" -screen 0 1280x1024x24 > xvfb.log 2>&1 &
@@ -50,14 +54,20 @@ terminar() { kill "$lazarus" 2>/dev/null || true; kill "$xvfb" 2>/dev/null || tr
 trap terminar EXIT
 
 clic() { xdotool mousemove "$1" "$2" click --repeat "${3:-1}" 1; sleep "${4:-3}"; }
-# The first start in a new configuration folder asks to convert it, then shows the set-up
-# dialog (Debian's Fppkg check fails): Downgrade, then Start IDE.
-xdotool search --sync --name "Downgrade configuration" > /dev/null
-sleep 3
-clic 458 255 1 10
-xdotool search --sync --name "Configure Lazarus IDE" > /dev/null
-sleep 3
-clic 900 687 1 25
+# Lazarus may first ask to convert the configuration folder lazbuild wrote (Downgrade), and
+# then shows its set-up dialog on every start (Debian's Fppkg check fails): Start IDE.
+ventana() { xdotool search --name "$1" 2>/dev/null | head -1; }
+for _ in $(seq 120); do
+  if [ -n "$(ventana 'Downgrade configuration')" ]; then
+    sleep 2
+    clic 458 255 1 5
+  elif [ -n "$(ventana 'Welcome to Lazarus IDE|Configure Lazarus IDE')" ]; then
+    sleep 3
+    clic 900 687 1 25
+    break
+  fi
+  sleep 1
+done
 clic 1029 42            # the palette page Evalion
 clic 293 70 1 2         # its one component, TEvalion
 clic 330 200            # dropped on the form
