@@ -283,19 +283,24 @@ var
   I: Integer;
   Archivo: string;
 begin
-  SetExceptionMask([exInvalidOp, exDenormalized, exZeroDivide, exOverflow, exUnderflow, exPrecision]);
-  Application.Initialize;
-  Application.CreateForm(TForm1, Form1);
-  MessageBoxFunction := Caja;
-  ProbarDisposicion;
-  ProbarCasos;
-  ProbarEuro;
-  Archivo := '';
-  for I := 1 to ParamCount do
-    if Copy(ParamStr(I), 1, 10) = '--captura=' then
-      Archivo := Copy(ParamStr(I), 11, MaxInt);
-  if Archivo <> '' then
-    Capturar(Archivo);
+  try
+    SetExceptionMask([exInvalidOp, exDenormalized, exZeroDivide, exOverflow, exUnderflow, exPrecision]);
+    Application.Initialize;
+    Application.CreateForm(TForm1, Form1);
+    MessageBoxFunction := Caja;
+    ProbarDisposicion;
+    ProbarCasos;
+    ProbarEuro;
+    Archivo := '';
+    for I := 1 to ParamCount do
+      if Copy(ParamStr(I), 1, 10) = '--captura=' then
+        Archivo := Copy(ParamStr(I), 11, MaxInt);
+    if Archivo <> '' then
+      Capturar(Archivo);
+  except
+    on E: Exception do
+      Comprobar(False, 'the test raised ' + E.ClassName + ': ' + E.Message);
+  end;
   if Fallos > 0 then
   begin
     WriteLn(Fallos, ' checks failed');
