@@ -15,7 +15,7 @@ program PruebasEvaldemo;
 uses
   {$IFDEF UNIX}cthreads, clocale,{$ENDIF}
   Interfaces, Forms, Controls, Graphics, StdCtrls, SysUtils, Math, TypInfo, LCLType, LCLIntf,
-  {$IFNDEF MSWINDOWS}Process,{$ENDIF} Evalion, Unit1;
+  {$IFDEF MSWINDOWS}Windows,{$ELSE}Process,{$ENDIF} Evalion, Unit1;
 
 var
   Fallos: Integer = 0;
@@ -120,6 +120,16 @@ begin
   Mostrado := Cajas;
 end;
 
+{ The bytes of a text, to see a conversion that went wrong. }
+function Hexadecimal(const Texto: string): string;
+var
+  I: Integer;
+begin
+  Result := '';
+  for I := 1 to Length(Texto) do
+    Result := Result + IntToHex(Ord(Texto[I]), 2);
+end;
+
 procedure ProbarCasos;
 type
   TCaso = record
@@ -163,7 +173,7 @@ begin
     Calcular('7', Linea, Mostrado);
     Calcular(Casos[I].Texto, Linea, Mostrado);
     Comprobar((Linea = Casos[I].Linea) and (Mostrado = Casos[I].Caja),
-      Format('"%s": line "%s", boxes "%s"', [Casos[I].Texto, Linea, Mostrado]));
+      Format('"%s": line "%s" (%s), boxes "%s"', [Casos[I].Texto, Linea, Hexadecimal(Linea), Mostrado]));
   end;
   { Texts are shown as they are, not converted to numbers. }
   Calcular('Fecha', Linea, Mostrado);
@@ -240,10 +250,15 @@ const
 var
   Fin: TDateTime;
   Pantalla: HDC;
-  Imagen: TBitmap;
+  Imagen: Graphics.TBitmap;
   Png: TPortableNetworkGraphic;
   X, Y: Integer;
   Salida: string;
+{$IFDEF MSWINDOWS}
+  Memoria: HDC;
+  Mapa: HBITMAP;
+  Antes: HGDIOBJ;
+{$ENDIF}
 begin
   Form1.Expresion.Text := 'Raiz(Pesetas) * Euro';
   Form1.Button1.Click;
@@ -257,14 +272,19 @@ begin
   X := Max(0, Form1.Left - MARGEN);
   Y := Max(0, Form1.Top - MARGEN);
 {$IFDEF MSWINDOWS}
-  { The screen as GDI has it. }
-  Imagen := TBitmap.Create;
+  { The screen as GDI has it, into a bitmap of the screen's own kind. }
+  Imagen := Graphics.TBitmap.Create;
   Png := TPortableNetworkGraphic.Create;
   try
-    Imagen.SetSize(Form1.Width + 2 * MARGEN, Form1.Height + 2 * MARGEN);
-    Pantalla := GetDC(0);
-    BitBlt(Imagen.Canvas.Handle, 0, 0, Imagen.Width, Imagen.Height, Pantalla, X, Y, SRCCOPY);
-    ReleaseDC(0, Pantalla);
+    Pantalla := Windows.GetDC(0);
+    Memoria := Windows.CreateCompatibleDC(Pantalla);
+    Mapa := Windows.CreateCompatibleBitmap(Pantalla, Form1.Width + 2 * MARGEN, Form1.Height + 2 * MARGEN);
+    Antes := Windows.SelectObject(Memoria, Mapa);
+    Windows.BitBlt(Memoria, 0, 0, Form1.Width + 2 * MARGEN, Form1.Height + 2 * MARGEN, Pantalla, X, Y, SRCCOPY);
+    Windows.SelectObject(Memoria, Antes);
+    Windows.DeleteDC(Memoria);
+    Windows.ReleaseDC(0, Pantalla);
+    Imagen.Handle := Mapa;
     Png.Assign(Imagen);
     Png.SaveToFile(Archivo);
   finally
