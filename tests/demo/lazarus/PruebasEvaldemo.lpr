@@ -186,6 +186,22 @@ begin
     'Hora + 1: ' + Mostrado);
 end;
 
+{ The line's text on its way to the engine and back: Windows-1252 there, the toolkit's
+  UTF-8 here. }
+procedure ProbarTextos;
+var
+  Texto: string;
+begin
+  Texto := 'Año ñ';
+  Comprobar(Hexadecimal(TextoParaElMotor(Texto)) = '41F16F20F1', 'to the engine: ' + Hexadecimal(Texto) + ' -> ' +
+    Hexadecimal(TextoParaElMotor(Texto)));
+  Form1.Expresion.Text := Texto;
+  Comprobar(Form1.Expresion.Text = Texto, 'the line keeps ' + Hexadecimal(Texto) + ': ' +
+    Hexadecimal(Form1.Expresion.Text));
+  Comprobar(Hexadecimal(TextoDelMotor(PAnsiChar(#$41#$F1#$6F))) = Hexadecimal('Año'), 'from the engine: ' +
+    Hexadecimal(TextoDelMotor(PAnsiChar(#$41#$F1#$6F))));
+end;
+
 { The value of Euro to the last bit, from the request itself. }
 procedure ProbarEuro;
 var
@@ -309,6 +325,7 @@ begin
     Application.CreateForm(TForm1, Form1);
     MessageBoxFunction := Caja;
     ProbarDisposicion;
+    ProbarTextos;
     ProbarCasos;
     ProbarEuro;
     Archivo := '';
