@@ -399,13 +399,15 @@ begin
   SetCodePage(Result, 1252, True);
 end;
 
+{ Through UTF-16: a direct assignment is taken for no conversion where the program's code
+  page is only declared the same. }
 function TextoDelMotor(Texto: PAnsiChar): string;
 var
   Bytes: RawByteString;
 begin
   Bytes := Texto;
   SetCodePage(Bytes, 1252, False);
-  Result := string(Bytes);
+  Result := string(UnicodeString(Bytes));
 end;
 {$ENDIF}
 
