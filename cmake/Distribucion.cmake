@@ -1,7 +1,9 @@
 # The Windows distribution, Evalion-<version>-win32.zip: both DLLs, the standard library's
 # and the two of prepared expressions with their MinGW import libraries and .def files,
-# Parser.h, Estandar.h and Formula.h, Evaldemo.exe and LEEME.txt. Made by cpack, or by the
-# "package" target of the windows build.
+# Parser.h, Estandar.h and Formula.h, Evaldemo.exe and LEEME.txt; where lazbuild is there,
+# the Lazarus package (lazarus/Evalcomp: the package file, the unit, its resources and the
+# engine's object with the two import libraries it links) and the LCL Evaldemo beside its
+# two DLLs (lazarus/Evaldemo). Made by cpack, or by the "package" target of the windows build.
 set(EVALION_IMPORTACION ${PROJECT_BINARY_DIR}/lib/importacion)
 install(FILES $<TARGET_FILE:evalion> $<TARGET_FILE:evalionobj> $<TARGET_FILE:evalion_estandar>
   $<TARGET_FILE:evalion_formula> $<TARGET_FILE:evalion_formulaobj>
@@ -15,6 +17,16 @@ install(FILES ${EVALION_IMPORTACION}/libEvalion.a ${EVALION_IMPORTACION}/libEval
   ${PROJECT_SOURCE_DIR}/formula/EvalionFormula.def ${PROJECT_SOURCE_DIR}/formula/EvalionFormulaobj.def
   DESTINATION lib)
 install(FILES ${PROJECT_SOURCE_DIR}/include/evalion/Parser.h ${PROJECT_SOURCE_DIR}/include/evalion/Estandar.h ${PROJECT_SOURCE_DIR}/include/evalion/Formula.h DESTINATION include)
+if(TARGET evalcomp_lazarus)
+  install(FILES ${EVALCOMP_CARPETA}/Evalcomp.lpk ${EVALCOMP_CARPETA}/Evalcomp.pas ${EVALCOMP_CARPETA}/Evalion.pas
+    ${EVALCOMP_CARPETA}/evalcomp.res ${EVALCOMP_CARPETA}/TEVALION.bmp ${EVALCOMP_CARPETA}/DESCRIPTION
+    DESTINATION lazarus/Evalcomp)
+  install(DIRECTORY ${EVALCOMP_CARPETA}/obj/i386-win32 DESTINATION lazarus/Evalcomp/obj)
+endif()
+if(TARGET evaldemo_lcl)
+  install(FILES ${EVALION_EVALDEMO_LCL} $<TARGET_FILE:evalionobj> $<TARGET_FILE:evalion_estandar>
+    DESTINATION lazarus/Evaldemo)
+endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/LEEME-win32.txt ${PROJECT_BINARY_DIR}/LEEME.txt @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/LEEME.txt DESTINATION .)
 

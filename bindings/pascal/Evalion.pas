@@ -5,6 +5,13 @@
   requests are methods ("procedure ... of object"); without it the unit imports Evalion,
   whose requests are plain procedures. The class TEvalion needs the object form.
 
+  With EVALION_MOTOR_PROPIO defined as well (the Lazarus package Evalcomp does it) the
+  engine is not imported from a library but linked into the program: the object
+  evalion_motor.o, the engine and the four entry points of Evalionobj compiled without any
+  run-time library of their own, which the package's users find through its object path.
+  The unit then also carries the package's resources (the palette bitmap TEVALION and the
+  DESCRIPTION) and Register puts TEvalion on the palette page "Evalion".
+
   The library is libevalion.so / libevalionobj.so on Linux and Evalion.dll /
   Evalionobj.dll on 32-bit Windows, where every function is stdcall and the requests of
   Evalionobj are called in the register convention of Pascal methods: Self in EAX, then
@@ -17,9 +24,10 @@
   the arguments, R) is the engine's and lives only during the request.
 
   Texts: the engine reads and writes Windows-1252, one byte per character. On Windows a
-  program's AnsiString is in the ANSI code page, which the unit passes unchanged, as a Delphi
-  host expects. On Linux a string is UTF-8, so the functions below that take or give a
-  string convert: TextoParaElMotor, TextoDelMotor, CadenaDe, PonerCadena, TEvalion.Analizar
+  string is converted from its own code page: a Delphi-style program's ANSI code page, which
+  passes unchanged where it is Windows-1252, as a Delphi host expects, or an LCL program's
+  UTF-8. On Linux a string is UTF-8. So the functions below that take or give a string
+  convert: TextoParaElMotor, TextoDelMotor, CadenaDe, PonerCadena, TEvalion.Analizar
   and the messages of EvalionEstandar. The bare functions and the blocks carry the engine's
   bytes unchanged. }
 unit Evalion;
@@ -32,6 +40,23 @@ interface
 
 uses
   {$IFDEF EVALION_OBJETO}Classes,{$ENDIF} SysUtils;
+
+{$IFDEF EVALION_MOTOR_PROPIO}
+  {$IFNDEF EVALION_OBJETO}
+    {$FATAL 'the engine inside the program is the object form: define EVALION_OBJETO too'}
+  {$ENDIF}
+  {$L evalion_motor.o}
+  {$IFDEF MSWINDOWS}
+    { The object's imports: the C library of msvcrt.dll and one function of kernel32.dll;
+      its four entry points keep their stdcall names (_A_Inicializar@4). }
+    {$LinkLib msvcrt}
+    {$LinkLib kernel32}
+  {$ELSE}
+    {$LinkLib c}
+    {$LinkLib m}
+  {$ENDIF}
+  {$R evalcomp.res}
+{$ENDIF}
 
 const
 {$IFDEF MSWINDOWS}
@@ -142,7 +167,7 @@ const
 { Initialises a newly reserved record: no requests, "." thousands, "," decimal. Calling it
   again restores exactly that. }
 procedure A_Inicializar(Estado: PESTADODEANALISIS);
-  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external EVALION_BIBLIOTECA;
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external {$IFNDEF EVALION_MOTOR_PROPIO}EVALION_BIBLIOTECA{$ELSE}{$IFDEF MSWINDOWS}name '_A_Inicializar@4'{$ENDIF}{$ENDIF};
 
 { Installs the two requests; nil (in the object form a nil code word) leaves one to the
   engine, which answers E_VARIABLE or E_FUNCION with the name in Cadena. The object form
@@ -151,20 +176,20 @@ procedure A_Inicializar(Estado: PESTADODEANALISIS);
 {$IFDEF EVALION_OBJETO}
 procedure A_AsignarAlPedir(Estado: PESTADODEANALISIS; VariableCodigo, VariableObjeto: Pointer;
   FuncionCodigo, FuncionObjeto: Pointer);
-  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external EVALION_BIBLIOTECA;
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external {$IFNDEF EVALION_MOTOR_PROPIO}EVALION_BIBLIOTECA{$ELSE}{$IFDEF MSWINDOWS}name '_A_AsignarAlPedir@20'{$ENDIF}{$ENDIF};
 {$ELSE}
 procedure A_AsignarAlPedir(Estado: PESTADODEANALISIS; Variable: TALPEDIRVARIABLE; Funcion: TALPEDIRFUNCION);
-  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external EVALION_BIBLIOTECA;
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external {$IFNDEF EVALION_MOTOR_PROPIO}EVALION_BIBLIOTECA{$ELSE}{$IFDEF MSWINDOWS}name '_A_AsignarAlPedir@12'{$ENDIF}{$ENDIF};
 {$ENDIF}
 
 { Sets the thousands and decimal separators; #0 leaves that one unchanged. }
 procedure A_AsignarSeparadores(Estado: PESTADODEANALISIS; Millar, Decimal: AnsiChar);
-  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external EVALION_BIBLIOTECA;
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external {$IFNDEF EVALION_MOTOR_PROPIO}EVALION_BIBLIOTECA{$ELSE}{$IFDEF MSWINDOWS}name '_A_AsignarSeparadores@12'{$ENDIF}{$ENDIF};
 
 { Analyses one NUL-terminated Windows-1252 text (nil allowed) and returns its value or its
   error with the position. The requests run on this thread, during this call. }
 function A_Analizar(Estado: PESTADODEANALISIS; Expresion: PAnsiChar): BLOQUEDEDATOS;
-  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external EVALION_BIBLIOTECA;
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external {$IFNDEF EVALION_MOTOR_PROPIO}EVALION_BIBLIOTECA{$ELSE}{$IFDEF MSWINDOWS}name '_A_Analizar@8'{$ENDIF}{$ENDIF};
 
 {$IFDEF EVALION_OBJETO}
 { A_AsignarAlPedir with two methods; a nil method leaves that request to the engine. }
@@ -179,11 +204,13 @@ type
     var R: BLOQUEDEDATOS) of object;
 
   { A non-visual component: an analyser that owns its record and turns the engine's
-    requests into events, with the analyser as Sender. An unassigned event leaves the
-    request to the engine (E_VARIABLE or E_FUNCION). An exception an event raises never
-    crosses the engine: the request ends the analysis (E_EXCEPCION) and Analizar raises
-    the exception again once the engine has returned. One object serves one analysis at a
-    time; an event must not analyse on the same object. }
+    requests into events, with the analyser as Sender. Its two adapters are the record's
+    requests from the end of construction on; an unassigned event is answered as the
+    engine answers a request nobody installed: E_VARIABLE or E_FUNCION with the name in
+    Cadena. An exception an event raises never crosses the engine: the request ends the
+    analysis (E_EXCEPCION) and Analizar raises the exception again once the engine has
+    returned. One object serves one analysis at a time; an event must not analyse on the
+    same object. }
   TEvalion = class(TComponent)
   private
     FEstado: ESTADODEANALISIS;
@@ -194,25 +221,28 @@ type
     function GetSeparadorMillar: AnsiChar;
     procedure SetSeparadorDecimal(Valor: AnsiChar);
     procedure SetSeparadorMillar(Valor: AnsiChar);
-    procedure SetOnPedirVariable(Valor: TPedirVariableEvent);
-    procedure SetOnPedirFuncion(Valor: TPedirFuncionEvent);
-    procedure _AlPedirVariable(Variable: PAnsiChar; var R: BLOQUEDEDATOS); {$IFDEF WIN32}register;{$ENDIF}
-    procedure _AlPedirFuncion(Funcion: PAnsiChar; Parametros: PBLOQUES; N: Int32; var R: BLOQUEDEDATOS);
-      {$IFDEF WIN32}register;{$ENDIF}
-    procedure Instalar;
   public
     constructor Create(AOwner: TComponent); override;
     { The value or the error of Expresion, converted as TextoParaElMotor does. A text
       longer than EVALION_LARGO_EXPRESION characters or holding a #0 raises EEvalion, as
       the engine would read only a cut part of it. }
-    function Analizar(const Expresion: string): BLOQUEDEDATOS;
+    function Analizar(const Expresion: AnsiString): BLOQUEDEDATOS;
+    { The record's requests; public so that a host may install them on a record of its own. }
+    procedure _AlPedirVariable(Variable: PAnsiChar; var R: BLOQUEDEDATOS); {$IFDEF WIN32}register;{$ENDIF}
+    procedure _AlPedirFuncion(Funcion: PAnsiChar; Parametros: PBLOQUES; N: Int32; var R: BLOQUEDEDATOS);
+      {$IFDEF WIN32}register;{$ENDIF}
   published
-    { Never #0 once created, so always stored; setting #0 changes nothing. }
-    property SeparadorDecimal: AnsiChar read GetSeparadorDecimal write SetSeparadorDecimal;
-    property SeparadorMillar: AnsiChar read GetSeparadorMillar write SetSeparadorMillar;
-    property OnPedirVariable: TPedirVariableEvent read FOnPedirVariable write SetOnPedirVariable;
-    property OnPedirFuncion: TPedirFuncionEvent read FOnPedirFuncion write SetOnPedirFuncion;
+    property OnPedirVariable: TPedirVariableEvent read FOnPedirVariable write FOnPedirVariable;
+    property OnPedirFuncion: TPedirFuncionEvent read FOnPedirFuncion write FOnPedirFuncion;
+    { Never #0 once created, and #0 is the declared default, so a form file always holds
+      both; reading it sets them again through the setters. Setting #0 changes nothing. }
+    property SeparadorDecimal: AnsiChar read GetSeparadorDecimal write SetSeparadorDecimal default #0;
+    property SeparadorMillar: AnsiChar read GetSeparadorMillar write SetSeparadorMillar default #0;
   end;
+
+{ Puts TEvalion on the component palette page "Evalion"; the form designer calls it when
+  it loads the package. }
+procedure Register;
 {$ENDIF}
 
 { Helpers for requests: R holds a number or a text (converted, then cut to 1023 bytes). }
@@ -361,14 +391,23 @@ begin
   SetLength(Result, Escritos);
 end;
 {$ELSE}
+{ A string carries its code page: the ANSI one in a Delphi-style program, where nothing
+  changes when it is Windows-1252, and UTF-8 in an LCL program. }
 function TextoParaElMotor(const Texto: string): RawByteString;
 begin
-  Result := AnsiString(Texto);
+  Result := Texto;
+  SetCodePage(Result, 1252, True);
 end;
 
+{ Through UTF-16: a direct assignment is taken for no conversion where the program's code
+  page is only declared the same. }
 function TextoDelMotor(Texto: PAnsiChar): string;
+var
+  Bytes: RawByteString;
 begin
-  Result := string(AnsiString(Texto));
+  Bytes := Texto;
+  SetCodePage(Bytes, 1252, False);
+  Result := string(UnicodeString(Bytes));
 end;
 {$ENDIF}
 
@@ -409,29 +448,33 @@ constructor TEvalion.Create(AOwner: TComponent);
 begin
   inherited Create(AOwner);
   A_Inicializar(@FEstado);
+  AsignarAlPedir(@FEstado, _AlPedirVariable, _AlPedirFuncion);
 end;
 
-{ The adapters are installed only while an event is assigned, so that an unassigned one
-  is answered by the engine itself, with the name in Cadena. }
-procedure TEvalion.Instalar;
+{ A request without an event gets the engine's answer to a request nobody installed, so
+  that a form without handlers reports the name it could not resolve. }
+procedure SinEvento(Nombre: PAnsiChar; Codigo: Int32; var R: BLOQUEDEDATOS);
 var
-  Variable: TALPEDIRVARIABLE;
-  Funcion: TALPEDIRFUNCION;
+  Largo: Integer;
 begin
-  Variable := nil;
-  Funcion := nil;
-  if Assigned(FOnPedirVariable) then
-    Variable := _AlPedirVariable;
-  if Assigned(FOnPedirFuncion) then
-    Funcion := _AlPedirFuncion;
-  AsignarAlPedir(@FEstado, Variable, Funcion);
+  Largo := 0;
+  while (Largo < EVALION_LARGO_CADENA - 1) and (Nombre[Largo] <> #0) do
+    Inc(Largo);
+  Move(Nombre^, R.Cadena[0], Largo);
+  R.Cadena[Largo] := #0;
+  R.Error := Codigo;
 end;
 
 { A Pascal exception must not unwind through the engine's frames: they would never release
   what they hold (the arguments of every pending call). The adapters keep it and answer
-  with a code that ends the analysis. }
+  with a code that ends the analysis. An event counts as assigned by its code word alone. }
 procedure TEvalion._AlPedirVariable(Variable: PAnsiChar; var R: BLOQUEDEDATOS);
 begin
+  if TMethod(FOnPedirVariable).Code = nil then
+  begin
+    SinEvento(Variable, E_VARIABLE, R);
+    Exit;
+  end;
   try
     FOnPedirVariable(Self, Variable, R);
   except
@@ -442,6 +485,11 @@ end;
 
 procedure TEvalion._AlPedirFuncion(Funcion: PAnsiChar; Parametros: PBLOQUES; N: Int32; var R: BLOQUEDEDATOS);
 begin
+  if TMethod(FOnPedirFuncion).Code = nil then
+  begin
+    SinEvento(Funcion, E_FUNCION, R);
+    Exit;
+  end;
   try
     FOnPedirFuncion(Self, Funcion, Parametros, N, R);
   except
@@ -450,7 +498,7 @@ begin
   end;
 end;
 
-function TEvalion.Analizar(const Expresion: string): BLOQUEDEDATOS;
+function TEvalion.Analizar(const Expresion: AnsiString): BLOQUEDEDATOS;
 var
   Texto: RawByteString;
   Nulo: Integer;
@@ -491,16 +539,9 @@ begin
   A_AsignarSeparadores(@FEstado, Valor, #0);
 end;
 
-procedure TEvalion.SetOnPedirVariable(Valor: TPedirVariableEvent);
+procedure Register;
 begin
-  FOnPedirVariable := Valor;
-  Instalar;
-end;
-
-procedure TEvalion.SetOnPedirFuncion(Valor: TPedirFuncionEvent);
-begin
-  FOnPedirFuncion := Valor;
-  Instalar;
+  RegisterComponents('Evalion', [TEvalion]);
 end;
 {$ENDIF}
 

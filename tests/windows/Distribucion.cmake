@@ -1,7 +1,7 @@
 # The Windows distribution as a user gets it: made by cpack, unpacked, a C host built from
 # its files alone and run under Wine.
 #   -DCPACK=... -DCONFIGURACION=CPackConfig.cmake -DCOMPILADOR=i686-w64-mingw32-gcc
-#   -DHOST=anfitrion.c -DWINE32=wine32.sh -DVERSION=... -DTRABAJO=folder -P Distribucion.cmake
+#   -DHOST=anfitrion.c -DWINE32=wine32.sh -DVERSION=... -DTRABAJO=folder [-DLAZARUS=1] -P Distribucion.cmake
 # Prints the runner's "SKIPPED: ..." line where 32-bit code cannot run.
 function(fallar mensaje)
   message(FATAL_ERROR "${mensaje}")
@@ -25,6 +25,17 @@ foreach(parte bin/Evalion.dll bin/Evalionobj.dll bin/EvalionEstandar.dll bin/Eva
     fallar("the distribution lacks ${parte}")
   endif()
 endforeach()
+# The Lazarus package and the LCL Evaldemo, where the build has lazbuild (LAZARUS).
+if(LAZARUS)
+  foreach(parte Evalcomp/Evalcomp.lpk Evalcomp/Evalion.pas Evalcomp/evalcomp.res
+      Evalcomp/obj/i386-win32/evalion_motor.o Evalcomp/obj/i386-win32/libmsvcrt.a
+      Evalcomp/obj/i386-win32/libkernel32.a Evaldemo/Evaldemo.exe Evaldemo/Evalionobj.dll
+      Evaldemo/EvalionEstandar.dll)
+    if(NOT EXISTS ${raiz}/lazarus/${parte})
+      fallar("the distribution lacks lazarus/${parte}")
+    endif()
+  endforeach()
+endif()
 
 # A host of each DLL, from the unpacked files only, beside its DLL as the text says; both
 # are built before either runs, so that the build is checked where running is skipped.
