@@ -23,15 +23,20 @@ function(evalion_opciones objetivo)
   endif()
 endfunction()
 
+# The engine's sources that the analysis needs, without the prepared forms: the Lazarus
+# package links just these into its component.
+set(EVALION_FUENTES_ANALISIS
+  ${PROJECT_SOURCE_DIR}/engine/Estado.cpp
+  ${PROJECT_SOURCE_DIR}/engine/Lexer.cpp
+  ${PROJECT_SOURCE_DIR}/engine/Numeros.cpp
+  ${PROJECT_SOURCE_DIR}/engine/Analisis.cpp)
+
 # The engine compiled with one callback form: a static library with position-independent
 # code, so that it can go into the shared libraries and into test programs alike.
 function(evalion_motor objetivo)
   cmake_parse_arguments(ARG "OBJETO" "" "" ${ARGN})
   add_library(${objetivo} STATIC
-    ${PROJECT_SOURCE_DIR}/engine/Estado.cpp
-    ${PROJECT_SOURCE_DIR}/engine/Lexer.cpp
-    ${PROJECT_SOURCE_DIR}/engine/Numeros.cpp
-    ${PROJECT_SOURCE_DIR}/engine/Analisis.cpp
+    ${EVALION_FUENTES_ANALISIS}
     ${PROJECT_SOURCE_DIR}/engine/Compilador.cpp
     ${PROJECT_SOURCE_DIR}/engine/Maquina.cpp
     ${PROJECT_SOURCE_DIR}/engine/Preparada.cpp)
