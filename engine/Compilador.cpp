@@ -337,8 +337,7 @@ FORMULAPREPARADA *Preparar(const ESTADODEANALISIS *Estado, const char *Expresion
     // A form that asks nothing gives one answer: an error refuses it. The lexer's record,
     // without callbacks, serves for that one evaluation.
     if (F->CuantosNombres == 0) {
-        BLOQUEDEDATOS R;
-        EvaluarResto(F, &C.Lector, R);
+        const BLOQUEDEDATOS R = EvaluarResto(F, &C.Lector);
         if (R.Error != 0) {
             Liberar(F);
             std::memcpy(&Error, &R, sizeof R);

@@ -6,6 +6,7 @@
 #define EVALION_EVALUACION_H
 
 #include <cstring>
+#include <type_traits>
 
 #include "Peticiones.h" // with the floating-point switch and the operations
 #include "Programa.h"
@@ -32,24 +33,30 @@ inline void CopiarPedido(const FORMULAPREPARADA *F, const Texto &T, char *Destin
         std::memcpy(Destino, F->Textos + T.Inicio, T.Largo + 1u);
 }
 
-template <unsigned F> inline double Leer(const OperandoPaso &O, const double *N)
+template <unsigned F> inline double Leer(const OperandoPaso &O, const double *N, double Antes)
 {
     if constexpr (F == DE_CONSTANTE)
         return O.Numero;
     else if constexpr (F == DE_RANURA)
         return N[O.Ranura];
+    else if constexpr (F == DE_VALOR)
+        return Antes;
     else
         return *O.Direccion;
 }
 
-// One operation on two numbers (and the constant of a fused product and sum), by the rules
-// of the block operations; false for a division by 0, which the blocks decide.
-template <unsigned Op> inline bool Operar(double a, double b, uint8_t Extra, double Sumando, double &v)
+// One operation on two numbers (and the constant of a fused product and sum, or the slot of
+// a fused sum of a product: Propio), by the rules of the block operations; false for a
+// division by 0, which the blocks decide.
+template <unsigned Op> inline bool Operar(double a, double b, uint8_t Extra, double Sumando, double Propio, double &v)
 {
-    if constexpr (Op == P_PORMAS || Op == P_PORMENOS) {
+    if constexpr (Op == P_PORMAS || Op == P_PORMENOS || Op == P_MASPOR || Op == P_MENOSPOR) {
         double Producto;
         TerminoNumeros('*', a, b, Producto);
-        v = Nivel1Numeros(Op == P_PORMAS ? '+' : '-', Producto, Sumando);
+        if constexpr (Op == P_PORMAS || Op == P_PORMENOS)
+            v = Nivel1Numeros(Op == P_PORMAS ? '+' : '-', Producto, Sumando);
+        else
+            v = Nivel1Numeros(Op == P_MASPOR ? '+' : '-', Propio, Producto);
     } else if constexpr (Op == P_CARGAR)
         v = a;
     else if constexpr (Op == P_NEGAR)
@@ -69,24 +76,93 @@ template <unsigned Op> inline bool Operar(double a, double b, uint8_t Extra, dou
     return true;
 }
 
-// False when the blocks must decide (a division by zero, an answer that is no plain
-// number), with what was asked so far in Rep. One case per operation and kinds of
-// operands, so that a step is a jump and its work.
-// Without requests (ConPeticiones false) the steps need neither the record nor Rep.
-template <bool ConPeticiones>
-EVALION_SIEMPRE_EN_LINEA bool EvaluarNumeros(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado,
-                                             const AjustesDeEvaluacion &Ajustes, double *N, double &Valor,
-                                             Repeticion *Rep, BLOQUEDEDATOS *Respuesta)
+// With the wider set of steps (Programa.h), each step ends with its own jump to the next one
+// (threaded code): no return to a loop's head and one indirect jump per step, which the
+// processor predicts per step rather than for the whole loop.
+#define EVALION_HILADO EVALION_PASOS_AMPLIOS
+
+// The block of a number, as the evaluation answers it.
+inline BLOQUEDEDATOS BloqueDeNumero(double v)
 {
-#define EVALION_CASO(OP, FI, FD)                                                                              \
-    case CodigoDePaso(OP, FI, FD):                                                                             \
-        if (!Operar<OP>(Leer<FI>(P->Izq, N), Leer<FD>(P->Der, N), P->Extra, P->Sumando, v))                    \
-            return false;                                                                                      \
-        break;
+    BLOQUEDEDATOS R;
+    PonerNumero(R, v);
+    R.Posicion = 0;
+    return R;
+}
+
+// The blocks' evaluation of any form (Maquina.cpp), with the answers the steps got so far
+// when they gave up (Rep, or null).
+BLOQUEDEDATOS EvaluarEnBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, const Repeticion *Rep);
+
+struct SinRepeticion {};
+
+// A form of numbers only: its steps under the engine's settings, or where they cannot go
+// on (a division by zero, an answer that is no plain number) the blocks, with what was
+// asked so far, so that the host is not asked twice. One case per operation and kinds of
+// operands, so that a step is a jump and its work. Without requests (ConPeticiones false)
+// the steps need neither the record's callbacks nor room for answers; without powers
+// (ConPotencia false) they call nothing but, at the end, the blocks: their registers are
+// then all the caller's, and the call saves none.
+#if EVALION_HILADO // labels as values, a GCC extension
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpedantic"
+#endif
+template <bool ConPeticiones, bool ConPotencia>
+EVALION_NOINLINE BLOQUEDEDATOS EvaluarPasos(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado)
+{
+    double N[RANURAS_NUMERICAS];
+    std::conditional_t<ConPeticiones, Repeticion, SinRepeticion> Rep;
+    std::conditional_t<ConPeticiones, BLOQUEDEDATOS, SinRepeticion> Respuesta; // the host's answers
+    AjustesDeEvaluacion Ajustes;
+    if (F->Ajustar)
+        Ajustes.Entrar();
+    double v = 0;
+    const Paso *P = F->Pasos;
+#if defined(__GNUC__)
+#define EVALION_NUNCA __builtin_unreachable()
+#else
+#define EVALION_NUNCA goto Salida
+#endif
+    // A case per code of CodigoDePaso, in the order of the codes; the operations a form
+    // never holds here are cases that cannot be reached.
+#define EVALION_OPERAR(OP, FI, FD)                                                                             \
+    if constexpr ((OP != P_POTENCIA || ConPotencia) && (PASOS_AMPLIOS || (FI != DE_VALOR && FD != DE_VALOR &&   \
+                                                                            OP != P_MASPOR && OP != P_MENOSPOR))) { \
+        if (!Operar<OP>(Leer<FI>(P->Izq, N, v), Leer<FD>(P->Der, N, v), P->Extra, P->Sumando,                  \
+                        OP == P_MASPOR || OP == P_MENOSPOR ? N[P->A] : 0.0, v))                                \
+            goto Salida;                                                                                        \
+        N[P->A] = v;                                                                                            \
+        EVALION_SIGUIENTE;                                                                                      \
+    } else                                                                                                      \
+        EVALION_NUNCA;
+#if EVALION_HILADO
+#define EVALION_ETIQUETA(OP, FI, FD) Paso_##OP##_##FI##_##FD
+#define EVALION_SIGUIENTE goto *Destinos[(++P)->Codigo]
+#define EVALION_CASO(OP, FI, FD) EVALION_ETIQUETA(OP, FI, FD) : EVALION_OPERAR(OP, FI, FD)
+#define EVALION_DESTINO(OP, FI, FD) &&EVALION_ETIQUETA(OP, FI, FD),
+#define EVALION_CASOS_DER(M, OP, FI) M(OP, FI, 0) M(OP, FI, 1) M(OP, FI, 2) M(OP, FI, 3)
+#define EVALION_CASOS(M, OP)                                                                                   \
+    EVALION_CASOS_DER(M, OP, 0) EVALION_CASOS_DER(M, OP, 1) EVALION_CASOS_DER(M, OP, 2) EVALION_CASOS_DER(M, OP, 3)
+#define EVALION_TODOS(M)                                                                                       \
+    EVALION_CASOS(M, 0) EVALION_CASOS(M, 1) EVALION_CASOS(M, 2) EVALION_CASOS(M, 3) EVALION_CASOS(M, 4)          \
+    EVALION_CASOS(M, 5) EVALION_CASOS(M, 6) EVALION_CASOS(M, 7) EVALION_CASOS(M, 8) EVALION_CASOS(M, 9)          \
+    EVALION_CASOS(M, 10) EVALION_CASOS(M, 11)
+    static_assert(P_MENOSPOR == 11 && CODIGO_PEDIR == 12 * 16 && CODIGO_FIN == CODIGO_PEDIR + 1,
+                  "one case per code, in order");
+    static const void *const Destinos[] = {EVALION_TODOS(EVALION_DESTINO) && Pedir, &&Fin};
+    goto *Destinos[P->Codigo];
+    EVALION_TODOS(EVALION_CASO)
+Pedir:
+#else
+#define EVALION_SIGUIENTE                                                                                      \
+    ++P;                                                                                                        \
+    continue
+#define EVALION_CASO(OP, FI, FD)                                                                               \
+    case CodigoDePaso(OP, FI, FD):                                                                              \
+        EVALION_OPERAR(OP, FI, FD)
 #define EVALION_CASOS_DER(OP, FI) EVALION_CASO(OP, FI, 0) EVALION_CASO(OP, FI, 1) EVALION_CASO(OP, FI, 2)
 #define EVALION_CASOS(OP) EVALION_CASOS_DER(OP, 0) EVALION_CASOS_DER(OP, 1) EVALION_CASOS_DER(OP, 2)
-    for (const Paso *P = F->Pasos;; ++P) {
-        double v;
+    for (;;) {
         switch (P->Codigo) {
             EVALION_CASOS(P_CARGAR)
             EVALION_CASOS(P_NEGAR)
@@ -98,84 +174,84 @@ EVALION_SIEMPRE_EN_LINEA bool EvaluarNumeros(const FORMULAPREPARADA *F, ESTADODE
             EVALION_CASOS(P_POTENCIA)
             EVALION_CASOS(P_PORMAS)
             EVALION_CASOS(P_PORMENOS)
-        case CODIGO_PEDIR: {
-            if constexpr (!ConPeticiones) {
-                (void)Estado, (void)Ajustes;
-#if defined(__GNUC__)
-                __builtin_unreachable();
-#endif
-            }
-            Texto Nombre;
-            std::memcpy(&Nombre, &P->Izq, sizeof Nombre);
-            Pedir(Instalada(Estado->AlPedirVariable), E_VARIABLE,
-                  [&](char *Destino) { CopiarPedido(F, Nombre, Destino); }, F->Ajustar, Ajustes,
-                  *Respuesta, [&](char *Texto) { LlamarVariable(Estado, Texto, Respuesta); }, false);
-            if (Respuesta->Error != 0 || Respuesta->Tipo != TIPO_NUMERO) {
-                Rep->Ultima = Respuesta;
-                return false;
-            }
-            v = Rep->Numeros[Rep->Cuantos++] = Respuesta->Numero;
+        case CODIGO_FIN:
+            goto Fin;
+        case CODIGO_PEDIR:
             break;
-        }
         default: // Traducir writes no other code
 #if defined(__GNUC__)
             __builtin_unreachable();
 #else
-            return false;
+            goto Salida;
 #endif
         }
-        if (P->Fin) {
-            Valor = v;
-            return true;
+#endif
+        // CODIGO_PEDIR
+        if constexpr (!ConPeticiones) {
+            (void)Rep, (void)Respuesta;
+#if defined(__GNUC__)
+            __builtin_unreachable();
+#endif
+        } else {
+            Texto Nombre;
+            std::memcpy(&Nombre, &P->Izq, sizeof Nombre);
+            Pedir(Instalada(Estado->AlPedirVariable), E_VARIABLE,
+                  [&](char *Destino) { CopiarPedido(F, Nombre, Destino); }, F->Ajustar, Ajustes, Respuesta,
+                  [&](char *Texto) { LlamarVariable(Estado, Texto, &Respuesta); }, false);
+            if (Respuesta.Error != 0 || Respuesta.Tipo != TIPO_NUMERO) {
+                Rep.Ultima = &Respuesta;
+                goto Salida;
+            }
+            v = Rep.Numeros[Rep.Cuantos++] = Respuesta.Numero;
+            N[P->A] = v;
         }
-        N[P->A] = v;
+        EVALION_SIGUIENTE;
+#if !EVALION_HILADO
     }
-#undef EVALION_CASOS
-#undef EVALION_CASOS_DER
-#undef EVALION_CASO
-}
-
-// A form of numbers only under the engine's settings: false when the blocks must decide,
-// with Rep for them. Without requests it needs neither the record nor Rep: it then goes
-// into the entry with nothing of the requests in its frame.
-template <bool ConPeticiones>
-EVALION_SIEMPRE_EN_LINEA bool EvaluarPasos(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, double &Valor,
-                                           Repeticion *Rep, BLOQUEDEDATOS *Respuesta)
-{
-    double N[RANURAS_NUMERICAS];
-    AjustesDeEvaluacion Ajustes;
-    if (F->Ajustar)
-        Ajustes.Entrar();
-    const bool Hecho = EvaluarNumeros<ConPeticiones>(F, Estado, Ajustes, N, Valor, Rep, Respuesta);
+#endif
+Fin:
     if (F->Ajustar)
         Ajustes.Salir();
-    return Hecho;
+    return BloqueDeNumero(v);
+Salida:
+    if (F->Ajustar)
+        Ajustes.Salir();
+    if constexpr (ConPeticiones)
+        return EvaluarEnBloques(F, Estado, &Rep);
+    else
+        return EvaluarEnBloques(F, Estado, nullptr);
+#undef EVALION_OPERAR
+#undef EVALION_SIGUIENTE
+#undef EVALION_NUNCA
+#undef EVALION_CASO
+#undef EVALION_CASOS_DER
+#undef EVALION_CASOS
+#if EVALION_HILADO
+#undef EVALION_ETIQUETA
+#undef EVALION_DESTINO
+#undef EVALION_TODOS
+#endif
 }
+#if EVALION_HILADO
+#pragma GCC diagnostic pop
+#endif
 
-// Everything but the constant forms and those of numbers and bound variables (Maquina.cpp);
-// it evaluates any form, as the preparation does once for a form that asks nothing.
-void EvaluarResto(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R);
+// Everything but the forms of numbers without requests (Maquina.cpp); it evaluates any
+// form, as the preparation does once for a form that asks nothing.
+BLOQUEDEDATOS EvaluarResto(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado);
 
+// Each way is one jump from the entry, which keeps no frame of its own.
 EVALION_SIEMPRE_EN_LINEA BLOQUEDEDATOS Evaluar(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado)
 {
-    BLOQUEDEDATOS R;
-    // Most texts without names fold to one number; forms of numbers and bound variables
-    // need neither blocks nor the record's callbacks.
-    const bool Valido = F != nullptr && Estado != nullptr;
-    if (Valido && F->Constante) {
-        PonerNumero(R, F->Valor);
-        R.Posicion = 0;
-        return R;
-    }
-    double Valor;
-    if (!Valido)
-        PonerErrorGeneral(R, E_OPERANDO); // as for a null text
-    else if (F->SinPeticiones && EvaluarPasos<false>(F, nullptr, Valor, nullptr, nullptr)) {
-        PonerNumero(R, Valor);
-        R.Posicion = 0;
-    } else
-        EvaluarResto(F, Estado, R);
-    return R;
+    if (F == nullptr || Estado == nullptr)
+        return EvaluarResto(F, Estado);
+#if EVALION_PASOS_AMPLIOS
+    if (F->Ligera)
+        return EvaluarPasos<false, false>(F, Estado);
+#endif
+    if (F->SinPeticiones)
+        return EvaluarPasos<false, true>(F, Estado);
+    return EvaluarResto(F, Estado);
 }
 
 // Filas rows of a form whose bound variables are columns (A_EvaluarFilas; Maquina.cpp). Una

@@ -43,10 +43,9 @@ void Clasificar(FORMULAPREPARADA *F)
     }
     F->Numerico = F->Numerico && F->Ranuras <= RANURAS_NUMERICAS && Traducir(F);
     F->SinPeticiones = F->SinPeticiones && F->Numerico;
-    F->Constante = F->Numerico && F->CuantosPasos == 1 &&
-                   F->Pasos[0].Codigo == CodigoDePaso(P_CARGAR, DE_CONSTANTE, DE_CONSTANTE);
-    if (F->Constante)
-        F->Valor = F->Pasos[0].Izq.Numero;
+    F->Ligera = PASOS_AMPLIOS && F->SinPeticiones;
+    for (uint32_t p = 0; F->Ligera && p < F->CuantosPasos; ++p)
+        F->Ligera = OperacionDePaso(F->Pasos[p].Codigo) != P_POTENCIA;
     F->Ajustar = F->Ajustes && !(F->Opciones & AJUSTES_DEL_ANFITRION);
 }
 
@@ -63,9 +62,12 @@ bool Traducir(FORMULAPREPARADA *F)
     for (uint32_t k = 0; k < RANURAS_NUMERICAS; ++k)
         Pendiente[k].Fuentes = DE_RANURA, Pendiente[k].Izq.Ranura = k;
     uint32_t Pedidas = 0;
+    // The slot the last step wrote is read from the register it left its value in.
     const auto Fuente = [&](uint32_t Ranura, uint8_t &Donde, OperandoPaso &O) {
         Donde = Pendiente[Ranura].Fuentes;
         O = Pendiente[Ranura].Izq;
+        if (PASOS_AMPLIOS && Donde == DE_RANURA && Pasos.Cuantos > 0 && Pasos.Datos[Pasos.Cuantos - 1].A == Ranura)
+            Donde = DE_VALOR;
     };
     const auto EnRanura = [&](uint32_t Ranura) {
         Pendiente[Ranura].Fuentes = DE_RANURA;
@@ -127,6 +129,9 @@ bool Traducir(FORMULAPREPARADA *F)
                 P.Codigo = CodigoDePaso(P.Codigo, Izq, Der);
                 Pasos.Agregar(P);
             }
+            Paso Final{};
+            Final.Codigo = CODIGO_FIN;
+            Pasos.Agregar(Final);
             std::free(F->Pasos);
             F->CuantosPasos = Pasos.SinMemoria ? 0 : Pasos.Cuantos;
             F->SinPeticiones = Pedidas == 0;
@@ -144,12 +149,24 @@ bool Traducir(FORMULAPREPARADA *F)
         // A sum or difference with a constant of the product the last step left in its slot
         // becomes part of that step.
         Paso *Ultimo = Pasos.Cuantos ? &Pasos.Datos[Pasos.Cuantos - 1] : nullptr;
-        if ((P.Codigo == P_SUMA || P.Codigo == P_RESTA) && Izq == DE_RANURA && Der == DE_CONSTANTE &&
-            P.Izq.Ranura == I.A && Ultimo != nullptr && Ultimo->A == I.A && Ultimo->Codigo != CODIGO_PEDIR &&
-            OperacionDePaso(Ultimo->Codigo) == P_POR) {
+        const bool TrasProducto =
+            Ultimo != nullptr && Ultimo->Codigo != CODIGO_PEDIR && OperacionDePaso(Ultimo->Codigo) == P_POR;
+        const auto EsRanura = [](uint8_t Donde) { return Donde == DE_RANURA || Donde == DE_VALOR; };
+        if ((P.Codigo == P_SUMA || P.Codigo == P_RESTA) && EsRanura(Izq) && Der == DE_CONSTANTE &&
+            P.Izq.Ranura == I.A && TrasProducto && Ultimo->A == I.A) {
             Ultimo->Codigo = CodigoDePaso(P.Codigo == P_SUMA ? P_PORMAS : P_PORMENOS, FuenteIzquierda(Ultimo->Codigo),
                                           FuenteDerecha(Ultimo->Codigo));
             Ultimo->Sumando = P.Der.Numero;
+            EnRanura(I.A);
+            continue;
+        }
+        // A sum or difference of the slot's value and the product the last step left in the
+        // next slot becomes part of that step, which then writes the sum's slot.
+        if (PASOS_AMPLIOS && (P.Codigo == P_SUMA || P.Codigo == P_RESTA) && Izq == DE_RANURA && P.Izq.Ranura == I.A &&
+            EsRanura(Der) && P.Der.Ranura == I.A + 1u && TrasProducto && Ultimo->A == I.A + 1u) {
+            Ultimo->Codigo = CodigoDePaso(P.Codigo == P_SUMA ? P_MASPOR : P_MENOSPOR, FuenteIzquierda(Ultimo->Codigo),
+                                          FuenteDerecha(Ultimo->Codigo));
+            Ultimo->A = I.A;
             EnRanura(I.A);
             continue;
         }
@@ -274,28 +291,32 @@ EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS
 
 } // namespace
 
-// Everything but the forms of numbers and bound variables: kept out of Evaluar, whose frame
-// is then that of the shortest evaluations.
-EVALION_NOINLINE void EvaluarResto(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R)
+BLOQUEDEDATOS EvaluarEnBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, const Repeticion *Rep)
 {
-    // A callback's change of the separators is undone once, at the end: nothing reads them.
-    const uint16_t Separadores = GuardarSeparadores(Estado);
-    Repeticion Rep;
-    double Valor;
-    if (!F->Numerico || F->SinPeticiones) { // a division by zero of the steps comes here too
-        EvaluarBloques(F, Estado, R, nullptr);
-    } else if (EvaluarPasos<true>(F, Estado, Valor, &Rep, &R)) { // the host's answer is received in R
-        PonerNumero(R, Valor);
-        R.Posicion = 0;
-    } else if (Rep.Ultima == nullptr) {
-        EvaluarBloques(F, Estado, R, &Rep);
-    } else {
-        BLOQUEDEDATOS Respuesta;
-        std::memcpy(&Respuesta, &R, sizeof Respuesta);
-        Rep.Ultima = &Respuesta;
-        EvaluarBloques(F, Estado, R, &Rep);
+    BLOQUEDEDATOS R;
+    EvaluarBloques(F, Estado, R, Rep);
+    return R;
+}
+
+// Everything but the forms of numbers without requests: kept out of Evaluar, which then
+// keeps no frame of its own.
+EVALION_NOINLINE BLOQUEDEDATOS EvaluarResto(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado)
+{
+    if (F == nullptr || Estado == nullptr) {
+        BLOQUEDEDATOS R;
+        PonerErrorGeneral(R, E_OPERANDO); // as for a null text
+        return R;
     }
-    ReponerSeparadores(Estado, Separadores);
+    // A callback's change of the separators is undone once, at the end: nothing reads them.
+    // Undone as the block is already in the caller's hands, so that it is never copied.
+    struct Separadores {
+        ESTADODEANALISIS *Estado;
+        uint16_t Guardados;
+        ~Separadores() { ReponerSeparadores(Estado, Guardados); }
+    } Guarda{Estado, GuardarSeparadores(Estado)};
+    if (!F->Numerico || F->SinPeticiones)
+        return EvaluarEnBloques(F, Estado, nullptr);
+    return EvaluarPasos<true, true>(F, Estado);
 }
 
 namespace {
@@ -316,7 +337,7 @@ inline EnBloque OperandoEnBloque(unsigned Fuente, const OperandoPaso &O, double 
 {
     if (Fuente == DE_CONSTANTE)
         return {nullptr, O.Numero};
-    if (Fuente == DE_RANURA)
+    if (Fuente == DE_RANURA || Fuente == DE_VALOR)
         return {Ranuras[O.Ranura], 0};
     return {O.Direccion + Desde, 0};
 }
@@ -338,7 +359,7 @@ bool Recorrer(EnBloque I, EnBloque D, uint32_t n, double *__restrict v, Operacio
     const double *__restrict Der = D.Datos;
     bool Bien = true;
     for (uint32_t j = 0; j < n; ++j)
-        Bien &= Calcular(EnFila<IzqK>(Izq, I.Constante, j), EnFila<DerK>(Der, D.Constante, j), v[j]);
+        Bien &= Calcular(EnFila<IzqK>(Izq, I.Constante, j), EnFila<DerK>(Der, D.Constante, j), v[j], j);
     return Bien;
 }
 
@@ -358,25 +379,28 @@ bool Recorrer(const Paso &P, double *const *Ranuras, size_t Desde, uint32_t n, d
 bool PasoEnBloque(const Paso &P, double *const *Ranuras, size_t Desde, uint32_t n, double *v)
 {
     const auto Comparacion = [&](auto Compara) {
-        return Recorrer(P, Ranuras, Desde, n, v, [Compara](double a, double b, double &r) {
+        return Recorrer(P, Ranuras, Desde, n, v, [Compara](double a, double b, double &r, uint32_t) {
             r = Compara(a, b) ? 1.0 : 0.0;
             return true;
         });
     };
     const double c = P.Sumando;
+    const double *__restrict Propio = Ranuras[P.A]; // the slot a fused sum of a product adds to
     switch (OperacionDePaso(P.Codigo)) {
-    case P_CARGAR: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double, double &r) { return Operar<P_CARGAR>(a, 0, 0, 0, r); });
-    case P_NEGAR: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double, double &r) { return Operar<P_NEGAR>(a, 0, 0, 0, r); });
-    case P_SUMA: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r) { return Operar<P_SUMA>(a, b, 0, 0, r); });
-    case P_RESTA: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r) { return Operar<P_RESTA>(a, b, 0, 0, r); });
-    case P_POR: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r) { return Operar<P_POR>(a, b, 0, 0, r); });
-    case P_PORMAS: return Recorrer(P, Ranuras, Desde, n, v, [c](double a, double b, double &r) { return Operar<P_PORMAS>(a, b, 0, c, r); });
-    case P_PORMENOS: return Recorrer(P, Ranuras, Desde, n, v, [c](double a, double b, double &r) { return Operar<P_PORMENOS>(a, b, 0, c, r); });
-    case P_POTENCIA: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r) { return Operar<P_POTENCIA>(a, b, 0, 0, r); });
+    case P_CARGAR: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double, double &r, uint32_t) { return Operar<P_CARGAR>(a, 0, 0, 0, 0, r); });
+    case P_NEGAR: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double, double &r, uint32_t) { return Operar<P_NEGAR>(a, 0, 0, 0, 0, r); });
+    case P_SUMA: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r, uint32_t) { return Operar<P_SUMA>(a, b, 0, 0, 0, r); });
+    case P_RESTA: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r, uint32_t) { return Operar<P_RESTA>(a, b, 0, 0, 0, r); });
+    case P_POR: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r, uint32_t) { return Operar<P_POR>(a, b, 0, 0, 0, r); });
+    case P_PORMAS: return Recorrer(P, Ranuras, Desde, n, v, [c](double a, double b, double &r, uint32_t) { return Operar<P_PORMAS>(a, b, 0, c, 0, r); });
+    case P_PORMENOS: return Recorrer(P, Ranuras, Desde, n, v, [c](double a, double b, double &r, uint32_t) { return Operar<P_PORMENOS>(a, b, 0, c, 0, r); });
+    case P_MASPOR: return Recorrer(P, Ranuras, Desde, n, v, [Propio](double a, double b, double &r, uint32_t j) { return Operar<P_MASPOR>(a, b, 0, 0, Propio[j], r); });
+    case P_MENOSPOR: return Recorrer(P, Ranuras, Desde, n, v, [Propio](double a, double b, double &r, uint32_t j) { return Operar<P_MENOSPOR>(a, b, 0, 0, Propio[j], r); });
+    case P_POTENCIA: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r, uint32_t) { return Operar<P_POTENCIA>(a, b, 0, 0, 0, r); });
     case P_ENTRE: // a quotient only where the divisor is not 0, so that none is computed in vain
-        return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r) {
+        return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r, uint32_t) {
             r = 0;
-            return Operar<P_ENTRE>(a, b, 0, 0, r);
+            return Operar<P_ENTRE>(a, b, 0, 0, 0, r);
         });
     case P_COMPARAR: // the operator chosen once per block: each loop is one plain comparison
         switch (OPERADORES[P.Extra]) {

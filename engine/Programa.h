@@ -98,14 +98,20 @@ struct Uso {
 };
 
 // The steps of a form of numbers only: the slots' values without the rest of their blocks,
-// each operand read where it is (a slot, a constant, a bound variable), so that loading a
-// literal or a variable is no step of its own.
-enum Fuente : uint8_t { DE_RANURA, DE_CONSTANTE, DE_DIRECCION };
+// each operand read where it is (a slot, a constant, a bound variable, or the value the step
+// before has just made, still in a register), so that loading a literal or a variable is no
+// step of its own. A DE_VALOR operand keeps its slot in Ranura too, where the rows in blocks
+// read it.
+enum Fuente : uint8_t { DE_RANURA, DE_CONSTANTE, DE_DIRECCION, DE_VALOR };
+// Besides one step per operation, the compiler fuses two when the first one's slot is read
+// only by the second, each operation still rounded as its own:
 // P_PORMAS and P_PORMENOS are a product followed by the sum or difference with a constant
-// (x*k+c, 3*x-7): two steps the compiler fuses into one when the product's slot is read only
-// by the sum, each still rounded as its own operation.
+// (x*k+c, 3*x-7);
+// P_MASPOR and P_MENOSPOR are a sum or difference whose right operand is a product:
+// the step's own slot plus or minus Izq*Der (the terms of a polynomial, s+2*x, s-x*y).
 enum OperacionNumerica : uint8_t {
-    P_CARGAR, P_NEGAR, P_SUMA, P_RESTA, P_COMPARAR, P_POR, P_ENTRE, P_POTENCIA, P_PORMAS, P_PORMENOS
+    P_CARGAR, P_NEGAR, P_SUMA, P_RESTA, P_COMPARAR, P_POR, P_ENTRE, P_POTENCIA, P_PORMAS, P_PORMENOS, P_MASPOR,
+    P_MENOSPOR
 };
 
 union OperandoPaso {
@@ -116,14 +122,26 @@ union OperandoPaso {
 
 constexpr uint8_t CodigoDePaso(unsigned Op, unsigned Izq, unsigned Der)
 {
-    return static_cast<uint8_t>(Op * 9 + Izq * 3 + Der);
+    return static_cast<uint8_t>(Op * 16 + Izq * 4 + Der);
 }
 // A variable asked for: its name in Izq, its rank among the form's requests in Der.
-constexpr uint8_t CODIGO_PEDIR = CodigoDePaso(P_PORMENOS + 1, 0, 0);
+constexpr uint8_t CODIGO_PEDIR = CodigoDePaso(P_MENOSPOR + 1, 0, 0);
+// After the last step: its value is the form's.
+constexpr uint8_t CODIGO_FIN = CODIGO_PEDIR + 1;
 // The operation and the kinds of the operands of a step's code.
-constexpr unsigned OperacionDePaso(uint8_t Codigo) { return Codigo / 9u; }
-constexpr unsigned FuenteIzquierda(uint8_t Codigo) { return Codigo / 3u % 3u; }
-constexpr unsigned FuenteDerecha(uint8_t Codigo) { return Codigo % 3u; }
+constexpr unsigned OperacionDePaso(uint8_t Codigo) { return Codigo / 16u; }
+constexpr unsigned FuenteIzquierda(uint8_t Codigo) { return Codigo / 4u % 4u; }
+constexpr unsigned FuenteDerecha(uint8_t Codigo) { return Codigo % 4u; }
+// The value of the step before in a register, and the fused sums of products, pay where
+// doubles are SSE registers; the x87 build (32-bit x86) keeps the smaller set of steps,
+// which also keeps the 32-bit DLLs small.
+// Where GCC takes the address of a label, the steps are also threaded code (Evaluacion.h).
+#if defined(__GNUC__) && !defined(__i386__)
+#define EVALION_PASOS_AMPLIOS 1
+#else
+#define EVALION_PASOS_AMPLIOS 0
+#endif
+constexpr bool PASOS_AMPLIOS = EVALION_PASOS_AMPLIOS != 0;
 // Requests a form of numbers only may make: as many as a text can hold (a one-letter name
 // and an operator each), so that asking never sends a form to the blocks, whose deeper
 // forms take their slots from the heap. Their answers are kept on the stack (4 KB).
@@ -134,7 +152,7 @@ constexpr uint32_t RANURAS_NUMERICAS = 64; // of doubles, all of them on the sta
 struct Paso {
     uint8_t Codigo; // CodigoDePaso of the operation and where its operands are
     uint8_t Extra;  // a comparison's operator
-    uint8_t Fin;    // its value is the form's
+    uint8_t Fin;    // its value is the form's (a CODIGO_FIN step follows it)
     uint32_t A;     // the slot it writes
     OperandoPaso Izq, Der;
     double Sumando; // what P_PORMAS adds and P_PORMENOS subtracts
@@ -216,9 +234,8 @@ struct FORMULAPREPARADA {
     bool Ajustes;       // it computes or asks: the floating-point settings are switched
     bool Numerico;      // only numbers and their operators, few slots: evaluated on doubles
     bool Ajustar;       // Ajustes, and the host did not choose its own settings
-    bool Constante;     // Numerico with one value, Valor, known while preparing
-    bool SinPeticiones; // Numerico without requests (Constante among them): evaluated in the entry
-    double Valor;
+    bool SinPeticiones; // Numerico without requests
+    bool Ligera;        // SinPeticiones and no step calls out (a power): evaluated in the entry
     int32_t Opciones;
 };
 
