@@ -50,13 +50,21 @@ template <unsigned F> inline double Leer(const OperandoPaso &O, const double *N,
 // division by 0, which the blocks decide.
 template <unsigned Op> inline bool Operar(double a, double b, uint8_t Extra, double Sumando, double Propio, double &v)
 {
-    if constexpr (Op == P_PORMAS || Op == P_PORMENOS || Op == P_MASPOR || Op == P_MENOSPOR) {
+    if constexpr (Op == P_PORMAS || Op == P_PORMENOS || Op == P_MASPOR || Op == P_MENOSPOR || Op == P_KPOR ||
+                  Op == P_MASKPOR || Op == P_MENOSKPOR) {
         double Producto;
-        TerminoNumeros('*', a, b, Producto);
-        if constexpr (Op == P_PORMAS || Op == P_PORMENOS)
+        if constexpr (Op == P_KPOR || Op == P_MASKPOR || Op == P_MENOSKPOR) {
+            double Primero;
+            TerminoNumeros('*', Sumando, a, Primero);
+            TerminoNumeros('*', Primero, b, Producto);
+        } else
+            TerminoNumeros('*', a, b, Producto);
+        if constexpr (Op == P_KPOR)
+            v = Producto;
+        else if constexpr (Op == P_PORMAS || Op == P_PORMENOS)
             v = Nivel1Numeros(Op == P_PORMAS ? '+' : '-', Producto, Sumando);
         else
-            v = Nivel1Numeros(Op == P_MASPOR ? '+' : '-', Propio, Producto);
+            v = Nivel1Numeros(Op == P_MASPOR || Op == P_MASKPOR ? '+' : '-', Propio, Producto);
     } else if constexpr (Op == P_CARGAR)
         v = a;
     else if constexpr (Op == P_NEGAR)
@@ -126,10 +134,10 @@ EVALION_NOINLINE BLOQUEDEDATOS EvaluarPasos(const FORMULAPREPARADA *F, ESTADODEA
     // A case per code of CodigoDePaso, in the order of the codes; the operations a form
     // never holds here are cases that cannot be reached.
 #define EVALION_OPERAR(OP, FI, FD)                                                                             \
-    if constexpr ((OP != P_POTENCIA || ConPotencia) && (PASOS_AMPLIOS || (FI != DE_VALOR && FD != DE_VALOR &&   \
-                                                                            OP != P_MASPOR && OP != P_MENOSPOR))) { \
+    if constexpr ((OP != P_POTENCIA || ConPotencia) &&                                                        \
+                  (PASOS_AMPLIOS || (FI != DE_VALOR && FD != DE_VALOR && OP < P_MASPOR))) {                      \
         if (!Operar<OP>(Leer<FI>(P->Izq, N, v), Leer<FD>(P->Der, N, v), P->Extra, P->Sumando,                  \
-                        OP == P_MASPOR || OP == P_MENOSPOR ? N[P->A] : 0.0, v))                                \
+                        OP >= P_MASPOR && OP != P_KPOR ? N[P->A] : 0.0, v))                                    \
             goto Salida;                                                                                        \
         N[P->A] = v;                                                                                            \
         EVALION_SIGUIENTE;                                                                                      \
@@ -146,8 +154,9 @@ EVALION_NOINLINE BLOQUEDEDATOS EvaluarPasos(const FORMULAPREPARADA *F, ESTADODEA
 #define EVALION_TODOS(M)                                                                                       \
     EVALION_CASOS(M, 0) EVALION_CASOS(M, 1) EVALION_CASOS(M, 2) EVALION_CASOS(M, 3) EVALION_CASOS(M, 4)          \
     EVALION_CASOS(M, 5) EVALION_CASOS(M, 6) EVALION_CASOS(M, 7) EVALION_CASOS(M, 8) EVALION_CASOS(M, 9)          \
-    EVALION_CASOS(M, 10) EVALION_CASOS(M, 11)
-    static_assert(P_MENOSPOR == 11 && CODIGO_PEDIR == 12 * 16 && CODIGO_FIN == CODIGO_PEDIR + 1,
+    EVALION_CASOS(M, 10) EVALION_CASOS(M, 11) EVALION_CASOS(M, 12) EVALION_CASOS(M, 13)     \
+    EVALION_CASOS(M, 14)
+    static_assert(P_MENOSKPOR == 14 && CODIGO_PEDIR == 15 * 16 && CODIGO_FIN == CODIGO_PEDIR + 1,
                   "one case per code, in order");
     static const void *const Destinos[] = {EVALION_TODOS(EVALION_DESTINO) && Pedir, &&Fin};
     goto *Destinos[P->Codigo];

@@ -149,8 +149,9 @@ bool Traducir(FORMULAPREPARADA *F)
         // A sum or difference with a constant of the product the last step left in its slot
         // becomes part of that step.
         Paso *Ultimo = Pasos.Cuantos ? &Pasos.Datos[Pasos.Cuantos - 1] : nullptr;
-        const bool TrasProducto =
-            Ultimo != nullptr && Ultimo->Codigo != CODIGO_PEDIR && OperacionDePaso(Ultimo->Codigo) == P_POR;
+        const unsigned OperacionUltima =
+            Ultimo != nullptr && Ultimo->Codigo != CODIGO_PEDIR ? OperacionDePaso(Ultimo->Codigo) : unsigned{P_CARGAR};
+        const bool TrasProducto = OperacionUltima == P_POR;
         const auto EsRanura = [](uint8_t Donde) { return Donde == DE_RANURA || Donde == DE_VALOR; };
         if ((P.Codigo == P_SUMA || P.Codigo == P_RESTA) && EsRanura(Izq) && Der == DE_CONSTANTE &&
             P.Izq.Ranura == I.A && TrasProducto && Ultimo->A == I.A) {
@@ -162,11 +163,24 @@ bool Traducir(FORMULAPREPARADA *F)
         }
         // A sum or difference of the slot's value and the product the last step left in the
         // next slot becomes part of that step, which then writes the sum's slot.
-        if (PASOS_AMPLIOS && (P.Codigo == P_SUMA || P.Codigo == P_RESTA) && Izq == DE_RANURA && P.Izq.Ranura == I.A &&
-            EsRanura(Der) && P.Der.Ranura == I.A + 1u && TrasProducto && Ultimo->A == I.A + 1u) {
-            Ultimo->Codigo = CodigoDePaso(P.Codigo == P_SUMA ? P_MASPOR : P_MENOSPOR, FuenteIzquierda(Ultimo->Codigo),
-                                          FuenteDerecha(Ultimo->Codigo));
+        const bool Sumando = P.Codigo == P_SUMA;
+        if (PASOS_AMPLIOS && (Sumando || P.Codigo == P_RESTA) && Izq == DE_RANURA && P.Izq.Ranura == I.A &&
+            EsRanura(Der) && P.Der.Ranura == I.A + 1u && (TrasProducto || OperacionUltima == P_KPOR) &&
+            Ultimo->A == I.A + 1u) {
+            const unsigned Fusion = TrasProducto ? (Sumando ? P_MASPOR : P_MENOSPOR) : (Sumando ? P_MASKPOR : P_MENOSKPOR);
+            Ultimo->Codigo = CodigoDePaso(Fusion, FuenteIzquierda(Ultimo->Codigo), FuenteDerecha(Ultimo->Codigo));
             Ultimo->A = I.A;
+            EnRanura(I.A);
+            continue;
+        }
+        // A product by what the last step made, when that was the product of a constant and
+        // something else, becomes part of that step (2*x*y).
+        if (PASOS_AMPLIOS && P.Codigo == P_POR && Izq == DE_VALOR && Der != DE_VALOR && TrasProducto &&
+            Ultimo->A == I.A && FuenteIzquierda(Ultimo->Codigo) == DE_CONSTANTE) {
+            Ultimo->Codigo = CodigoDePaso(P_KPOR, FuenteDerecha(Ultimo->Codigo), Der);
+            Ultimo->Sumando = Ultimo->Izq.Numero;
+            Ultimo->Izq = Ultimo->Der;
+            Ultimo->Der = P.Der;
             EnRanura(I.A);
             continue;
         }
@@ -395,6 +409,9 @@ bool PasoEnBloque(const Paso &P, double *const *Ranuras, size_t Desde, uint32_t 
     case P_PORMAS: return Recorrer(P, Ranuras, Desde, n, v, [c](double a, double b, double &r, uint32_t) { return Operar<P_PORMAS>(a, b, 0, c, 0, r); });
     case P_PORMENOS: return Recorrer(P, Ranuras, Desde, n, v, [c](double a, double b, double &r, uint32_t) { return Operar<P_PORMENOS>(a, b, 0, c, 0, r); });
     case P_MASPOR: return Recorrer(P, Ranuras, Desde, n, v, [Propio](double a, double b, double &r, uint32_t j) { return Operar<P_MASPOR>(a, b, 0, 0, Propio[j], r); });
+    case P_KPOR: return Recorrer(P, Ranuras, Desde, n, v, [c](double a, double b, double &r, uint32_t) { return Operar<P_KPOR>(a, b, 0, c, 0, r); });
+    case P_MASKPOR: return Recorrer(P, Ranuras, Desde, n, v, [Propio, c](double a, double b, double &r, uint32_t j) { return Operar<P_MASKPOR>(a, b, 0, c, Propio[j], r); });
+    case P_MENOSKPOR: return Recorrer(P, Ranuras, Desde, n, v, [Propio, c](double a, double b, double &r, uint32_t j) { return Operar<P_MENOSKPOR>(a, b, 0, c, Propio[j], r); });
     case P_MENOSPOR: return Recorrer(P, Ranuras, Desde, n, v, [Propio](double a, double b, double &r, uint32_t j) { return Operar<P_MENOSPOR>(a, b, 0, 0, Propio[j], r); });
     case P_POTENCIA: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r, uint32_t) { return Operar<P_POTENCIA>(a, b, 0, 0, 0, r); });
     case P_ENTRE: // a quotient only where the divisor is not 0, so that none is computed in vain

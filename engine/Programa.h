@@ -108,10 +108,12 @@ enum Fuente : uint8_t { DE_RANURA, DE_CONSTANTE, DE_DIRECCION, DE_VALOR };
 // P_PORMAS and P_PORMENOS are a product followed by the sum or difference with a constant
 // (x*k+c, 3*x-7);
 // P_MASPOR and P_MENOSPOR are a sum or difference whose right operand is a product:
-// the step's own slot plus or minus Izq*Der (the terms of a polynomial, s+2*x, s-x*y).
+// the step's own slot plus or minus Izq*Der (the terms of a polynomial, s+2*x, s-x*y);
+// P_KPOR is a product of three whose first factor is a constant, Sumando: Sumando*Izq*Der
+// (2*x*x, 3*x*y); P_MASKPOR and P_MENOSKPOR the slot plus or minus such a product.
 enum OperacionNumerica : uint8_t {
     P_CARGAR, P_NEGAR, P_SUMA, P_RESTA, P_COMPARAR, P_POR, P_ENTRE, P_POTENCIA, P_PORMAS, P_PORMENOS, P_MASPOR,
-    P_MENOSPOR
+    P_MENOSPOR, P_KPOR, P_MASKPOR, P_MENOSKPOR
 };
 
 union OperandoPaso {
@@ -125,7 +127,7 @@ constexpr uint8_t CodigoDePaso(unsigned Op, unsigned Izq, unsigned Der)
     return static_cast<uint8_t>(Op * 16 + Izq * 4 + Der);
 }
 // A variable asked for: its name in Izq, its rank among the form's requests in Der.
-constexpr uint8_t CODIGO_PEDIR = CodigoDePaso(P_MENOSPOR + 1, 0, 0);
+constexpr uint8_t CODIGO_PEDIR = CodigoDePaso(P_MENOSKPOR + 1, 0, 0);
 // After the last step: its value is the form's.
 constexpr uint8_t CODIGO_FIN = CODIGO_PEDIR + 1;
 // The operation and the kinds of the operands of a step's code.
@@ -155,7 +157,7 @@ struct Paso {
     uint8_t Fin;    // its value is the form's (a CODIGO_FIN step follows it)
     uint32_t A;     // the slot it writes
     OperandoPaso Izq, Der;
-    double Sumando; // what P_PORMAS adds and P_PORMENOS subtracts
+    double Sumando; // what P_PORMAS adds and P_PORMENOS subtracts; P_KPOR's first factor
 };
 
 // Names are kept NUL-terminated with room after them, so that a short one is copied as one
