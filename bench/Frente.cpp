@@ -114,7 +114,7 @@ void ImprimirTablas(const Banco::Recolector &R)
                 " (no floating-point switch)\n%-18s", "row");
     for (int M = 0; M < MEDIDORES; ++M)
         std::printf("%11s", NOMBRE[M]);
-    std::printf("%13s%13s\n", "bnd/exprtk", "b.host/exprtk");
+    std::printf("%13s%13s%13s\n", "bnd/exprtk", "b.host/exprtk", "n.host/exprtk");
     for (const Fila &F : Filas()) {
         std::printf("%-18s", F.Nombre.c_str());
         for (int M = 0; M < MEDIDORES; ++M)
@@ -122,6 +122,7 @@ void ImprimirTablas(const Banco::Recolector &R)
         const double Exprtk = R.Tiempo(Nombre("una", EXPRTK, F));
         Celda(Cociente(R.Tiempo(Nombre("una", VINCULADA, F)), Exprtk), "%13.2f", 13);
         Celda(Cociente(R.Tiempo(Nombre("una", VINCULADA_ANFITRION, F)), Exprtk), "%13.2f", 13);
+        Celda(Cociente(R.Tiempo(Nombre("una", NUMERO_ANFITRION, F)), Exprtk), "%13.2f", 13);
         std::printf("\n");
     }
 

@@ -134,7 +134,9 @@ void EVALION_CONV PedirFuncion(char *Funcion, BLOQUEDEDATOS *Parametros, int32_t
 
 class Nuestra : public Medida {
 public:
-    Nuestra(const Fila &Fila, Medidor M) : Vinculada(M == VINCULADA || M == VINCULADA_ANFITRION)
+    Nuestra(const Fila &Fila, Medidor M)
+        : Vinculada(M == VINCULADA || M == VINCULADA_ANFITRION || M == NUMERO || M == NUMERO_ANFITRION),
+          SoloNumero(M == NUMERO || M == NUMERO_ANFITRION)
     {
         A_Inicializar(&Registro);
         A_AsignarAlPedir(&Registro, PedirVariable, PedirFuncion);
@@ -143,7 +145,7 @@ public:
             A_Vincular(Formula, "x", &X);
             A_Vincular(Formula, "y", &Y);
         }
-        if (Formula && (M == PIDIENDO_ANFITRION || M == VINCULADA_ANFITRION))
+        if (Formula && (M == PIDIENDO_ANFITRION || M == VINCULADA_ANFITRION || M == NUMERO_ANFITRION))
             A_Opciones(Formula, FORMULA_AJUSTES_DEL_ANFITRION);
     }
     ~Nuestra() override { A_Liberar(Formula); }
@@ -152,6 +154,14 @@ public:
     double Repetir(long Veces) override
     {
         double Suma = 0;
+        if (SoloNumero) {
+            for (long I = 0; I < Veces; ++I) {
+                double Valor;
+                A_EvaluarNumero(Formula, &Registro, &Valor);
+                Suma += Valor;
+            }
+            return Suma;
+        }
         for (long I = 0; I < Veces; ++I)
             Suma += A_Evaluar(Formula, &Registro).Numero;
         return Suma;
@@ -174,7 +184,7 @@ public:
 private:
     ESTADODEANALISIS Registro;
     FORMULAPREPARADA *Formula = nullptr;
-    bool Vinculada;
+    bool Vinculada, SoloNumero;
     double X = VALOR_X, Y = VALOR_Y;
 };
 
@@ -244,8 +254,8 @@ private:
 
 } // namespace
 
-const char *const NOMBRE[MEDIDORES] = {"asked",   "bound", "asked/host", "bound/host",
-                                       "muparser", "exprtk", "hand"};
+const char *const NOMBRE[MEDIDORES] = {"asked",    "bound",  "asked/host", "bound/host", "number",
+                                       "number/host", "muparser", "exprtk", "hand"};
 
 Medidor BuscarMedidor(const std::string &Nombre)
 {

@@ -34,11 +34,14 @@ const Fila *BuscarFila(const std::string &Nombre);
 
 // Asked: the host answers every name at every evaluation. Bound: x and y read from doubles
 // (A_Vincular), f still asked. "/host": FORMULA_AJUSTES_DEL_ANFITRION, no floating-point switch.
+// Number: bound, through the entry for a number result (A_EvaluarNumero) rather than A_Evaluar.
 enum Medidor {
     PIDIENDO,
     VINCULADA,
     PIDIENDO_ANFITRION,
     VINCULADA_ANFITRION,
+    NUMERO,
+    NUMERO_ANFITRION,
     MUPARSER,
     EXPRTK,
     MANO,

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Instructions per evaluation of every row of bench/Pares.h with every measurer (our form
-# asked and bound, with and without the host's settings, muparser, exprtk, the hand-written
-# function), counted by valgrind's callgrind inside the loop of COUNT evaluations only.
+# asked and bound, with and without the host's settings, bound through A_EvaluarNumero,
+# muparser, exprtk, the hand-written function), counted by valgrind's callgrind inside the loop of COUNT evaluations only.
 #
 #   bench/callgrind-pares.sh [BUILD-DIR]
 #
@@ -12,7 +12,7 @@ RAIZ=$(cd "$(dirname "$0")/.." && pwd)
 DIRECTORIO=${1:-"$RAIZ/build"}
 PROGRAMA="$DIRECTORIO/bench/evalion_contar_pares"
 VECES=1000
-MEDIDORES="asked bound asked/host bound/host muparser exprtk hand"
+MEDIDORES="asked bound asked/host bound/host number number/host muparser exprtk hand"
 if [ ! -x "$PROGRAMA" ]; then
     echo "no $PROGRAMA: build the target evalion_contar_pares first" >&2
     exit 2

@@ -104,19 +104,42 @@ BLOQUEDEDATOS EvaluarEnBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS *Esta
 
 struct SinRepeticion {};
 
+// Everything but the forms of numbers without requests (Maquina.cpp); it evaluates any
+// form, as the preparation does once for a form that asks nothing.
+BLOQUEDEDATOS EvaluarResto(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado);
+
+// What the entry for a number result answers of a block: 0 with the number, or the error's
+// code, or RESULTADO_TEXTO for a text, with a quiet not-a-number; Numero may be null.
+constexpr int32_t RESULTADO_TEXTO = -1;
+inline int32_t NumeroDeBloque(const BLOQUEDEDATOS &R, double *Numero)
+{
+    const bool EsNumeroSolo = R.Error == 0 && (R.Tipo & TIPO_NUMERO);
+    if (Numero != nullptr)
+        *Numero = EsNumeroSolo ? R.Numero : __builtin_nan("");
+    return R.Error != 0 ? R.Error : EsNumeroSolo ? 0 : RESULTADO_TEXTO;
+}
+
+// The number of any form through its block, out of line: the entries keep no frame of theirs.
+EVALION_NOINLINE inline int32_t NumeroPorBloque(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, double *Numero)
+{
+    return NumeroDeBloque(EvaluarResto(F, Estado), Numero);
+}
+
 // A form of numbers only: its steps under the engine's settings, or where they cannot go
 // on (a division by zero, an answer that is no plain number) the blocks, with what was
 // asked so far, so that the host is not asked twice. One case per operation and kinds of
 // operands, so that a step is a jump and its work. Without requests (ConPeticiones false)
 // the steps need neither the record's callbacks nor room for answers; without powers
 // (ConPotencia false) they call nothing but, at the end, the blocks: their registers are
-// then all the caller's, and the call saves none.
+// then all the caller's, and the call saves none. SoloNumero answers as the entry for a
+// number result does, into *Numero, and builds no block.
 #if EVALION_HILADO // labels as values, a GCC extension
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpedantic"
 #endif
-template <bool ConPeticiones, bool ConPotencia>
-EVALION_NOINLINE BLOQUEDEDATOS EvaluarPasos(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado)
+template <bool ConPeticiones, bool ConPotencia, bool SoloNumero = false>
+EVALION_NOINLINE std::conditional_t<SoloNumero, int32_t, BLOQUEDEDATOS>
+EvaluarPasos(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, double *Numero = nullptr)
 {
     double N[RANURAS_NUMERICAS];
     std::conditional_t<ConPeticiones, Repeticion, SinRepeticion> Rep;
@@ -221,11 +244,17 @@ Pedir:
 Fin:
     if (F->Ajustar)
         Ajustes.Salir();
-    return BloqueDeNumero(v);
+    if constexpr (SoloNumero) {
+        *Numero = v;
+        return 0;
+    } else
+        return BloqueDeNumero(v);
 Salida:
     if (F->Ajustar)
         Ajustes.Salir();
-    if constexpr (ConPeticiones)
+    if constexpr (SoloNumero)
+        return NumeroPorBloque(F, Estado, Numero);
+    else if constexpr (ConPeticiones)
         return EvaluarEnBloques(F, Estado, &Rep);
     else
         return EvaluarEnBloques(F, Estado, nullptr);
@@ -245,10 +274,6 @@ Salida:
 #pragma GCC diagnostic pop
 #endif
 
-// Everything but the forms of numbers without requests (Maquina.cpp); it evaluates any
-// form, as the preparation does once for a form that asks nothing.
-BLOQUEDEDATOS EvaluarResto(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado);
-
 // Each way is one jump from the entry, which keeps no frame of its own.
 EVALION_SIEMPRE_EN_LINEA BLOQUEDEDATOS Evaluar(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado)
 {
@@ -261,6 +286,24 @@ EVALION_SIEMPRE_EN_LINEA BLOQUEDEDATOS Evaluar(const FORMULAPREPARADA *F, ESTADO
     if (F->SinPeticiones)
         return EvaluarPasos<false, true>(F, Estado);
     return EvaluarResto(F, Estado);
+}
+
+// The entry for a number result: the same evaluation, without a block where the steps give
+// the number; each way is one jump. The x87 build answers from the block, which keeps its
+// DLLs small.
+EVALION_SIEMPRE_EN_LINEA int32_t EvaluarNumero(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, double *Numero)
+{
+#if EVALION_PASOS_AMPLIOS
+    if (F != nullptr && Estado != nullptr && Numero != nullptr) {
+        if (F->Ligera)
+            return EvaluarPasos<false, false, true>(F, Estado, Numero);
+        if (F->SinPeticiones)
+            return EvaluarPasos<false, true, true>(F, Estado, Numero);
+    }
+    return NumeroPorBloque(F, Estado, Numero);
+#else
+    return NumeroDeBloque(Evaluar(F, Estado), Numero);
+#endif
 }
 
 // Filas rows of a form whose bound variables are columns (A_EvaluarFilas; Maquina.cpp). Una

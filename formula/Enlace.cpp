@@ -35,6 +35,17 @@ EVALION_FORMULA_API BLOQUEDEDATOS EnlaceEvaluar(const FORMULAPREPARADA *Formula,
 #endif
 __asm__(".symver EnlaceEvaluar, A_Evaluar@" EVALION_VERSION_);
 
+#if defined(__x86_64__)
+__asm__(".text\n.globl EnlaceEvaluarNumero\n.type EnlaceEvaluarNumero, @function\nEnlaceEvaluarNumero:\n"
+        "\tjmp DestinoEvaluarNumero\n.size EnlaceEvaluarNumero, .-EnlaceEvaluarNumero");
+#else
+EVALION_FORMULA_API int32_t EnlaceEvaluarNumero(const FORMULAPREPARADA *Formula, ESTADODEANALISIS *Estado, double *Numero)
+{
+    return A_EvaluarNumero(Formula, Estado, Numero);
+}
+#endif
+__asm__(".symver EnlaceEvaluarNumero, A_EvaluarNumero@" EVALION_VERSION_);
+
 EVALION_FORMULA_API int32_t EnlaceEvaluarFilas(const FORMULAPREPARADA *Formula, ESTADODEANALISIS *Estado,
                                                int32_t Filas, double *Valores, int32_t *Errores, int32_t *Posiciones)
 {

@@ -1,9 +1,10 @@
-// The prepared forms' seven exports: thin wrappers over the engine, holding no state. The
+// The prepared forms' exports: thin wrappers over the engine, holding no state. The
 // same file builds both libraries; EVALION_OBJETO selects the record's callback form.
 #include "Formula.h"
 #include "Evaluacion.h"
 
 static_assert(static_cast<int32_t>(FORMULA_AJUSTES_DEL_ANFITRION) == Motor::AJUSTES_DEL_ANFITRION, "one meaning for the option bit");
+static_assert(static_cast<int32_t>(FORMULA_TEXTO) == Motor::RESULTADO_TEXTO, "one code for a text result");
 
 extern "C" {
 
@@ -22,6 +23,17 @@ EVALION_FORMULA_API BLOQUEDEDATOS EVALION_CONV A_Evaluar(const FORMULAPREPARADA 
 #if defined(__ELF__) && defined(__x86_64__)
 // A name of A_Evaluar that no other library can take, which Enlace.cpp jumps to directly.
 BLOQUEDEDATOS DestinoEvaluar(const FORMULAPREPARADA *, ESTADODEANALISIS *) __attribute__((alias("A_Evaluar"), visibility("hidden")));
+#endif
+
+EVALION_FORMULA_API int32_t EVALION_CONV A_EvaluarNumero(const FORMULAPREPARADA *Formula, ESTADODEANALISIS *Estado,
+                                                         double *Numero)
+{
+    return Motor::EvaluarNumero(Formula, Estado, Numero);
+}
+
+#if defined(__ELF__) && defined(__x86_64__)
+int32_t DestinoEvaluarNumero(const FORMULAPREPARADA *, ESTADODEANALISIS *, double *)
+    __attribute__((alias("A_EvaluarNumero"), visibility("hidden")));
 #endif
 
 EVALION_FORMULA_API int32_t EVALION_CONV A_EvaluarFilas(const FORMULAPREPARADA *Formula, ESTADODEANALISIS *Estado,

@@ -46,6 +46,16 @@ EVALION_FORMULA_API FORMULAPREPARADA *EVALION_CONV A_Preparar(const ESTADODEANAL
  * does, whatever the form holds. */
 EVALION_FORMULA_API BLOQUEDEDATOS EVALION_CONV A_Evaluar(const FORMULAPREPARADA *Formula, ESTADODEANALISIS *Estado);
 
+/* The same evaluation as A_Evaluar for a host that wants a number: returns 0 and the number
+ * in *Numero when A_Evaluar's block is a number; otherwise the block's error code (A_Evaluar
+ * gives its position), or FORMULA_TEXTO when the block is a text, with a quiet NaN in
+ * *Numero. Same requests, in the same order, as A_Evaluar. Numero may be NULL (only the
+ * code is returned); a NULL form or Estado returns E_OPERANDO. Where the form's steps give
+ * the number it builds no block, which makes it the cheaper call. */
+enum { FORMULA_TEXTO = -1 };
+EVALION_FORMULA_API int32_t EVALION_CONV A_EvaluarNumero(const FORMULAPREPARADA *Formula, ESTADODEANALISIS *Estado,
+                                                         double *Numero);
+
 /* Evaluates a prepared form for Filas rows, where each variable bound with A_Vincular is a
  * column: row i reads Direccion[i], so every address bound holds Filas doubles (a number
  * meant for every row is bound as Filas copies of it). Row i's value
@@ -103,6 +113,7 @@ EVALION_FORMULA_API void EVALION_CONV A_Opciones(FORMULAPREPARADA *Formula, int3
 #  endif
 __asm__(".symver A_Preparar, A_Preparar@" EVALION_FORMULA_VERSION_);
 __asm__(".symver A_Evaluar, A_Evaluar@" EVALION_FORMULA_VERSION_);
+__asm__(".symver A_EvaluarNumero, A_EvaluarNumero@" EVALION_FORMULA_VERSION_);
 __asm__(".symver A_EvaluarFilas, A_EvaluarFilas@" EVALION_FORMULA_VERSION_);
 __asm__(".symver A_Liberar, A_Liberar@" EVALION_FORMULA_VERSION_);
 __asm__(".symver A_Nombre, A_Nombre@" EVALION_FORMULA_VERSION_);

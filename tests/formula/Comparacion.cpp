@@ -224,6 +224,22 @@ std::string Comparar(const Caso &C)
         Contador = 0;
         Registro = &DeLaFormula;
         Obtenido = A_Evaluar(F, &Estado);
+        // The entry for a number result: the same answer and the same requests.
+        std::vector<Peticion> DelNumero;
+        Semilla = C.Semilla;
+        Contador = 0;
+        Registro = &DelNumero;
+        double Numero;
+        const int32_t Codigo = A_EvaluarNumero(F, &Estado, &Numero);
+        const bool EsNumero = Obtenido.Error == 0 && (Obtenido.Tipo & TIPO_NUMERO);
+        const int32_t CodigoEsperado = Obtenido.Error ? Obtenido.Error : EsNumero ? 0 : FORMULA_TEXTO;
+        if (Codigo != CodigoEsperado || (EsNumero ? std::memcmp(&Numero, &Obtenido.Numero, sizeof Numero) != 0
+                                            : !std::isnan(Numero)))
+            return "[" + C.Texto + "] A_EvaluarNumero " + std::to_string(Codigo) + " " + std::to_string(Numero) +
+                   ", A_Evaluar " + Describir(Obtenido, true);
+        if (DelNumero.size() != DeLaFormula.size())
+            return "[" + C.Texto + "] A_EvaluarNumero asked " + std::to_string(DelNumero.size()) + " times, A_Evaluar " +
+                   std::to_string(DeLaFormula.size());
         // The names list holds every name asked for (the bound variables were listed).
         for (const Peticion &P : DelAnalisis) {
             bool Listado = false;

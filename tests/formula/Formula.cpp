@@ -185,7 +185,11 @@ TEST(Formula, NullRecord)
         Formula P(A_Preparar(&Estado, Texto, nullptr));
         ASSERT_NE(P.F, nullptr) << Texto;
         EXPECT_EQ(Bytes(A_Evaluar(P.F, nullptr)), Bytes(Esperado)) << Texto;
+        double Numero = 0;
+        EXPECT_EQ(A_EvaluarNumero(P.F, nullptr, &Numero), E_OPERANDO) << Texto;
+        EXPECT_TRUE(std::isnan(Numero)) << Texto;
     }
+    EXPECT_EQ(A_EvaluarNumero(nullptr, &Estado, nullptr), E_OPERANDO);
     A_Inicializar(nullptr);
     A_AsignarSeparadores(nullptr, ',', '.');
 #if defined(EVALION_OBJETO)
@@ -244,6 +248,40 @@ TEST(Formula, BoundVariablesAreReadNotAsked)
 
     Formula Llamada(A_Preparar(&Estado, "f(1) + f", nullptr));
     EXPECT_EQ(A_Vincular(Llamada.F, "f", &X), 1); // only the variable f
+}
+
+// The entry for a number result, on each way an evaluation goes: the steps, the blocks after
+// a division by zero, a text, an error of the host's, and an asked number.
+TEST(Formula, NumberEntryAnswersAsTheBlock)
+{
+    ESTADODEANALISIS Estado;
+    A_Inicializar(&Estado);
+    HostDePrueba Host;
+    Host.Variables["t"] = Pruebas::Texto("a");
+    Host.Variables["n"] = Pruebas::Numero(4);
+    Host.Instalar(&Estado);
+    double X = 3, Cero = 0;
+    const struct {
+        const char *Texto;
+        int32_t Codigo;
+        double Numero; // NaN: none
+    } CASOS[] = {
+        {"x*2+1", 0, 7}, {"x/y", E_DIVISION, NAN}, {"\"a\"+\"b\"", FORMULA_TEXTO, NAN},
+        {"t+1", E_INCOMPATIBLES, NAN}, {"n^2-x", 0, 13}, {"w", E_VARIABLE, NAN},
+    };
+    for (const auto &C : CASOS) {
+        Formula P(A_Preparar(&Estado, C.Texto, nullptr));
+        ASSERT_NE(P.F, nullptr) << C.Texto;
+        A_Vincular(P.F, "x", &X);
+        A_Vincular(P.F, "y", &Cero);
+        double Numero = 0;
+        EXPECT_EQ(A_EvaluarNumero(P.F, &Estado, &Numero), C.Codigo) << C.Texto;
+        EXPECT_EQ(A_EvaluarNumero(P.F, &Estado, nullptr), C.Codigo) << C.Texto;
+        if (std::isnan(C.Numero))
+            EXPECT_TRUE(std::isnan(Numero)) << C.Texto;
+        else
+            EXPECT_EQ(Numero, C.Numero) << C.Texto;
+    }
 }
 
 // Under a host's other rounding and with traps enabled the form computes as the analysis
