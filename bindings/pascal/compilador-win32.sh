@@ -3,8 +3,8 @@
 # Debian's own packages (fp-compiler-3.2.2, fp-utils-3.2.2, fpc-source-3.2.2): Debian ships
 # no i386-win32 compiler. With --lcl it also builds the Free Pascal packages that the LCL's
 # win32 widgetset and Lazarus's own packages use, for lazbuild. FPC's internal assembler and
-# linker need no binutils; nothing outside DESTINO is written. About 15 seconds, and about
-# a minute more with --lcl, on two cores.
+# linker need no binutils; nothing outside DESTINO is written. About 15 seconds on two
+# cores, about a minute in all with --lcl.
 #
 #   compilador-win32.sh [--lcl] DESTINO
 #
