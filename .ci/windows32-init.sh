@@ -2,7 +2,10 @@
 # The /init of windows32.sh's virtual machine. It mounts this machine's root (the 9p share
 # "hostroot", read-only) under a tmpfs overlay as the guest's root, copies each working copy
 # ("copia0"...) into memory at its own path, runs the command of the working folder
-# ("trabajo"), copies back what changed, writes the command's status and powers off.
+# ("trabajo"), copies back what changed, writes the command's status and powers off. Wine
+# prefixes (folders named wineprefix*) neither go in nor come back: each is hundreds of
+# megabytes that the guest would move through 9p at emulated speed, and the tests make
+# theirs afresh from one model prefix.
 /bin/busybox mkdir -p /proc /sys /dev /host /capa /nueva
 /bin/busybox --install -s /bin
 export PATH=/bin
@@ -50,7 +53,8 @@ while [ "$n" -lt "$copias" ]; do
   carpeta=$(sed -n "$((n + 1))p" "/nueva$trabajo/copias")
   mkdir -p "/nueva/mnt/copia$n" "/nueva$carpeta" &&
     mount -t 9p -o "$opciones" "copia$n" "/nueva/mnt/copia$n" || falla "cannot mount copia$n"
-  mount -t tmpfs copia "/nueva$carpeta" && chroot /nueva cp -a "/mnt/copia$n/." "$carpeta/" ||
+  mount -t tmpfs copia "/nueva$carpeta" &&
+    chroot /nueva rsync -a --exclude='wineprefix*' "/mnt/copia$n/" "$carpeta/" ||
     falla "cannot copy $carpeta"
   n=$((n + 1))
 done
@@ -64,7 +68,7 @@ estado=$?
 n=0
 while [ "$n" -lt "$copias" ]; do
   carpeta=$(sed -n "$((n + 1))p" "/nueva$trabajo/copias")
-  chroot /nueva rsync -a "$carpeta/" "/mnt/copia$n/" >>"/nueva$trabajo/salida.log" 2>&1 ||
+  chroot /nueva rsync -a --exclude='wineprefix*' "$carpeta/" "/mnt/copia$n/" >>"/nueva$trabajo/salida.log" 2>&1 ||
     { echo "windows32-init: cannot copy $carpeta back" >>"/nueva$trabajo/salida.log"; estado=1; }
   n=$((n + 1))
 done

@@ -4,14 +4,15 @@
 # own kernel (which does) over this machine's root, shared read-only under a tmpfs overlay.
 #
 #   windows32.sh PROGRAM.exe [ARGUMENT...]
-#       one program, with its folder (and the Wine prefix beside it) as its working copy;
-#       in the virtual machine it has a virtual display, and --captura FILE.png before
-#       PROGRAM.exe saves a picture of that display after EVALION_CAPTURA seconds (default
-#       5, scaled) and ends the program there
+#       one program, with its folder as its working copy (in the virtual machine the Wine
+#       prefix beside it is made afresh); there it has a virtual display, and --captura
+#       FILE.png before PROGRAM.exe saves a picture of that display after EVALION_CAPTURA
+#       seconds (default 5, scaled) and ends the program there
 #   windows32.sh --orden [--carpeta DIR]... COMMAND [ARGUMENT...]
 #       any command (ctest, a script) with every DIR as a working copy: inside the virtual
 #       machine each DIR is copied into the guest's memory, used at its own path, and what
-#       the command changed in it is copied back when it ends; natively the command simply runs
+#       the command changed in it is copied back when it ends, its Wine prefixes (wineprefix*)
+#       excepted both ways; natively the command simply runs
 #   windows32.sh --sonda | --escala
 #       prints how Windows programs run here ("native" or "virtual machine"), or the factor
 #       of their time bounds, and exits 0
