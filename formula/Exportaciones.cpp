@@ -1,4 +1,4 @@
-// The prepared forms' seven exports: thin wrappers over the engine, holding no state. The
+// The prepared forms' eight exports: thin wrappers over the engine, holding no state. The
 // same file builds both libraries; EVALION_OBJETO selects the record's callback form.
 #include "Formula.h"
 #include "Evaluacion.h"
@@ -42,7 +42,13 @@ EVALION_FORMULA_API const char *EVALION_CONV A_Nombre(const FORMULAPREPARADA *Fo
 EVALION_FORMULA_API int32_t EVALION_CONV A_Vincular(FORMULAPREPARADA *Formula, const char *Variable,
                                                     const double *Direccion)
 {
-    return Motor::Vincular(Formula, Variable, Direccion);
+    return Motor::Vincular(Formula, Variable, Direccion, false);
+}
+
+EVALION_FORMULA_API int32_t EVALION_CONV A_VincularColumna(FORMULAPREPARADA *Formula, const char *Variable,
+                                                           const double *Columna)
+{
+    return Motor::Vincular(Formula, Variable, Columna, true);
 }
 
 EVALION_FORMULA_API void EVALION_CONV A_Opciones(FORMULAPREPARADA *Formula, int32_t Opciones)
