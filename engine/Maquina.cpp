@@ -480,7 +480,7 @@ struct Sombra {
         Forma.Pasos = nullptr;
         Clasificar(&Forma);
         Pasos = Forma.Pasos;
-        return Forma.Numerico == F->Numerico; // steps refused only for want of memory
+        return Forma.Numerico || !F->Numerico; // the copy lacks the form's steps only for want of memory
     }
 
     // How the copy's steps read a block of rows from Desde: its columns from the host's.
