@@ -548,10 +548,10 @@ public:
     // reads that row's value, one bound with Vincular its number in every row, other names
     // are asked for at every row, rows in order, as Evaluar would one row at a time. Row
     // i's value goes to Valores[i] (NaN for a failed row or a text), its error code and
-    // position (0 when it did not fail) to Errores[i] and Posiciones[i] when they are given. Returns how many rows failed. Throws
-    // std::invalid_argument when a column is shorter than Filas or names no variable of the
-    // text; a handler's exception is rethrown, as from Evaluar. The form's own bindings
-    // (Vincular) are back in place on return.
+    // position (0 when it did not fail) to Errores[i] and Posiciones[i] when they are given.
+    // Returns how many rows failed. Throws std::invalid_argument when a column is shorter
+    // than Filas or names no variable of the text; a handler's exception is rethrown, as
+    // from Evaluar. The form's own bindings (Vincular) are back in place on return.
     std::size_t EvaluarFilas(const std::vector<TColumna> &Columnas, double *Valores, std::size_t Filas,
                              int32_t *Errores = nullptr, int32_t *Posiciones = nullptr)
     {
