@@ -173,8 +173,8 @@ public:
     {
         if (!Vinculada)
             return false;
-        A_Vincular(Formula, "x", Xs);
-        A_Vincular(Formula, "y", Ys);
+        A_VincularColumna(Formula, "x", Xs);
+        A_VincularColumna(Formula, "y", Ys);
         const int32_t Fallidas = A_EvaluarFilas(Formula, &Registro, static_cast<int32_t>(N), Salida, nullptr, nullptr);
         A_Vincular(Formula, "x", &X);
         A_Vincular(Formula, "y", &Y);

@@ -290,7 +290,8 @@ FORMULAPREPARADA *Formar(Compilador &C, BLOQUEDEDATOS &Error)
     C.Usos.Cuantos = Nombres;
     F->Nombres = C.Usos.Soltar();
     F->Direcciones = static_cast<const double **>(std::calloc(Nombres ? Nombres : 1, sizeof(const double *)));
-    if (F->Direcciones == nullptr) {
+    F->Columnas = static_cast<bool *>(std::calloc(Nombres ? Nombres : 1, sizeof(bool)));
+    if (F->Direcciones == nullptr || F->Columnas == nullptr) {
         Liberar(F);
         PonerErrorGeneral(Error, E_MEMORIA);
         return nullptr;

@@ -306,7 +306,8 @@ EVALION_SIEMPRE_EN_LINEA int32_t EvaluarNumero(const FORMULAPREPARADA *F, ESTADO
 #endif
 }
 
-// Filas rows of a form whose bound variables are columns (A_EvaluarFilas; Maquina.cpp). Una
+// Filas rows of a form, whose variables bound with A_VincularColumna are columns
+// (A_EvaluarFilas; Maquina.cpp). Una
 // is the library's exported evaluation, which every row that is not run in blocks goes
 // through, so that it is the very code a host calls.
 using Evaluacion = BLOQUEDEDATOS(EVALION_CONV *)(const FORMULAPREPARADA *, ESTADODEANALISIS *);

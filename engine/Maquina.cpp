@@ -358,19 +358,35 @@ namespace {
 constexpr uint32_t FILAS_POR_BLOQUE = 1024;
 
 // An operand over a block: a slot's block or a column from the block's first row, both
-// arrays to the loops, or a constant.
+// arrays to the loops, or a constant (Datos null).
 struct EnBloque {
     const double *Datos;
     double Constante;
 };
 
-inline EnBloque OperandoEnBloque(unsigned Fuente, const OperandoPaso &O, double *const *Ranuras, size_t Desde)
+// A block's first row, and how its steps' addresses read from it: the steps are those of a
+// copy of the form (Sombra) whose columns are bound to the copy's own numbers, Actual[k] for
+// the name k, so that an address there stands for the host's column Columnas[k]; any other
+// address holds one number for every row.
+struct DesdeFila {
+    size_t Fila;
+    const double *Actual;
+    const double *const *Columnas;
+    uint32_t Nombres;
+};
+
+inline EnBloque OperandoEnBloque(unsigned Fuente, const OperandoPaso &O, double *const *Ranuras,
+                                 const DesdeFila &Desde)
 {
     if (Fuente == DE_CONSTANTE)
         return {nullptr, O.Numero};
     if (Fuente == DE_RANURA || Fuente == DE_VALOR)
         return {Ranuras[O.Ranura], 0};
-    return {O.Direccion + Desde, 0};
+    // As integers: an address outside Actual is no element of it to subtract from.
+    const uintptr_t Lugar = reinterpret_cast<uintptr_t>(O.Direccion) - reinterpret_cast<uintptr_t>(Desde.Actual);
+    if (Lugar < Desde.Nombres * sizeof(double))
+        return {Desde.Columnas[Lugar / sizeof(double)] + Desde.Fila, 0};
+    return {nullptr, *O.Direccion}; // once per block: no request runs among the steps to change it
 }
 
 template <bool Constante> inline double EnFila(const double *__restrict Datos, double K, uint32_t j)
@@ -396,18 +412,18 @@ bool Recorrer(EnBloque I, EnBloque D, uint32_t n, double *__restrict v, Operacio
 
 // The loop for the kinds of the operands: an array or a constant on each side.
 template <class Operacion>
-bool Recorrer(const Paso &P, double *const *Ranuras, size_t Desde, uint32_t n, double *v, Operacion Calcular)
+bool Recorrer(const Paso &P, double *const *Ranuras, const DesdeFila &Desde, uint32_t n, double *v, Operacion Calcular)
 {
     const unsigned FI = FuenteIzquierda(P.Codigo), FD = FuenteDerecha(P.Codigo);
     const EnBloque I = OperandoEnBloque(FI, P.Izq, Ranuras, Desde), D = OperandoEnBloque(FD, P.Der, Ranuras, Desde);
-    if (FD == DE_CONSTANTE)
-        return FI == DE_CONSTANTE ? Recorrer<true, true>(I, D, n, v, Calcular)
+    if (D.Datos == nullptr)
+        return I.Datos == nullptr ? Recorrer<true, true>(I, D, n, v, Calcular)
                                   : Recorrer<false, true>(I, D, n, v, Calcular);
-    return FI == DE_CONSTANTE ? Recorrer<true, false>(I, D, n, v, Calcular) : Recorrer<false, false>(I, D, n, v, Calcular);
+    return I.Datos == nullptr ? Recorrer<true, false>(I, D, n, v, Calcular) : Recorrer<false, false>(I, D, n, v, Calcular);
 }
 
 // One step over n rows into v; false when a row needs one evaluation of its own.
-bool PasoEnBloque(const Paso &P, double *const *Ranuras, size_t Desde, uint32_t n, double *v)
+bool PasoEnBloque(const Paso &P, double *const *Ranuras, const DesdeFila &Desde, uint32_t n, double *v)
 {
     const auto Comparacion = [&](auto Compara) {
         return Recorrer(P, Ranuras, Desde, n, v, [Compara](double a, double b, double &r, uint32_t) {
@@ -452,11 +468,11 @@ bool PasoEnBloque(const Paso &P, double *const *Ranuras, size_t Desde, uint32_t 
     }
 }
 
-// The steps of a form of numbers without requests over rows Desde .. Desde+n-1 into Valores:
+// The steps of a form of numbers without requests over the n rows from Desde into Valores:
 // false when a row needs one evaluation of its own (a division by zero, a not-a-number).
 // Ranuras holds a block per slot the steps write and Libre one more, which each step writes and then swaps with its slot's, so that no loop
 // writes what it reads.
-bool FilasEnBloque(const FORMULAPREPARADA *F, double **Ranuras, double *&Libre, size_t Desde, uint32_t n,
+bool FilasEnBloque(const FORMULAPREPARADA *F, double **Ranuras, double *&Libre, const DesdeFila &Desde, uint32_t n,
                    double *Valores)
 {
     for (const Paso *P = F->Pasos;; ++P) {
@@ -488,12 +504,13 @@ constexpr bool FILAS_EN_BLOQUES = true;
 #endif
 
 // Rows one by one through the host's own entry (Una, A_Evaluar), on a copy of the form whose
-// bound variables read one number each, set to the row's before each evaluation: every row
-// is then A_Evaluar's evaluation itself, down to which of two not-a-numbers an operation
-// keeps, which the compiled code decides by the order it takes its operands in.
+// columns read one number each, set to the row's before each evaluation, while a variable
+// bound to one number reads it where the host keeps it: every row is then A_Evaluar's
+// evaluation itself, down to which of two not-a-numbers an operation keeps, which the
+// compiled code decides by the order it takes its operands in.
 struct Sombra {
     FORMULAPREPARADA Forma;
-    double *Actual = nullptr;       // per name of the form: the row's number
+    double *Actual = nullptr;       // per name of the form: the row's number of a column
     const double **Direcciones = nullptr;
     Paso *Pasos = nullptr;
 
@@ -511,38 +528,29 @@ struct Sombra {
         const size_t Nombres = F->CuantosNombres ? F->CuantosNombres : 1;
         Actual = static_cast<double *>(std::calloc(Nombres, sizeof *Actual));
         Direcciones = static_cast<const double **>(std::calloc(Nombres, sizeof *Direcciones));
-        Pasos = static_cast<Paso *>(std::malloc((F->CuantosPasos ? F->CuantosPasos : 1) * sizeof *Pasos));
-        if (Actual == nullptr || Direcciones == nullptr || Pasos == nullptr)
+        if (Actual == nullptr || Direcciones == nullptr)
             return false;
         for (uint32_t k = 0; k < F->CuantosNombres; ++k)
-            Direcciones[k] = F->Direcciones[k] ? &Actual[k] : nullptr;
-        if (F->Pasos != nullptr) // none when the form is not of numbers only
-            std::memcpy(Pasos, F->Pasos, F->CuantosPasos * sizeof *Pasos);
-        for (uint32_t p = 0; p < F->CuantosPasos; ++p) { // the steps hold the addresses too
-            if (Pasos[p].Codigo == CODIGO_PEDIR)
-                continue;
-            if (FuenteIzquierda(Pasos[p].Codigo) == DE_DIRECCION)
-                Pasos[p].Izq.Direccion = Propia(F, Pasos[p].Izq.Direccion);
-            if (FuenteDerecha(Pasos[p].Codigo) == DE_DIRECCION)
-                Pasos[p].Der.Direccion = Propia(F, Pasos[p].Der.Direccion);
-        }
+            Direcciones[k] = F->Columnas[k] ? &Actual[k] : F->Direcciones[k];
+        // The steps hold the addresses too: the copy's are written from its own bindings, by
+        // name, so that a column and a number bound at one same address stay apart.
         Forma.Direcciones = Direcciones;
-        Forma.Pasos = F->Pasos ? Pasos : nullptr;
-        return true;
+        Forma.Pasos = nullptr;
+        Clasificar(&Forma);
+        Pasos = Forma.Pasos;
+        return Forma.Numerico || !F->Numerico; // the copy lacks the form's steps only for want of memory
     }
 
-    const double *Propia(const FORMULAPREPARADA *F, const double *Columna) const
+    // How the copy's steps read a block of rows from Desde: its columns from the host's.
+    DesdeFila Bloque(const FORMULAPREPARADA *F, size_t Desde) const
     {
-        for (uint32_t k = 0; k < F->CuantosNombres; ++k)
-            if (F->Direcciones[k] == Columna)
-                return &Actual[k];
-        return Columna;
+        return {Desde, Actual, F->Direcciones, F->CuantosNombres};
     }
 
     BLOQUEDEDATOS Fila(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, size_t i, Evaluacion Una)
     {
         for (uint32_t k = 0; k < F->CuantosNombres; ++k)
-            if (F->Direcciones[k] != nullptr)
+            if (F->Columnas[k])
                 Actual[k] = F->Direcciones[k][i];
         return Una(&Forma, Estado);
     }
@@ -601,7 +609,7 @@ int32_t EvaluarFilas(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, int32_
         Ajustes.Entrar();
     for (size_t Desde = 0; Desde < N; Desde += FILAS_POR_BLOQUE) {
         const uint32_t n = static_cast<uint32_t>(N - Desde < FILAS_POR_BLOQUE ? N - Desde : FILAS_POR_BLOQUE);
-        if (FilasEnBloque(F, Ranuras, Libre, Desde, n, Valores + Desde)) {
+        if (FilasEnBloque(&Copia.Forma, Ranuras, Libre, Copia.Bloque(F, Desde), n, Valores + Desde)) {
             if (Errores != nullptr)
                 std::memset(Errores + Desde, 0, n * sizeof *Errores);
             if (Posiciones != nullptr)

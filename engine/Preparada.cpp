@@ -12,7 +12,7 @@ size_t Tamano(const FORMULAPREPARADA *F, uint32_t &Tokens)
 {
     Tokens = F->Tokens;
     return sizeof *F + F->Instrucciones * sizeof(Instruccion) + F->Fallidas * sizeof(Fallo) + F->LargoTextos +
-           F->CuantosNombres * (sizeof(Uso) + sizeof(const double *)) + F->CuantosPasos * sizeof(Paso);
+           F->CuantosNombres * (sizeof(Uso) + sizeof(const double *) + sizeof(bool)) + F->CuantosPasos * sizeof(Paso);
 }
 
 void Liberar(FORMULAPREPARADA *F)
@@ -24,6 +24,7 @@ void Liberar(FORMULAPREPARADA *F)
     std::free(F->Textos);
     std::free(F->Nombres);
     std::free(F->Direcciones);
+    std::free(F->Columnas);
     std::free(F->Pasos);
     std::free(F);
 }
@@ -46,7 +47,7 @@ void Opciones(FORMULAPREPARADA *F, int32_t Opciones)
     Clasificar(F);
 }
 
-int32_t Vincular(FORMULAPREPARADA *F, const char *Variable, const double *Direccion)
+int32_t Vincular(FORMULAPREPARADA *F, const char *Variable, const double *Direccion, bool Columna)
 {
     if (F == nullptr || Variable == nullptr)
         return 0;
@@ -57,6 +58,7 @@ int32_t Vincular(FORMULAPREPARADA *F, const char *Variable, const double *Direcc
         if (U.Argumentos >= 0 || U.Nombre.Largo != Largo || std::memcmp(F->Textos + U.Nombre.Inicio, Variable, Largo))
             continue;
         F->Direcciones[n] = Direccion;
+        F->Columnas[n] = Columna && Direccion != nullptr;
         for (uint32_t k = 0; k < F->Instrucciones; ++k) {
             Instruccion &I = F->Codigo[k];
             if ((I.Codigo == O_VARIABLE || I.Codigo == O_VINCULADA) && I.U.Nombre.Extra == n) {

@@ -225,6 +225,7 @@ struct FORMULAPREPARADA {
     char *Textos;
     Motor::Uso *Nombres;        // each name once, in the order of the text
     const double **Direcciones; // per variable of Nombres: where it is bound, or null
+    bool *Columnas;             // per variable of Nombres: bound to a column, one number per row
     Motor::Paso *Pasos;         // when Numerico
     uint32_t CuantosPasos;
     uint32_t CuantosNombres;
@@ -257,7 +258,8 @@ enum : int32_t { AJUSTES_DEL_ANFITRION = 1 };
 FORMULAPREPARADA *Preparar(const ESTADODEANALISIS *Estado, const char *Expresion, BLOQUEDEDATOS &Error);
 void Liberar(FORMULAPREPARADA *Formula);
 const char *NombreUsado(const FORMULAPREPARADA *Formula, int32_t Indice, int32_t *Argumentos);
-int32_t Vincular(FORMULAPREPARADA *Formula, const char *Variable, const double *Direccion);
+// Columna: Direccion holds one number per row of A_EvaluarFilas, not one for every row.
+int32_t Vincular(FORMULAPREPARADA *Formula, const char *Variable, const double *Direccion, bool Columna);
 void Opciones(FORMULAPREPARADA *Formula, int32_t Opciones);
 // The bytes a form holds on the heap, and the tokens its text was read into.
 size_t Tamano(const FORMULAPREPARADA *Formula, uint32_t &Tokens);

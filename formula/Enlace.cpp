@@ -68,6 +68,12 @@ EVALION_FORMULA_API int32_t EnlaceVincular(FORMULAPREPARADA *Formula, const char
 }
 __asm__(".symver EnlaceVincular, A_Vincular@" EVALION_VERSION_);
 
+EVALION_FORMULA_API int32_t EnlaceVincularColumna(FORMULAPREPARADA *Formula, const char *Variable, const double *Columna)
+{
+    return A_VincularColumna(Formula, Variable, Columna);
+}
+__asm__(".symver EnlaceVincularColumna, A_VincularColumna@" EVALION_VERSION_);
+
 EVALION_FORMULA_API void EnlaceOpciones(FORMULAPREPARADA *Formula, int32_t Opciones) { A_Opciones(Formula, Opciones); }
 __asm__(".symver EnlaceOpciones, A_Opciones@" EVALION_VERSION_);
 

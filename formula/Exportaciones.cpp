@@ -54,7 +54,13 @@ EVALION_FORMULA_API const char *EVALION_CONV A_Nombre(const FORMULAPREPARADA *Fo
 EVALION_FORMULA_API int32_t EVALION_CONV A_Vincular(FORMULAPREPARADA *Formula, const char *Variable,
                                                     const double *Direccion)
 {
-    return Motor::Vincular(Formula, Variable, Direccion);
+    return Motor::Vincular(Formula, Variable, Direccion, false);
+}
+
+EVALION_FORMULA_API int32_t EVALION_CONV A_VincularColumna(FORMULAPREPARADA *Formula, const char *Variable,
+                                                           const double *Columna)
+{
+    return Motor::Vincular(Formula, Variable, Columna, true);
 }
 
 EVALION_FORMULA_API void EVALION_CONV A_Opciones(FORMULAPREPARADA *Formula, int32_t Opciones)

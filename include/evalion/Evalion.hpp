@@ -545,13 +545,13 @@ public:
     };
 
     // Evaluates the form once per row: each column's variable (matched as Vincular matches)
-    // reads that row's value, other names are asked for at every row, rows in order, as
-    // Evaluar would one row at a time. Row i's value goes to Valores[i] (NaN for a failed
-    // row or a text), its error code and position (0 when it did not fail) to Errores[i]
-    // and Posiciones[i] when they are given. Returns how many rows failed. Throws
-    // std::invalid_argument when a column is shorter than Filas or names no variable of the
-    // text; a handler's exception is rethrown, as from Evaluar. The form's own bindings
-    // (Vincular) are back in place on return.
+    // reads that row's value, one bound with Vincular its number in every row, other names
+    // are asked for at every row, rows in order, as Evaluar would one row at a time. Row
+    // i's value goes to Valores[i] (NaN for a failed row or a text), its error code and
+    // position (0 when it did not fail) to Errores[i] and Posiciones[i] when they are given.
+    // Returns how many rows failed. Throws std::invalid_argument when a column is shorter
+    // than Filas or names no variable of the text; a handler's exception is rethrown, as
+    // from Evaluar. The form's own bindings (Vincular) are back in place on return.
     std::size_t EvaluarFilas(const std::vector<TColumna> &Columnas, double *Valores, std::size_t Filas,
                              int32_t *Errores = nullptr, int32_t *Posiciones = nullptr)
     {
@@ -576,22 +576,13 @@ public:
             }
         };
         int32_t Fallidas = 0;
-        std::vector<std::vector<double>> Repetidos; // the form's own values, one column each
         try {
+            // The form's own bindings (Vincular) stay what they are: one number for every row.
             for (const TColumna &C : Columnas) {
                 if (C.Filas < Filas)
                     throw std::invalid_argument("Evalion: a column holds fewer values than the rows");
                 if (VincularUsados(C.Nombre, C.Valores, &Vinculadas) == 0)
                     throw std::invalid_argument("Evalion: the text uses no variable " + std::string(C.Nombre));
-            }
-            // Across rows every bound variable is a column: a value of the form's own is
-            // repeated down one for this call.
-            for (const auto &[Usado, Direccion] : FVinculos) {
-                if (Direccion == nullptr || std::find(Vinculadas.begin(), Vinculadas.end(), Usado) != Vinculadas.end())
-                    continue;
-                Repetidos.emplace_back(Filas, *Direccion);
-                A_Vincular(FFormula, Usado.c_str(), Repetidos.back().data());
-                Vinculadas.push_back(Usado);
             }
             Compartido.Ejecutar([&] {
                 Fallidas = A_EvaluarFilas(FFormula, &Compartido.FEstado, static_cast<int32_t>(Filas), Valores,
@@ -643,8 +634,8 @@ private:
     }
 
     // Binds every variable of the text that Nombre matches as the analyser matches names.
-    // The form's own bindings are remembered for rows to put back; a column's (Columnas not
-    // null) are not, and the names it bound are added to Columnas.
+    // The form's own bindings are remembered for rows to put back; a column (Columnas not
+    // null) is bound as one and not remembered, and the names it bound are added to Columnas.
     int32_t VincularUsados(std::string_view Nombre, const double *Direccion, std::vector<std::string> *Columnas)
     {
         const auto Iguales = [Menor = Nucleo().FVariables.key_comp()](std::string_view a, std::string_view b) {
@@ -656,7 +647,8 @@ private:
         for (int32_t k = 0; const char *Usado = A_Nombre(FFormula, k, &Argumentos); ++k) {
             if (Argumentos >= 0 || !Iguales(Usado, Buscado))
                 continue;
-            Usos += A_Vincular(FFormula, Usado, Direccion);
+            Usos += Columnas != nullptr ? A_VincularColumna(FFormula, Usado, Direccion)
+                                        : A_Vincular(FFormula, Usado, Direccion);
             if (Columnas != nullptr)
                 Columnas->push_back(Usado);
             else

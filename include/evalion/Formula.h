@@ -7,7 +7,8 @@
  *
  * A prepared form belongs to the host that prepared it and lives until A_Liberar. Evaluating
  * only reads it, so one form may be evaluated on several threads at once, each with its own
- * record; A_Vincular changes it, so variables are bound before the form is shared.
+ * record; A_Vincular and A_VincularColumna change it, so variables are bound before the form
+ * is shared.
  */
 #ifndef EVALION_FORMULA_H
 #define EVALION_FORMULA_H
@@ -56,9 +57,9 @@ enum { FORMULA_TEXTO = -1 };
 EVALION_FORMULA_API int32_t EVALION_CONV A_EvaluarNumero(const FORMULAPREPARADA *Formula, ESTADODEANALISIS *Estado,
                                                          double *Numero);
 
-/* Evaluates a prepared form for Filas rows, where each variable bound with A_Vincular is a
- * column: row i reads Direccion[i], so every address bound holds Filas doubles (a number
- * meant for every row is bound as Filas copies of it). Row i's value
+/* Evaluates a prepared form for Filas rows, where each variable bound with A_VincularColumna
+ * is a column: row i reads Columna[i], so every column holds at least Filas doubles. A
+ * variable bound with A_Vincular reads its one number, *Direccion, in every row. Row i's value
  * goes to Valores[i] (a quiet NaN when the row fails or its value is a text), its error
  * code (0: none) to Errores[i] and its position to Posiciones[i], each when not NULL. Row
  * by row the same bits, codes, positions and requests as A_Evaluar with the numbers of that
@@ -87,6 +88,13 @@ EVALION_FORMULA_API const char *EVALION_CONV A_Nombre(const FORMULAPREPARADA *Fo
  * name (0: the form never asks for it, and nothing changes; also for a NULL form or name). */
 EVALION_FORMULA_API int32_t EVALION_CONV A_Vincular(FORMULAPREPARADA *Formula, const char *Variable,
                                                     const double *Direccion);
+
+/* Binds the variable as A_Vincular does (same names, same result, NULL unbinds it) to a
+ * column of numbers the host keeps at Columna: row i of A_EvaluarFilas reads Columna[i], and
+ * A_Evaluar reads Columna[0], the first row. Binding the name again, with either call,
+ * replaces the column. */
+EVALION_FORMULA_API int32_t EVALION_CONV A_VincularColumna(FORMULAPREPARADA *Formula, const char *Variable,
+                                                           const double *Columna);
 
 /* Options of a form, as bits (A_Opciones replaces them all; a new form has none).
  *   FORMULA_AJUSTES_DEL_ANFITRION: evaluations compute under the floating-point settings the
@@ -118,6 +126,7 @@ __asm__(".symver A_EvaluarFilas, A_EvaluarFilas@" EVALION_FORMULA_VERSION_);
 __asm__(".symver A_Liberar, A_Liberar@" EVALION_FORMULA_VERSION_);
 __asm__(".symver A_Nombre, A_Nombre@" EVALION_FORMULA_VERSION_);
 __asm__(".symver A_Vincular, A_Vincular@" EVALION_FORMULA_VERSION_);
+__asm__(".symver A_VincularColumna, A_VincularColumna@" EVALION_FORMULA_VERSION_);
 __asm__(".symver A_Opciones, A_Opciones@" EVALION_FORMULA_VERSION_);
 #  undef EVALION_FORMULA_VERSION_
 #endif

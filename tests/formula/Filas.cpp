@@ -1,11 +1,13 @@
 // A prepared form over rows (A_EvaluarFilas): each row exactly what A_Evaluar gives with
 // that row's numbers bound, with the same requests in the same order, whether the rows go
-// through the steps a block at a time or one by one.
+// through the steps a block at a time or one by one; a column (A_VincularColumna) gives a
+// number per row, a variable bound to one number (A_Vincular) that number in every row.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -55,42 +57,55 @@ TEST(Filas, EachRowAsOneEvaluationWithItsNumbers)
     Host.Funciones["f"] = HostDePrueba::Suma;
     const std::vector<double> X = Columna(1), Y = Columna(2.5);
     const int32_t N = static_cast<int32_t>(X.size());
+    // y a column, or one number for every row: one that divides, and 0, which sends every
+    // block of x/y row by row.
+    const struct {
+        bool Columna;
+        double Numero;
+    } YS[] = {{true, 0}, {false, 0.5}, {false, 0}};
     for (const char *Texto : TEXTOS)
-        for (int32_t Opciones : {0, static_cast<int32_t>(FORMULA_AJUSTES_DEL_ANFITRION)}) {
-            SCOPED_TRACE(std::string(Texto) + (Opciones ? " (host settings)" : ""));
-            ESTADODEANALISIS Estado;
-            A_Inicializar(&Estado);
-            Host.Instalar(&Estado);
-            Formula P(A_Preparar(&Estado, Texto, nullptr));
-            ASSERT_NE(P.F, nullptr);
-            A_Opciones(P.F, Opciones);
+        for (int32_t Opciones : {0, static_cast<int32_t>(FORMULA_AJUSTES_DEL_ANFITRION)})
+            for (const auto &YDe : YS) {
+                SCOPED_TRACE(std::string(Texto) + (Opciones ? " (host settings)" : "") +
+                             (YDe.Columna ? "" : ", y = " + std::to_string(YDe.Numero)));
+                ESTADODEANALISIS Estado;
+                A_Inicializar(&Estado);
+                Host.Instalar(&Estado);
+                Formula P(A_Preparar(&Estado, Texto, nullptr));
+                ASSERT_NE(P.F, nullptr);
+                A_Opciones(P.F, Opciones);
 
-            A_Vincular(P.F, "x", X.data());
-            A_Vincular(P.F, "y", Y.data());
-            Host.Peticiones.clear();
-            std::vector<double> Valores(X.size());
-            std::vector<int32_t> Errores(X.size(), -1), Posiciones(X.size(), -1);
-            const int32_t Fallidas = A_EvaluarFilas(P.F, &Estado, N, Valores.data(), Errores.data(), Posiciones.data());
-            const std::vector<std::string> EnFilas = Host.Orden();
-
-            Host.Peticiones.clear();
-            int32_t Esperadas = 0;
-            for (int32_t i = 0; i < N; ++i) {
-                A_Vincular(P.F, "x", &X[i]);
-                A_Vincular(P.F, "y", &Y[i]);
-                const BLOQUEDEDATOS R = A_Evaluar(P.F, &Estado);
-                Esperadas += R.Error != 0;
-                const bool Numero = R.Error == 0 && (R.Tipo & TIPO_NUMERO);
-                ASSERT_EQ(Errores[i], R.Error) << "row " << i;
-                ASSERT_EQ(Posiciones[i], R.Posicion) << "row " << i;
-                if (Numero)
-                    ASSERT_EQ(Bits(Valores[i]), Bits(R.Numero)) << "row " << i << ": " << Valores[i] << " " << R.Numero;
+                A_VincularColumna(P.F, "x", X.data());
+                if (YDe.Columna)
+                    A_VincularColumna(P.F, "y", Y.data());
                 else
-                    ASSERT_TRUE(std::isnan(Valores[i])) << "row " << i;
+                    A_Vincular(P.F, "y", &YDe.Numero);
+                Host.Peticiones.clear();
+                std::vector<double> Valores(X.size());
+                std::vector<int32_t> Errores(X.size(), -1), Posiciones(X.size(), -1);
+                const int32_t Fallidas =
+                    A_EvaluarFilas(P.F, &Estado, N, Valores.data(), Errores.data(), Posiciones.data());
+                const std::vector<std::string> EnFilas = Host.Orden();
+
+                Host.Peticiones.clear();
+                int32_t Esperadas = 0;
+                for (int32_t i = 0; i < N; ++i) {
+                    A_Vincular(P.F, "x", &X[i]);
+                    A_Vincular(P.F, "y", YDe.Columna ? &Y[i] : &YDe.Numero);
+                    const BLOQUEDEDATOS R = A_Evaluar(P.F, &Estado);
+                    Esperadas += R.Error != 0;
+                    const bool Numero = R.Error == 0 && (R.Tipo & TIPO_NUMERO);
+                    ASSERT_EQ(Errores[i], R.Error) << "row " << i;
+                    ASSERT_EQ(Posiciones[i], R.Posicion) << "row " << i;
+                    if (Numero)
+                        ASSERT_EQ(Bits(Valores[i]), Bits(R.Numero))
+                            << "row " << i << ": " << Valores[i] << " " << R.Numero;
+                    else
+                        ASSERT_TRUE(std::isnan(Valores[i])) << "row " << i;
+                }
+                EXPECT_EQ(Fallidas, Esperadas);
+                EXPECT_EQ(EnFilas, Host.Orden());
             }
-            EXPECT_EQ(Fallidas, Esperadas);
-            EXPECT_EQ(EnFilas, Host.Orden());
-        }
 }
 
 TEST(Filas, ValuesCodesAndPositions)
@@ -110,7 +125,7 @@ TEST(Filas, ValuesCodesAndPositions)
     for (const auto &C : CASOS) {
         SCOPED_TRACE(C.Texto);
         Formula P(A_Preparar(&Estado, C.Texto, nullptr));
-        A_Vincular(P.F, "x", X);
+        A_VincularColumna(P.F, "x", X);
         double Valores[4];
         int32_t Errores[4], Posiciones[4];
         A_EvaluarFilas(P.F, &Estado, 4, Valores, Errores, Posiciones);
@@ -139,7 +154,7 @@ TEST(Filas, NullFormNoRowsAndOptionalArrays)
     }
     Formula P(A_Preparar(&Estado, "x+1", nullptr));
     const double X[] = {1, 2, 3};
-    A_Vincular(P.F, "x", X);
+    A_VincularColumna(P.F, "x", X);
     EXPECT_EQ(A_EvaluarFilas(P.F, &Estado, 0, Valores, Errores, Posiciones), 0);
     EXPECT_EQ(A_EvaluarFilas(P.F, &Estado, -5, Valores, Errores, Posiciones), 0);
     EXPECT_TRUE(std::isnan(Valores[0])); // nothing written
@@ -150,6 +165,102 @@ TEST(Filas, NullFormNoRowsAndOptionalArrays)
     EXPECT_EQ(A_EvaluarFilas(T.F, &Estado, 1, Valores, Errores, nullptr), 0);
     EXPECT_TRUE(std::isnan(Valores[0]));
     EXPECT_EQ(Errores[0], 0);
+}
+
+// A variable bound to one number is read there in every row, never past it; the last
+// binding of a name, with either call, decides whether it is a column. Both paths: the
+// steps in blocks, and row by row where z is asked (it answers 4).
+TEST(Filas, ColumnOrOneNumberByTheLastBinding)
+{
+    ESTADODEANALISIS Estado;
+    A_Inicializar(&Estado);
+    HostDePrueba Host;
+    Host.Variables["x"] = Pruebas::Numero(4);
+    Host.Variables["z"] = Pruebas::Numero(4);
+    Host.Instalar(&Estado);
+    enum Vinculo { NUMERO, COLUMNA, NINGUNO };
+    const struct {
+        const char *Caso;
+        Vinculo Antes, Despues;
+        double Esperado[3];
+    } CASOS[] = {
+        {"a number, then a column", NUMERO, COLUMNA, {2, 3, 4}},
+        {"a column, then a number", COLUMNA, NUMERO, {11, 11, 11}},
+        {"a column, then unbound: asked", COLUMNA, NINGUNO, {5, 5, 5}},
+        {"unbound, then a column", NINGUNO, COLUMNA, {2, 3, 4}},
+    };
+    const double X[] = {1, 2, 3};
+    const double K = 10;
+    const auto Vincular = [&](FORMULAPREPARADA *F, Vinculo V) {
+        if (V == NUMERO)
+            return A_Vincular(F, "x", &K);
+        if (V == COLUMNA)
+            return A_VincularColumna(F, "x", X);
+        return A_VincularColumna(F, "x", nullptr);
+    };
+    for (const char *Texto : {"x+1", "x+z-3"})
+        for (const auto &C : CASOS) {
+            SCOPED_TRACE(std::string(Texto) + ": " + C.Caso);
+            Formula P(A_Preparar(&Estado, Texto, nullptr));
+            EXPECT_EQ(Vincular(P.F, C.Antes), 1);
+            EXPECT_EQ(Vincular(P.F, C.Despues), 1);
+            double Valores[3];
+            EXPECT_EQ(A_EvaluarFilas(P.F, &Estado, 3, Valores, nullptr, nullptr), 0);
+            for (int i = 0; i < 3; ++i)
+                EXPECT_EQ(Valores[i], C.Esperado[i]) << "row " << i;
+            EXPECT_EQ(A_Evaluar(P.F, &Estado).Numero, C.Esperado[0]); // a column's first row
+        }
+    // A number bound where a column starts is still one number.
+    for (const char *Texto : {"x+k", "x+k+z-4"}) {
+        SCOPED_TRACE(Texto);
+        Formula P(A_Preparar(&Estado, Texto, nullptr));
+        A_VincularColumna(P.F, "x", X);
+        A_Vincular(P.F, "k", X);
+        double Valores[3];
+        EXPECT_EQ(A_EvaluarFilas(P.F, &Estado, 3, Valores, nullptr, nullptr), 0);
+        EXPECT_EQ(Valores[0], 2);
+        EXPECT_EQ(Valores[1], 3);
+        EXPECT_EQ(Valores[2], 4);
+    }
+    Formula P(A_Preparar(&Estado, "x*2+x", nullptr));
+    EXPECT_EQ(A_VincularColumna(P.F, "x", X), 2); // what A_Vincular returns
+    EXPECT_EQ(A_VincularColumna(P.F, "y", X), 0);
+    EXPECT_EQ(A_VincularColumna(nullptr, "x", X), 0);
+    EXPECT_EQ(A_VincularColumna(P.F, nullptr, X), 0);
+}
+
+// Many rows over a variable bound to one number: that number in every row, read where the
+// host keeps it and nowhere after it (the address sanitizer sees any row read past it).
+TEST(Filas, OneNumberForEveryRow)
+{
+    ESTADODEANALISIS Estado;
+    A_Inicializar(&Estado);
+    HostDePrueba Host;
+    Host.Variables["z"] = Pruebas::Numero(0);
+    Host.Instalar(&Estado);
+    constexpr int32_t N = 1000;
+    const struct {
+        const char *Texto;
+        double Esperado;
+    } CASOS[] = {
+        {"k*2+1", 8},       // the steps in blocks
+        {"k*2+1+z", 8},     // row by row: z is asked
+        {"k", 3.5},         // the bound number is the value
+        {"k*k-k*0,5", 10.5} // two uses of it in one step
+    };
+    for (const auto &C : CASOS) {
+        SCOPED_TRACE(C.Texto);
+        Formula P(A_Preparar(&Estado, C.Texto, nullptr));
+        const auto K = std::make_unique<double>(3.5); // alone on the heap: a row past it is caught
+        ASSERT_GT(A_Vincular(P.F, "k", K.get()), 0);
+        std::vector<double> Valores(N);
+        std::vector<int32_t> Errores(N, -1);
+        EXPECT_EQ(A_EvaluarFilas(P.F, &Estado, N, Valores.data(), Errores.data(), nullptr), 0);
+        for (int32_t i = 0; i < N; ++i) {
+            ASSERT_EQ(Valores[i], C.Esperado) << "row " << i;
+            ASSERT_EQ(Errores[i], 0) << "row " << i;
+        }
+    }
 }
 
 } // namespace

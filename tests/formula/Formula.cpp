@@ -199,6 +199,7 @@ TEST(Formula, NullRecord)
 #endif
     EXPECT_EQ(A_Nombre(nullptr, 0, nullptr), nullptr);
     EXPECT_EQ(A_Vincular(nullptr, "x", nullptr), 0);
+    EXPECT_EQ(A_VincularColumna(nullptr, "x", nullptr), 0);
     A_Opciones(nullptr, FORMULA_AJUSTES_DEL_ANFITRION);
 }
 

@@ -339,8 +339,9 @@ class Formula:
         """Evaluates the formula once per row of columns given by name (evaluar_columnas(x=...,
         y=...), or a dict first for names that are no Python keywords): each is a one-dimensional buffer of doubles (a numpy array of float64, an
         array('d'), ...), all of one length, read in place without copying, and row i
-        evaluates with each variable bound to its column's element i. Other names are asked
-        of the analyser for every row, in the order of evaluar. The engine runs without the
+        evaluates with each variable bound to its column's element i; a variable bound with
+        vincular keeps its number in every row. Other names are asked of the analyser for
+        every row, in the order of evaluar. The engine runs without the
         GIL, except while a request runs Python code.
 
         Returns the values as a numpy array of float64 (an array('d') without numpy); a row
@@ -367,18 +368,11 @@ class Formula:
             raise RuntimeError("this Analizador is already analysing; use one per thread")
         usados = []
         try:
+            # The formula's own bindings (vincular) stay one number for every row.
             for nombre, (_, _, direccion) in vistas.items():
-                if f.A_Vincular(self._formula, _b.codificar(nombre), direccion) == 0:
+                if f.A_VincularColumna(self._formula, _b.codificar(nombre), direccion) == 0:
                     raise ValueError(f"the formula uses no variable {nombre!r}")
                 usados.append(nombre)
-            # Across rows every bound variable is a column: a value of the formula's own is
-            # repeated down one for this call.
-            for nombre, numero in self._vinculos.items():
-                if nombre not in vistas:
-                    repetido = (ctypes.c_double * n)(*([numero.value] * n)) if n else None
-                    vistas[nombre] = (None, repetido, repetido)
-                    f.A_Vincular(self._formula, _b.codificar(nombre), ctypes.cast(repetido, ctypes.POINTER(ctypes.c_double)))
-                    usados.append(nombre)
             a._pendiente = None
             f.A_EvaluarFilas(self._formula, a._puntero, n, _direccion(valores), _direccion(codigos),
                              _direccion(posiciones))
