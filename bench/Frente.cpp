@@ -113,30 +113,30 @@ void ImprimirTablas(const Banco::Recolector &R)
     std::printf("\nns per evaluation (CPU time, fastest run); \"host\": FORMULA_AJUSTES_DEL_ANFITRION"
                 " (no floating-point switch)\n%-18s", "row");
     for (int M = 0; M < MEDIDORES; ++M)
-        std::printf("%11s", NOMBRE[M]);
-    std::printf("%13s%13s%13s\n", "bnd/exprtk", "b.host/exprtk", "n.host/exprtk");
+        std::printf("%12s", NOMBRE[M]);
+    std::printf("%14s%14s%14s\n", "bnd/exprtk", "b.host/exprtk", "n.host/exprtk");
     for (const Fila &F : Filas()) {
         std::printf("%-18s", F.Nombre.c_str());
         for (int M = 0; M < MEDIDORES; ++M)
-            Celda(R.Tiempo(Nombre("una", static_cast<Medidor>(M), F)), "%11.2f", 11); // microseconds per VECES = ns per one
+            Celda(R.Tiempo(Nombre("una", static_cast<Medidor>(M), F)), "%12.2f", 12); // microseconds per VECES = ns per one
         const double Exprtk = R.Tiempo(Nombre("una", EXPRTK, F));
-        Celda(Cociente(R.Tiempo(Nombre("una", VINCULADA, F)), Exprtk), "%13.2f", 13);
-        Celda(Cociente(R.Tiempo(Nombre("una", VINCULADA_ANFITRION, F)), Exprtk), "%13.2f", 13);
-        Celda(Cociente(R.Tiempo(Nombre("una", NUMERO_ANFITRION, F)), Exprtk), "%13.2f", 13);
+        Celda(Cociente(R.Tiempo(Nombre("una", VINCULADA, F)), Exprtk), "%14.2f", 14);
+        Celda(Cociente(R.Tiempo(Nombre("una", VINCULADA_ANFITRION, F)), Exprtk), "%14.2f", 14);
+        Celda(Cociente(R.Tiempo(Nombre("una", NUMERO_ANFITRION, F)), Exprtk), "%14.2f", 14);
         std::printf("\n");
     }
 
     std::printf("\nns per row over %zu rows (x and y from columns of doubles)\n%-18s", FILAS, "row");
     for (Medidor M : EN_COLUMNAS)
-        std::printf("%11s", NOMBRE[M]);
-    std::printf("%13s%13s\n", "b.host/hand", "exprtk/b.host");
+        std::printf("%12s", NOMBRE[M]);
+    std::printf("%14s%14s\n", "b.host/hand", "exprtk/b.host");
     for (const Fila &F : Filas()) {
         std::printf("%-18s", F.Nombre.c_str());
         for (Medidor M : EN_COLUMNAS)
-            Celda(R.Tiempo(Nombre("filas", M, F)), "%11.3f", 11); // milliseconds per FILAS = ns per row
+            Celda(R.Tiempo(Nombre("filas", M, F)), "%12.3f", 12); // milliseconds per FILAS = ns per row
         const double Nuestra = R.Tiempo(Nombre("filas", VINCULADA_ANFITRION, F));
-        Celda(Cociente(Nuestra, R.Tiempo(Nombre("filas", MANO, F))), "%13.2f", 13);
-        Celda(Cociente(R.Tiempo(Nombre("filas", EXPRTK, F)), Nuestra), "%13.2f", 13);
+        Celda(Cociente(Nuestra, R.Tiempo(Nombre("filas", MANO, F))), "%14.2f", 14);
+        Celda(Cociente(R.Tiempo(Nombre("filas", EXPRTK, F)), Nuestra), "%14.2f", 14);
         std::printf("\n");
     }
 }

@@ -34,12 +34,12 @@ por_evaluacion() {
 }
 
 printf '%-18s' row
-for M in $MEDIDORES; do printf '%11s' "$M"; done
+for M in $MEDIDORES; do printf '%12s' "$M"; done
 printf '\n'
 # Row names hold blanks: take them from the program's own list, one a line.
 "$PROGRAMA" 2>&1 | sed -n '/^rows:/,/^measurers:/p' | sed '1d;$d;s/^  //' > "$TEMPORAL/filas" || true
 while IFS= read -r FILA; do
     printf '%-18s' "$FILA"
-    for M in $MEDIDORES; do printf '%11s' "$(por_evaluacion "$FILA" "$M")"; done
+    for M in $MEDIDORES; do printf '%12s' "$(por_evaluacion "$FILA" "$M")"; done
     printf '\n'
 done < "$TEMPORAL/filas"
