@@ -147,7 +147,12 @@ EvaluarPasos(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, double *Numero
     AjustesDeEvaluacion Ajustes;
     if (F->Ajustar)
         Ajustes.Entrar();
-    double v = 0;
+    double v;
+#if EVALION_HILADO
+    __asm__("" : "=x"(v)); // no instruction: every form has a step before its end, which sets v
+#else
+    v = 0;
+#endif
     const Paso *P = F->Pasos;
 #if defined(__GNUC__)
 #define EVALION_NUNCA __builtin_unreachable()
