@@ -165,7 +165,7 @@ EvaluarPasos(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, double *Numero
     if constexpr ((OP != P_POTENCIA || ConPotencia) &&                                                        \
                   (PASOS_AMPLIOS || (FI != DE_VALOR && FD != DE_VALOR && OP < P_MASPOR))) {                      \
         if (!Operar<OP>(Leer<FI>(P->Izq, N, v), Leer<FD>(P->Der, N, v), P->Extra, P->Sumando,                  \
-                        OP >= P_MASPOR && OP != P_KPOR ? N[P->A] : 0.0, v))                                    \
+                        SumaASuRanura(OP) ? N[P->A] : 0.0, v))                                                 \
             goto Salida;                                                                                        \
         N[P->A] = v;                                                                                            \
         EVALION_SIGUIENTE;                                                                                      \

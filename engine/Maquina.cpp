@@ -559,8 +559,7 @@ struct Sombra {
 // One row's block into the host's arrays; true when the row failed.
 inline bool PonerFila(const BLOQUEDEDATOS &R, size_t i, double *Valores, int32_t *Errores, int32_t *Posiciones)
 {
-    const bool Numero = R.Error == 0 && (R.Tipo & TIPO_NUMERO);
-    Valores[i] = Numero ? R.Numero : __builtin_nan("");
+    NumeroDeBloque(R, &Valores[i]);
     if (Errores != nullptr)
         Errores[i] = R.Error;
     if (Posiciones != nullptr)

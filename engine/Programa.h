@@ -116,6 +116,12 @@ enum OperacionNumerica : uint8_t {
     P_MENOSPOR, P_KPOR, P_MASKPOR, P_MENOSKPOR
 };
 
+// The fused sums of a product add to the value of their own slot.
+constexpr bool SumaASuRanura(unsigned Op)
+{
+    return Op == P_MASPOR || Op == P_MENOSPOR || Op == P_MASKPOR || Op == P_MENOSKPOR;
+}
+
 union OperandoPaso {
     double Numero;
     const double *Direccion;
