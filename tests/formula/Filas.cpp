@@ -12,17 +12,14 @@
 #include <vector>
 
 #include "Formula.h"
+#include "FormulaDePrueba.h"
 #include "HostDePrueba.h"
 
 namespace {
 
 using Pruebas::HostDePrueba;
 
-struct Formula {
-    FORMULAPREPARADA *F;
-    explicit Formula(FORMULAPREPARADA *Preparada) : F(Preparada) {}
-    ~Formula() { A_Liberar(F); }
-};
+using Pruebas::Formula;
 
 uint64_t Bits(double V)
 {

@@ -11,17 +11,14 @@
 #include <vector>
 
 #include "Formula.h"
+#include "FormulaDePrueba.h"
 #include "HostDePrueba.h"
 
 namespace {
 
 using Pruebas::HostDePrueba;
 
-struct Formula {
-    FORMULAPREPARADA *F;
-    explicit Formula(FORMULAPREPARADA *Preparada) : F(Preparada) {}
-    ~Formula() { A_Liberar(F); }
-};
+using Pruebas::Formula;
 
 std::string Nombres(const FORMULAPREPARADA *F)
 {
