@@ -216,7 +216,7 @@ private:
 };
 
 #if defined(EVALION_CON_MUPARSER)
-class Muparser : public Medida {
+class Muparser : public MedidaDeUnValor<Muparser> {
 public:
     // Throws mu::Parser::exception_type when muparser cannot take the text.
     explicit Muparser(const Fila &Fila)
@@ -228,27 +228,10 @@ public:
         Parser.Eval();
     }
 
-    double Repetir(long Veces) override
-    {
-        double Suma = 0;
-        for (long I = 0; I < Veces; ++I)
-            Suma += Parser.Eval();
-        return Suma;
-    }
-
-    bool Columnas(const double *Xs, const double *Ys, double *Salida, size_t N) override
-    {
-        for (size_t I = 0; I < N; ++I) {
-            X = Xs[I];
-            Y = Ys[I];
-            Salida[I] = Parser.Eval();
-        }
-        return true;
-    }
+    double Valor() { return Parser.Eval(); }
 
 private:
     mu::Parser Parser;
-    double X = VALOR_X, Y = VALOR_Y;
 };
 #endif
 

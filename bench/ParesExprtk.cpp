@@ -12,7 +12,7 @@ namespace Pares {
 #if defined(EVALION_CON_EXPRTK)
 namespace {
 
-class Exprtk : public Medida {
+class Exprtk : public MedidaDeUnValor<Exprtk> {
 public:
     explicit Exprtk(const Fila &Fila)
     {
@@ -26,26 +26,9 @@ public:
     }
     std::string Motivo;
 
-    double Repetir(long Veces) override
-    {
-        double Suma = 0;
-        for (long I = 0; I < Veces; ++I)
-            Suma += Expresion.value();
-        return Suma;
-    }
-
-    bool Columnas(const double *Xs, const double *Ys, double *Salida, size_t N) override
-    {
-        for (size_t I = 0; I < N; ++I) {
-            X = Xs[I];
-            Y = Ys[I];
-            Salida[I] = Expresion.value();
-        }
-        return true;
-    }
+    double Valor() { return Expresion.value(); }
 
 private:
-    double X = VALOR_X, Y = VALOR_Y;
     exprtk::symbol_table<double> Simbolos;
     exprtk::expression<double> Expresion;
 };
