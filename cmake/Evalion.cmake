@@ -39,12 +39,13 @@ function(evalion_motor objetivo)
     ${EVALION_FUENTES_ANALISIS}
     ${PROJECT_SOURCE_DIR}/engine/Compilador.cpp
     ${PROJECT_SOURCE_DIR}/engine/Maquina.cpp
+    ${PROJECT_SOURCE_DIR}/engine/Ensamblador.cpp
     ${PROJECT_SOURCE_DIR}/engine/Preparada.cpp)
   target_include_directories(${objetivo} PUBLIC ${PROJECT_SOURCE_DIR}/engine ${PROJECT_SOURCE_DIR}/include/evalion)
   # The compiler's lists free themselves; nothing in the engine throws, so no cleanup for an
   # exception is compiled, which would bring the C++ run time into the DLLs.
   set_source_files_properties(${PROJECT_SOURCE_DIR}/engine/Compilador.cpp ${PROJECT_SOURCE_DIR}/engine/Maquina.cpp
-    ${PROJECT_SOURCE_DIR}/engine/Preparada.cpp PROPERTIES COMPILE_OPTIONS -fno-exceptions)
+    ${PROJECT_SOURCE_DIR}/engine/Ensamblador.cpp ${PROJECT_SOURCE_DIR}/engine/Preparada.cpp PROPERTIES COMPILE_OPTIONS -fno-exceptions)
   set_target_properties(${objetivo} PROPERTIES
     POSITION_INDEPENDENT_CODE ON
     CXX_VISIBILITY_PRESET hidden

@@ -335,6 +335,7 @@ FORMULAPREPARADA *Preparar(const ESTADODEANALISIS *Estado, const char *Expresion
         return nullptr;
     F->Tokens = Tokens;
     Clasificar(F);
+    Ensamblar(F);
     // A form that asks nothing gives one answer: an error refuses it. The lexer's record,
     // without callbacks, serves for that one evaluation.
     if (F->CuantosNombres == 0) {

@@ -285,27 +285,42 @@ EVALION_SIEMPRE_EN_LINEA BLOQUEDEDATOS Evaluar(const FORMULAPREPARADA *F, ESTADO
     if (F == nullptr || Estado == nullptr)
         return EvaluarResto(F, Estado);
 #if EVALION_PASOS_AMPLIOS
-    if (F->Ligera)
+    if (F->Ligera) {
+#if EVALION_ENSAMBLADO
+        double v;
+        if (F->Ensamblado != nullptr && F->Nativa(F, Estado, &v) == 0)
+            return BloqueDeNumero(v);
+#endif
         return EvaluarPasos<false, false>(F, Estado);
+    }
 #endif
     if (F->SinPeticiones)
         return EvaluarPasos<false, true>(F, Estado);
     return EvaluarResto(F, Estado);
 }
 
-// The entry for a number result: the same evaluation, without a block where the steps give
-// the number; each way is one jump. The x87 build answers from the block, which keeps its
-// DLLs small.
+// The number of a form by its steps where they give it, else through its block; each way is
+// one jump. A form's entry for a number result (Nativa) unless it was assembled.
+EVALION_NOINLINE inline int32_t NumeroPorPasos(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, double *Numero)
+{
+#if EVALION_PASOS_AMPLIOS
+    if (F->Ligera)
+        return EvaluarPasos<false, false, true>(F, Estado, Numero);
+#endif
+    if (F->SinPeticiones)
+        return EvaluarPasos<false, true, true>(F, Estado, Numero);
+    return NumeroPorBloque(F, Estado, Numero);
+}
+
+// The entry for a number result: the same evaluation, without a block where the steps (or
+// the form's machine code) give the number, through the form's own entry: one jump. The x87
+// build answers from the block, which keeps its DLLs small.
 EVALION_SIEMPRE_EN_LINEA int32_t EvaluarNumero(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, double *Numero)
 {
 #if EVALION_PASOS_AMPLIOS
-    if (F != nullptr && Estado != nullptr && Numero != nullptr) {
-        if (F->Ligera)
-            return EvaluarPasos<false, false, true>(F, Estado, Numero);
-        if (F->SinPeticiones)
-            return EvaluarPasos<false, true, true>(F, Estado, Numero);
-    }
-    return NumeroPorBloque(F, Estado, Numero);
+    if (F == nullptr || Estado == nullptr || Numero == nullptr)
+        return NumeroPorBloque(F, Estado, Numero);
+    return F->Nativa(F, Estado, Numero);
 #else
     return NumeroDeBloque(Evaluar(F, Estado), Numero);
 #endif

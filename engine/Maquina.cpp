@@ -536,6 +536,9 @@ struct Sombra {
         // name, so that a column and a number bound at one same address stay apart.
         Forma.Direcciones = Direcciones;
         Forma.Pasos = nullptr;
+        Forma.Nativa = NumeroPorPasos; // the form's code reads the form's addresses: the copy keeps its steps
+        Forma.Ensamblado = nullptr;
+        Forma.LargoEnsamblado = 0;
         Clasificar(&Forma);
         Pasos = Forma.Pasos;
         return Forma.Numerico || !F->Numerico; // the copy lacks the form's steps only for want of memory

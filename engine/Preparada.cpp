@@ -12,7 +12,7 @@ size_t Tamano(const FORMULAPREPARADA *F, uint32_t &Tokens)
 {
     Tokens = F->Tokens;
     return sizeof *F + F->Instrucciones * sizeof(Instruccion) + F->Fallidas * sizeof(Fallo) + F->LargoTextos +
-           F->CuantosNombres * (sizeof(Uso) + sizeof(const double *) + sizeof(bool)) + F->CuantosPasos * sizeof(Paso);
+           F->CuantosNombres * (sizeof(Uso) + sizeof(const double *) + sizeof(bool)) + F->CuantosPasos * sizeof(Paso) + F->LargoEnsamblado;
 }
 
 void Liberar(FORMULAPREPARADA *F)
@@ -26,6 +26,7 @@ void Liberar(FORMULAPREPARADA *F)
     std::free(F->Direcciones);
     std::free(F->Columnas);
     std::free(F->Pasos);
+    SoltarEnsamblado(F);
     std::free(F);
 }
 
@@ -45,6 +46,7 @@ void Opciones(FORMULAPREPARADA *F, int32_t Opciones)
         return;
     F->Opciones = Opciones;
     Clasificar(F);
+    Ensamblar(F);
 }
 
 int32_t Vincular(FORMULAPREPARADA *F, const char *Variable, const double *Direccion, bool Columna)
@@ -68,6 +70,7 @@ int32_t Vincular(FORMULAPREPARADA *F, const char *Variable, const double *Direcc
         }
     }
     Clasificar(F);
+    Ensamblar(F);
     return Usos;
 }
 

@@ -150,6 +150,12 @@ constexpr unsigned FuenteDerecha(uint8_t Codigo) { return Codigo % 4u; }
 #define EVALION_PASOS_AMPLIOS 0
 #endif
 constexpr bool PASOS_AMPLIOS = EVALION_PASOS_AMPLIOS != 0;
+// Where the light forms are also assembled into machine code of their own (Ensamblador.cpp).
+#if EVALION_PASOS_AMPLIOS && defined(__x86_64__) && defined(__linux__)
+#define EVALION_ENSAMBLADO 1
+#else
+#define EVALION_ENSAMBLADO 0
+#endif
 // Requests a form of numbers only may make: as many as a text can hold (a one-letter name
 // and an operator each), so that asking never sends a form to the blocks, whose deeper
 // forms take their slots from the heap. Their answers are kept on the stack (4 KB).
@@ -225,6 +231,10 @@ inline bool MismoNombre(const char *Textos, const Texto &a, const Texto &b)
 
 } // namespace Motor
 
+// The entry for a number result of one form: its machine code (Ensamblador.cpp) or the steps.
+struct FORMULAPREPARADA;
+typedef int32_t (*EvaluacionNativa)(const FORMULAPREPARADA *, ESTADODEANALISIS *, double *);
+
 struct FORMULAPREPARADA {
     Motor::Instruccion *Codigo;
     Motor::Fallo *Fallos;
@@ -246,6 +256,9 @@ struct FORMULAPREPARADA {
     bool SinPeticiones; // Numerico without requests
     bool Ligera;        // SinPeticiones and no step calls out (a power): evaluated in the entry
     int32_t Opciones;
+    EvaluacionNativa Nativa; // the entry for a number result: its machine code, or the steps'
+    void *Ensamblado;        // the pages of that code, or null
+    size_t LargoEnsamblado;
 };
 
 namespace Motor {
@@ -253,6 +266,12 @@ namespace Motor {
 // What an evaluation needs, from the instructions and the bindings of the moment: decides
 // the flags of the form and writes its steps (Maquina.cpp).
 void Clasificar(FORMULAPREPARADA *F);
+
+// A light form's steps as machine code, under the host's settings, when the processor and
+// the system allow it; and its release. Ensamblar follows every Clasificar of a form the host
+// holds (the bindings' addresses are written into the code).
+void Ensamblar(FORMULAPREPARADA *F);
+void SoltarEnsamblado(FORMULAPREPARADA *F);
 
 // Options of a form, as bits: evaluate under the host's floating-point settings as they are.
 enum : int32_t { AJUSTES_DEL_ANFITRION = 1 };
