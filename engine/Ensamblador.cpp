@@ -13,6 +13,8 @@
 // The code is written into pages that are made executable only once written, never both
 // at once. Where the system refuses (a policy against executable memory), or on another
 // processor, the form keeps its steps: nothing changes but the time.
+#include <cstddef>
+
 #include "Evaluacion.h"
 
 #if EVALION_ENSAMBLADO
@@ -27,15 +29,17 @@ namespace {
 
 // Slots 0..13 in xmm0..xmm13, the deeper ones on the stack; xmm14 and xmm15 are scratch.
 constexpr uint32_t RANURAS_EN_REGISTROS = 14;
+constexpr uint8_t XMM_MASCARA = 13; // rows: which rows give up
 constexpr uint8_t XMM_DATO = 14;  // a divisor, or an operand read once
 constexpr uint8_t XMM_VALOR = 15; // the value being made
 
 // Where an SSE instruction reads its second operand.
 struct Lugar {
-    enum Tipo : uint8_t { REGISTRO, CONSTANTE, DIRECCION, PILA } Tipo;
+    enum Tipo : uint8_t { REGISTRO, CONSTANTE, DIRECCION, PILA, COLUMNA, EN_PASO } Tipo;
     uint8_t Registro;    // REGISTRO
-    uint32_t Constante;  // CONSTANTE: offset in the buffer of its 16 bytes; PILA: from rsp
-    const double *Direccion;
+    uint32_t Constante;  // CONSTANTE: offset in the buffer of its 16 bytes; PILA: from rsp;
+                         // EN_PASO: of the variable's address in the form's steps
+    const double *Direccion; // DIRECCION: the variable's double; COLUMNA: the column
 };
 
 struct Escritor {
@@ -56,6 +60,12 @@ struct Escritor {
         for (int k = 0; k < 4; ++k)
             Byte(static_cast<uint8_t>(v >> (8 * k)));
     }
+    void Poner32(size_t En, uint32_t v)
+    {
+        for (int k = 0; k < 4; ++k)
+            if (En + k < Capacidad)
+                Datos[En + k] = static_cast<uint8_t>(v >> (8 * k));
+    }
     void Entero64(uint64_t v)
     {
         for (int k = 0; k < 8; ++k)
@@ -75,8 +85,14 @@ struct Escritor {
     // into rax first.
     void Sse(uint8_t Prefijo, uint8_t Codigo, uint8_t Destino, const Lugar &L, int Inmediato = -1)
     {
-        if (L.Tipo == Lugar::DIRECCION)
+        if (L.Tipo == Lugar::DIRECCION || L.Tipo == Lugar::COLUMNA)
             CargarRax(L.Direccion);
+        if (L.Tipo == Lugar::EN_PASO) { // mov rax, [rcx + disp32]
+            Byte(0x48);
+            Byte(0x8B);
+            Byte(0x81);
+            Entero32(L.Constante);
+        }
         Byte(Prefijo);
         const uint8_t Rex = static_cast<uint8_t>((Destino >= 8 ? 4 : 0) |
                                                  (L.Tipo == Lugar::REGISTRO && L.Registro >= 8 ? 1 : 0));
@@ -87,8 +103,11 @@ struct Escritor {
         const uint8_t Reg = static_cast<uint8_t>((Destino & 7) << 3);
         if (L.Tipo == Lugar::REGISTRO) {
             Byte(0xC0 | Reg | (L.Registro & 7));
-        } else if (L.Tipo == Lugar::DIRECCION) {
+        } else if (L.Tipo == Lugar::DIRECCION || L.Tipo == Lugar::EN_PASO) {
             Byte(Reg); // [rax]
+        } else if (L.Tipo == Lugar::COLUMNA) {
+            Byte(0x04 | Reg); // [rax + rsi*8]
+            Byte(0xF0);
         } else if (L.Tipo == Lugar::PILA) {
             Byte(0x84 | Reg); // [rsp + disp32]
             Byte(0x24);
@@ -105,22 +124,16 @@ struct Escritor {
 
 Lugar EnRegistro(uint8_t R) { return {Lugar::REGISTRO, R, 0, nullptr}; }
 
-Lugar EnRanura(uint32_t Ranura)
-{
-    if (Ranura < RANURAS_EN_REGISTROS)
-        return EnRegistro(static_cast<uint8_t>(Ranura));
-    return {Lugar::PILA, 0, 8 * (Ranura - RANURAS_EN_REGISTROS), nullptr};
-}
 
 // SSE2 scalar double operations (F2 0F xx) and the packed ones the code needs (66 0F xx).
 enum : uint8_t {
     ESCALAR = 0xF2, EMPAQUETADO = 0x66,
-    MOVSD = 0x10, MOVSD_GUARDAR = 0x11, MOVAPD = 0x28, ADD = 0x58, MUL = 0x59, SUB = 0x5C, DIV = 0x5E, CMP = 0xC2,
+    MOVSD = 0x10, MOVUPD = 0x10, MOVSD_GUARDAR = 0x11, UNPCKLPD = 0x14, MOVAPD = 0x28, MOVAPD_GUARDAR = 0x29, ADD = 0x58, MUL = 0x59, SUB = 0x5C, DIV = 0x5E, CMP = 0xC2,
     AND = 0x54, XOR = 0x57, UCOMISD = 0x2E
 };
 // cmpsd's predicates that are the engine's comparisons, a not-a-number included: equal is
 // false and different is true for it, the orders false.
-enum : uint8_t { CMP_IGUAL = 0, CMP_MENOR = 1, CMP_MENORIGUAL = 2, CMP_DISTINTO = 4 };
+enum : uint8_t { CMP_IGUAL = 0, CMP_MENOR = 1, CMP_MENORIGUAL = 2, CMP_DESORDENADO = 3, CMP_DISTINTO = 4 };
 
 // The constants of a form, 16 bytes each (so that the packed operations may read them, and
 // the sign mask of a negation has both halves), at the start of the buffer.
@@ -153,15 +166,290 @@ struct Constantes {
     }
 };
 
-// Where a step's operand is read: a slot's register (the value of the step before is in
-// its slot's register too), a constant next to the code, or the bound variable's double.
-Lugar Operando(unsigned Fuente, const OperandoPaso &O, Constantes &K)
-{
-    if (Fuente == DE_CONSTANTE)
-        return {Lugar::CONSTANTE, 0, K.Numero(O.Numero), nullptr};
-    if (Fuente == DE_DIRECCION)
+// The code of one form: one evaluation (scalar SSE2 on the low halves), or rows, two at a
+// time (packed SSE2 on both halves).
+struct Emisor {
+    Escritor &E;
+    Constantes &K;
+    bool Filas;
+    const double *Actual = nullptr; // rows: the copy's numbers that stand for the columns
+    const double *const *Columnas = nullptr;
+    uint32_t Nombres = 0;
+    uint32_t EnRegistros = 0; // slots in registers; rows keep xmm13 for a mask
+    uint32_t Marco = 0;   // bytes of the frame of the deeper slots
+    size_t Pasos = 0;     // where the code gives up
+
+    uint8_t Aritmetica() const { return Filas ? EMPAQUETADO : ESCALAR; }
+
+    Lugar EnRanura(uint32_t Ranura) const
+    {
+        if (Ranura < EnRegistros)
+            return EnRegistro(static_cast<uint8_t>(Ranura));
+        // Rows: 16 bytes a slot from an aligned rsp; one evaluation: 8 bytes.
+        return {Lugar::PILA, 0, (Filas ? 16u : 8u) * (Ranura - EnRegistros), nullptr};
+    }
+
+    // Where a step's operand is read: a slot's register (the value of the step before is in
+    // its slot's register too) or its place on the stack, a constant next to the code, or
+    // the bound variable's double, whose address one evaluation reads from the form's steps
+    // (EnPasos: where in them), so that binding it elsewhere changes no code; across rows, a
+    // column is read at the row.
+    Lugar Operando(unsigned Fuente, const OperandoPaso &O, size_t EnPasos)
+    {
+        if (Fuente == DE_CONSTANTE)
+            return {Lugar::CONSTANTE, 0, K.Numero(O.Numero), nullptr};
+        if (Fuente != DE_DIRECCION)
+            return EnRanura(O.Ranura);
+        const uintptr_t Desplazamiento = reinterpret_cast<uintptr_t>(O.Direccion) - reinterpret_cast<uintptr_t>(Actual);
+        if (Filas && Desplazamiento < Nombres * sizeof(double))
+            return {Lugar::COLUMNA, 0, 0, Columnas[Desplazamiento / sizeof(double)]};
+        if (!Filas)
+            return {Lugar::EN_PASO, 0, static_cast<uint32_t>(EnPasos), nullptr};
         return {Lugar::DIRECCION, 0, 0, O.Direccion};
-    return EnRanura(O.Ranura);
+    }
+
+    // R = L whole: across rows a variable's one number goes to both halves, a column's two
+    // rows are read unaligned.
+    void Cargar(uint8_t R, const Lugar &L)
+    {
+        if (L.Tipo == Lugar::REGISTRO) {
+            if (L.Registro != R)
+                E.Sse(EMPAQUETADO, MOVAPD, R, L);
+        } else if (!Filas || L.Tipo == Lugar::DIRECCION) {
+            E.Sse(ESCALAR, MOVSD, R, L);
+            if (Filas)
+                E.Sse(EMPAQUETADO, UNPCKLPD, R, EnRegistro(R));
+        } else if (L.Tipo == Lugar::COLUMNA) {
+            E.Sse(EMPAQUETADO, MOVUPD, R, L);
+        } else {
+            E.Sse(EMPAQUETADO, MOVAPD, R, L);
+        }
+    }
+
+    // An operand an operation can read: across rows the packed operations read only aligned
+    // memory, so a variable or a column goes through Temporal first.
+    Lugar Leible(const Lugar &L, uint8_t Temporal)
+    {
+        if (!Filas || (L.Tipo != Lugar::DIRECCION && L.Tipo != Lugar::COLUMNA))
+            return L;
+        Cargar(Temporal, L);
+        return EnRegistro(Temporal);
+    }
+
+    void Operar(uint8_t Codigo, uint8_t R, const Lugar &L, int Inmediato = -1)
+    {
+        E.Sse(Aritmetica(), Codigo, R, Leible(L, XMM_DATO), Inmediato);
+    }
+
+    void Guardar(uint8_t R, const Lugar &Destino)
+    {
+        if (Destino.Tipo == Lugar::REGISTRO)
+            E.Sse(EMPAQUETADO, MOVAPD, Destino.Registro, EnRegistro(R));
+        else
+            E.Sse(Filas ? EMPAQUETADO : ESCALAR, Filas ? MOVAPD_GUARDAR : MOVSD_GUARDAR, R, Destino);
+    }
+
+    void Renunciar(uint8_t Condicion) // jcc rel32 to where the code gives up
+    {
+        E.Byte(0x0F);
+        E.Byte(Condicion);
+        E.Entero32(static_cast<uint32_t>(static_cast<int64_t>(Pasos) - static_cast<int64_t>(E.Largo + 4)));
+    }
+
+    // Across rows: gives up when a half of xmm13 is all ones (movmskpd eax, xmm13; test; jnz).
+    void RenunciarSiMascara()
+    {
+        const uint8_t Bytes[] = {0x66, 0x41, 0x0F, 0x50, 0xC5, 0x85, 0xC0};
+        for (uint8_t b : Bytes)
+            E.Byte(b);
+        Renunciar(0x85);
+    }
+
+    void Pila(uint8_t Codigo) // add or sub rsp, Marco
+    {
+        if (Marco == 0)
+            return;
+        E.Byte(0x48);
+        E.Byte(0x81);
+        E.Byte(Codigo);
+        E.Entero32(Marco);
+    }
+
+    void EscribirPasos(const FORMULAPREPARADA *F);
+    void EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada);
+    void EscribirFilas(const FORMULAPREPARADA *F, size_t &Entrada);
+};
+
+// The steps, into the slots; the value in slot 0, xmm0.
+void Emisor::EscribirPasos(const FORMULAPREPARADA *F)
+{
+    const uint32_t Uno = K.Numero(1.0), Cero = K.Numero(0.0), Signo = K.Agregar(uint64_t{1} << 63);
+    for (const Paso *P = F->Pasos; P->Codigo != CODIGO_FIN; ++P) {
+        const unsigned Op = OperacionDePaso(P->Codigo);
+        const Lugar Destino = EnRanura(P->A);
+        const size_t EnPasos = static_cast<size_t>(P - F->Pasos) * sizeof(Paso);
+        const Lugar Izq = Operando(FuenteIzquierda(P->Codigo), P->Izq, EnPasos + offsetof(Paso, Izq));
+        const Lugar Der = Operando(FuenteDerecha(P->Codigo), P->Der, EnPasos + offsetof(Paso, Der));
+        const Lugar Sumando = {Lugar::CONSTANTE, 0, K.Numero(P->Sumando), nullptr};
+        // The value is made in its slot's register where nothing the step reads after the
+        // first operand is that register, else in xmm15.
+        const auto Es = [&](const Lugar &L) { return L.Tipo == Lugar::REGISTRO && Destino.Tipo == Lugar::REGISTRO &&
+                                                     L.Registro == Destino.Registro; };
+        const bool AlReves = Op == P_COMPARAR && (OPERADORES[P->Extra] == '>' || OPERADORES[P->Extra] == T_MAYORIGUAL);
+        const bool Leidos = Op == P_KPOR ? Es(Izq) || Es(Der) : AlReves ? Es(Izq) : Es(Der);
+        const uint8_t V = Destino.Tipo == Lugar::REGISTRO && !SumaASuRanura(Op) && !Leidos ? Destino.Registro : XMM_VALOR;
+        bool EnSuRanura = V != XMM_VALOR; // the value is already in its slot
+        const auto SumarASuRanura = [&](uint8_t Operacion) { // the slot = the slot op xmm15
+            if (Destino.Tipo == Lugar::REGISTRO) {
+                E.Sse(Aritmetica(), Operacion, Destino.Registro, EnRegistro(XMM_VALOR));
+            } else {
+                Cargar(XMM_DATO, Destino);
+                E.Sse(Aritmetica(), Operacion, XMM_DATO, EnRegistro(XMM_VALOR));
+                Guardar(XMM_DATO, Destino);
+            }
+            EnSuRanura = true;
+        };
+        switch (Op) {
+        case P_CARGAR:
+            Cargar(V, Izq);
+            break;
+        case P_NEGAR:
+            Cargar(V, Izq);
+            E.Sse(EMPAQUETADO, XOR, V, {Lugar::CONSTANTE, 0, Signo, nullptr});
+            break;
+        case P_SUMA: case P_RESTA: case P_POR:
+            Cargar(V, Izq);
+            Operar(Op == P_SUMA ? ADD : Op == P_RESTA ? SUB : MUL, V, Der);
+            break;
+        case P_ENTRE: {
+            Lugar Divisor = Der;
+            if (Der.Tipo != Lugar::REGISTRO) {
+                Cargar(XMM_DATO, Der);
+                Divisor = EnRegistro(XMM_DATO);
+            }
+            if (Filas) { // a zero divisor in either row: those rows go one by one
+                E.Sse(EMPAQUETADO, MOVAPD, XMM_MASCARA, Divisor);
+                E.Sse(EMPAQUETADO, CMP, XMM_MASCARA, {Lugar::CONSTANTE, 0, Cero, nullptr}, CMP_IGUAL);
+                RenunciarSiMascara();
+            } else { // b == 0 (ZF set, PF clear): the steps decide
+                E.Sse(EMPAQUETADO, UCOMISD, Divisor.Registro, {Lugar::CONSTANTE, 0, Cero, nullptr});
+                E.Byte(0x7A); // jp over the jump: unordered is no zero
+                E.Byte(6);
+                Renunciar(0x84); // je
+            }
+            Cargar(V, Izq);
+            E.Sse(Aritmetica(), DIV, V, Divisor);
+            break;
+        }
+        case P_COMPARAR: {
+            const int32_t Operador = OPERADORES[P->Extra]; // b < a, b <= a when AlReves
+            const uint8_t Predicado = Operador == '=' ? CMP_IGUAL : Operador == T_DISTINTO ? CMP_DISTINTO
+                                      : Operador == '<' || Operador == '>' ? CMP_MENOR : CMP_MENORIGUAL;
+            Cargar(V, AlReves ? Der : Izq);
+            Operar(CMP, V, AlReves ? Izq : Der, Predicado);
+            E.Sse(EMPAQUETADO, AND, V, {Lugar::CONSTANTE, 0, Uno, nullptr});
+            break;
+        }
+        case P_PORMAS: case P_PORMENOS:
+            Cargar(V, Izq);
+            Operar(MUL, V, Der);
+            Operar(Op == P_PORMAS ? ADD : SUB, V, Sumando);
+            break;
+        case P_KPOR: case P_MASKPOR: case P_MENOSKPOR:
+            Cargar(V, Sumando);
+            Operar(MUL, V, Izq);
+            Operar(MUL, V, Der);
+            if (Op != P_KPOR)
+                SumarASuRanura(Op == P_MASKPOR ? ADD : SUB);
+            break;
+        case P_MASPOR: case P_MENOSPOR:
+            Cargar(V, Izq);
+            Operar(MUL, V, Der);
+            SumarASuRanura(Op == P_MASPOR ? ADD : SUB);
+            break;
+        default: // a power or a request: no light form holds one
+            E.Lleno = true;
+            return;
+        }
+        if (!EnSuRanura)
+            Guardar(XMM_VALOR, Destino);
+    }
+}
+
+// int32_t (F, Estado, Numero), Numero not null, as EvaluarPasos<false, false, true> answers.
+void Emisor::EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada)
+{
+    // Slots past the registers' live below the stack's top, in a frame of their own.
+    Marco = F->Ranuras > EnRegistros ? (8 * (F->Ranuras - EnRegistros) + 15) & ~15u : 0;
+    // First the way to the steps, with the caller's arguments as they came, so that every
+    // jump to it is backwards, to a place already known.
+    Pasos = E.Largo;
+    Pila(0xC4);
+    E.CargarRax(reinterpret_cast<const void *>(&EvaluarPasos<false, false, true>));
+    E.Byte(0xFF); // jmp rax
+    E.Byte(0xE0);
+    Entrada = E.Largo;
+    Pila(0xEC);
+    bool Variables = false;
+    for (uint32_t p = 0; p < F->CuantosPasos; ++p)
+        Variables = Variables || FuenteIzquierda(F->Pasos[p].Codigo) == DE_DIRECCION ||
+                    FuenteDerecha(F->Pasos[p].Codigo) == DE_DIRECCION;
+    if (Variables) { // mov rcx, [rdi + the steps' offset]: where the bound variables are
+        E.Byte(0x48);
+        E.Byte(0x8B);
+        E.Byte(0x8F);
+        E.Entero32(static_cast<uint32_t>(offsetof(FORMULAPREPARADA, Pasos)));
+    }
+    EscribirPasos(F);
+    // The value, slot 0's, unless it is not a number.
+    E.Sse(EMPAQUETADO, UCOMISD, 0, EnRegistro(0));
+    Renunciar(0x8A); // jp
+    const uint8_t Fin[] = {0xF2, 0x0F, 0x11, 0x02}; // movsd [rdx], xmm0
+    for (uint8_t b : Fin)
+        E.Byte(b);
+    Pila(0xC4);
+    E.Byte(0x31); // xor eax, eax
+    E.Byte(0xC0);
+    E.Byte(0xC3); // ret
+}
+
+// size_t (Valores, Desde, Hasta): rows Desde, Desde + 1, ... while below Hasta (Hasta - Desde
+// even) into Valores; returns the first row of the two where it stopped (a zero divisor, a
+// value that is not a number), Hasta when none.
+void Emisor::EscribirFilas(const FORMULAPREPARADA *F, size_t &Entrada)
+{
+    // 16 bytes a deeper slot, from an rsp aligned to 16 (8 more than the caller's).
+    Marco = F->Ranuras > EnRegistros ? 16 * (F->Ranuras - EnRegistros) + 8 : 0;
+    Pasos = E.Largo; // gives up: rax = the row
+    Pila(0xC4);
+    const uint8_t Salir[] = {0x48, 0x89, 0xF0, 0xC3}; // mov rax, rsi; ret
+    for (uint8_t b : Salir)
+        E.Byte(b);
+    Entrada = E.Largo;
+    Pila(0xEC);
+    const size_t Vuelta = E.Largo;
+    const uint8_t Comparar[] = {0x48, 0x39, 0xD6}; // cmp rsi, rdx
+    for (uint8_t b : Comparar)
+        E.Byte(b);
+    E.Byte(0x0F); // jae to the end, patched below
+    E.Byte(0x83);
+    const size_t Salto = E.Largo;
+    E.Entero32(0);
+    EscribirPasos(F);
+    E.Sse(EMPAQUETADO, MOVAPD, XMM_MASCARA, EnRegistro(0));
+    E.Sse(EMPAQUETADO, CMP, XMM_MASCARA, EnRegistro(0), CMP_DESORDENADO);
+    RenunciarSiMascara();
+    const uint8_t Poner[] = {0x66, 0x0F, 0x11, 0x04, 0xF7,  // movupd [rdi + rsi*8], xmm0
+                             0x48, 0x83, 0xC6, 0x02};       // add rsi, 2
+    for (uint8_t b : Poner)
+        E.Byte(b);
+    E.Byte(0xE9); // jmp back
+    E.Entero32(static_cast<uint32_t>(static_cast<int64_t>(Vuelta) - static_cast<int64_t>(E.Largo + 4)));
+    E.Poner32(Salto, static_cast<uint32_t>(E.Largo - (Salto + 4)));
+    Pila(0xC4);
+    const uint8_t Hecho[] = {0x48, 0x89, 0xF0, 0xC3}; // mov rax, rsi; ret
+    for (uint8_t b : Hecho)
+        E.Byte(b);
 }
 
 bool Ensamblable(const FORMULAPREPARADA *F)
@@ -172,173 +460,110 @@ bool Ensamblable(const FORMULAPREPARADA *F)
     return F->Ligera && !F->Ajustar && (F->Opciones & AJUSTES_DEL_ANFITRION);
 }
 
-// The function of one evaluation: int32_t (F, Estado, Numero), Numero not null, as
-// EvaluarPasos<false, false, true> answers.
-void EscribirEvaluacion(const FORMULAPREPARADA *F, Escritor &E, Constantes &K, size_t &Entrada)
+// The code of F, written by Escribe(Emisor &, size_t &Entrada) on the heap into Texto (to be
+// released with free), its length in Largo; false when memory runs out or it does not fit.
+// Its references to its own constants are relative, so that it runs wherever it is copied.
+template <class Escribir>
+bool EscribirCodigo(const FORMULAPREPARADA *F, bool Filas, const DesdeColumnas *Desde, uint8_t *&Texto, size_t &Largo,
+                    size_t &Entrada, Escribir Escribe)
 {
-    const uint32_t Uno = K.Numero(1.0), Cero = K.Numero(0.0), Signo = K.Agregar(uint64_t{1} << 63);
-    E.Largo = 16 * K.Maximo;
-    // First the way to the steps, with the caller's arguments as they came, so that every
-    // jump to it is backwards, to a place already known.
-    // Slots past the registers' live below the stack's top, in a frame of their own.
-    const uint32_t Marco = F->Ranuras > RANURAS_EN_REGISTROS ? (8 * (F->Ranuras - RANURAS_EN_REGISTROS) + 15) & ~15u : 0;
-    const auto Pila = [&](uint8_t Codigo) { // add or sub rsp, Marco
-        if (Marco == 0)
-            return;
-        E.Byte(0x48);
-        E.Byte(0x81);
-        E.Byte(Codigo);
-        E.Entero32(Marco);
-    };
-    const size_t Pasos = E.Largo;
-    Pila(0xC4);
-    E.CargarRax(reinterpret_cast<const void *>(&EvaluarPasos<false, false, true>));
-    E.Byte(0xFF); // jmp rax
-    E.Byte(0xE0);
-    Entrada = E.Largo;
-    Pila(0xEC);
-    const auto Renunciar = [&](uint8_t Condicion) { // jcc rel32
-        E.Byte(0x0F);
-        E.Byte(Condicion);
-        E.Entero32(static_cast<uint32_t>(static_cast<int64_t>(Pasos) - static_cast<int64_t>(E.Largo + 4)));
-    };
-    for (const Paso *P = F->Pasos; P->Codigo != CODIGO_FIN; ++P) {
-        const unsigned Op = OperacionDePaso(P->Codigo);
-        const Lugar Destino = EnRanura(P->A);
-        const Lugar Izq = Operando(FuenteIzquierda(P->Codigo), P->Izq, K);
-        const Lugar Der = Operando(FuenteDerecha(P->Codigo), P->Der, K);
-        const Lugar Sumando = {Lugar::CONSTANTE, 0, K.Numero(P->Sumando), nullptr};
-        // The value is made in its slot's register where nothing the step reads after the
-        // first operand is that register, else in xmm15.
-        const auto Es = [&](const Lugar &L) { return L.Tipo == Lugar::REGISTRO && Destino.Tipo == Lugar::REGISTRO &&
-                                                     L.Registro == Destino.Registro; };
-        const bool AlReves = Op == P_COMPARAR && (OPERADORES[P->Extra] == '>' || OPERADORES[P->Extra] == T_MAYORIGUAL);
-        const bool Leidos = Op == P_KPOR ? Es(Izq) || Es(Der) : AlReves ? Es(Izq) : Es(Der);
-        const uint8_t V = Destino.Tipo == Lugar::REGISTRO && !SumaASuRanura(Op) && !Leidos ? Destino.Registro : XMM_VALOR;
-        const auto Cargar = [&](const Lugar &L) { // V = L
-            if (L.Tipo != Lugar::REGISTRO)
-                E.Sse(ESCALAR, MOVSD, V, L);
-            else if (L.Registro != V)
-                E.Sse(EMPAQUETADO, MOVAPD, V, L);
-        };
-        bool EnSuRanura = V != XMM_VALOR; // the value is already in its slot
-        const auto SumarASuRanura = [&](uint8_t Operacion) { // the slot = the slot op xmm15
-            if (Destino.Tipo == Lugar::REGISTRO) {
-                E.Sse(ESCALAR, Operacion, Destino.Registro, EnRegistro(XMM_VALOR));
-            } else {
-                E.Sse(ESCALAR, MOVSD, XMM_DATO, Destino);
-                E.Sse(ESCALAR, Operacion, XMM_DATO, EnRegistro(XMM_VALOR));
-                E.Sse(ESCALAR, MOVSD_GUARDAR, XMM_DATO, Destino);
-            }
-            EnSuRanura = true;
-        };
-        switch (Op) {
-        case P_CARGAR:
-            Cargar(Izq);
-            break;
-        case P_NEGAR:
-            Cargar(Izq);
-            E.Sse(EMPAQUETADO, XOR, V, {Lugar::CONSTANTE, 0, Signo, nullptr});
-            break;
-        case P_SUMA: case P_RESTA: case P_POR:
-            Cargar(Izq);
-            E.Sse(ESCALAR, Op == P_SUMA ? ADD : Op == P_RESTA ? SUB : MUL, V, Der);
-            break;
-        case P_ENTRE: {
-            Lugar Divisor = Der;
-            if (Der.Tipo != Lugar::REGISTRO) {
-                E.Sse(ESCALAR, MOVSD, XMM_DATO, Der);
-                Divisor = EnRegistro(XMM_DATO);
-            }
-            // b == 0 (ZF set, PF clear): the steps decide
-            E.Sse(EMPAQUETADO, UCOMISD, Divisor.Registro, {Lugar::CONSTANTE, 0, Cero, nullptr});
-            E.Byte(0x7A); // jp over the jump: unordered is no zero
-            E.Byte(6);
-            Renunciar(0x84); // je
-            Cargar(Izq);
-            E.Sse(ESCALAR, DIV, V, Divisor);
-            break;
-        }
-        case P_COMPARAR: {
-            const int32_t Operador = OPERADORES[P->Extra]; // b < a, b <= a when AlReves
-            const uint8_t Predicado = Operador == '=' ? CMP_IGUAL : Operador == T_DISTINTO ? CMP_DISTINTO
-                                      : Operador == '<' || Operador == '>' ? CMP_MENOR : CMP_MENORIGUAL;
-            Cargar(AlReves ? Der : Izq);
-            E.Sse(ESCALAR, CMP, V, AlReves ? Izq : Der, Predicado);
-            E.Sse(EMPAQUETADO, AND, V, {Lugar::CONSTANTE, 0, Uno, nullptr});
-            break;
-        }
-        case P_PORMAS: case P_PORMENOS:
-            Cargar(Izq);
-            E.Sse(ESCALAR, MUL, V, Der);
-            E.Sse(ESCALAR, Op == P_PORMAS ? ADD : SUB, V, Sumando);
-            break;
-        case P_KPOR: case P_MASKPOR: case P_MENOSKPOR:
-            Cargar(Sumando);
-            E.Sse(ESCALAR, MUL, V, Izq);
-            E.Sse(ESCALAR, MUL, V, Der);
-            if (Op != P_KPOR)
-                SumarASuRanura(Op == P_MASKPOR ? ADD : SUB);
-            break;
-        case P_MASPOR: case P_MENOSPOR:
-            Cargar(Izq);
-            E.Sse(ESCALAR, MUL, V, Der);
-            SumarASuRanura(Op == P_MASPOR ? ADD : SUB);
-            break;
-        default: // a power or a request: no light form holds one
-            E.Lleno = true;
-            return;
-        }
-        if (!EnSuRanura && Destino.Tipo == Lugar::REGISTRO)
-            E.Sse(EMPAQUETADO, MOVAPD, Destino.Registro, EnRegistro(XMM_VALOR));
-        else if (!EnSuRanura)
-            E.Sse(ESCALAR, MOVSD_GUARDAR, XMM_VALOR, Destino);
+    // At most: three constants a step and the fixed ones; 96 bytes of code a step.
+    const uint32_t MaximoConstantes = 3 * F->CuantosPasos + 3;
+    const size_t Tamano = 16u * MaximoConstantes + 96u * F->CuantosPasos + 128u;
+    Texto = static_cast<uint8_t *>(std::calloc(Tamano, 1));
+    if (Texto == nullptr)
+        return false;
+    Escritor E{Texto, Tamano};
+    Constantes K{E, 0, MaximoConstantes};
+    E.Largo = 16 * K.Maximo; // the constants first
+    Emisor Fo{E, K, Filas};
+    Fo.EnRegistros = Filas ? RANURAS_EN_REGISTROS - 1 : RANURAS_EN_REGISTROS;
+    if (Desde != nullptr) {
+        Fo.Actual = Desde->Actual;
+        Fo.Columnas = Desde->Columnas;
+        Fo.Nombres = Desde->Nombres;
     }
-    // The value, slot 0's, unless it is not a number.
-    E.Sse(EMPAQUETADO, UCOMISD, 0, EnRegistro(0));
-    Renunciar(0x8A); // jp
-    E.Byte(0xF2); // movsd [rdx], xmm0
-    E.Byte(0x0F);
-    E.Byte(0x11);
-    E.Byte(0x02);
-    Pila(0xC4);
-    E.Byte(0x31); // xor eax, eax
-    E.Byte(0xC0);
-    E.Byte(0xC3); // ret
+    Escribe(Fo, Entrada);
+    Largo = E.Largo;
+    return !E.Lleno;
+}
+
+size_t EnPaginas(size_t Largo)
+{
+    const size_t Pagina = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    return (Largo + Pagina - 1) / Pagina * Pagina;
+}
+
+// Texto's Largo bytes in pages of their own, executable and no longer writable; null when the
+// system refuses.
+void *Ejecutable(const uint8_t *Texto, size_t Largo)
+{
+    void *Memoria = mmap(nullptr, EnPaginas(Largo), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (Memoria == MAP_FAILED)
+        return nullptr;
+    std::memcpy(Memoria, Texto, Largo);
+    if (mprotect(Memoria, EnPaginas(Largo), PROT_READ | PROT_EXEC) != 0) {
+        munmap(Memoria, EnPaginas(Largo));
+        return nullptr;
+    }
+    return Memoria;
 }
 
 } // namespace
 
 void Ensamblar(FORMULAPREPARADA *F)
 {
-    SoltarEnsamblado(F);
-    if (!Ensamblable(F))
-        return;
-    // At most: three constants a step and the fixed ones; 64 bytes of code a step.
-    const uint32_t MaximoConstantes = 3 * F->CuantosPasos + 3;
-    const long Pagina = sysconf(_SC_PAGESIZE);
-    const size_t Tamano = 16u * MaximoConstantes + 80u * F->CuantosPasos + 96u;
-    const size_t Paginas = (Tamano + static_cast<size_t>(Pagina) - 1) / static_cast<size_t>(Pagina) * static_cast<size_t>(Pagina);
-    void *Memoria = mmap(nullptr, Paginas, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (Memoria == MAP_FAILED)
-        return;
-    Escritor E{static_cast<uint8_t *>(Memoria), Tamano};
-    Constantes K{E, 0, MaximoConstantes};
-    size_t Entrada = 0;
-    EscribirEvaluacion(F, E, K, Entrada);
-    if (E.Lleno || mprotect(Memoria, Paginas, PROT_READ | PROT_EXEC) != 0) {
-        munmap(Memoria, Paginas);
+    if (!Ensamblable(F)) {
+        SoltarEnsamblado(F);
         return;
     }
-    F->Ensamblado = Memoria;
-    F->LargoEnsamblado = Paginas;
-    F->Nativa = reinterpret_cast<EvaluacionNativa>(static_cast<uint8_t *>(Memoria) + Entrada);
+    uint8_t *Texto;
+    size_t Largo, Entrada = 0;
+    if (!EscribirCodigo(F, false, nullptr, Texto, Largo, Entrada,
+                        [F](Emisor &Fo, size_t &En) { Fo.EscribirEvaluacion(F, En); })) {
+        std::free(Texto);
+        SoltarEnsamblado(F);
+        return;
+    }
+    // The code reads the bindings through the form: binding a variable elsewhere writes the
+    // same code, which is kept (asking the system for pages costs microseconds).
+    if (F->Ensamblado == nullptr || F->LargoEnsamblado != Largo || std::memcmp(F->Ensamblado, Texto, Largo) != 0) {
+        SoltarEnsamblado(F);
+        F->Ensamblado = Ejecutable(Texto, Largo);
+        if (F->Ensamblado != nullptr) {
+            F->LargoEnsamblado = Largo;
+            F->Nativa = reinterpret_cast<EvaluacionNativa>(static_cast<uint8_t *>(F->Ensamblado) + Entrada);
+        }
+    }
+    std::free(Texto);
+}
+
+FilasEnsambladas::FilasEnsambladas(const FORMULAPREPARADA *F, const DesdeColumnas &Desde)
+{
+    // A form deeper than the registers is a long chain of operations per row, which the
+    // processor cannot overlap across two rows at a time: the blocks of rows run it faster.
+    if (!F->Ligera || F->Ranuras > RANURAS_EN_REGISTROS - 1)
+        return;
+    uint8_t *Texto;
+    size_t Entrada = 0;
+    if (EscribirCodigo(F, true, &Desde, Texto, Largo, Entrada,
+                       [F](Emisor &Fo, size_t &En) { Fo.EscribirFilas(F, En); }))
+        Memoria = Ejecutable(Texto, Largo);
+    std::free(Texto);
+    if (Memoria != nullptr)
+        Codigo = reinterpret_cast<Funcion>(static_cast<uint8_t *>(Memoria) + Entrada);
+}
+
+FilasEnsambladas::~FilasEnsambladas()
+{
+    if (Memoria != nullptr)
+        munmap(Memoria, EnPaginas(Largo));
 }
 
 void SoltarEnsamblado(FORMULAPREPARADA *F)
 {
     if (F->Ensamblado != nullptr)
-        munmap(F->Ensamblado, F->LargoEnsamblado);
+        munmap(F->Ensamblado, EnPaginas(F->LargoEnsamblado));
     F->Ensamblado = nullptr;
     F->LargoEnsamblado = 0;
     F->Nativa = NumeroPorPasos;
@@ -348,6 +573,8 @@ void SoltarEnsamblado(FORMULAPREPARADA *F)
 
 void Ensamblar(FORMULAPREPARADA *F) { F->Nativa = NumeroPorPasos; }
 void SoltarEnsamblado(FORMULAPREPARADA *) {}
+FilasEnsambladas::FilasEnsambladas(const FORMULAPREPARADA *, const DesdeColumnas &) {}
+FilasEnsambladas::~FilasEnsambladas() {}
 
 #endif
 

@@ -326,6 +326,34 @@ EVALION_SIEMPRE_EN_LINEA int32_t EvaluarNumero(const FORMULAPREPARADA *F, ESTADO
 #endif
 }
 
+// How the steps of a copy of a form read the host's columns (A_EvaluarFilas): the copy binds
+// the name k's column to its own number Actual[k], so that an address there stands for the
+// host's column Columnas[k]; any other address holds one number for every row.
+struct DesdeColumnas {
+    const double *Actual;
+    const double *const *Columnas;
+    uint32_t Nombres;
+};
+
+// The rows of such a copy, a light form, as machine code (Ensamblador.cpp): Codigo(Valores,
+// Desde, Hasta) writes rows Desde.. up to Hasta (Hasta - Desde even) two at a time, under
+// the settings in force, and returns the first of the two rows where it stopped (a zero
+// divisor, a value that is not a number: rows for one evaluation each), Hasta when none.
+// Codigo is null where there is no such code.
+class FilasEnsambladas {
+public:
+    using Funcion = size_t (*)(double *Valores, size_t Desde, size_t Hasta);
+    FilasEnsambladas(const FORMULAPREPARADA *Copia, const DesdeColumnas &Desde);
+    ~FilasEnsambladas();
+    FilasEnsambladas(const FilasEnsambladas &) = delete;
+    FilasEnsambladas &operator=(const FilasEnsambladas &) = delete;
+    Funcion Codigo = nullptr;
+
+private:
+    void *Memoria = nullptr;
+    size_t Largo = 0;
+};
+
 // Filas rows of a form, whose variables bound with A_VincularColumna are columns
 // (A_EvaluarFilas; Maquina.cpp). Una
 // is the library's exported evaluation, which every row that is not run in blocks goes

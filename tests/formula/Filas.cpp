@@ -30,13 +30,63 @@ uint64_t Bits(double V)
 
 // Columns longer than two blocks of rows, whose values cross what the operators treat apart:
 // 0 and 2 (divisions by zero below), negatives under powers, overflow, not-a-number.
-std::vector<double> Columna(double Semilla)
+std::vector<double> Columna(double Semilla, size_t Filas)
 {
     const double RAROS[] = {2, 0, -1, 0.5, 1e308, -0.0, 3, std::numeric_limits<double>::quiet_NaN(), 1e-310, 7.25};
-    std::vector<double> C(613);
+    std::vector<double> C(Filas);
     for (size_t i = 0; i < C.size(); ++i)
         C[i] = i % 7 == 0 ? RAROS[(i / 7) % std::size(RAROS)] : Semilla + static_cast<double>(i % 97) * 0.37 - 11;
     return C;
+}
+
+// y a column, or one number for every row.
+struct DeY {
+    bool Columna;
+    double Numero;
+};
+
+// Every row of Texto over the columns X (and Y) against A_Evaluar with that row's numbers.
+void CompararFilas(HostDePrueba &Host, const char *Texto, int32_t Opciones, const DeY &YDe, const std::vector<double> &X,
+                   const std::vector<double> &Y)
+{
+    SCOPED_TRACE(std::string(Texto) + (Opciones ? " (host settings)" : "") +
+                 (YDe.Columna ? "" : ", y = " + std::to_string(YDe.Numero)) + ", " + std::to_string(X.size()) + " rows");
+    const int32_t N = static_cast<int32_t>(X.size());
+    ESTADODEANALISIS Estado;
+    A_Inicializar(&Estado);
+    Host.Instalar(&Estado);
+    Formula P(A_Preparar(&Estado, Texto, nullptr));
+    ASSERT_NE(P.F, nullptr);
+    A_Opciones(P.F, Opciones);
+
+    A_VincularColumna(P.F, "x", X.data());
+    if (YDe.Columna)
+        A_VincularColumna(P.F, "y", Y.data());
+    else
+        A_Vincular(P.F, "y", &YDe.Numero);
+    Host.Peticiones.clear();
+    std::vector<double> Valores(X.size());
+    std::vector<int32_t> Errores(X.size(), -1), Posiciones(X.size(), -1);
+    const int32_t Fallidas = A_EvaluarFilas(P.F, &Estado, N, Valores.data(), Errores.data(), Posiciones.data());
+    const std::vector<std::string> EnFilas = Host.Orden();
+
+    Host.Peticiones.clear();
+    int32_t Esperadas = 0;
+    for (int32_t i = 0; i < N; ++i) {
+        A_Vincular(P.F, "x", &X[i]);
+        A_Vincular(P.F, "y", YDe.Columna ? &Y[i] : &YDe.Numero);
+        const BLOQUEDEDATOS R = A_Evaluar(P.F, &Estado);
+        Esperadas += R.Error != 0;
+        const bool Numero = R.Error == 0 && (R.Tipo & TIPO_NUMERO);
+        ASSERT_EQ(Errores[i], R.Error) << "row " << i;
+        ASSERT_EQ(Posiciones[i], R.Posicion) << "row " << i;
+        if (Numero)
+            ASSERT_EQ(Bits(Valores[i]), Bits(R.Numero)) << "row " << i << ": " << Valores[i] << " " << R.Numero;
+        else
+            ASSERT_TRUE(std::isnan(Valores[i])) << "row " << i;
+    }
+    EXPECT_EQ(Fallidas, Esperadas);
+    EXPECT_EQ(EnFilas, Host.Orden());
 }
 
 TEST(Filas, EachRowAsOneEvaluationWithItsNumbers)
@@ -52,57 +102,29 @@ TEST(Filas, EachRowAsOneEvaluationWithItsNumbers)
     HostDePrueba Host;
     Host.Variables["z"] = Pruebas::Numero(4);
     Host.Funciones["f"] = HostDePrueba::Suma;
-    const std::vector<double> X = Columna(1), Y = Columna(2.5);
-    const int32_t N = static_cast<int32_t>(X.size());
-    // y a column, or one number for every row: one that divides, and 0, which sends every
-    // block of x/y row by row.
-    const struct {
-        bool Columna;
-        double Numero;
-    } YS[] = {{true, 0}, {false, 0.5}, {false, 0}};
+    const std::vector<double> X = Columna(1, 613), Y = Columna(2.5, 613);
+    // y one number that divides, and 0, which sends every block of x/y row by row.
+    const DeY YS[] = {{true, 0}, {false, 0.5}, {false, 0}};
     for (const char *Texto : TEXTOS)
         for (int32_t Opciones : {0, static_cast<int32_t>(FORMULA_AJUSTES_DEL_ANFITRION)})
-            for (const auto &YDe : YS) {
-                SCOPED_TRACE(std::string(Texto) + (Opciones ? " (host settings)" : "") +
-                             (YDe.Columna ? "" : ", y = " + std::to_string(YDe.Numero)));
-                ESTADODEANALISIS Estado;
-                A_Inicializar(&Estado);
-                Host.Instalar(&Estado);
-                Formula P(A_Preparar(&Estado, Texto, nullptr));
-                ASSERT_NE(P.F, nullptr);
-                A_Opciones(P.F, Opciones);
+            for (const DeY &YDe : YS)
+                CompararFilas(Host, Texto, Opciones, YDe, X, Y);
+}
 
-                A_VincularColumna(P.F, "x", X.data());
-                if (YDe.Columna)
-                    A_VincularColumna(P.F, "y", Y.data());
-                else
-                    A_Vincular(P.F, "y", &YDe.Numero);
-                Host.Peticiones.clear();
-                std::vector<double> Valores(X.size());
-                std::vector<int32_t> Errores(X.size(), -1), Posiciones(X.size(), -1);
-                const int32_t Fallidas =
-                    A_EvaluarFilas(P.F, &Estado, N, Valores.data(), Errores.data(), Posiciones.data());
-                const std::vector<std::string> EnFilas = Host.Orden();
-
-                Host.Peticiones.clear();
-                int32_t Esperadas = 0;
-                for (int32_t i = 0; i < N; ++i) {
-                    A_Vincular(P.F, "x", &X[i]);
-                    A_Vincular(P.F, "y", YDe.Columna ? &Y[i] : &YDe.Numero);
-                    const BLOQUEDEDATOS R = A_Evaluar(P.F, &Estado);
-                    Esperadas += R.Error != 0;
-                    const bool Numero = R.Error == 0 && (R.Tipo & TIPO_NUMERO);
-                    ASSERT_EQ(Errores[i], R.Error) << "row " << i;
-                    ASSERT_EQ(Posiciones[i], R.Posicion) << "row " << i;
-                    if (Numero)
-                        ASSERT_EQ(Bits(Valores[i]), Bits(R.Numero))
-                            << "row " << i << ": " << Valores[i] << " " << R.Numero;
-                    else
-                        ASSERT_TRUE(std::isnan(Valores[i])) << "row " << i;
-                }
-                EXPECT_EQ(Fallidas, Esperadas);
-                EXPECT_EQ(EnFilas, Host.Orden());
-            }
+// Enough rows for a light form's own machine code (an odd count: the last row alone), with
+// slots deeper than the registers too.
+TEST(Filas, ManyRowsOfALightForm)
+{
+    const char *const TEXTOS[] = {
+        "x*2+1", "x*x*x+2*x*x-3*x+7", "(x>3)*(x-3)", "1/(x-2)", "x/y", "-x+y*3-1", "x<>y", "x>=y",
+        "x+(y+(x+(y+(x+(y+(x+(y+(x+(y+(x+(y+(x+(y*x/3))))))))))))))", // 15 slots
+    };
+    HostDePrueba Host;
+    const std::vector<double> X = Columna(1, 65537), Y = Columna(2.5, 65537);
+    const DeY YS[] = {{true, 0}, {false, 0.5}};
+    for (const char *Texto : TEXTOS)
+        for (const DeY &YDe : YS)
+            CompararFilas(Host, Texto, 0, YDe, X, Y);
 }
 
 TEST(Filas, ValuesCodesAndPositions)
