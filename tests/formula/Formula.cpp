@@ -248,8 +248,10 @@ TEST(Formula, BoundVariablesAreReadNotAsked)
     EXPECT_EQ(A_Vincular(Llamada.F, "f", &X), 1); // only the variable f
 }
 
-// The entry for a number result, on each way an evaluation goes: the steps, the blocks after
-// a division by zero, a text, an error of the host's, and an asked number.
+// The entry for a number result, on each way an evaluation goes: the steps (and under the
+// host's settings the form's machine code, with slots past the registers), the blocks after
+// a division by zero, a value that is not a number, a text, an error of the host's, and an
+// asked number.
 TEST(Formula, NumberEntryAnswersAsTheBlock)
 {
     ESTADODEANALISIS Estado;
@@ -258,28 +260,33 @@ TEST(Formula, NumberEntryAnswersAsTheBlock)
     Host.Variables["t"] = Pruebas::Texto("a");
     Host.Variables["n"] = Pruebas::Numero(4);
     Host.Instalar(&Estado);
-    double X = 3, Cero = 0;
+    double X = 3, Cero = 0, Infinito = HUGE_VAL;
     const struct {
         const char *Texto;
         int32_t Codigo;
-        double Numero; // NaN: none
+        double Numero; // NaN: none, or not a number
     } CASOS[] = {
         {"x*2+1", 0, 7}, {"x/y", E_DIVISION, NAN}, {"\"a\"+\"b\"", FORMULA_TEXTO, NAN},
         {"t+1", E_INCOMPATIBLES, NAN}, {"n^2-x", 0, 13}, {"w", E_VARIABLE, NAN},
+        {"v-v", 0, NAN}, {"-x+x/4", 0, -2.25}, {"(x>2)*(x-2)+(x<=1)+(x<>y)", 0, 2},
+        {"x*2+(x*2+(x*2+(x*2+(x*2+(x*2+(x*2+(x*2+(x*2+(x*2+(x*2+(x*2+(x*2+(x*2+(x*2+(x*2+(x*2))))))))))))))))", 0, 102}, // 17 slots
     };
-    for (const auto &C : CASOS) {
-        Formula P(A_Preparar(&Estado, C.Texto, nullptr));
-        ASSERT_NE(P.F, nullptr) << C.Texto;
-        A_Vincular(P.F, "x", &X);
-        A_Vincular(P.F, "y", &Cero);
-        double Numero = 0;
-        EXPECT_EQ(A_EvaluarNumero(P.F, &Estado, &Numero), C.Codigo) << C.Texto;
-        EXPECT_EQ(A_EvaluarNumero(P.F, &Estado, nullptr), C.Codigo) << C.Texto;
-        if (std::isnan(C.Numero))
-            EXPECT_TRUE(std::isnan(Numero)) << C.Texto;
-        else
-            EXPECT_EQ(Numero, C.Numero) << C.Texto;
-    }
+    for (int32_t Opciones : {0, static_cast<int32_t>(FORMULA_AJUSTES_DEL_ANFITRION)})
+        for (const auto &C : CASOS) {
+            Formula P(A_Preparar(&Estado, C.Texto, nullptr));
+            ASSERT_NE(P.F, nullptr) << C.Texto;
+            A_Opciones(P.F, Opciones);
+            A_Vincular(P.F, "x", &X);
+            A_Vincular(P.F, "y", &Cero);
+            A_Vincular(P.F, "v", &Infinito);
+            double Numero = 0;
+            EXPECT_EQ(A_EvaluarNumero(P.F, &Estado, &Numero), C.Codigo) << C.Texto;
+            EXPECT_EQ(A_EvaluarNumero(P.F, &Estado, nullptr), C.Codigo) << C.Texto;
+            if (std::isnan(C.Numero))
+                EXPECT_TRUE(std::isnan(Numero)) << C.Texto;
+            else
+                EXPECT_EQ(Numero, C.Numero) << C.Texto;
+        }
 }
 
 // Under a host's other rounding and with traps enabled the form computes as the analysis
