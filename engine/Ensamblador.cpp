@@ -166,6 +166,8 @@ struct Constantes {
     }
 };
 
+struct Arbol;
+
 // The code of one form: one evaluation (scalar SSE2 on the low halves), or rows, two at a
 // time (packed SSE2 on both halves).
 struct Emisor {
@@ -275,21 +277,22 @@ struct Emisor {
         E.Entero32(Marco);
     }
 
+    uint32_t Uno = 0, Cero = 0, Signo = 0; // the constants every step may need
+    void EscribirPaso(const Paso *P, const Lugar &Destino, const Lugar &Izq, const Lugar &Der);
+    void EscribirEnOrden(const FORMULAPREPARADA *F);
+    uint8_t EscribirArbol(const FORMULAPREPARADA *F, const Arbol &A, uint32_t p, uint32_t &Libres);
     void EscribirPasos(const FORMULAPREPARADA *F);
     void EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada);
     void EscribirFilas(const FORMULAPREPARADA *F, size_t &Entrada);
 };
 
 // The steps, into the slots; the value in slot 0, xmm0.
-void Emisor::EscribirPasos(const FORMULAPREPARADA *F)
+// One step: its value into Destino (for a fused sum of a product, Destino holds the value it
+// adds to), its operands where Izq and Der say.
+void Emisor::EscribirPaso(const Paso *P, const Lugar &Destino, const Lugar &Izq, const Lugar &Der)
 {
-    const uint32_t Uno = K.Numero(1.0), Cero = K.Numero(0.0), Signo = K.Agregar(uint64_t{1} << 63);
-    for (const Paso *P = F->Pasos; P->Codigo != CODIGO_FIN; ++P) {
+    {
         const unsigned Op = OperacionDePaso(P->Codigo);
-        const Lugar Destino = EnRanura(P->A);
-        const size_t EnPasos = static_cast<size_t>(P - F->Pasos) * sizeof(Paso);
-        const Lugar Izq = Operando(FuenteIzquierda(P->Codigo), P->Izq, EnPasos + offsetof(Paso, Izq));
-        const Lugar Der = Operando(FuenteDerecha(P->Codigo), P->Der, EnPasos + offsetof(Paso, Der));
         const Lugar Sumando = {Lugar::CONSTANTE, 0, K.Numero(P->Sumando), nullptr};
         // The value is made in its slot's register where nothing the step reads after the
         // first operand is that register, else in xmm15.
@@ -374,6 +377,160 @@ void Emisor::EscribirPasos(const FORMULAPREPARADA *F)
         if (!EnSuRanura)
             Guardar(XMM_VALOR, Destino);
     }
+}
+
+// The steps in their order, each slot in its place (a register, or the stack past them); the
+// value in slot 0, xmm0.
+void Emisor::EscribirEnOrden(const FORMULAPREPARADA *F)
+{
+    for (const Paso *P = F->Pasos; P->Codigo != CODIGO_FIN; ++P) {
+        const size_t EnPasos = static_cast<size_t>(P - F->Pasos) * sizeof(Paso);
+        EscribirPaso(P, EnRanura(P->A), Operando(FuenteIzquierda(P->Codigo), P->Izq, EnPasos + offsetof(Paso, Izq)),
+                     Operando(FuenteDerecha(P->Codigo), P->Der, EnPasos + offsetof(Paso, Der)));
+    }
+}
+
+// The steps of a form are a tree: each value is read by one later step, and nothing a step
+// does but its value depends on when it runs (a division by zero or a value that is not a
+// number only sends the whole evaluation to the steps). So the steps may run in any order
+// their operands allow, and the one that keeps fewest values alive at once (the operand that
+// needs more registers first) keeps them all in registers, however deep the slots go: a
+// long sum of products no longer waits on the stack.
+struct Arbol {
+    static constexpr uint32_t NINGUNO = 0xFFFFFFFF;
+    struct Nodo {
+        uint32_t Hijos[3]; // the steps that made its slot operands: Izq, Der, and the slot it adds to
+        uint32_t Registros; // how many it needs to be made
+    };
+    Nodo *Nodos = nullptr;
+    uint32_t Raiz = NINGUNO;
+    ~Arbol() { std::free(Nodos); }
+
+    // False when the steps are no such tree (then they run in their order).
+    bool Formar(const FORMULAPREPARADA *F)
+    {
+        const uint32_t n = F->CuantosPasos - 1; // without the end
+        if (n == 0 || (Nodos = static_cast<Nodo *>(std::calloc(n, sizeof(Nodo)))) == nullptr)
+            return false;
+        uint32_t Escritor[RANURAS_NUMERICAS];
+        for (uint32_t &E : Escritor)
+            E = NINGUNO;
+        for (uint32_t p = 0; p < n; ++p) {
+            const Paso &P = F->Pasos[p];
+            Nodo &N = Nodos[p];
+            N.Hijos[0] = N.Hijos[1] = N.Hijos[2] = NINGUNO;
+            const auto Leer = [&](unsigned Fuente, uint32_t Ranura, uint32_t &Hijo) {
+                if (Fuente != DE_RANURA && Fuente != DE_VALOR)
+                    return true;
+                if (Ranura >= RANURAS_NUMERICAS || Escritor[Ranura] == NINGUNO)
+                    return false;
+                Hijo = Escritor[Ranura];
+                Escritor[Ranura] = NINGUNO; // read once
+                return ++Nodos[Hijo].Registros == 1;
+            };
+            // (A load or a negation has a constant on its right, which it does not read.)
+            if (!Leer(FuenteIzquierda(P.Codigo), P.Izq.Ranura, N.Hijos[0]) ||
+                !Leer(FuenteDerecha(P.Codigo), P.Der.Ranura, N.Hijos[1]))
+                return false;
+            if (SumaASuRanura(OperacionDePaso(P.Codigo)) && !Leer(DE_RANURA, P.A, N.Hijos[2]))
+                return false;
+            if (P.A >= RANURAS_NUMERICAS)
+                return false;
+            Escritor[P.A] = p;
+        }
+        // Every value read once, but the last one's, which is the form's (slot 0).
+        Raiz = n - 1;
+        if (F->Pasos[Raiz].A != 0 || Escritor[0] != Raiz)
+            return false;
+        for (uint32_t p = 0; p < n; ++p)
+            if (Nodos[p].Registros != (p == Raiz ? 0u : 1u))
+                return false;
+        for (uint32_t p = 0; p < n; ++p) // children come before their parent
+            Nodos[p].Registros = Necesarios(Nodos[p]);
+        return true;
+    }
+
+    // The children, the one that needs more registers first.
+    void Orden(const Nodo &N, uint32_t Hijos[3]) const
+    {
+        for (int k = 0; k < 3; ++k)
+            Hijos[k] = N.Hijos[k];
+        for (int a = 0; a < 3; ++a)
+            for (int b = a + 1; b < 3; ++b)
+                if (Hijos[b] != NINGUNO && (Hijos[a] == NINGUNO || Nodos[Hijos[b]].Registros > Nodos[Hijos[a]].Registros)) {
+                    const uint32_t t = Hijos[a];
+                    Hijos[a] = Hijos[b];
+                    Hijos[b] = t;
+                }
+    }
+
+    uint32_t Necesarios(const Nodo &N) const
+    {
+        uint32_t Hijos[3];
+        Orden(N, Hijos);
+        uint32_t Maximo = 1;
+        for (uint32_t k = 0; k < 3 && Hijos[k] != NINGUNO; ++k)
+            Maximo = Nodos[Hijos[k]].Registros + k > Maximo ? Nodos[Hijos[k]].Registros + k : Maximo;
+        return Maximo;
+    }
+};
+
+// Step p and the steps its operands come from, into registers from Libres (a bit per
+// register); returns the register of its value.
+uint8_t Emisor::EscribirArbol(const FORMULAPREPARADA *F, const Arbol &A, uint32_t p, uint32_t &Libres)
+{
+    const Arbol::Nodo &N = A.Nodos[p];
+    uint32_t Hijos[3];
+    A.Orden(N, Hijos);
+    uint8_t De[3] = {0, 0, 0}; // the register of each of N.Hijos
+    for (uint32_t k = 0; k < 3 && Hijos[k] != Arbol::NINGUNO; ++k) {
+        const uint8_t R = EscribirArbol(F, A, Hijos[k], Libres);
+        for (int h = 0; h < 3; ++h)
+            if (N.Hijos[h] == Hijos[k])
+                De[h] = R;
+    }
+    const Paso *P = &F->Pasos[p];
+    const size_t EnPasos = static_cast<size_t>(p) * sizeof(Paso);
+    const Lugar Izq = N.Hijos[0] != Arbol::NINGUNO ? EnRegistro(De[0])
+                                                   : Operando(FuenteIzquierda(P->Codigo), P->Izq, EnPasos + offsetof(Paso, Izq));
+    const Lugar Der = N.Hijos[1] != Arbol::NINGUNO ? EnRegistro(De[1])
+                                                   : Operando(FuenteDerecha(P->Codigo), P->Der, EnPasos + offsetof(Paso, Der));
+    // A fused sum adds into the register of the value it adds to; any other step takes a
+    // register once its operands' are free (its operands are read before it is written, or
+    // through xmm15).
+    for (int h = 0; h < 2; ++h)
+        if (N.Hijos[h] != Arbol::NINGUNO)
+            Libres |= 1u << De[h];
+    // Else the left operand's register (the step is then made in place), or for the form's
+    // value xmm0, where it is answered.
+    const uint8_t Destino = N.Hijos[2] != Arbol::NINGUNO ? De[2]
+                            : N.Hijos[0] != Arbol::NINGUNO ? De[0]
+                            : p == A.Raiz && (Libres & 1u) ? uint8_t{0}
+                                                            : static_cast<uint8_t>(__builtin_ctz(Libres));
+    Libres &= ~(1u << Destino);
+    EscribirPaso(P, EnRegistro(Destino), Izq, Der);
+    return Destino;
+}
+
+// The steps, into registers in the order that needs fewest where their tree allows it, else
+// in their order; the value in xmm0.
+void Emisor::EscribirPasos(const FORMULAPREPARADA *F)
+{
+    Uno = K.Numero(1.0);
+    Cero = K.Numero(0.0);
+    Signo = K.Agregar(uint64_t{1} << 63);
+    Arbol A;
+    if (!A.Formar(F) || A.Nodos[A.Raiz].Registros > EnRegistros) {
+        if (Filas) // rows of slots on the stack wait on each other: the blocks do better
+            E.Lleno = true;
+        else
+            EscribirEnOrden(F);
+        return;
+    }
+    uint32_t Libres = (1u << EnRegistros) - 1;
+    const uint8_t R = EscribirArbol(F, A, A.Raiz, Libres);
+    if (R != 0)
+        E.Sse(EMPAQUETADO, MOVAPD, 0, EnRegistro(R));
 }
 
 // int32_t (F, Estado, Numero), Numero not null, as EvaluarPasos<false, false, true> answers.
@@ -540,9 +697,7 @@ void Ensamblar(FORMULAPREPARADA *F)
 
 FilasEnsambladas::FilasEnsambladas(const FORMULAPREPARADA *F, const DesdeColumnas &Desde)
 {
-    // A form deeper than the registers is a long chain of operations per row, which the
-    // processor cannot overlap across two rows at a time: the blocks of rows run it faster.
-    if (!F->Ligera || F->Ranuras > RANURAS_EN_REGISTROS - 1)
+    if (!F->Ligera)
         return;
     uint8_t *Texto;
     size_t Entrada = 0;
