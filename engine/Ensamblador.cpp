@@ -1,6 +1,7 @@
 // The steps of a light form (numbers and bound variables, no request, no power) as x86-64
-// machine code: one function per form, every slot in its own SSE register, every constant
-// next to the code. Its calling cost is that of a plain C function, with no dispatch per step.
+// machine code: one function per form, every value in an SSE register (the steps run in the
+// order of their tree that needs fewest), every constant next to the code. Its calling cost is
+// that of a plain C function, with no dispatch per step.
 //
 // It gives the steps' very answers: each operation is the same single SSE instruction on the
 // same operands in the same order, rounded on its own (the steps' fused operations are also
@@ -27,7 +28,7 @@ namespace Motor {
 #if EVALION_ENSAMBLADO
 namespace {
 
-// Slots 0..13 in xmm0..xmm13, the deeper ones on the stack; xmm14 and xmm15 are scratch.
+// Values in xmm0..xmm13 (xmm0..xmm12 across rows); xmm14 and xmm15 are scratch.
 constexpr uint32_t RANURAS_EN_REGISTROS = 14;
 constexpr uint8_t XMM_MASCARA = 13; // rows: which rows give up
 constexpr uint8_t XMM_DATO = 14;  // a divisor, or an operand read once
@@ -35,9 +36,9 @@ constexpr uint8_t XMM_VALOR = 15; // the value being made
 
 // Where an SSE instruction reads its second operand.
 struct Lugar {
-    enum Tipo : uint8_t { REGISTRO, CONSTANTE, DIRECCION, PILA, COLUMNA, EN_PASO } Tipo;
+    enum Tipo : uint8_t { REGISTRO, CONSTANTE, DIRECCION, COLUMNA, EN_PASO } Tipo;
     uint8_t Registro;    // REGISTRO
-    uint32_t Constante;  // CONSTANTE: offset in the buffer of its 16 bytes; PILA: from rsp;
+    uint32_t Constante;  // CONSTANTE: offset in the buffer of its 16 bytes;
                          // EN_PASO: of the variable's address in the form's steps
     const double *Direccion; // DIRECCION: the variable's double; COLUMNA: the column
 };
@@ -108,10 +109,6 @@ struct Escritor {
         } else if (L.Tipo == Lugar::COLUMNA) {
             Byte(0x04 | Reg); // [rax + rsi*8]
             Byte(0xF0);
-        } else if (L.Tipo == Lugar::PILA) {
-            Byte(0x84 | Reg); // [rsp + disp32]
-            Byte(0x24);
-            Entero32(L.Constante);
         } else {
             Byte(0x05 | Reg); // [rip + disp32]
             const size_t Fin = Largo + 4 + (Inmediato >= 0 ? 1 : 0);
@@ -128,7 +125,7 @@ Lugar EnRegistro(uint8_t R) { return {Lugar::REGISTRO, R, 0, nullptr}; }
 // SSE2 scalar double operations (F2 0F xx) and the packed ones the code needs (66 0F xx).
 enum : uint8_t {
     ESCALAR = 0xF2, EMPAQUETADO = 0x66,
-    MOVSD = 0x10, MOVUPD = 0x10, MOVSD_GUARDAR = 0x11, UNPCKLPD = 0x14, MOVAPD = 0x28, MOVAPD_GUARDAR = 0x29, ADD = 0x58, MUL = 0x59, SUB = 0x5C, DIV = 0x5E, CMP = 0xC2,
+    MOVSD = 0x10, MOVUPD = 0x10, UNPCKLPD = 0x14, MOVAPD = 0x28, ADD = 0x58, MUL = 0x59, SUB = 0x5C, DIV = 0x5E, CMP = 0xC2,
     AND = 0x54, XOR = 0x57, UCOMISD = 0x2E
 };
 // cmpsd's predicates that are the engine's comparisons, a not-a-number included: equal is
@@ -178,18 +175,9 @@ struct Emisor {
     const double *const *Columnas = nullptr;
     uint32_t Nombres = 0;
     uint32_t EnRegistros = 0; // slots in registers; rows keep xmm13 for a mask
-    uint32_t Marco = 0;   // bytes of the frame of the deeper slots
     size_t Pasos = 0;     // where the code gives up
 
     uint8_t Aritmetica() const { return Filas ? EMPAQUETADO : ESCALAR; }
-
-    Lugar EnRanura(uint32_t Ranura) const
-    {
-        if (Ranura < EnRegistros)
-            return EnRegistro(static_cast<uint8_t>(Ranura));
-        // Rows: 16 bytes a slot from an aligned rsp; one evaluation: 8 bytes.
-        return {Lugar::PILA, 0, (Filas ? 16u : 8u) * (Ranura - EnRegistros), nullptr};
-    }
 
     // Where a step's operand is read: a slot's register (the value of the step before is in
     // its slot's register too) or its place on the stack, a constant next to the code, or
@@ -201,7 +189,10 @@ struct Emisor {
         if (Fuente == DE_CONSTANTE)
             return {Lugar::CONSTANTE, 0, K.Numero(O.Numero), nullptr};
         if (Fuente != DE_DIRECCION)
-            return EnRanura(O.Ranura);
+        {
+            E.Lleno = true; // a slot: the tree gives its register instead
+            return EnRegistro(XMM_VALOR);
+        }
         const uintptr_t Desplazamiento = reinterpret_cast<uintptr_t>(O.Direccion) - reinterpret_cast<uintptr_t>(Actual);
         if (Filas && Desplazamiento < Nombres * sizeof(double))
             return {Lugar::COLUMNA, 0, 0, Columnas[Desplazamiento / sizeof(double)]};
@@ -243,14 +234,6 @@ struct Emisor {
         E.Sse(Aritmetica(), Codigo, R, Leible(L, XMM_DATO), Inmediato);
     }
 
-    void Guardar(uint8_t R, const Lugar &Destino)
-    {
-        if (Destino.Tipo == Lugar::REGISTRO)
-            E.Sse(EMPAQUETADO, MOVAPD, Destino.Registro, EnRegistro(R));
-        else
-            E.Sse(Filas ? EMPAQUETADO : ESCALAR, Filas ? MOVAPD_GUARDAR : MOVSD_GUARDAR, R, Destino);
-    }
-
     void Renunciar(uint8_t Condicion) // jcc rel32 to where the code gives up
     {
         E.Byte(0x0F);
@@ -267,49 +250,30 @@ struct Emisor {
         Renunciar(0x85);
     }
 
-    void Pila(uint8_t Codigo) // add or sub rsp, Marco
-    {
-        if (Marco == 0)
-            return;
-        E.Byte(0x48);
-        E.Byte(0x81);
-        E.Byte(Codigo);
-        E.Entero32(Marco);
-    }
-
     uint32_t Uno = 0, Cero = 0, Signo = 0; // the constants every step may need
-    void EscribirPaso(const Paso *P, const Lugar &Destino, const Lugar &Izq, const Lugar &Der);
-    void EscribirEnOrden(const FORMULAPREPARADA *F);
+    void EscribirPaso(const Paso *P, uint8_t Destino, const Lugar &Izq, const Lugar &Der);
     uint8_t EscribirArbol(const FORMULAPREPARADA *F, const Arbol &A, uint32_t p, uint32_t &Libres);
     void EscribirPasos(const FORMULAPREPARADA *F);
     void EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada);
     void EscribirFilas(const FORMULAPREPARADA *F, size_t &Entrada);
 };
 
-// The steps, into the slots; the value in slot 0, xmm0.
-// One step: its value into Destino (for a fused sum of a product, Destino holds the value it
-// adds to), its operands where Izq and Der say.
-void Emisor::EscribirPaso(const Paso *P, const Lugar &Destino, const Lugar &Izq, const Lugar &Der)
+// One step: its value into the register Destino (for a fused sum of a product, Destino holds
+// the value it adds to), its operands where Izq and Der say.
+void Emisor::EscribirPaso(const Paso *P, uint8_t Destino, const Lugar &Izq, const Lugar &Der)
 {
     {
         const unsigned Op = OperacionDePaso(P->Codigo);
         const Lugar Sumando = {Lugar::CONSTANTE, 0, K.Numero(P->Sumando), nullptr};
-        // The value is made in its slot's register where nothing the step reads after the
-        // first operand is that register, else in xmm15.
-        const auto Es = [&](const Lugar &L) { return L.Tipo == Lugar::REGISTRO && Destino.Tipo == Lugar::REGISTRO &&
-                                                     L.Registro == Destino.Registro; };
+        // The value is made in its register where nothing the step reads after the first
+        // operand is that register, else in xmm15.
+        const auto Es = [&](const Lugar &L) { return L.Tipo == Lugar::REGISTRO && L.Registro == Destino; };
         const bool AlReves = Op == P_COMPARAR && (OPERADORES[P->Extra] == '>' || OPERADORES[P->Extra] == T_MAYORIGUAL);
         const bool Leidos = Op == P_KPOR ? Es(Izq) || Es(Der) : AlReves ? Es(Izq) : Es(Der);
-        const uint8_t V = Destino.Tipo == Lugar::REGISTRO && !SumaASuRanura(Op) && !Leidos ? Destino.Registro : XMM_VALOR;
-        bool EnSuRanura = V != XMM_VALOR; // the value is already in its slot
-        const auto SumarASuRanura = [&](uint8_t Operacion) { // the slot = the slot op xmm15
-            if (Destino.Tipo == Lugar::REGISTRO) {
-                E.Sse(Aritmetica(), Operacion, Destino.Registro, EnRegistro(XMM_VALOR));
-            } else {
-                Cargar(XMM_DATO, Destino);
-                E.Sse(Aritmetica(), Operacion, XMM_DATO, EnRegistro(XMM_VALOR));
-                Guardar(XMM_DATO, Destino);
-            }
+        const uint8_t V = !SumaASuRanura(Op) && !Leidos ? Destino : XMM_VALOR;
+        bool EnSuRanura = V != XMM_VALOR; // the value is already in its register
+        const auto SumarASuRanura = [&](uint8_t Operacion) { // Destino = Destino op xmm15
+            E.Sse(Aritmetica(), Operacion, Destino, EnRegistro(XMM_VALOR));
             EnSuRanura = true;
         };
         switch (Op) {
@@ -375,18 +339,7 @@ void Emisor::EscribirPaso(const Paso *P, const Lugar &Destino, const Lugar &Izq,
             return;
         }
         if (!EnSuRanura)
-            Guardar(XMM_VALOR, Destino);
-    }
-}
-
-// The steps in their order, each slot in its place (a register, or the stack past them); the
-// value in slot 0, xmm0.
-void Emisor::EscribirEnOrden(const FORMULAPREPARADA *F)
-{
-    for (const Paso *P = F->Pasos; P->Codigo != CODIGO_FIN; ++P) {
-        const size_t EnPasos = static_cast<size_t>(P - F->Pasos) * sizeof(Paso);
-        EscribirPaso(P, EnRanura(P->A), Operando(FuenteIzquierda(P->Codigo), P->Izq, EnPasos + offsetof(Paso, Izq)),
-                     Operando(FuenteDerecha(P->Codigo), P->Der, EnPasos + offsetof(Paso, Der)));
+            E.Sse(EMPAQUETADO, MOVAPD, Destino, EnRegistro(XMM_VALOR));
     }
 }
 
@@ -508,7 +461,7 @@ uint8_t Emisor::EscribirArbol(const FORMULAPREPARADA *F, const Arbol &A, uint32_
                             : p == A.Raiz && (Libres & 1u) ? uint8_t{0}
                                                             : static_cast<uint8_t>(__builtin_ctz(Libres));
     Libres &= ~(1u << Destino);
-    EscribirPaso(P, EnRegistro(Destino), Izq, Der);
+    EscribirPaso(P, Destino, Izq, Der);
     return Destino;
 }
 
@@ -521,10 +474,7 @@ void Emisor::EscribirPasos(const FORMULAPREPARADA *F)
     Signo = K.Agregar(uint64_t{1} << 63);
     Arbol A;
     if (!A.Formar(F) || A.Nodos[A.Raiz].Registros > EnRegistros) {
-        if (Filas) // rows of slots on the stack wait on each other: the blocks do better
-            E.Lleno = true;
-        else
-            EscribirEnOrden(F);
+        E.Lleno = true; // no such form is known: the steps serve it
         return;
     }
     uint32_t Libres = (1u << EnRegistros) - 1;
@@ -536,17 +486,13 @@ void Emisor::EscribirPasos(const FORMULAPREPARADA *F)
 // int32_t (F, Estado, Numero), Numero not null, as EvaluarPasos<false, false, true> answers.
 void Emisor::EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada)
 {
-    // Slots past the registers' live below the stack's top, in a frame of their own.
-    Marco = F->Ranuras > EnRegistros ? (8 * (F->Ranuras - EnRegistros) + 15) & ~15u : 0;
     // First the way to the steps, with the caller's arguments as they came, so that every
     // jump to it is backwards, to a place already known.
     Pasos = E.Largo;
-    Pila(0xC4);
     E.CargarRax(reinterpret_cast<const void *>(&EvaluarPasos<false, false, true>));
     E.Byte(0xFF); // jmp rax
     E.Byte(0xE0);
     Entrada = E.Largo;
-    Pila(0xEC);
     bool Variables = false;
     for (uint32_t p = 0; p < F->CuantosPasos; ++p)
         Variables = Variables || FuenteIzquierda(F->Pasos[p].Codigo) == DE_DIRECCION ||
@@ -564,7 +510,6 @@ void Emisor::EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada)
     const uint8_t Fin[] = {0xF2, 0x0F, 0x11, 0x02}; // movsd [rdx], xmm0
     for (uint8_t b : Fin)
         E.Byte(b);
-    Pila(0xC4);
     E.Byte(0x31); // xor eax, eax
     E.Byte(0xC0);
     E.Byte(0xC3); // ret
@@ -575,15 +520,11 @@ void Emisor::EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada)
 // value that is not a number), Hasta when none.
 void Emisor::EscribirFilas(const FORMULAPREPARADA *F, size_t &Entrada)
 {
-    // 16 bytes a deeper slot, from an rsp aligned to 16 (8 more than the caller's).
-    Marco = F->Ranuras > EnRegistros ? 16 * (F->Ranuras - EnRegistros) + 8 : 0;
     Pasos = E.Largo; // gives up: rax = the row
-    Pila(0xC4);
     const uint8_t Salir[] = {0x48, 0x89, 0xF0, 0xC3}; // mov rax, rsi; ret
     for (uint8_t b : Salir)
         E.Byte(b);
     Entrada = E.Largo;
-    Pila(0xEC);
     const size_t Vuelta = E.Largo;
     const uint8_t Comparar[] = {0x48, 0x39, 0xD6}; // cmp rsi, rdx
     for (uint8_t b : Comparar)
@@ -603,7 +544,6 @@ void Emisor::EscribirFilas(const FORMULAPREPARADA *F, size_t &Entrada)
     E.Byte(0xE9); // jmp back
     E.Entero32(static_cast<uint32_t>(static_cast<int64_t>(Vuelta) - static_cast<int64_t>(E.Largo + 4)));
     E.Poner32(Salto, static_cast<uint32_t>(E.Largo - (Salto + 4)));
-    Pila(0xC4);
     const uint8_t Hecho[] = {0x48, 0x89, 0xF0, 0xC3}; // mov rax, rsi; ret
     for (uint8_t b : Hecho)
         E.Byte(b);
