@@ -174,23 +174,21 @@ struct Emisor {
     const double *Actual = nullptr; // rows: the copy's numbers that stand for the columns
     const double *const *Columnas = nullptr;
     uint32_t Nombres = 0;
-    uint32_t EnRegistros = 0; // slots in registers; rows keep xmm13 for a mask
-    size_t Pasos = 0;     // where the code gives up
+    uint32_t EnRegistros = 0; // registers for values; rows keep xmm13 for a mask
+    size_t Pasos = 0;         // where the code gives up
 
     uint8_t Aritmetica() const { return Filas ? EMPAQUETADO : ESCALAR; }
 
-    // Where a step's operand is read: a slot's register (the value of the step before is in
-    // its slot's register too) or its place on the stack, a constant next to the code, or
-    // the bound variable's double, whose address one evaluation reads from the form's steps
+    // Where a step's operand that no step makes is read: a constant next to the code, or the
+    // bound variable's double, whose address one evaluation reads from the form's steps
     // (EnPasos: where in them), so that binding it elsewhere changes no code; across rows, a
     // column is read at the row.
     Lugar Operando(unsigned Fuente, const OperandoPaso &O, size_t EnPasos)
     {
         if (Fuente == DE_CONSTANTE)
             return {Lugar::CONSTANTE, 0, K.Numero(O.Numero), nullptr};
-        if (Fuente != DE_DIRECCION)
-        {
-            E.Lleno = true; // a slot: the tree gives its register instead
+        if (Fuente != DE_DIRECCION) { // a slot: the tree gives its register instead
+            E.Lleno = true;
             return EnRegistro(XMM_VALOR);
         }
         const uintptr_t Desplazamiento = reinterpret_cast<uintptr_t>(O.Direccion) - reinterpret_cast<uintptr_t>(Actual);
@@ -262,85 +260,83 @@ struct Emisor {
 // the value it adds to), its operands where Izq and Der say.
 void Emisor::EscribirPaso(const Paso *P, uint8_t Destino, const Lugar &Izq, const Lugar &Der)
 {
-    {
-        const unsigned Op = OperacionDePaso(P->Codigo);
-        const Lugar Sumando = {Lugar::CONSTANTE, 0, K.Numero(P->Sumando), nullptr};
-        // The value is made in its register where nothing the step reads after the first
-        // operand is that register, else in xmm15.
-        const auto Es = [&](const Lugar &L) { return L.Tipo == Lugar::REGISTRO && L.Registro == Destino; };
-        const bool AlReves = Op == P_COMPARAR && (OPERADORES[P->Extra] == '>' || OPERADORES[P->Extra] == T_MAYORIGUAL);
-        const bool Leidos = Op == P_KPOR ? Es(Izq) || Es(Der) : AlReves ? Es(Izq) : Es(Der);
-        const uint8_t V = !SumaASuRanura(Op) && !Leidos ? Destino : XMM_VALOR;
-        bool EnSuRanura = V != XMM_VALOR; // the value is already in its register
-        const auto SumarASuRanura = [&](uint8_t Operacion) { // Destino = Destino op xmm15
-            E.Sse(Aritmetica(), Operacion, Destino, EnRegistro(XMM_VALOR));
-            EnSuRanura = true;
-        };
-        switch (Op) {
-        case P_CARGAR:
-            Cargar(V, Izq);
-            break;
-        case P_NEGAR:
-            Cargar(V, Izq);
-            E.Sse(EMPAQUETADO, XOR, V, {Lugar::CONSTANTE, 0, Signo, nullptr});
-            break;
-        case P_SUMA: case P_RESTA: case P_POR:
-            Cargar(V, Izq);
-            Operar(Op == P_SUMA ? ADD : Op == P_RESTA ? SUB : MUL, V, Der);
-            break;
-        case P_ENTRE: {
-            Lugar Divisor = Der;
-            if (Der.Tipo != Lugar::REGISTRO) {
-                Cargar(XMM_DATO, Der);
-                Divisor = EnRegistro(XMM_DATO);
-            }
-            if (Filas) { // a zero divisor in either row: those rows go one by one
-                E.Sse(EMPAQUETADO, MOVAPD, XMM_MASCARA, Divisor);
-                E.Sse(EMPAQUETADO, CMP, XMM_MASCARA, {Lugar::CONSTANTE, 0, Cero, nullptr}, CMP_IGUAL);
-                RenunciarSiMascara();
-            } else { // b == 0 (ZF set, PF clear): the steps decide
-                E.Sse(EMPAQUETADO, UCOMISD, Divisor.Registro, {Lugar::CONSTANTE, 0, Cero, nullptr});
-                E.Byte(0x7A); // jp over the jump: unordered is no zero
-                E.Byte(6);
-                Renunciar(0x84); // je
-            }
-            Cargar(V, Izq);
-            E.Sse(Aritmetica(), DIV, V, Divisor);
-            break;
+    const unsigned Op = OperacionDePaso(P->Codigo);
+    const Lugar Sumando = {Lugar::CONSTANTE, 0, K.Numero(P->Sumando), nullptr};
+    // The value is made in its register where nothing the step reads after the first
+    // operand is that register, else in xmm15.
+    const auto Es = [&](const Lugar &L) { return L.Tipo == Lugar::REGISTRO && L.Registro == Destino; };
+    const bool AlReves = Op == P_COMPARAR && (OPERADORES[P->Extra] == '>' || OPERADORES[P->Extra] == T_MAYORIGUAL);
+    const bool Leidos = Op == P_KPOR ? Es(Izq) || Es(Der) : AlReves ? Es(Izq) : Es(Der);
+    const uint8_t V = !SumaASuRanura(Op) && !Leidos ? Destino : XMM_VALOR;
+    bool EnSuRanura = V != XMM_VALOR; // the value is already in its register
+    const auto SumarASuRanura = [&](uint8_t Operacion) { // Destino = Destino op xmm15
+        E.Sse(Aritmetica(), Operacion, Destino, EnRegistro(XMM_VALOR));
+        EnSuRanura = true;
+    };
+    switch (Op) {
+    case P_CARGAR:
+        Cargar(V, Izq);
+        break;
+    case P_NEGAR:
+        Cargar(V, Izq);
+        E.Sse(EMPAQUETADO, XOR, V, {Lugar::CONSTANTE, 0, Signo, nullptr});
+        break;
+    case P_SUMA: case P_RESTA: case P_POR:
+        Cargar(V, Izq);
+        Operar(Op == P_SUMA ? ADD : Op == P_RESTA ? SUB : MUL, V, Der);
+        break;
+    case P_ENTRE: {
+        Lugar Divisor = Der;
+        if (Der.Tipo != Lugar::REGISTRO) {
+            Cargar(XMM_DATO, Der);
+            Divisor = EnRegistro(XMM_DATO);
         }
-        case P_COMPARAR: {
-            const int32_t Operador = OPERADORES[P->Extra]; // b < a, b <= a when AlReves
-            const uint8_t Predicado = Operador == '=' ? CMP_IGUAL : Operador == T_DISTINTO ? CMP_DISTINTO
-                                      : Operador == '<' || Operador == '>' ? CMP_MENOR : CMP_MENORIGUAL;
-            Cargar(V, AlReves ? Der : Izq);
-            Operar(CMP, V, AlReves ? Izq : Der, Predicado);
-            E.Sse(EMPAQUETADO, AND, V, {Lugar::CONSTANTE, 0, Uno, nullptr});
-            break;
+        if (Filas) { // a zero divisor in either row: those rows go one by one
+            E.Sse(EMPAQUETADO, MOVAPD, XMM_MASCARA, Divisor);
+            E.Sse(EMPAQUETADO, CMP, XMM_MASCARA, {Lugar::CONSTANTE, 0, Cero, nullptr}, CMP_IGUAL);
+            RenunciarSiMascara();
+        } else { // b == 0 (ZF set, PF clear): the steps decide
+            E.Sse(EMPAQUETADO, UCOMISD, Divisor.Registro, {Lugar::CONSTANTE, 0, Cero, nullptr});
+            E.Byte(0x7A); // jp over the jump: unordered is no zero
+            E.Byte(6);
+            Renunciar(0x84); // je
         }
-        case P_PORMAS: case P_PORMENOS:
-            Cargar(V, Izq);
-            Operar(MUL, V, Der);
-            Operar(Op == P_PORMAS ? ADD : SUB, V, Sumando);
-            break;
-        case P_KPOR: case P_MASKPOR: case P_MENOSKPOR:
-            Cargar(V, Sumando);
-            Operar(MUL, V, Izq);
-            Operar(MUL, V, Der);
-            if (Op != P_KPOR)
-                SumarASuRanura(Op == P_MASKPOR ? ADD : SUB);
-            break;
-        case P_MASPOR: case P_MENOSPOR:
-            Cargar(V, Izq);
-            Operar(MUL, V, Der);
-            SumarASuRanura(Op == P_MASPOR ? ADD : SUB);
-            break;
-        default: // a power or a request: no light form holds one
-            E.Lleno = true;
-            return;
-        }
-        if (!EnSuRanura)
-            E.Sse(EMPAQUETADO, MOVAPD, Destino, EnRegistro(XMM_VALOR));
+        Cargar(V, Izq);
+        E.Sse(Aritmetica(), DIV, V, Divisor);
+        break;
     }
+    case P_COMPARAR: {
+        const int32_t Operador = OPERADORES[P->Extra]; // b < a, b <= a when AlReves
+        const uint8_t Predicado = Operador == '=' ? CMP_IGUAL : Operador == T_DISTINTO ? CMP_DISTINTO
+                                  : Operador == '<' || Operador == '>' ? CMP_MENOR : CMP_MENORIGUAL;
+        Cargar(V, AlReves ? Der : Izq);
+        Operar(CMP, V, AlReves ? Izq : Der, Predicado);
+        E.Sse(EMPAQUETADO, AND, V, {Lugar::CONSTANTE, 0, Uno, nullptr});
+        break;
+    }
+    case P_PORMAS: case P_PORMENOS:
+        Cargar(V, Izq);
+        Operar(MUL, V, Der);
+        Operar(Op == P_PORMAS ? ADD : SUB, V, Sumando);
+        break;
+    case P_KPOR: case P_MASKPOR: case P_MENOSKPOR:
+        Cargar(V, Sumando);
+        Operar(MUL, V, Izq);
+        Operar(MUL, V, Der);
+        if (Op != P_KPOR)
+            SumarASuRanura(Op == P_MASKPOR ? ADD : SUB);
+        break;
+    case P_MASPOR: case P_MENOSPOR:
+        Cargar(V, Izq);
+        Operar(MUL, V, Der);
+        SumarASuRanura(Op == P_MASPOR ? ADD : SUB);
+        break;
+    default: // a power or a request: no light form holds one
+        E.Lleno = true;
+        return;
+    }
+    if (!EnSuRanura)
+        E.Sse(EMPAQUETADO, MOVAPD, Destino, EnRegistro(XMM_VALOR));
 }
 
 // The steps of a form are a tree: each value is read by one later step, and nothing a step
