@@ -38,7 +38,7 @@ constexpr uint8_t XMM_VALOR = 15; // the value being made
 struct Lugar {
     enum Tipo : uint8_t { REGISTRO, CONSTANTE, DIRECCION, COLUMNA, EN_PASO } Tipo;
     uint8_t Registro;    // REGISTRO
-    uint32_t Constante;  // CONSTANTE: offset in the buffer of its 16 bytes;
+    uint32_t Constante;  // CONSTANTE: offset in the buffer of its 16 bytes; COLUMNA: bytes past the row;
                          // EN_PASO: of the variable's address in the form's steps
     const double *Direccion; // DIRECCION: the variable's double; COLUMNA: the column
 };
@@ -106,9 +106,11 @@ struct Escritor {
             Byte(0xC0 | Reg | (L.Registro & 7));
         } else if (L.Tipo == Lugar::DIRECCION || L.Tipo == Lugar::EN_PASO) {
             Byte(Reg); // [rax]
-        } else if (L.Tipo == Lugar::COLUMNA) {
-            Byte(0x04 | Reg); // [rax + rsi*8]
+        } else if (L.Tipo == Lugar::COLUMNA) { // [rax + rsi*8 + disp8]
+            Byte((L.Constante != 0 ? 0x44 : 0x04) | Reg);
             Byte(0xF0);
+            if (L.Constante != 0)
+                Byte(static_cast<uint8_t>(L.Constante));
         } else {
             Byte(0x05 | Reg); // [rip + disp32]
             const size_t Fin = Largo + 4 + (Inmediato >= 0 ? 1 : 0);
@@ -163,7 +165,90 @@ struct Constantes {
     }
 };
 
-struct Arbol;
+// The steps of a form are a tree: each value is read by one later step, and nothing a step
+// does but its value depends on when it runs (a division by zero or a value that is not a
+// number only sends the whole evaluation to the steps). So the steps may run in any order
+// their operands allow, and the one that keeps fewest values alive at once (the operand that
+// needs more registers first) keeps them all in registers, however deep the slots go: a
+// long sum of products no longer waits on the stack.
+struct Arbol {
+    static constexpr uint32_t NINGUNO = 0xFFFFFFFF;
+    struct Nodo {
+        uint32_t Hijos[3]; // the steps that made its slot operands: Izq, Der, and the slot it adds to
+        uint32_t Registros; // how many it needs to be made
+    };
+    Nodo *Nodos = nullptr;
+    uint32_t Raiz = NINGUNO;
+    ~Arbol() { std::free(Nodos); }
+
+    // False when the steps are no such tree (then they run in their order).
+    bool Formar(const FORMULAPREPARADA *F)
+    {
+        const uint32_t n = F->CuantosPasos - 1; // without the end
+        if (n == 0 || (Nodos = static_cast<Nodo *>(std::calloc(n, sizeof(Nodo)))) == nullptr)
+            return false;
+        uint32_t Escritor[RANURAS_NUMERICAS];
+        for (uint32_t &E : Escritor)
+            E = NINGUNO;
+        for (uint32_t p = 0; p < n; ++p) {
+            const Paso &P = F->Pasos[p];
+            Nodo &N = Nodos[p];
+            N.Hijos[0] = N.Hijos[1] = N.Hijos[2] = NINGUNO;
+            const auto Leer = [&](unsigned Fuente, uint32_t Ranura, uint32_t &Hijo) {
+                if (Fuente != DE_RANURA && Fuente != DE_VALOR)
+                    return true;
+                if (Ranura >= RANURAS_NUMERICAS || Escritor[Ranura] == NINGUNO)
+                    return false;
+                Hijo = Escritor[Ranura];
+                Escritor[Ranura] = NINGUNO; // read once
+                return ++Nodos[Hijo].Registros == 1;
+            };
+            // (A load or a negation has a constant on its right, which it does not read.)
+            if (!Leer(FuenteIzquierda(P.Codigo), P.Izq.Ranura, N.Hijos[0]) ||
+                !Leer(FuenteDerecha(P.Codigo), P.Der.Ranura, N.Hijos[1]))
+                return false;
+            if (SumaASuRanura(OperacionDePaso(P.Codigo)) && !Leer(DE_RANURA, P.A, N.Hijos[2]))
+                return false;
+            if (P.A >= RANURAS_NUMERICAS)
+                return false;
+            Escritor[P.A] = p;
+        }
+        // Every value read once, but the last one's, which is the form's (slot 0).
+        Raiz = n - 1;
+        if (F->Pasos[Raiz].A != 0 || Escritor[0] != Raiz)
+            return false;
+        for (uint32_t p = 0; p < n; ++p)
+            if (Nodos[p].Registros != (p == Raiz ? 0u : 1u))
+                return false;
+        for (uint32_t p = 0; p < n; ++p) // children come before their parent
+            Nodos[p].Registros = Necesarios(Nodos[p]);
+        return true;
+    }
+
+    // The children, the one that needs more registers first.
+    void Orden(const Nodo &N, uint32_t Hijos[3]) const
+    {
+        for (int k = 0; k < 3; ++k)
+            Hijos[k] = N.Hijos[k];
+        for (int a = 0; a < 3; ++a)
+            for (int b = a + 1; b < 3; ++b)
+                if (Hijos[b] != NINGUNO && (Hijos[a] == NINGUNO || Nodos[Hijos[b]].Registros > Nodos[Hijos[a]].Registros)) {
+                    const uint32_t t = Hijos[a];
+                    Hijos[a] = Hijos[b];
+                    Hijos[b] = t;
+                }
+    }
+
+    uint32_t Necesarios(const Nodo &N) const
+    {
+        uint32_t Hijos[3];
+        Orden(N, Hijos);
+        uint32_t Maximo = 1;
+        for (uint32_t k = 0; k < 3 && Hijos[k] != NINGUNO; ++k)
+            Maximo = Nodos[Hijos[k]].Registros + k > Maximo ? Nodos[Hijos[k]].Registros + k : Maximo;
+        return Maximo;
+    }
+};
 
 // The code of one form: one evaluation (scalar SSE2 on the low halves), or rows, two at a
 // time (packed SSE2 on both halves).
@@ -176,6 +261,20 @@ struct Emisor {
     uint32_t Nombres = 0;
     uint32_t EnRegistros = 0; // registers for values; rows keep xmm13 for a mask
     size_t Pasos = 0;         // where the code gives up
+    uint32_t Desfase = 0;     // across rows: bytes from the turn's first row to the two at hand
+    Arbol A{};
+    // The bound variables (and columns) the steps read, each once: the most read ones are
+    // read once into registers the tree leaves free (a column once per two rows, a number
+    // once per call across rows), since nothing the steps do can change them.
+    struct Variable {
+        const double *Direccion; // in the steps
+        bool Columna;
+        uint32_t EnPasos; // of the first address in the steps
+        uint32_t Usos;
+        uint8_t Registro; // NINGUN_REGISTRO: read where it is at every use
+    } Variables[RANURAS_NUMERICAS] = {};
+    uint32_t CuantasVariables = 0;
+    static constexpr uint8_t NINGUN_REGISTRO = 0xFF;
 
     uint8_t Aritmetica() const { return Filas ? EMPAQUETADO : ESCALAR; }
 
@@ -191,9 +290,12 @@ struct Emisor {
             E.Lleno = true;
             return EnRegistro(XMM_VALOR);
         }
+        for (uint32_t v = 0; v < CuantasVariables; ++v)
+            if (Variables[v].Direccion == O.Direccion && Variables[v].Registro != NINGUN_REGISTRO)
+                return EnRegistro(Variables[v].Registro);
         const uintptr_t Desplazamiento = reinterpret_cast<uintptr_t>(O.Direccion) - reinterpret_cast<uintptr_t>(Actual);
         if (Filas && Desplazamiento < Nombres * sizeof(double))
-            return {Lugar::COLUMNA, 0, 0, Columnas[Desplazamiento / sizeof(double)]};
+            return {Lugar::COLUMNA, 0, Desfase, Columnas[Desplazamiento / sizeof(double)]};
         if (!Filas)
             return {Lugar::EN_PASO, 0, static_cast<uint32_t>(EnPasos), nullptr};
         return {Lugar::DIRECCION, 0, 0, O.Direccion};
@@ -250,7 +352,9 @@ struct Emisor {
 
     uint32_t Uno = 0, Cero = 0, Signo = 0; // the constants every step may need
     void EscribirPaso(const Paso *P, uint8_t Destino, const Lugar &Izq, const Lugar &Der);
-    uint8_t EscribirArbol(const FORMULAPREPARADA *F, const Arbol &A, uint32_t p, uint32_t &Libres);
+    uint8_t EscribirArbol(const FORMULAPREPARADA *F, uint32_t p, uint32_t &Libres);
+    bool Preparar(const FORMULAPREPARADA *F);
+    void CargarVariables(bool DeColumnas);
     void EscribirPasos(const FORMULAPREPARADA *F);
     void EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada);
     void EscribirFilas(const FORMULAPREPARADA *F, size_t &Entrada);
@@ -339,101 +443,16 @@ void Emisor::EscribirPaso(const Paso *P, uint8_t Destino, const Lugar &Izq, cons
         E.Sse(EMPAQUETADO, MOVAPD, Destino, EnRegistro(XMM_VALOR));
 }
 
-// The steps of a form are a tree: each value is read by one later step, and nothing a step
-// does but its value depends on when it runs (a division by zero or a value that is not a
-// number only sends the whole evaluation to the steps). So the steps may run in any order
-// their operands allow, and the one that keeps fewest values alive at once (the operand that
-// needs more registers first) keeps them all in registers, however deep the slots go: a
-// long sum of products no longer waits on the stack.
-struct Arbol {
-    static constexpr uint32_t NINGUNO = 0xFFFFFFFF;
-    struct Nodo {
-        uint32_t Hijos[3]; // the steps that made its slot operands: Izq, Der, and the slot it adds to
-        uint32_t Registros; // how many it needs to be made
-    };
-    Nodo *Nodos = nullptr;
-    uint32_t Raiz = NINGUNO;
-    ~Arbol() { std::free(Nodos); }
-
-    // False when the steps are no such tree (then they run in their order).
-    bool Formar(const FORMULAPREPARADA *F)
-    {
-        const uint32_t n = F->CuantosPasos - 1; // without the end
-        if (n == 0 || (Nodos = static_cast<Nodo *>(std::calloc(n, sizeof(Nodo)))) == nullptr)
-            return false;
-        uint32_t Escritor[RANURAS_NUMERICAS];
-        for (uint32_t &E : Escritor)
-            E = NINGUNO;
-        for (uint32_t p = 0; p < n; ++p) {
-            const Paso &P = F->Pasos[p];
-            Nodo &N = Nodos[p];
-            N.Hijos[0] = N.Hijos[1] = N.Hijos[2] = NINGUNO;
-            const auto Leer = [&](unsigned Fuente, uint32_t Ranura, uint32_t &Hijo) {
-                if (Fuente != DE_RANURA && Fuente != DE_VALOR)
-                    return true;
-                if (Ranura >= RANURAS_NUMERICAS || Escritor[Ranura] == NINGUNO)
-                    return false;
-                Hijo = Escritor[Ranura];
-                Escritor[Ranura] = NINGUNO; // read once
-                return ++Nodos[Hijo].Registros == 1;
-            };
-            // (A load or a negation has a constant on its right, which it does not read.)
-            if (!Leer(FuenteIzquierda(P.Codigo), P.Izq.Ranura, N.Hijos[0]) ||
-                !Leer(FuenteDerecha(P.Codigo), P.Der.Ranura, N.Hijos[1]))
-                return false;
-            if (SumaASuRanura(OperacionDePaso(P.Codigo)) && !Leer(DE_RANURA, P.A, N.Hijos[2]))
-                return false;
-            if (P.A >= RANURAS_NUMERICAS)
-                return false;
-            Escritor[P.A] = p;
-        }
-        // Every value read once, but the last one's, which is the form's (slot 0).
-        Raiz = n - 1;
-        if (F->Pasos[Raiz].A != 0 || Escritor[0] != Raiz)
-            return false;
-        for (uint32_t p = 0; p < n; ++p)
-            if (Nodos[p].Registros != (p == Raiz ? 0u : 1u))
-                return false;
-        for (uint32_t p = 0; p < n; ++p) // children come before their parent
-            Nodos[p].Registros = Necesarios(Nodos[p]);
-        return true;
-    }
-
-    // The children, the one that needs more registers first.
-    void Orden(const Nodo &N, uint32_t Hijos[3]) const
-    {
-        for (int k = 0; k < 3; ++k)
-            Hijos[k] = N.Hijos[k];
-        for (int a = 0; a < 3; ++a)
-            for (int b = a + 1; b < 3; ++b)
-                if (Hijos[b] != NINGUNO && (Hijos[a] == NINGUNO || Nodos[Hijos[b]].Registros > Nodos[Hijos[a]].Registros)) {
-                    const uint32_t t = Hijos[a];
-                    Hijos[a] = Hijos[b];
-                    Hijos[b] = t;
-                }
-    }
-
-    uint32_t Necesarios(const Nodo &N) const
-    {
-        uint32_t Hijos[3];
-        Orden(N, Hijos);
-        uint32_t Maximo = 1;
-        for (uint32_t k = 0; k < 3 && Hijos[k] != NINGUNO; ++k)
-            Maximo = Nodos[Hijos[k]].Registros + k > Maximo ? Nodos[Hijos[k]].Registros + k : Maximo;
-        return Maximo;
-    }
-};
-
 // Step p and the steps its operands come from, into registers from Libres (a bit per
 // register); returns the register of its value.
-uint8_t Emisor::EscribirArbol(const FORMULAPREPARADA *F, const Arbol &A, uint32_t p, uint32_t &Libres)
+uint8_t Emisor::EscribirArbol(const FORMULAPREPARADA *F, uint32_t p, uint32_t &Libres)
 {
     const Arbol::Nodo &N = A.Nodos[p];
     uint32_t Hijos[3];
     A.Orden(N, Hijos);
     uint8_t De[3] = {0, 0, 0}; // the register of each of N.Hijos
     for (uint32_t k = 0; k < 3 && Hijos[k] != Arbol::NINGUNO; ++k) {
-        const uint8_t R = EscribirArbol(F, A, Hijos[k], Libres);
+        const uint8_t R = EscribirArbol(F, Hijos[k], Libres);
         for (int h = 0; h < 3; ++h)
             if (N.Hijos[h] == Hijos[k])
                 De[h] = R;
@@ -461,20 +480,73 @@ uint8_t Emisor::EscribirArbol(const FORMULAPREPARADA *F, const Arbol &A, uint32_
     return Destino;
 }
 
-// The steps, into registers in the order that needs fewest where their tree allows it, else
-// in their order; the value in xmm0.
-void Emisor::EscribirPasos(const FORMULAPREPARADA *F)
+// The tree of the steps, and which variables go into registers; false when the code cannot
+// be written (no such form is known: the steps serve it).
+bool Emisor::Preparar(const FORMULAPREPARADA *F)
 {
     Uno = K.Numero(1.0);
     Cero = K.Numero(0.0);
     Signo = K.Agregar(uint64_t{1} << 63);
-    Arbol A;
-    if (!A.Formar(F) || A.Nodos[A.Raiz].Registros > EnRegistros) {
-        E.Lleno = true; // no such form is known: the steps serve it
-        return;
+    if (!A.Formar(F) || A.Nodos[A.Raiz].Registros > EnRegistros)
+        return false;
+    for (uint32_t p = 0; p + 1 < F->CuantosPasos; ++p)
+        for (int Lado = 0; Lado < 2; ++Lado) {
+            const Paso &P = F->Pasos[p];
+            if ((Lado == 0 ? FuenteIzquierda(P.Codigo) : FuenteDerecha(P.Codigo)) != DE_DIRECCION)
+                continue;
+            const double *Direccion = (Lado == 0 ? P.Izq : P.Der).Direccion;
+            uint32_t v = 0;
+            while (v < CuantasVariables && Variables[v].Direccion != Direccion)
+                ++v;
+            if (v == CuantasVariables) {
+                if (v == RANURAS_NUMERICAS)
+                    return false;
+                const Lugar L = Operando(DE_DIRECCION, Lado == 0 ? P.Izq : P.Der, 0);
+                Variables[CuantasVariables++] = {Direccion, L.Tipo == Lugar::COLUMNA,
+                                                 static_cast<uint32_t>(p * sizeof(Paso) + (Lado == 0 ? offsetof(Paso, Izq) : offsetof(Paso, Der))),
+                                                 0, NINGUN_REGISTRO};
+            }
+            ++Variables[v].Usos;
+        }
+    // The registers the tree leaves, from the top, to the most read variables; a number
+    // across rows is worth one even when read once, since it is then read once per call.
+    uint32_t Libres = EnRegistros - A.Nodos[A.Raiz].Registros;
+    while (Libres > 0) {
+        Variable *Mejor = nullptr;
+        for (uint32_t v = 0; v < CuantasVariables; ++v) {
+            Variable &V = Variables[v];
+            if (V.Registro == NINGUN_REGISTRO && (V.Usos > 1 || (Filas && !V.Columna)) &&
+                (Mejor == nullptr || V.Usos > Mejor->Usos))
+                Mejor = &V;
+        }
+        if (Mejor == nullptr)
+            break;
+        Mejor->Registro = static_cast<uint8_t>(A.Nodos[A.Raiz].Registros + --Libres);
     }
-    uint32_t Libres = (1u << EnRegistros) - 1;
-    const uint8_t R = EscribirArbol(F, A, A.Raiz, Libres);
+    return true;
+}
+
+// The variables that go into registers: the columns (across rows), or the rest.
+void Emisor::CargarVariables(bool DeColumnas)
+{
+    for (uint32_t v = 0; v < CuantasVariables; ++v) {
+        const Variable &V = Variables[v];
+        if (V.Registro == NINGUN_REGISTRO || V.Columna != DeColumnas)
+            continue;
+        if (Filas)
+            Cargar(V.Registro, {V.Columna ? Lugar::COLUMNA : Lugar::DIRECCION, 0, Desfase,
+                                V.Columna ? Columnas[(reinterpret_cast<uintptr_t>(V.Direccion) - reinterpret_cast<uintptr_t>(Actual)) / sizeof(double)] : V.Direccion});
+        else
+            Cargar(V.Registro, {Lugar::EN_PASO, 0, V.EnPasos, nullptr});
+    }
+}
+
+// The steps, into registers in the order of their tree that needs fewest, the variables'
+// registers loaded; the value in xmm0.
+void Emisor::EscribirPasos(const FORMULAPREPARADA *F)
+{
+    uint32_t Libres = (1u << A.Nodos[A.Raiz].Registros) - 1;
+    const uint8_t R = EscribirArbol(F, A.Raiz, Libres);
     if (R != 0)
         E.Sse(EMPAQUETADO, MOVAPD, 0, EnRegistro(R));
 }
@@ -489,16 +561,21 @@ void Emisor::EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada)
     E.Byte(0xFF); // jmp rax
     E.Byte(0xE0);
     Entrada = E.Largo;
-    bool Variables = false;
+    bool ConVariables = false;
     for (uint32_t p = 0; p < F->CuantosPasos; ++p)
-        Variables = Variables || FuenteIzquierda(F->Pasos[p].Codigo) == DE_DIRECCION ||
+        ConVariables = ConVariables || FuenteIzquierda(F->Pasos[p].Codigo) == DE_DIRECCION ||
                     FuenteDerecha(F->Pasos[p].Codigo) == DE_DIRECCION;
-    if (Variables) { // mov rcx, [rdi + the steps' offset]: where the bound variables are
+    if (ConVariables) { // mov rcx, [rdi + the steps' offset]: where the bound variables are
         E.Byte(0x48);
         E.Byte(0x8B);
         E.Byte(0x8F);
         E.Entero32(static_cast<uint32_t>(offsetof(FORMULAPREPARADA, Pasos)));
     }
+    if (!Preparar(F)) {
+        E.Lleno = true;
+        return;
+    }
+    CargarVariables(false);
     EscribirPasos(F);
     // The value, slot 0's, unless it is not a number.
     E.Sse(EMPAQUETADO, UCOMISD, 0, EnRegistro(0));
@@ -512,15 +589,23 @@ void Emisor::EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada)
 }
 
 // size_t (Valores, Desde, Hasta): rows Desde, Desde + 1, ... while below Hasta (Hasta - Desde
-// even) into Valores; returns the first row of the two where it stopped (a zero divisor, a
-// value that is not a number), Hasta when none.
+// a multiple of 4) into Valores, four a turn, as two pairs whose work the processor overlaps;
+// returns the first row of the pair where it stopped (a zero divisor, a value that is not a
+// number), Hasta when none.
 void Emisor::EscribirFilas(const FORMULAPREPARADA *F, size_t &Entrada)
 {
-    Pasos = E.Largo; // gives up: rax = the row
-    const uint8_t Salir[] = {0x48, 0x89, 0xF0, 0xC3}; // mov rax, rsi; ret
+    const size_t PrimerPar = E.Largo; // gives up: rax = the pair's row
+    const uint8_t Salir[] = {0x48, 0x89, 0xF0, 0xC3,        // mov rax, rsi; ret
+                             0x48, 0x8D, 0x46, 0x02, 0xC3}; // lea rax, [rsi + 2]; ret
     for (uint8_t b : Salir)
         E.Byte(b);
+    const size_t SegundoPar = PrimerPar + 4;
     Entrada = E.Largo;
+    if (!Preparar(F)) {
+        E.Lleno = true;
+        return;
+    }
+    CargarVariables(false); // the numbers, once per call
     const size_t Vuelta = E.Largo;
     const uint8_t Comparar[] = {0x48, 0x39, 0xD6}; // cmp rsi, rdx
     for (uint8_t b : Comparar)
@@ -529,13 +614,20 @@ void Emisor::EscribirFilas(const FORMULAPREPARADA *F, size_t &Entrada)
     E.Byte(0x83);
     const size_t Salto = E.Largo;
     E.Entero32(0);
-    EscribirPasos(F);
-    E.Sse(EMPAQUETADO, MOVAPD, XMM_MASCARA, EnRegistro(0));
-    E.Sse(EMPAQUETADO, CMP, XMM_MASCARA, EnRegistro(0), CMP_DESORDENADO);
-    RenunciarSiMascara();
-    const uint8_t Poner[] = {0x66, 0x0F, 0x11, 0x04, 0xF7,  // movupd [rdi + rsi*8], xmm0
-                             0x48, 0x83, 0xC6, 0x02};       // add rsi, 2
-    for (uint8_t b : Poner)
+    for (uint32_t Par = 0; Par < 2; ++Par) {
+        Desfase = 16 * Par;
+        Pasos = Par == 0 ? PrimerPar : SegundoPar;
+        CargarVariables(true);
+        EscribirPasos(F);
+        E.Sse(EMPAQUETADO, MOVAPD, XMM_MASCARA, EnRegistro(0));
+        E.Sse(EMPAQUETADO, CMP, XMM_MASCARA, EnRegistro(0), CMP_DESORDENADO);
+        RenunciarSiMascara();
+        const uint8_t Poner[] = {0x66, 0x0F, 0x11, 0x44, 0xF7, static_cast<uint8_t>(Desfase)}; // movupd [rdi + rsi*8 + d], xmm0
+        for (uint8_t b : Poner)
+            E.Byte(b);
+    }
+    const uint8_t Avanzar[] = {0x48, 0x83, 0xC6, 0x04}; // add rsi, 4
+    for (uint8_t b : Avanzar)
         E.Byte(b);
     E.Byte(0xE9); // jmp back
     E.Entero32(static_cast<uint32_t>(static_cast<int64_t>(Vuelta) - static_cast<int64_t>(E.Largo + 4)));

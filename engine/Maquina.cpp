@@ -573,25 +573,26 @@ inline bool PonerFila(const BLOQUEDEDATOS &R, size_t i, double *Valores, int32_t
 constexpr size_t FILAS_PARA_ENSAMBLAR = 65536;
 
 // The rows through a light form's code, under the engine's settings once (unless the host
-// chose its own); the rows it stops at, and an odd last one, one evaluation each.
+// chose its own), four a turn; the pair of rows it stops at, and the last rows short of four,
+// one evaluation each.
 int32_t FilasDeCodigo(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, Sombra &Copia,
                       FilasEnsambladas::Funcion Codigo, size_t N, double *Valores, int32_t *Errores,
                       int32_t *Posiciones, Evaluacion Una)
 {
     int32_t Fallidas = 0;
-    const size_t Pares = N & ~size_t{1};
     AjustesDeEvaluacion Ajustes;
     for (size_t Desde = 0; Desde < N;) {
+        const size_t Cuatros = Desde + ((N - Desde) & ~size_t{3});
         if (F->Ajustar)
             Ajustes.Entrar();
-        const size_t Hasta = Desde < Pares ? Codigo(Valores, Desde, Pares) : Desde;
+        const size_t Hasta = Desde < Cuatros ? Codigo(Valores, Desde, Cuatros) : Desde;
         if (F->Ajustar)
             Ajustes.Salir();
         if (Errores != nullptr)
             std::memset(Errores + Desde, 0, (Hasta - Desde) * sizeof *Errores);
         if (Posiciones != nullptr)
             std::memset(Posiciones + Desde, 0, (Hasta - Desde) * sizeof *Posiciones);
-        const size_t Otras = Hasta < Pares ? Hasta + 2 : N; // rows for one evaluation each
+        const size_t Otras = Hasta < Cuatros ? Hasta + 2 : N; // rows for one evaluation each
         for (size_t i = Hasta; i < Otras; ++i)
             Fallidas += PonerFila(Copia.Fila(F, Estado, i, Una), i, Valores, Errores, Posiciones);
         Desde = Otras;
