@@ -743,6 +743,11 @@ FilasEnsambladas::~FilasEnsambladas()
         munmap(Memoria, EnPaginas(Largo));
 }
 
+size_t PaginasEnsambladas(const FORMULAPREPARADA *F)
+{
+    return F->Ensamblado != nullptr ? EnPaginas(F->LargoEnsamblado) : 0;
+}
+
 void SoltarEnsamblado(FORMULAPREPARADA *F)
 {
     if (F->Ensamblado != nullptr)
@@ -756,6 +761,7 @@ void SoltarEnsamblado(FORMULAPREPARADA *F)
 
 void Ensamblar(FORMULAPREPARADA *F) { F->Nativa = NumeroPorPasos; }
 void SoltarEnsamblado(FORMULAPREPARADA *) {}
+size_t PaginasEnsambladas(const FORMULAPREPARADA *) { return 0; }
 FilasEnsambladas::FilasEnsambladas(const FORMULAPREPARADA *, const DesdeColumnas &) {}
 FilasEnsambladas::~FilasEnsambladas() {}
 

@@ -12,7 +12,7 @@ size_t Tamano(const FORMULAPREPARADA *F, uint32_t &Tokens)
 {
     Tokens = F->Tokens;
     return sizeof *F + F->Instrucciones * sizeof(Instruccion) + F->Fallidas * sizeof(Fallo) + F->LargoTextos +
-           F->CuantosNombres * (sizeof(Uso) + sizeof(const double *) + sizeof(bool)) + F->CuantosPasos * sizeof(Paso) + F->LargoEnsamblado;
+           F->CuantosNombres * (sizeof(Uso) + sizeof(const double *) + sizeof(bool)) + F->CuantosPasos * sizeof(Paso) + PaginasEnsambladas(F);
 }
 
 void Liberar(FORMULAPREPARADA *F)

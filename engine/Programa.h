@@ -272,6 +272,7 @@ void Clasificar(FORMULAPREPARADA *F);
 // holds (the bindings' addresses are written into the code).
 void Ensamblar(FORMULAPREPARADA *F);
 void SoltarEnsamblado(FORMULAPREPARADA *F);
+size_t PaginasEnsambladas(const FORMULAPREPARADA *F); // the bytes its code's pages hold
 
 // Options of a form, as bits: evaluate under the host's floating-point settings as they are.
 enum : int32_t { AJUSTES_DEL_ANFITRION = 1 };

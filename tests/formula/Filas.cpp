@@ -111,8 +111,8 @@ TEST(Filas, EachRowAsOneEvaluationWithItsNumbers)
                 CompararFilas(Host, Texto, Opciones, YDe, X, Y);
 }
 
-// Enough rows for a light form's own machine code (an odd count: the last row alone), with
-// slots deeper than the registers too.
+// Enough rows for a light form's own machine code (an odd count: the last row alone), a
+// deep form's too.
 TEST(Filas, ManyRowsOfALightForm)
 {
     const char *const TEXTOS[] = {

@@ -249,7 +249,7 @@ TEST(Formula, BoundVariablesAreReadNotAsked)
 }
 
 // The entry for a number result, on each way an evaluation goes: the steps (and under the
-// host's settings the form's machine code, with slots past the registers), the blocks after
+// host's settings the form's machine code, a deep form's too), the blocks after
 // a division by zero, a value that is not a number, a text, an error of the host's, and an
 // asked number.
 TEST(Formula, NumberEntryAnswersAsTheBlock)
