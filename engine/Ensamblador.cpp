@@ -754,16 +754,8 @@ void SoltarEnsamblado(FORMULAPREPARADA *F)
         munmap(F->Ensamblado, EnPaginas(F->LargoEnsamblado));
     F->Ensamblado = nullptr;
     F->LargoEnsamblado = 0;
-    F->Nativa = NumeroPorPasos;
+    F->Nativa = EntradaSinEnsamblar();
 }
-
-#else
-
-void Ensamblar(FORMULAPREPARADA *F) { F->Nativa = NumeroPorPasos; }
-void SoltarEnsamblado(FORMULAPREPARADA *) {}
-size_t PaginasEnsambladas(const FORMULAPREPARADA *) { return 0; }
-FilasEnsambladas::FilasEnsambladas(const FORMULAPREPARADA *, const DesdeColumnas &) {}
-FilasEnsambladas::~FilasEnsambladas() {}
 
 #endif
 

@@ -312,6 +312,21 @@ EVALION_NOINLINE inline int32_t NumeroPorPasos(const FORMULAPREPARADA *F, ESTADO
     return NumeroPorBloque(F, Estado, Numero);
 }
 
+// A form's entry for a number result when it has no machine code; the x87 build answers
+// from the block (EvaluarNumero), without a step function of its own.
+inline EvaluacionNativa EntradaSinEnsamblar()
+{
+#if EVALION_PASOS_AMPLIOS
+    return NumeroPorPasos;
+#else
+    return nullptr;
+#endif
+}
+
+#if !EVALION_ENSAMBLADO
+inline void Ensamblar(FORMULAPREPARADA *F) { F->Nativa = EntradaSinEnsamblar(); }
+#endif
+
 // The entry for a number result: the same evaluation, without a block where the steps (or
 // the form's machine code) give the number, through the form's own entry: one jump. The x87
 // build answers from the block, which keeps its DLLs small.
@@ -343,8 +358,12 @@ struct DesdeColumnas {
 class FilasEnsambladas {
 public:
     using Funcion = size_t (*)(double *Valores, size_t Desde, size_t Hasta);
+#if EVALION_ENSAMBLADO
     FilasEnsambladas(const FORMULAPREPARADA *Copia, const DesdeColumnas &Desde);
     ~FilasEnsambladas();
+#else
+    FilasEnsambladas(const FORMULAPREPARADA *, const DesdeColumnas &) {}
+#endif
     FilasEnsambladas(const FilasEnsambladas &) = delete;
     FilasEnsambladas &operator=(const FilasEnsambladas &) = delete;
     Funcion Codigo = nullptr;

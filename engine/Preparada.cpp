@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "Programa.h"
+#include "Evaluacion.h" // and the program
 
 namespace Motor {
 

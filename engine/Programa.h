@@ -270,9 +270,15 @@ void Clasificar(FORMULAPREPARADA *F);
 // A light form's steps as machine code, under the host's settings, when the processor and
 // the system allow it; and its release. Ensamblar follows every Clasificar of a form the host
 // holds (the bindings' addresses are written into the code).
+// (Without machine code, Ensamblar only sets the form's entry: Evaluacion.h.)
+#if EVALION_ENSAMBLADO
 void Ensamblar(FORMULAPREPARADA *F);
 void SoltarEnsamblado(FORMULAPREPARADA *F);
 size_t PaginasEnsambladas(const FORMULAPREPARADA *F); // the bytes its code's pages hold
+#else
+inline void SoltarEnsamblado(FORMULAPREPARADA *) {}
+inline size_t PaginasEnsambladas(const FORMULAPREPARADA *) { return 0; }
+#endif
 
 // Options of a form, as bits: evaluate under the host's floating-point settings as they are.
 enum : int32_t { AJUSTES_DEL_ANFITRION = 1 };
