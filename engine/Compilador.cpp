@@ -291,7 +291,8 @@ FORMULAPREPARADA *Formar(Compilador &C, BLOQUEDEDATOS &Error)
     F->Nombres = C.Usos.Soltar();
     F->Direcciones = static_cast<const double **>(std::calloc(Nombres ? Nombres : 1, sizeof(const double *)));
     F->Columnas = static_cast<bool *>(std::calloc(Nombres ? Nombres : 1, sizeof(bool)));
-    if (F->Direcciones == nullptr || F->Columnas == nullptr) {
+    F->Nativas = static_cast<FuncionNativa *>(std::calloc(Nombres ? Nombres : 1, sizeof(FuncionNativa)));
+    if (F->Direcciones == nullptr || F->Columnas == nullptr || F->Nativas == nullptr) {
         Liberar(F);
         PonerErrorGeneral(Error, E_MEMORIA);
         return nullptr;

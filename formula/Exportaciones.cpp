@@ -4,6 +4,7 @@
 #include "Evaluacion.h"
 
 static_assert(static_cast<int32_t>(FORMULA_AJUSTES_DEL_ANFITRION) == Motor::AJUSTES_DEL_ANFITRION, "one meaning for the option bit");
+static_assert(std::is_same_v<FORMULA_NATIVA, Motor::FuncionNativa>, "one type for C code");
 static_assert(static_cast<int32_t>(FORMULA_TEXTO) == Motor::RESULTADO_TEXTO, "one code for a text result");
 
 extern "C" {
@@ -61,6 +62,12 @@ EVALION_FORMULA_API int32_t EVALION_CONV A_VincularColumna(FORMULAPREPARADA *For
                                                            const double *Columna)
 {
     return Motor::Vincular(Formula, Variable, Columna, true);
+}
+
+EVALION_FORMULA_API int32_t EVALION_CONV A_VincularFuncion(FORMULAPREPARADA *Formula, const char *Funcion,
+                                                           int32_t Argumentos, FORMULA_NATIVA Puntero)
+{
+    return Motor::VincularFuncion(Formula, Funcion, Argumentos, Puntero);
 }
 
 EVALION_FORMULA_API void EVALION_CONV A_Opciones(FORMULAPREPARADA *Formula, int32_t Opciones)
