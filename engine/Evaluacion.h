@@ -33,19 +33,29 @@ inline void CopiarPedido(const FORMULAPREPARADA *F, const Texto &T, char *Destin
         std::memcpy(Destino, F->Textos + T.Inicio, T.Largo + 1u);
 }
 
-// Its value for Cuantos arguments at Argumentos, by the C compiler's default convention.
-EVALION_NOINLINE inline double LlamarNativa(FuncionNativa Funcion, unsigned Cuantos, const double *Argumentos)
+// The value of C code for Cuantos arguments at Argumentos, by the C compiler's default
+// convention, under the host's settings (Anfitrion, when the evaluation switched them) as a
+// request runs. One copy, out of line, for the steps and the blocks.
+EVALION_NOINLINE inline double LlamarNativa(const AjustesDeEvaluacion *Anfitrion, FuncionNativa Funcion,
+                                            unsigned Cuantos, const double *Argumentos)
 {
+    if (Anfitrion != nullptr)
+        Anfitrion->Prestar();
+    double v;
     switch (Cuantos) { // a call has one argument at least: the grammar has no "f()"
-    case 1: return reinterpret_cast<double (*)(double)>(Funcion)(Argumentos[0]);
-    case 2: return reinterpret_cast<double (*)(double, double)>(Funcion)(Argumentos[0], Argumentos[1]);
+    case 1: v = reinterpret_cast<double (*)(double)>(Funcion)(Argumentos[0]); break;
+    case 2: v = reinterpret_cast<double (*)(double, double)>(Funcion)(Argumentos[0], Argumentos[1]); break;
     case 3:
-        return reinterpret_cast<double (*)(double, double, double)>(Funcion)(Argumentos[0], Argumentos[1],
-                                                                             Argumentos[2]);
+        v = reinterpret_cast<double (*)(double, double, double)>(Funcion)(Argumentos[0], Argumentos[1], Argumentos[2]);
+        break;
     default:
-        return reinterpret_cast<double (*)(double, double, double, double)>(Funcion)(Argumentos[0], Argumentos[1],
-                                                                                     Argumentos[2], Argumentos[3]);
+        v = reinterpret_cast<double (*)(double, double, double, double)>(Funcion)(Argumentos[0], Argumentos[1],
+                                                                                  Argumentos[2], Argumentos[3]);
+        break;
     }
+    if (Anfitrion != nullptr)
+        Anfitrion->Recobrar();
+    return v;
 }
 
 template <unsigned F> inline double Leer(const OperandoPaso &O, const double *N, double Antes)
@@ -186,15 +196,11 @@ EvaluarPasos(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, double *Numero
         EVALION_SIGUIENTE;                                                                                      \
     } else                                                                                                      \
         EVALION_NUNCA;
-    // A call of C code, under the host's settings as a request would run it; only the forms
-    // that call out hold one.
+    // A call of C code; only the forms that call out hold one, and only with the wider set
+    // of steps (the x87 build leaves them to the blocks).
 #define EVALION_NATIVA                                                                                         \
-    if constexpr (ConPotencia) {                                                                               \
-        if (F->Ajustar)                                                                                         \
-            Ajustes.Prestar();                                                                                  \
-        v = LlamarNativa(P->Izq.Funcion, P->Extra, &N[P->A + 1]);                                               \
-        if (F->Ajustar)                                                                                         \
-            Ajustes.Recobrar();                                                                                 \
+    if constexpr (ConPotencia && PASOS_AMPLIOS) {                                                              \
+        v = LlamarNativa(F->Ajustar ? &Ajustes : nullptr, P->Izq.Funcion, P->Extra, &N[P->A + 1]);              \
         N[P->A] = v;                                                                                            \
         EVALION_SIGUIENTE;                                                                                      \
     } else                                                                                                      \

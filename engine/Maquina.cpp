@@ -111,9 +111,12 @@ bool Traducir(FORMULAPREPARADA *F)
             EnRanura(I.A);
             continue;
         case O_NATIVA: {
+            if (!PASOS_AMPLIOS) // the x87 build keeps the smaller set of steps: blocks
+                return false;
             // The call reads its arguments in their slots: a constant or a bound variable is
             // loaded there first. (The value of the step before is in its slot too.)
-            for (uint32_t a = I.A + 1u; a <= I.A + I.U.Nombre.Extra; ++a) {
+            const uint32_t Argumentos = static_cast<uint32_t>(F->Nombres[I.U.Nombre.Extra].Argumentos);
+            for (uint32_t a = I.A + 1u; a <= I.A + Argumentos; ++a) {
                 if (Pendiente[a].Fuentes == DE_RANURA)
                     continue;
                 Paso Carga{};
@@ -124,8 +127,8 @@ bool Traducir(FORMULAPREPARADA *F)
                 EnRanura(a);
             }
             P.Codigo = CODIGO_NATIVA;
-            P.Extra = static_cast<uint8_t>(I.U.Nombre.Extra);
-            P.Izq.Funcion = F->Nativas[I.U.Nombre.Inicio];
+            P.Extra = static_cast<uint8_t>(Argumentos);
+            P.Izq.Funcion = F->Nativas[I.U.Nombre.Extra];
             Pasos.Agregar(P);
             EnRanura(I.A);
             continue;
@@ -187,7 +190,7 @@ bool Traducir(FORMULAPREPARADA *F)
         // becomes part of that step.
         Paso *Ultimo = Pasos.Cuantos ? &Pasos.Datos[Pasos.Cuantos - 1] : nullptr;
         const unsigned OperacionUltima =
-            Ultimo != nullptr && Ultimo->Codigo < CODIGO_PEDIR ? OperacionDePaso(Ultimo->Codigo) : unsigned{P_CARGAR};
+            Ultimo != nullptr && Ultimo->Codigo != CODIGO_PEDIR ? OperacionDePaso(Ultimo->Codigo) : unsigned{P_CARGAR};
         const bool TrasProducto = OperacionUltima == P_POR;
         const auto EsRanura = [](uint8_t Donde) { return Donde == DE_RANURA || Donde == DE_VALOR; };
         if ((P.Codigo == P_SUMA || P.Codigo == P_RESTA) && EsRanura(Izq) && Der == DE_CONSTANTE &&
@@ -279,8 +282,9 @@ EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS
                 continue;
             case O_NATIVA: { // as if the host had answered: its value, or E_INCOMPATIBLES for a text
                 double Argumentos[MAXIMO_NATIVOS];
+                const uint32_t Cuantos = static_cast<uint32_t>(F->Nombres[I->U.Nombre.Extra].Argumentos);
                 bool Numeros = true;
-                for (uint32_t a = 0; a < I->U.Nombre.Extra; ++a) {
+                for (uint32_t a = 0; a < Cuantos; ++a) {
                     Numeros = Numeros && EsNumero(Otras[I->A + a]);
                     Argumentos[a] = Otras[I->A + a].Numero;
                 }
@@ -288,19 +292,15 @@ EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS
                     PonerError(A, E_INCOMPATIBLES);
                     break;
                 }
-                if (Ajustar)
-                    Ajustes.Prestar();
-                const double v = LlamarNativa(F->Nativas[I->U.Nombre.Inicio], I->U.Nombre.Extra, Argumentos);
-                if (Ajustar)
-                    Ajustes.Recobrar();
-                PonerNumero(A, v);
+                PonerNumero(A, LlamarNativa(Ajustar ? &Ajustes : nullptr, F->Nativas[I->U.Nombre.Extra], Cuantos,
+                                            Argumentos));
                 break;
             }
             case O_FUNCION:
                 Pedir(Instalada(Estado->AlPedirFuncion), E_FUNCION,
                       [&](char *Destino) { CopiarPedido(F, I->U.Nombre, Destino); }, Ajustar, Ajustes, A,
                       [&](char *Nombre) { // the arguments in slots A+1 ...
-                          LlamarFuncion(Estado, Nombre, &Otras[I->A], I->U.Nombre.Extra, &A);
+                          LlamarFuncion(Estado, Nombre, &Otras[I->A], F->Nombres[I->U.Nombre.Extra].Argumentos, &A);
                       });
                 break;
             case O_SIGNO:

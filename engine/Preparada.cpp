@@ -50,26 +50,47 @@ void Opciones(FORMULAPREPARADA *F, int32_t Opciones)
     Ensamblar(F);
 }
 
-int32_t Vincular(FORMULAPREPARADA *F, const char *Variable, const double *Direccion, bool Columna)
+namespace {
+
+// Binds a name of that count of arguments (-1: a variable) to Direccion (Columna: a column)
+// or to Funcion, or unbinds it when that is null: every use of it switches between the
+// asked code and the bound one. How many uses there are.
+int32_t Ligar(FORMULAPREPARADA *F, const char *Nombre, int32_t Argumentos, const double *Direccion, bool Columna,
+              FuncionNativa Funcion)
 {
-    if (F == nullptr || Variable == nullptr)
-        return 0;
-    const size_t Largo = std::strlen(Variable);
+    const bool Variable = Argumentos < 0;
+    const uint8_t Pedida = Variable ? O_VARIABLE : O_FUNCION, Ligada = Variable ? O_VINCULADA : O_NATIVA;
+    const bool Ligado = Variable ? Direccion != nullptr : Funcion != nullptr;
+    const size_t Largo = std::strlen(Nombre);
     int32_t Usos = 0;
     for (uint32_t n = 0; n < F->CuantosNombres; ++n) {
         const Uso &U = F->Nombres[n];
-        if (U.Argumentos >= 0 || U.Nombre.Largo != Largo || std::memcmp(F->Textos + U.Nombre.Inicio, Variable, Largo))
+        if (U.Argumentos != Argumentos || U.Nombre.Largo != Largo || std::memcmp(F->Textos + U.Nombre.Inicio, Nombre, Largo))
             continue;
-        F->Direcciones[n] = Direccion;
-        F->Columnas[n] = Columna && Direccion != nullptr;
+        if (Variable) {
+            F->Direcciones[n] = Direccion;
+            F->Columnas[n] = Columna && Ligado;
+        } else {
+            F->Nativas[n] = Funcion;
+        }
         for (uint32_t k = 0; k < F->Instrucciones; ++k) {
             Instruccion &I = F->Codigo[k];
-            if ((I.Codigo == O_VARIABLE || I.Codigo == O_VINCULADA) && I.U.Nombre.Extra == n) {
-                I.Codigo = Direccion ? O_VINCULADA : O_VARIABLE;
+            if ((I.Codigo == Pedida || I.Codigo == Ligada) && I.U.Nombre.Extra == n) {
+                I.Codigo = Ligado ? Ligada : Pedida;
                 ++Usos;
             }
         }
     }
+    return Usos;
+}
+
+} // namespace
+
+int32_t Vincular(FORMULAPREPARADA *F, const char *Variable, const double *Direccion, bool Columna)
+{
+    if (F == nullptr || Variable == nullptr)
+        return 0;
+    const int32_t Usos = Ligar(F, Variable, -1, Direccion, Columna, nullptr);
     Clasificar(F);
     Ensamblar(F);
     return Usos;
@@ -79,29 +100,7 @@ int32_t VincularFuncion(FORMULAPREPARADA *F, const char *Nombre, int32_t Argumen
 {
     if (F == nullptr || Nombre == nullptr || Argumentos < 0 || Argumentos > MAXIMO_NATIVOS)
         return 0;
-    const size_t Largo = std::strlen(Nombre);
-    int32_t Usos = 0;
-    for (uint32_t n = 0; n < F->CuantosNombres; ++n) {
-        const Uso &U = F->Nombres[n];
-        if (U.Argumentos != Argumentos || U.Nombre.Largo != Largo || std::memcmp(F->Textos + U.Nombre.Inicio, Nombre, Largo))
-            continue;
-        F->Nativas[n] = Funcion;
-        // A bound call names its entry of the list; unbound, it names the function again,
-        // to ask for it by (the list's copy of the name).
-        for (uint32_t k = 0; k < F->Instrucciones; ++k) {
-            Instruccion &I = F->Codigo[k];
-            const bool Mia = I.Codigo == O_NATIVA ? I.U.Nombre.Inicio == n
-                             : I.Codigo == O_FUNCION && I.U.Nombre.Extra == U.Nombre.Extra &&
-                                   MismoNombre(F->Textos, I.U.Nombre, U.Nombre);
-            if (!Mia)
-                continue;
-            I.Codigo = Funcion ? O_NATIVA : O_FUNCION;
-            I.U.Nombre = U.Nombre;
-            if (Funcion)
-                I.U.Nombre.Inicio = n;
-            ++Usos;
-        }
-    }
+    const int32_t Usos = Ligar(F, Nombre, Argumentos, nullptr, false, Funcion);
     if (Usos > 0) {
         Clasificar(F);
         Ensamblar(F);

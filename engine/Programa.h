@@ -31,8 +31,8 @@ enum Operacion : uint8_t {
     O_CADENA,    // A = the text Nombre
     O_VARIABLE,  // A = the host's answer for the variable Nombre
     O_VINCULADA, // A = the number at Direcciones[Nombre.Extra]
-    O_FUNCION,   // A = the host's answer for the function Nombre with A+1 .. A+Nombre.Extra
-    O_NATIVA,    // A = Nativas[Nombre.Inicio] of A+1 .. A+Nombre.Extra (a function bound to C code)
+    O_FUNCION,   // A = the host's answer for the function Nombre with A+1 .. A+n
+                 // (n: Nombres[Nombre.Extra].Argumentos)
     O_SIGNO,     // the signs before A; Extra: they negate
     O_NIVEL1,    // A = A op A+1 (op: OPERADORES[Extra])
     O_NIVEL1K,   // A = A op Numero
@@ -41,6 +41,7 @@ enum Operacion : uint8_t {
     O_POTENCIA,  // A = A ^ A+1
     O_POTENCIAK, // A = A ^ Numero
     O_FALLAR,    // A fails with Error (Extra: F_CODIGO or F_SINVALOR)
+    O_NATIVA,    // A = Nativas[Nombre.Extra] of A+1 .. A+n (a function bound to C code)
     O_FIN        // A (slot 0) is the value
 };
 
@@ -65,7 +66,8 @@ enum Forma : uint8_t {
 struct Texto {
     uint32_t Inicio;
     uint16_t Largo;
-    uint16_t Extra; // a call's count of arguments; a variable's binding
+    uint16_t Extra; // a variable's or a call's entry in Nombres (while compiling, a call's
+                    // count of arguments)
 };
 
 // What an instruction works with besides its slot, by its code.
