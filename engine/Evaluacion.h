@@ -200,7 +200,10 @@ EvaluarPasos(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, double *Numero
     // of steps (the x87 build leaves them to the blocks).
 #define EVALION_NATIVA                                                                                         \
     if constexpr (ConPotencia && PASOS_AMPLIOS) {                                                              \
-        v = LlamarNativa(F->Ajustar ? &Ajustes : nullptr, P->Izq.Funcion, P->Extra, &N[P->A + 1]);              \
+        if (P->Extra == 1 && !F->Ajustar) /* the usual call, straight to the code */                          \
+            v = reinterpret_cast<double (*)(double)>(P->Izq.Funcion)(N[P->A + 1]);                              \
+        else                                                                                                    \
+            v = LlamarNativa(F->Ajustar ? &Ajustes : nullptr, P->Izq.Funcion, P->Extra, &N[P->A + 1]);          \
         N[P->A] = v;                                                                                            \
         EVALION_SIGUIENTE;                                                                                      \
     } else                                                                                                      \
