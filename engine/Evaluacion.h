@@ -35,8 +35,12 @@ inline void CopiarPedido(const FORMULAPREPARADA *F, const Texto &T, char *Destin
 
 // The value of C code for Cuantos arguments at Argumentos, by the C compiler's default
 // convention, under the host's settings (Anfitrion, when the evaluation switched them) as a
-// request runs. One copy, out of line, for the steps and the blocks.
-EVALION_NOINLINE inline double LlamarNativa(const AjustesDeEvaluacion *Anfitrion, FuncionNativa Funcion,
+// request runs. One copy, out of line, for the steps and the blocks; the x87 build calls it
+// from the blocks alone, inline.
+#if EVALION_PASOS_AMPLIOS
+EVALION_NOINLINE
+#endif
+inline double LlamarNativa(const AjustesDeEvaluacion *Anfitrion, FuncionNativa Funcion,
                                             unsigned Cuantos, const double *Argumentos)
 {
     if (Anfitrion != nullptr)

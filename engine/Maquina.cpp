@@ -231,6 +231,22 @@ bool Traducir(FORMULAPREPARADA *F)
     return false; // a form always ends with O_FIN
 }
 
+// C code's answer to a call, as a host's: its value, or E_INCOMPATIBLES for an argument
+// that is no number (a text). R comes emptied, under the host's settings.
+inline void ResponderNativa(FuncionNativa Funcion, const BLOQUEDEDATOS *Parametros, int32_t Cuantos, BLOQUEDEDATOS &R)
+{
+    double Argumentos[MAXIMO_NATIVOS];
+    for (int32_t a = 0; a < Cuantos; ++a) {
+        if (!EsNumero(Parametros[a])) {
+            R.Error = E_INCOMPATIBLES;
+            return;
+        }
+        Argumentos[a] = Parametros[a].Numero;
+    }
+    R.Numero = LlamarNativa(nullptr, Funcion, static_cast<unsigned>(Cuantos), Argumentos);
+    R.Tipo = TIPO_NUMERO;
+}
+
 EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R,
                                      const Repeticion *Rep)
 {
@@ -280,27 +296,16 @@ EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS
             case O_VINCULADA:
                 PonerNumero(A, *F->Direcciones[I->U.Nombre.Extra]);
                 continue;
-            case O_NATIVA: { // as if the host had answered: its value, or E_INCOMPATIBLES for a text
-                double Argumentos[MAXIMO_NATIVOS];
-                const uint32_t Cuantos = static_cast<uint32_t>(F->Nombres[I->U.Nombre.Extra].Argumentos);
-                bool Numeros = true;
-                for (uint32_t a = 0; a < Cuantos; ++a) {
-                    Numeros = Numeros && EsNumero(Otras[I->A + a]);
-                    Argumentos[a] = Otras[I->A + a].Numero;
-                }
-                if (!Numeros) {
-                    PonerError(A, E_INCOMPATIBLES);
-                    break;
-                }
-                PonerNumero(A, LlamarNativa(Ajustar ? &Ajustes : nullptr, F->Nativas[I->U.Nombre.Extra], Cuantos,
-                                            Argumentos));
-                break;
-            }
             case O_FUNCION:
-                Pedir(Instalada(Estado->AlPedirFuncion), E_FUNCION,
+            case O_NATIVA: // C code answers in the host's place, through the same request
+                Pedir(I->Codigo == O_NATIVA || Instalada(Estado->AlPedirFuncion), E_FUNCION,
                       [&](char *Destino) { CopiarPedido(F, I->U.Nombre, Destino); }, Ajustar, Ajustes, A,
                       [&](char *Nombre) { // the arguments in slots A+1 ...
-                          LlamarFuncion(Estado, Nombre, &Otras[I->A], F->Nombres[I->U.Nombre.Extra].Argumentos, &A);
+                          const int32_t Cuantos = F->Nombres[I->U.Nombre.Extra].Argumentos;
+                          if (I->Codigo == O_NATIVA)
+                              ResponderNativa(F->Nativas[I->U.Nombre.Extra], &Otras[I->A], Cuantos, A);
+                          else
+                              LlamarFuncion(Estado, Nombre, &Otras[I->A], Cuantos, &A);
                       });
                 break;
             case O_SIGNO:

@@ -50,14 +50,11 @@ void Opciones(FORMULAPREPARADA *F, int32_t Opciones)
     Ensamblar(F);
 }
 
-namespace {
-
-// Binds a name of that count of arguments (-1: a variable) to Direccion (Columna: a column)
-// or to Funcion, or unbinds it when that is null: every use of it switches between the
-// asked code and the bound one. How many uses there are.
-int32_t Ligar(FORMULAPREPARADA *F, const char *Nombre, int32_t Argumentos, const double *Direccion, bool Columna,
-              FuncionNativa Funcion)
+int32_t Vincular(FORMULAPREPARADA *F, const char *Nombre, int32_t Argumentos, const double *Direccion, bool Columna,
+                 FuncionNativa Funcion)
 {
+    if (F == nullptr || Nombre == nullptr || Argumentos > MAXIMO_NATIVOS)
+        return 0;
     const bool Variable = Argumentos < 0;
     const uint8_t Pedida = Variable ? O_VARIABLE : O_FUNCION, Ligada = Variable ? O_VINCULADA : O_NATIVA;
     const bool Ligado = Variable ? Direccion != nullptr : Funcion != nullptr;
@@ -73,6 +70,7 @@ int32_t Ligar(FORMULAPREPARADA *F, const char *Nombre, int32_t Argumentos, const
         } else {
             F->Nativas[n] = Funcion;
         }
+        // Every use switches between the asked code and the bound one.
         for (uint32_t k = 0; k < F->Instrucciones; ++k) {
             Instruccion &I = F->Codigo[k];
             if ((I.Codigo == Pedida || I.Codigo == Ligada) && I.U.Nombre.Extra == n) {
@@ -81,30 +79,8 @@ int32_t Ligar(FORMULAPREPARADA *F, const char *Nombre, int32_t Argumentos, const
             }
         }
     }
-    return Usos;
-}
-
-} // namespace
-
-int32_t Vincular(FORMULAPREPARADA *F, const char *Variable, const double *Direccion, bool Columna)
-{
-    if (F == nullptr || Variable == nullptr)
-        return 0;
-    const int32_t Usos = Ligar(F, Variable, -1, Direccion, Columna, nullptr);
     Clasificar(F);
     Ensamblar(F);
-    return Usos;
-}
-
-int32_t VincularFuncion(FORMULAPREPARADA *F, const char *Nombre, int32_t Argumentos, FuncionNativa Funcion)
-{
-    if (F == nullptr || Nombre == nullptr || Argumentos < 0 || Argumentos > MAXIMO_NATIVOS)
-        return 0;
-    const int32_t Usos = Ligar(F, Nombre, Argumentos, nullptr, false, Funcion);
-    if (Usos > 0) {
-        Clasificar(F);
-        Ensamblar(F);
-    }
     return Usos;
 }
 

@@ -295,10 +295,15 @@ enum : int32_t { AJUSTES_DEL_ANFITRION = 1 };
 FORMULAPREPARADA *Preparar(const ESTADODEANALISIS *Estado, const char *Expresion, BLOQUEDEDATOS &Error);
 void Liberar(FORMULAPREPARADA *Formula);
 const char *NombreUsado(const FORMULAPREPARADA *Formula, int32_t Indice, int32_t *Argumentos);
-// Columna: Direccion holds one number per row of A_EvaluarFilas, not one for every row.
-int32_t Vincular(FORMULAPREPARADA *Formula, const char *Variable, const double *Direccion, bool Columna);
-// Binds (or, Funcion null, unbinds) the calls of Nombre with Argumentos arguments to C code.
-int32_t VincularFuncion(FORMULAPREPARADA *Formula, const char *Nombre, int32_t Argumentos, FuncionNativa Funcion);
+// Binds the name of Argumentos arguments (-1: a variable) to Direccion (Columna: one number
+// per row of A_EvaluarFilas, not one for every row) or to Funcion (C code of 1 to
+// MAXIMO_NATIVOS arguments), or unbinds it when that is null; returns how many uses it has.
+int32_t Vincular(FORMULAPREPARADA *Formula, const char *Nombre, int32_t Argumentos, const double *Direccion,
+                 bool Columna, FuncionNativa Funcion);
+inline int32_t VincularFuncion(FORMULAPREPARADA *Formula, const char *Nombre, int32_t Argumentos, FuncionNativa Funcion)
+{
+    return Argumentos < 0 ? 0 : Vincular(Formula, Nombre, Argumentos, nullptr, false, Funcion);
+}
 void Opciones(FORMULAPREPARADA *Formula, int32_t Opciones);
 // The bytes a form holds on the heap, and the tokens its text was read into.
 size_t Tamano(const FORMULAPREPARADA *Formula, uint32_t &Tokens);

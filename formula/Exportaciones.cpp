@@ -55,13 +55,13 @@ EVALION_FORMULA_API const char *EVALION_CONV A_Nombre(const FORMULAPREPARADA *Fo
 EVALION_FORMULA_API int32_t EVALION_CONV A_Vincular(FORMULAPREPARADA *Formula, const char *Variable,
                                                     const double *Direccion)
 {
-    return Motor::Vincular(Formula, Variable, Direccion, false);
+    return Motor::Vincular(Formula, Variable, -1, Direccion, false, nullptr);
 }
 
 EVALION_FORMULA_API int32_t EVALION_CONV A_VincularColumna(FORMULAPREPARADA *Formula, const char *Variable,
                                                            const double *Columna)
 {
-    return Motor::Vincular(Formula, Variable, Columna, true);
+    return Motor::Vincular(Formula, Variable, -1, Columna, true, nullptr);
 }
 
 EVALION_FORMULA_API int32_t EVALION_CONV A_VincularFuncion(FORMULAPREPARADA *Formula, const char *Funcion,
