@@ -141,9 +141,12 @@ public:
         A_Inicializar(&Registro);
         A_AsignarAlPedir(&Registro, PedirVariable, PedirFuncion);
         Formula = A_Preparar(&Registro, Fila.Nuestra.c_str(), nullptr);
+        // The bound forms get x, y and f as muparser and exprtk get them: from the host's own
+        // doubles and C function; the asked ones ask for all three.
         if (Formula && Vinculada) {
             A_Vincular(Formula, "x", &X);
             A_Vincular(Formula, "y", &Y);
+            A_VincularFuncion(Formula, "f", 1, reinterpret_cast<FORMULA_NATIVA>(F));
         }
         if (Formula && (M == PIDIENDO_ANFITRION || M == VINCULADA_ANFITRION || M == NUMERO_ANFITRION))
             A_Opciones(Formula, FORMULA_AJUSTES_DEL_ANFITRION);

@@ -291,18 +291,21 @@ FORMULAPREPARADA *Formar(Compilador &C, BLOQUEDEDATOS &Error)
     F->Nombres = C.Usos.Soltar();
     F->Direcciones = static_cast<const double **>(std::calloc(Nombres ? Nombres : 1, sizeof(const double *)));
     F->Columnas = static_cast<bool *>(std::calloc(Nombres ? Nombres : 1, sizeof(bool)));
-    if (F->Direcciones == nullptr || F->Columnas == nullptr) {
+    F->Nativas = static_cast<FuncionNativa *>(std::calloc(Nombres ? Nombres : 1, sizeof(FuncionNativa)));
+    if (F->Direcciones == nullptr || F->Columnas == nullptr || F->Nativas == nullptr) {
         Liberar(F);
         PonerErrorGeneral(Error, E_MEMORIA);
         return nullptr;
     }
-    // A variable's uses know which entry of the list binds them.
+    // A variable's or a call's uses know which entry of the list binds them (a call's count
+    // of arguments is read there from then on).
     for (uint32_t k = 0; k < F->Instrucciones; ++k) {
         Instruccion &I = F->Codigo[k];
-        if (I.Codigo != O_VARIABLE)
+        if (I.Codigo != O_VARIABLE && I.Codigo != O_FUNCION)
             continue;
+        const int32_t Argumentos = I.Codigo == O_VARIABLE ? -1 : I.U.Nombre.Extra;
         for (uint32_t n = 0; n < Nombres; ++n)
-            if (F->Nombres[n].Argumentos < 0 && MismoNombre(F->Textos, F->Nombres[n].Nombre, I.U.Nombre))
+            if (F->Nombres[n].Argumentos == Argumentos && MismoNombre(F->Textos, F->Nombres[n].Nombre, I.U.Nombre))
                 I.U.Nombre.Extra = static_cast<uint16_t>(n);
     }
     return F;

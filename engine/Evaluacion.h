@@ -33,6 +33,35 @@ inline void CopiarPedido(const FORMULAPREPARADA *F, const Texto &T, char *Destin
         std::memcpy(Destino, F->Textos + T.Inicio, T.Largo + 1u);
 }
 
+// The value of C code for Cuantos arguments at Argumentos, by the C compiler's default
+// convention, under the host's settings (Anfitrion, when the evaluation switched them) as a
+// request runs. One copy, out of line, for the steps and the blocks; the x87 build calls it
+// from the blocks alone, inline.
+#if EVALION_PASOS_AMPLIOS
+EVALION_NOINLINE
+#endif
+inline double LlamarNativa(const AjustesDeEvaluacion *Anfitrion, FuncionNativa Funcion,
+                                            unsigned Cuantos, const double *Argumentos)
+{
+    if (Anfitrion != nullptr)
+        Anfitrion->Prestar();
+    double v;
+    switch (Cuantos) { // a call has one argument at least: the grammar has no "f()"
+    case 1: v = reinterpret_cast<double (*)(double)>(Funcion)(Argumentos[0]); break;
+    case 2: v = reinterpret_cast<double (*)(double, double)>(Funcion)(Argumentos[0], Argumentos[1]); break;
+    case 3:
+        v = reinterpret_cast<double (*)(double, double, double)>(Funcion)(Argumentos[0], Argumentos[1], Argumentos[2]);
+        break;
+    default:
+        v = reinterpret_cast<double (*)(double, double, double, double)>(Funcion)(Argumentos[0], Argumentos[1],
+                                                                                  Argumentos[2], Argumentos[3]);
+        break;
+    }
+    if (Anfitrion != nullptr)
+        Anfitrion->Recobrar();
+    return v;
+}
+
 template <unsigned F> inline double Leer(const OperandoPaso &O, const double *N, double Antes)
 {
     if constexpr (F == DE_CONSTANTE)
@@ -130,7 +159,7 @@ EVALION_NOINLINE inline int32_t NumeroPorBloque(const FORMULAPREPARADA *F, ESTAD
 // asked so far, so that the host is not asked twice. One case per operation and kinds of
 // operands, so that a step is a jump and its work. Without requests (ConPeticiones false)
 // the steps need neither the record's callbacks nor room for answers; without powers
-// (ConPotencia false) they call nothing but, at the end, the blocks: their registers are
+// or C code (ConPotencia false) they call nothing but, at the end, the blocks: their registers are
 // then all the caller's, and the call saves none. SoloNumero answers as the entry for a
 // number result does, into *Numero, and builds no block.
 #if EVALION_HILADO // labels as values, a GCC extension
@@ -171,6 +200,18 @@ EvaluarPasos(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, double *Numero
         EVALION_SIGUIENTE;                                                                                      \
     } else                                                                                                      \
         EVALION_NUNCA;
+    // A call of C code; only the forms that call out hold one, and only with the wider set
+    // of steps (the x87 build leaves them to the blocks).
+#define EVALION_NATIVA                                                                                         \
+    if constexpr (ConPotencia && PASOS_AMPLIOS) {                                                              \
+        if (P->Extra == 1 && !F->Ajustar) /* the usual call, straight to the code */                          \
+            v = reinterpret_cast<double (*)(double)>(P->Izq.Funcion)(N[P->A + 1]);                              \
+        else                                                                                                    \
+            v = LlamarNativa(F->Ajustar ? &Ajustes : nullptr, P->Izq.Funcion, P->Extra, &N[P->A + 1]);          \
+        N[P->A] = v;                                                                                            \
+        EVALION_SIGUIENTE;                                                                                      \
+    } else                                                                                                      \
+        EVALION_NUNCA
 #if EVALION_HILADO
 #define EVALION_ETIQUETA(OP, FI, FD) Paso_##OP##_##FI##_##FD
 #define EVALION_SIGUIENTE goto *Destinos[(++P)->Codigo]
@@ -184,11 +225,14 @@ EvaluarPasos(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, double *Numero
     EVALION_CASOS(M, 5) EVALION_CASOS(M, 6) EVALION_CASOS(M, 7) EVALION_CASOS(M, 8) EVALION_CASOS(M, 9)          \
     EVALION_CASOS(M, 10) EVALION_CASOS(M, 11) EVALION_CASOS(M, 12) EVALION_CASOS(M, 13)     \
     EVALION_CASOS(M, 14)
-    static_assert(P_MENOSKPOR == 14 && CODIGO_PEDIR == 15 * 16 && CODIGO_FIN == CODIGO_PEDIR + 1,
+    static_assert(P_MENOSKPOR == 14 && CODIGO_PEDIR == 15 * 16 && CODIGO_FIN == CODIGO_PEDIR + 1 &&
+                      CODIGO_NATIVA == CODIGO_FIN + 1,
                   "one case per code, in order");
-    static const void *const Destinos[] = {EVALION_TODOS(EVALION_DESTINO) && Pedir, &&Fin};
+    static const void *const Destinos[] = {EVALION_TODOS(EVALION_DESTINO) && Pedir, &&Fin, &&Nativa};
     goto *Destinos[P->Codigo];
     EVALION_TODOS(EVALION_CASO)
+Nativa:
+    EVALION_NATIVA;
 Pedir:
 #else
 #define EVALION_SIGUIENTE                                                                                      \
@@ -213,6 +257,8 @@ Pedir:
             EVALION_CASOS(P_PORMENOS)
         case CODIGO_FIN:
             goto Fin;
+        case CODIGO_NATIVA:
+            EVALION_NATIVA;
         case CODIGO_PEDIR:
             break;
         default: // Traducir writes no other code
@@ -264,6 +310,7 @@ Salida:
     else
         return EvaluarEnBloques(F, Estado, nullptr);
 #undef EVALION_OPERAR
+#undef EVALION_NATIVA
 #undef EVALION_SIGUIENTE
 #undef EVALION_NUNCA
 #undef EVALION_CASO

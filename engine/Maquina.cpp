@@ -31,6 +31,7 @@ void Clasificar(FORMULAPREPARADA *F)
             break;
         case O_NIVEL1: case O_NIVEL1K: case O_TERMINO: case O_TERMINOK: case O_POTENCIA: case O_POTENCIAK:
         case O_VARIABLE: // asked in the steps too, while the host answers plain numbers
+        case O_NATIVA:   // a step too: its arguments are numbers there
             F->Ajustes = true;
             break;
         case O_FUNCION:
@@ -46,7 +47,7 @@ void Clasificar(FORMULAPREPARADA *F)
     F->SinPeticiones = F->SinPeticiones && F->Numerico;
     F->Ligera = PASOS_AMPLIOS && F->SinPeticiones;
     for (uint32_t p = 0; F->Ligera && p < F->CuantosPasos; ++p)
-        F->Ligera = OperacionDePaso(F->Pasos[p].Codigo) != P_POTENCIA;
+        F->Ligera = OperacionDePaso(F->Pasos[p].Codigo) != P_POTENCIA && F->Pasos[p].Codigo != CODIGO_NATIVA;
     F->Ajustar = F->Ajustes && !(F->Opciones & AJUSTES_DEL_ANFITRION);
 }
 
@@ -109,6 +110,29 @@ bool Traducir(FORMULAPREPARADA *F)
             Pasos.Agregar(P);
             EnRanura(I.A);
             continue;
+        case O_NATIVA: {
+            if (!PASOS_AMPLIOS) // the x87 build keeps the smaller set of steps: blocks
+                return false;
+            // The call reads its arguments in their slots: a constant or a bound variable is
+            // loaded there first. (The value of the step before is in its slot too.)
+            const uint32_t Argumentos = static_cast<uint32_t>(F->Nombres[I.U.Nombre.Extra].Argumentos);
+            for (uint32_t a = I.A + 1u; a <= I.A + Argumentos; ++a) {
+                if (Pendiente[a].Fuentes == DE_RANURA)
+                    continue;
+                Paso Carga{};
+                Carga.A = a;
+                Carga.Izq = Pendiente[a].Izq;
+                Carga.Codigo = CodigoDePaso(P_CARGAR, Pendiente[a].Fuentes, DE_CONSTANTE);
+                Pasos.Agregar(Carga);
+                EnRanura(a);
+            }
+            P.Codigo = CODIGO_NATIVA;
+            P.Extra = static_cast<uint8_t>(Argumentos);
+            P.Izq.Funcion = F->Nativas[I.U.Nombre.Extra];
+            Pasos.Agregar(P);
+            EnRanura(I.A);
+            continue;
+        }
         case O_SIGNO:
             if (I.Extra == 0)
                 continue;
@@ -207,6 +231,22 @@ bool Traducir(FORMULAPREPARADA *F)
     return false; // a form always ends with O_FIN
 }
 
+// C code's answer to a call, as a host's: its value, or E_INCOMPATIBLES for an argument
+// that is no number (a text). R comes emptied, under the host's settings.
+inline void ResponderNativa(FuncionNativa Funcion, const BLOQUEDEDATOS *Parametros, int32_t Cuantos, BLOQUEDEDATOS &R)
+{
+    double Argumentos[MAXIMO_NATIVOS];
+    for (int32_t a = 0; a < Cuantos; ++a) {
+        if (!EsNumero(Parametros[a])) {
+            R.Error = E_INCOMPATIBLES;
+            return;
+        }
+        Argumentos[a] = Parametros[a].Numero;
+    }
+    R.Numero = LlamarNativa(nullptr, Funcion, static_cast<unsigned>(Cuantos), Argumentos);
+    R.Tipo = TIPO_NUMERO;
+}
+
 EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R,
                                      const Repeticion *Rep)
 {
@@ -257,10 +297,15 @@ EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS
                 PonerNumero(A, *F->Direcciones[I->U.Nombre.Extra]);
                 continue;
             case O_FUNCION:
-                Pedir(Instalada(Estado->AlPedirFuncion), E_FUNCION,
+            case O_NATIVA: // C code answers in the host's place, through the same request
+                Pedir(I->Codigo == O_NATIVA || Instalada(Estado->AlPedirFuncion), E_FUNCION,
                       [&](char *Destino) { CopiarPedido(F, I->U.Nombre, Destino); }, Ajustar, Ajustes, A,
                       [&](char *Nombre) { // the arguments in slots A+1 ...
-                          LlamarFuncion(Estado, Nombre, &Otras[I->A], I->U.Nombre.Extra, &A);
+                          const int32_t Cuantos = F->Nombres[I->U.Nombre.Extra].Argumentos;
+                          if (I->Codigo == O_NATIVA)
+                              ResponderNativa(F->Nativas[I->U.Nombre.Extra], &Otras[I->A], Cuantos, A);
+                          else
+                              LlamarFuncion(Estado, Nombre, &Otras[I->A], Cuantos, &A);
                       });
                 break;
             case O_SIGNO:
@@ -416,9 +461,56 @@ bool Recorrer(const Paso &P, double *const *Ranuras, const DesdeFila &Desde, uin
     return I.Datos == nullptr ? Recorrer<true, false>(I, D, n, v, Calcular) : Recorrer<false, false>(I, D, n, v, Calcular);
 }
 
-// One step over n rows into v; false when a row needs one evaluation of its own.
-bool PasoEnBloque(const Paso &P, double *const *Ranuras, const DesdeFila &Desde, uint32_t n, double *v)
+// A call of C code of Cuantos arguments over n rows, its arguments read in their slots'
+// blocks: one call a row, with no dispatch among them.
+template <unsigned Cuantos> void NativaEnFilas(FuncionNativa Funcion, const double *const *A, uint32_t n, double *v)
 {
+    if constexpr (Cuantos == 1) {
+        const auto f = reinterpret_cast<double (*)(double)>(Funcion);
+        for (uint32_t j = 0; j < n; ++j)
+            v[j] = f(A[0][j]);
+    } else if constexpr (Cuantos == 2) {
+        const auto f = reinterpret_cast<double (*)(double, double)>(Funcion);
+        for (uint32_t j = 0; j < n; ++j)
+            v[j] = f(A[0][j], A[1][j]);
+    } else if constexpr (Cuantos == 3) {
+        const auto f = reinterpret_cast<double (*)(double, double, double)>(Funcion);
+        for (uint32_t j = 0; j < n; ++j)
+            v[j] = f(A[0][j], A[1][j], A[2][j]);
+    } else {
+        const auto f = reinterpret_cast<double (*)(double, double, double, double)>(Funcion);
+        for (uint32_t j = 0; j < n; ++j)
+            v[j] = f(A[0][j], A[1][j], A[2][j], A[3][j]);
+    }
+}
+
+// Such a call over a block, under the host's settings once for the whole block (Anfitrion,
+// when the evaluation switches them), as each evaluation would call it under them.
+void NativaEnBloque(const Paso &P, double *const *Ranuras, uint32_t n, double *v, const AjustesDeEvaluacion *Anfitrion)
+{
+    const double *A[MAXIMO_NATIVOS] = {};
+    for (unsigned a = 0; a < P.Extra; ++a)
+        A[a] = Ranuras[P.A + 1 + a];
+    if (Anfitrion != nullptr)
+        Anfitrion->Prestar();
+    switch (P.Extra) { // one argument at least, as every call
+    case 1: NativaEnFilas<1>(P.Izq.Funcion, A, n, v); break;
+    case 2: NativaEnFilas<2>(P.Izq.Funcion, A, n, v); break;
+    case 3: NativaEnFilas<3>(P.Izq.Funcion, A, n, v); break;
+    default: NativaEnFilas<4>(P.Izq.Funcion, A, n, v); break;
+    }
+    if (Anfitrion != nullptr)
+        Anfitrion->Recobrar();
+}
+
+// One step over n rows into v; false when a row needs one evaluation of its own.
+bool PasoEnBloque(const Paso &P, double *const *Ranuras, const DesdeFila &Desde, uint32_t n, double *v,
+                  const AjustesDeEvaluacion *Anfitrion)
+{
+    if (P.Codigo == CODIGO_NATIVA) {
+        NativaEnBloque(P, Ranuras, n, v, Anfitrion);
+        return true;
+    }
     const auto Comparacion = [&](auto Compara) {
         return Recorrer(P, Ranuras, Desde, n, v, [Compara](double a, double b, double &r, uint32_t) {
             r = Compara(a, b) ? 1.0 : 0.0;
@@ -467,11 +559,11 @@ bool PasoEnBloque(const Paso &P, double *const *Ranuras, const DesdeFila &Desde,
 // Ranuras holds a block per slot the steps write and Libre one more, which each step writes and then swaps with its slot's, so that no loop
 // writes what it reads.
 bool FilasEnBloque(const FORMULAPREPARADA *F, double **Ranuras, double *&Libre, const DesdeFila &Desde, uint32_t n,
-                   double *Valores)
+                   double *Valores, const AjustesDeEvaluacion *Anfitrion)
 {
     for (const Paso *P = F->Pasos;; ++P) {
         // The last step writes the host's array itself.
-        if (!PasoEnBloque(*P, Ranuras, Desde, n, P->Fin ? Valores : Libre))
+        if (!PasoEnBloque(*P, Ranuras, Desde, n, P->Fin ? Valores : Libre, Anfitrion))
             return false;
         if (P->Fin) {
             // A vectorised loop may take the operands of a sum or product in either order,
@@ -647,7 +739,8 @@ int32_t EvaluarFilas(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, int32_
         Ajustes.Entrar();
     for (size_t Desde = 0; Desde < N; Desde += FILAS_POR_BLOQUE) {
         const uint32_t n = static_cast<uint32_t>(N - Desde < FILAS_POR_BLOQUE ? N - Desde : FILAS_POR_BLOQUE);
-        if (FilasEnBloque(&Copia.Forma, Ranuras, Libre, Copia.Bloque(F, Desde), n, Valores + Desde)) {
+        if (FilasEnBloque(&Copia.Forma, Ranuras, Libre, Copia.Bloque(F, Desde), n, Valores + Desde,
+                          F->Ajustar ? &Ajustes : nullptr)) {
             if (Errores != nullptr)
                 std::memset(Errores + Desde, 0, n * sizeof *Errores);
             if (Posiciones != nullptr)

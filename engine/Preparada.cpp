@@ -12,7 +12,8 @@ size_t Tamano(const FORMULAPREPARADA *F, uint32_t &Tokens)
 {
     Tokens = F->Tokens;
     return sizeof *F + F->Instrucciones * sizeof(Instruccion) + F->Fallidas * sizeof(Fallo) + F->LargoTextos +
-           F->CuantosNombres * (sizeof(Uso) + sizeof(const double *) + sizeof(bool)) + F->CuantosPasos * sizeof(Paso) + PaginasEnsambladas(F);
+           F->CuantosNombres * (sizeof(Uso) + sizeof(const double *) + sizeof(bool) + sizeof(FuncionNativa)) +
+           F->CuantosPasos * sizeof(Paso) + PaginasEnsambladas(F);
 }
 
 void Liberar(FORMULAPREPARADA *F)
@@ -25,6 +26,7 @@ void Liberar(FORMULAPREPARADA *F)
     std::free(F->Nombres);
     std::free(F->Direcciones);
     std::free(F->Columnas);
+    std::free(F->Nativas);
     std::free(F->Pasos);
     SoltarEnsamblado(F);
     std::free(F);
@@ -49,22 +51,31 @@ void Opciones(FORMULAPREPARADA *F, int32_t Opciones)
     Ensamblar(F);
 }
 
-int32_t Vincular(FORMULAPREPARADA *F, const char *Variable, const double *Direccion, bool Columna)
+int32_t Vincular(FORMULAPREPARADA *F, const char *Nombre, int32_t Argumentos, const double *Direccion, bool Columna,
+                 FuncionNativa Funcion)
 {
-    if (F == nullptr || Variable == nullptr)
+    if (F == nullptr || Nombre == nullptr || Argumentos > MAXIMO_NATIVOS)
         return 0;
-    const size_t Largo = std::strlen(Variable);
+    const bool Variable = Argumentos < 0;
+    const uint8_t Pedida = Variable ? O_VARIABLE : O_FUNCION, Ligada = Variable ? O_VINCULADA : O_NATIVA;
+    const bool Ligado = Variable ? Direccion != nullptr : Funcion != nullptr;
+    const size_t Largo = std::strlen(Nombre);
     int32_t Usos = 0;
     for (uint32_t n = 0; n < F->CuantosNombres; ++n) {
         const Uso &U = F->Nombres[n];
-        if (U.Argumentos >= 0 || U.Nombre.Largo != Largo || std::memcmp(F->Textos + U.Nombre.Inicio, Variable, Largo))
+        if (U.Argumentos != Argumentos || U.Nombre.Largo != Largo || std::memcmp(F->Textos + U.Nombre.Inicio, Nombre, Largo))
             continue;
-        F->Direcciones[n] = Direccion;
-        F->Columnas[n] = Columna && Direccion != nullptr;
+        if (Variable) {
+            F->Direcciones[n] = Direccion;
+            F->Columnas[n] = Columna && Ligado;
+        } else {
+            F->Nativas[n] = Funcion;
+        }
+        // Every use switches between the asked code and the bound one.
         for (uint32_t k = 0; k < F->Instrucciones; ++k) {
             Instruccion &I = F->Codigo[k];
-            if ((I.Codigo == O_VARIABLE || I.Codigo == O_VINCULADA) && I.U.Nombre.Extra == n) {
-                I.Codigo = Direccion ? O_VINCULADA : O_VARIABLE;
+            if ((I.Codigo == Pedida || I.Codigo == Ligada) && I.U.Nombre.Extra == n) {
+                I.Codigo = Ligado ? Ligada : Pedida;
                 ++Usos;
             }
         }

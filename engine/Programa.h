@@ -31,7 +31,8 @@ enum Operacion : uint8_t {
     O_CADENA,    // A = the text Nombre
     O_VARIABLE,  // A = the host's answer for the variable Nombre
     O_VINCULADA, // A = the number at Direcciones[Nombre.Extra]
-    O_FUNCION,   // A = the host's answer for the function Nombre with A+1 .. A+Nombre.Extra
+    O_FUNCION,   // A = the host's answer for the function Nombre with A+1 .. A+n
+                 // (n: Nombres[Nombre.Extra].Argumentos)
     O_SIGNO,     // the signs before A; Extra: they negate
     O_NIVEL1,    // A = A op A+1 (op: OPERADORES[Extra])
     O_NIVEL1K,   // A = A op Numero
@@ -40,6 +41,7 @@ enum Operacion : uint8_t {
     O_POTENCIA,  // A = A ^ A+1
     O_POTENCIAK, // A = A ^ Numero
     O_FALLAR,    // A fails with Error (Extra: F_CODIGO or F_SINVALOR)
+    O_NATIVA,    // A = Nativas[Nombre.Extra] of A+1 .. A+n (a function bound to C code)
     O_FIN        // A (slot 0) is the value
 };
 
@@ -64,7 +66,8 @@ enum Forma : uint8_t {
 struct Texto {
     uint32_t Inicio;
     uint16_t Largo;
-    uint16_t Extra; // a call's count of arguments; a variable's binding
+    uint16_t Extra; // a variable's or a call's entry in Nombres (while compiling, a call's
+                    // count of arguments)
 };
 
 // What an instruction works with besides its slot, by its code.
@@ -122,10 +125,16 @@ constexpr bool SumaASuRanura(unsigned Op)
     return Op == P_MASPOR || Op == P_MENOSPOR || Op == P_MASKPOR || Op == P_MENOSKPOR;
 }
 
+// A function bound to C code of 0 to 4 doubles returning a double (A_VincularFuncion), kept
+// as the host hands it over, cast to a pointer of no arguments.
+using FuncionNativa = void (*)(void);
+constexpr int32_t MAXIMO_NATIVOS = 4; // arguments of such a function
+
 union OperandoPaso {
     double Numero;
     const double *Direccion;
     uint32_t Ranura;
+    FuncionNativa Funcion;
 };
 
 constexpr uint8_t CodigoDePaso(unsigned Op, unsigned Izq, unsigned Der)
@@ -136,6 +145,8 @@ constexpr uint8_t CodigoDePaso(unsigned Op, unsigned Izq, unsigned Der)
 constexpr uint8_t CODIGO_PEDIR = CodigoDePaso(P_MENOSKPOR + 1, 0, 0);
 // After the last step: its value is the form's.
 constexpr uint8_t CODIGO_FIN = CODIGO_PEDIR + 1;
+// A call of a function bound to C code: Izq.Funcion of the Extra slots from A+1.
+constexpr uint8_t CODIGO_NATIVA = CODIGO_FIN + 1;
 // The operation and the kinds of the operands of a step's code.
 constexpr unsigned OperacionDePaso(uint8_t Codigo) { return Codigo / 16u; }
 constexpr unsigned FuenteIzquierda(uint8_t Codigo) { return Codigo / 4u % 4u; }
@@ -242,6 +253,7 @@ struct FORMULAPREPARADA {
     Motor::Uso *Nombres;        // each name once, in the order of the text
     const double **Direcciones; // per variable of Nombres: where it is bound, or null
     bool *Columnas;             // per variable of Nombres: bound to a column, one number per row
+    Motor::FuncionNativa *Nativas; // per function of Nombres: the C code bound to it, or null
     Motor::Paso *Pasos;         // when Numerico
     uint32_t CuantosPasos;
     uint32_t CuantosNombres;
@@ -254,7 +266,7 @@ struct FORMULAPREPARADA {
     bool Numerico;      // only numbers and their operators, few slots: evaluated on doubles
     bool Ajustar;       // Ajustes, and the host did not choose its own settings
     bool SinPeticiones; // Numerico without requests
-    bool Ligera;        // SinPeticiones and no step calls out (a power): evaluated in the entry
+    bool Ligera;        // SinPeticiones and no step calls out (a power, C code): evaluated in the entry
     int32_t Opciones;
     EvaluacionNativa Nativa; // the entry for a number result: its machine code, or the steps'
     void *Ensamblado;        // the pages of that code, or null
@@ -290,8 +302,15 @@ enum : int32_t { AJUSTES_DEL_ANFITRION = 1 };
 FORMULAPREPARADA *Preparar(const ESTADODEANALISIS *Estado, const char *Expresion, BLOQUEDEDATOS &Error);
 void Liberar(FORMULAPREPARADA *Formula);
 const char *NombreUsado(const FORMULAPREPARADA *Formula, int32_t Indice, int32_t *Argumentos);
-// Columna: Direccion holds one number per row of A_EvaluarFilas, not one for every row.
-int32_t Vincular(FORMULAPREPARADA *Formula, const char *Variable, const double *Direccion, bool Columna);
+// Binds the name of Argumentos arguments (-1: a variable) to Direccion (Columna: one number
+// per row of A_EvaluarFilas, not one for every row) or to Funcion (C code of 1 to
+// MAXIMO_NATIVOS arguments), or unbinds it when that is null; returns how many uses it has.
+int32_t Vincular(FORMULAPREPARADA *Formula, const char *Nombre, int32_t Argumentos, const double *Direccion,
+                 bool Columna, FuncionNativa Funcion);
+inline int32_t VincularFuncion(FORMULAPREPARADA *Formula, const char *Nombre, int32_t Argumentos, FuncionNativa Funcion)
+{
+    return Argumentos < 0 ? 0 : Vincular(Formula, Nombre, Argumentos, nullptr, false, Funcion);
+}
 void Opciones(FORMULAPREPARADA *Formula, int32_t Opciones);
 // The bytes a form holds on the heap, and the tokens its text was read into.
 size_t Tamano(const FORMULAPREPARADA *Formula, uint32_t &Tokens);

@@ -74,6 +74,13 @@ EVALION_FORMULA_API int32_t EnlaceVincularColumna(FORMULAPREPARADA *Formula, con
 }
 __asm__(".symver EnlaceVincularColumna, A_VincularColumna@" EVALION_VERSION_);
 
+EVALION_FORMULA_API int32_t EnlaceVincularFuncion(FORMULAPREPARADA *Formula, const char *Funcion, int32_t Argumentos,
+                                                 FORMULA_NATIVA Puntero)
+{
+    return A_VincularFuncion(Formula, Funcion, Argumentos, Puntero);
+}
+__asm__(".symver EnlaceVincularFuncion, A_VincularFuncion@" EVALION_VERSION_);
+
 EVALION_FORMULA_API void EnlaceOpciones(FORMULAPREPARADA *Formula, int32_t Opciones) { A_Opciones(Formula, Opciones); }
 __asm__(".symver EnlaceOpciones, A_Opciones@" EVALION_VERSION_);
 

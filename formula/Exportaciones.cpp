@@ -4,6 +4,7 @@
 #include "Evaluacion.h"
 
 static_assert(static_cast<int32_t>(FORMULA_AJUSTES_DEL_ANFITRION) == Motor::AJUSTES_DEL_ANFITRION, "one meaning for the option bit");
+static_assert(std::is_same_v<FORMULA_NATIVA, Motor::FuncionNativa>, "one type for C code");
 static_assert(static_cast<int32_t>(FORMULA_TEXTO) == Motor::RESULTADO_TEXTO, "one code for a text result");
 
 extern "C" {
@@ -54,13 +55,19 @@ EVALION_FORMULA_API const char *EVALION_CONV A_Nombre(const FORMULAPREPARADA *Fo
 EVALION_FORMULA_API int32_t EVALION_CONV A_Vincular(FORMULAPREPARADA *Formula, const char *Variable,
                                                     const double *Direccion)
 {
-    return Motor::Vincular(Formula, Variable, Direccion, false);
+    return Motor::Vincular(Formula, Variable, -1, Direccion, false, nullptr);
 }
 
 EVALION_FORMULA_API int32_t EVALION_CONV A_VincularColumna(FORMULAPREPARADA *Formula, const char *Variable,
                                                            const double *Columna)
 {
-    return Motor::Vincular(Formula, Variable, Columna, true);
+    return Motor::Vincular(Formula, Variable, -1, Columna, true, nullptr);
+}
+
+EVALION_FORMULA_API int32_t EVALION_CONV A_VincularFuncion(FORMULAPREPARADA *Formula, const char *Funcion,
+                                                           int32_t Argumentos, FORMULA_NATIVA Puntero)
+{
+    return Motor::VincularFuncion(Formula, Funcion, Argumentos, Puntero);
 }
 
 EVALION_FORMULA_API void EVALION_CONV A_Opciones(FORMULAPREPARADA *Formula, int32_t Opciones)

@@ -530,6 +530,30 @@ public:
         return VincularUsados(Nombre, Direccion, nullptr);
     }
 
+    // Calls the C function Puntero of Argumentos doubles (0 to 4) for the calls of Nombre with
+    // that many arguments, instead of asking for them (A_VincularFuncion); nullptr asks again.
+    // Names match as Vincular's. Returns how often the text makes such a call.
+    int32_t VincularFuncion(std::string_view Nombre, int32_t Argumentos, FORMULA_NATIVA Puntero)
+    {
+        const auto Iguales = [Menor = Nucleo().FFunciones.key_comp()](std::string_view a, std::string_view b) {
+            return !Menor(a, b) && !Menor(b, a);
+        };
+        const std::string Buscado = Codificacion::Utf8ALatin1(Nombre);
+        int32_t Usos = 0;
+        int32_t Cuantos;
+        for (int32_t k = 0; const char *Usado = A_Nombre(FFormula, k, &Cuantos); ++k)
+            if (Cuantos == Argumentos && Iguales(Usado, Buscado))
+                Usos += A_VincularFuncion(FFormula, Usado, Argumentos, Puntero);
+        return Usos;
+    }
+    // The same with the count read from the function's type: VincularFuncion("f", &Funcion)
+    // for a double Funcion(double, double) binds the calls of f with two arguments.
+    template <class... Dobles> int32_t VincularFuncion(std::string_view Nombre, double (*Funcion)(Dobles...))
+    {
+        static_assert((std::is_same_v<Dobles, double> && ...), "a C function of doubles");
+        return VincularFuncion(Nombre, static_cast<int32_t>(sizeof...(Dobles)), reinterpret_cast<FORMULA_NATIVA>(Funcion));
+    }
+
     // A column of rows: the variable Nombre reads row i from Valores[i]. From any contiguous
     // sequence of doubles (std::vector, std::array, a C array), or a pointer and a count.
     struct TColumna {

@@ -7,8 +7,8 @@
  *
  * A prepared form belongs to the host that prepared it and lives until A_Liberar. Evaluating
  * only reads it, so one form may be evaluated on several threads at once, each with its own
- * record; A_Vincular and A_VincularColumna change it, so variables are bound before the form
- * is shared.
+ * record; A_Vincular, A_VincularColumna and A_VincularFuncion change it, so names are bound
+ * before the form is shared.
  */
 #ifndef EVALION_FORMULA_H
 #define EVALION_FORMULA_H
@@ -31,6 +31,10 @@ extern "C" {
 
 /* A prepared expression; the host only holds pointers to it. */
 typedef struct FORMULAPREPARADA FORMULAPREPARADA;
+
+/* A C function of 0 to 4 doubles returning a double, cast to this type for A_VincularFuncion
+ * (as a pointer from dlsym or GetProcAddress is cast back to its own type). */
+typedef void (*FORMULA_NATIVA)(void);
 
 /* Reads Expresion (as A_Analizar does: at most 1024 characters, NULL allowed) with the
  * separators of Estado, which is only read; a NULL Estado is refused as a NULL text is. Returns the prepared form, or NULL when every
@@ -96,6 +100,22 @@ EVALION_FORMULA_API int32_t EVALION_CONV A_Vincular(FORMULAPREPARADA *Formula, c
 EVALION_FORMULA_API int32_t EVALION_CONV A_VincularColumna(FORMULAPREPARADA *Formula, const char *Variable,
                                                            const double *Columna);
 
+/* Binds the calls of the function of that exact name (byte for byte) with Argumentos
+ * arguments (0 to 4) to a C function of that many doubles returning a double, cast to
+ * FORMULA_NATIVA: A_VincularFuncion(F, "seno", 1, (FORMULA_NATIVA)sin). It is called with
+ * the C compiler's default convention (cdecl on 32-bit Windows, as the C library's
+ * functions), not EVALION_CONV, under the host's floating-point settings as a request is.
+ * From then on evaluations call it for those calls instead of asking the host, as if the
+ * host had answered its value (a not-a-number or an infinity is a number as any other); an
+ * argument that is not a number (a text) makes the call fail as if the host had answered
+ * E_INCOMPATIBLES. Forms whose calls are all bound stay forms of numbers, and their rows in
+ * A_EvaluarFilas go in blocks. NULL unbinds it (the host is asked again). Returns how many
+ * times the text calls that name with that count of arguments (0: never, and nothing
+ * changes; also for a NULL form or name, or a count outside 0 to 4). The name stays listed
+ * by A_Nombre. */
+EVALION_FORMULA_API int32_t EVALION_CONV A_VincularFuncion(FORMULAPREPARADA *Formula, const char *Funcion,
+                                                           int32_t Argumentos, FORMULA_NATIVA Puntero);
+
 /* Options of a form, as bits (A_Opciones replaces them all; a new form has none).
  *   FORMULA_AJUSTES_DEL_ANFITRION: evaluations compute under the floating-point settings the
  *     host calls with, without the switch to the engine's own and back, which on x86-64 is
@@ -128,6 +148,7 @@ __asm__(".symver A_Liberar, A_Liberar@" EVALION_FORMULA_VERSION_);
 __asm__(".symver A_Nombre, A_Nombre@" EVALION_FORMULA_VERSION_);
 __asm__(".symver A_Vincular, A_Vincular@" EVALION_FORMULA_VERSION_);
 __asm__(".symver A_VincularColumna, A_VincularColumna@" EVALION_FORMULA_VERSION_);
+__asm__(".symver A_VincularFuncion, A_VincularFuncion@" EVALION_FORMULA_VERSION_);
 __asm__(".symver A_Opciones, A_Opciones@" EVALION_FORMULA_VERSION_);
 #  undef EVALION_FORMULA_VERSION_
 #endif

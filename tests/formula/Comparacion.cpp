@@ -22,6 +22,7 @@ struct Peticion {
 uint64_t Semilla;
 uint32_t Contador;
 const double *Vinculada; // the analysis's host answers every variable with it
+bool Nativas;            // and every function as the C code below
 std::vector<Peticion> *Registro;
 Cuentas Cuenta;
 
@@ -88,6 +89,32 @@ void Responder(BLOQUEDEDATOS *R)
     }
 }
 
+// The C code bound to the calls of 1 to 4 arguments: infinities and not-a-numbers among its
+// values (1/0, 0/0). More arguments are summed.
+double Nativa1(double a) { return 1 / a; }
+double Nativa2(double a, double b) { return a / b; }
+double Nativa3(double a, double b, double c) { return a * b + c; }
+double Nativa4(double a, double b, double c, double d) { return (a - b) / (c - d); }
+const FORMULA_NATIVA NATIVAS[] = {reinterpret_cast<FORMULA_NATIVA>(Nativa1), reinterpret_cast<FORMULA_NATIVA>(Nativa2),
+                                  reinterpret_cast<FORMULA_NATIVA>(Nativa3), reinterpret_cast<FORMULA_NATIVA>(Nativa4)};
+
+void ComoNativa(const BLOQUEDEDATOS *Parametros, int32_t N, BLOQUEDEDATOS *R)
+{
+    double a[4] = {}, Suma = 0;
+    for (int32_t k = 0; k < N; ++k) {
+        if (!(Parametros[k].Tipo & TIPO_NUMERO)) {
+            R->Error = E_INCOMPATIBLES;
+            return;
+        }
+        if (k < 4)
+            a[k] = Parametros[k].Numero;
+        Suma += Parametros[k].Numero;
+    }
+    R->Numero = N == 1 ? Nativa1(a[0]) : N == 2 ? Nativa2(a[0], a[1]) : N == 3 ? Nativa3(a[0], a[1], a[2])
+              : N == 4 ? Nativa4(a[0], a[1], a[2], a[3]) : Suma;
+    R->Tipo = TIPO_NUMERO;
+}
+
 void EVALION_CONV PedirVariable(char *Nombre, BLOQUEDEDATOS *R)
 {
     Registro->push_back({Nombre, -1, {}});
@@ -105,7 +132,10 @@ void EVALION_CONV PedirFuncion(char *Nombre, BLOQUEDEDATOS *Parametros, int32_t 
     for (int32_t k = 0; k < N; ++k)
         P.Argumentos.push_back(Describir(Parametros[k], false));
     Registro->push_back(P);
-    Responder(R);
+    if (Nativas)
+        ComoNativa(Parametros, N, R);
+    else
+        Responder(R);
 }
 
 // The numbers of the rows: the case's bound value first, then what the operators treat
@@ -212,11 +242,13 @@ std::string Comparar(const Caso &C)
     Contador = 0;
     Registro = &DelAnalisis;
     Vinculada = C.Vincular ? &C.Vinculada : nullptr;
+    Nativas = C.Vincular && C.Nativas;
     const BLOQUEDEDATOS Esperado = A_Analizar(&Estado, C.Texto.c_str());
 
     BLOQUEDEDATOS Rechazo;
     FORMULAPREPARADA *F = A_Preparar(&Estado, C.Texto.c_str(), &Rechazo);
-    std::string Filas; // what differs across rows
+    std::string Filas;    // what differs across rows
+    std::string SinLigar; // a function listed that could not be bound
     BLOQUEDEDATOS Obtenido;
     if (F == nullptr) {
         ++Cuenta.Rechazados;
@@ -230,10 +262,12 @@ std::string Comparar(const Caso &C)
             for (int32_t k = 0; const char *Nombre = A_Nombre(F, k, &N); ++k)
                 if (N < 0)
                     A_Vincular(F, Nombre, &C.Vinculada);
-            // Bound variables are never asked for; the analysis's other requests must match.
+                else if (Nativas && N >= 1 && N <= 4 && A_VincularFuncion(F, Nombre, N, NATIVAS[N - 1]) == 0)
+                    SinLigar = "function " + std::string(Nombre) + "/" + std::to_string(N) + " listed but not bound";
+            // Bound names are never asked for; the analysis's other requests must match.
             std::vector<Peticion> Pedidas;
             for (const Peticion &P : DelAnalisis)
-                if (P.N >= 0)
+                if (P.N >= 0 && !(Nativas && P.N <= 4))
                     Pedidas.push_back(P);
             DelAnalisis.swap(Pedidas);
         }
@@ -274,6 +308,8 @@ std::string Comparar(const Caso &C)
                 Filas = "[" + C.Texto + "] over rows: " + Filas;
         }
         A_Liberar(F);
+        if (!SinLigar.empty())
+            return SinLigar;
     }
     const std::string a = Describir(Esperado, true), b = Describir(Obtenido, true);
     if (a != b)

@@ -19,6 +19,9 @@ struct Caso {
     // Every variable bound to Vinculada, which the analysis's host answers for each of them.
     bool Vincular = false;
     double Vinculada = 0;
+    // With Vincular, every call of 1 to 4 arguments bound to C code, which the analysis's
+    // host answers as that code (a text argument: E_INCOMPATIBLES), as it answers the others.
+    bool Nativas = false;
     bool AjustesDelAnfitrion = false; // the form's option
 };
 

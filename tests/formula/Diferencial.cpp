@@ -141,6 +141,7 @@ int main(int argc, char **argv)
             C.Vincular = true;
             C.SinPeticiones = false; // the analysis's host answers what the form binds
             C.Vinculada = VALORES[A.Hasta(std::size(VALORES))];
+            C.Nativas = C.Semilla / 64 % 2 == 1; // and half the time the functions to C code
         }
         if (A.Hasta(8) == 0) { // the other common pair, or a digit as a separator
             C.Millar = A.Hasta(2) ? ',' : '1';

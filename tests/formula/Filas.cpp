@@ -30,14 +30,20 @@ uint64_t Bits(double V)
 
 // Columns longer than two blocks of rows, whose values cross what the operators treat apart:
 // 0 and 2 (divisions by zero below), negatives under powers, overflow, not-a-number.
-std::vector<double> Columna(double Semilla, size_t Filas)
+// Without them (Raros false) no row leaves its block for one evaluation of its own.
+std::vector<double> Columna(double Semilla, size_t Filas, bool Raros = true)
 {
     const double RAROS[] = {2, 0, -1, 0.5, 1e308, -0.0, 3, std::numeric_limits<double>::quiet_NaN(), 1e-310, 7.25};
     std::vector<double> C(Filas);
     for (size_t i = 0; i < C.size(); ++i)
-        C[i] = i % 7 == 0 ? RAROS[(i / 7) % std::size(RAROS)] : Semilla + static_cast<double>(i % 97) * 0.37 - 11;
+        C[i] = Raros && i % 7 == 0 ? RAROS[(i / 7) % std::size(RAROS)] : Semilla + static_cast<double>(i % 97) * 0.37 - 11;
     return C;
 }
+
+// The C functions every form binds to n (one argument) and m (two): infinities from a zero
+// divisor among their values.
+double Ene(double a) { return std::exp(a / 4) - 1 / a; }
+double Eme(double a, double b) { return a / b - b; }
 
 // y a column, or one number for every row.
 struct DeY {
@@ -58,6 +64,8 @@ void CompararFilas(HostDePrueba &Host, const char *Texto, int32_t Opciones, cons
     Formula P(A_Preparar(&Estado, Texto, nullptr));
     ASSERT_NE(P.F, nullptr);
     A_Opciones(P.F, Opciones);
+    A_VincularFuncion(P.F, "n", 1, reinterpret_cast<FORMULA_NATIVA>(Ene));
+    A_VincularFuncion(P.F, "m", 2, reinterpret_cast<FORMULA_NATIVA>(Eme));
 
     A_VincularColumna(P.F, "x", X.data());
     if (YDe.Columna)
@@ -95,6 +103,8 @@ TEST(Filas, EachRowAsOneEvaluationWithItsNumbers)
         "x*2+1", "x*x*x+2*x*x-3*x+7", "(x>3)*(x-3)", "(x+1)*(x-1)/2^2", "x/y", "1/(x-2)", "x^y", "y^2+x^0,5",
         "-x+y*3-1", "x=y", "x<>y", "x<=y", "x>=y", "x<y", "--x*-y", "3", "x",
         "f(x)+1",      // a function: every row asks for it
+        "n(x)+1", "m(x; y)*n(y)-n(m(2; x))", // bound to C code: the rows in blocks
+        "n(x)+z", "n(x+\"a\")", // asked and failing with a call bound
         "x+z*y",       // an unbound variable: every row asks for it
         "x+\"a\"", "\"a\"+x", // texts: every row fails
         "(x+y", "x+)", // syntax after the names
@@ -102,13 +112,14 @@ TEST(Filas, EachRowAsOneEvaluationWithItsNumbers)
     HostDePrueba Host;
     Host.Variables["z"] = Pruebas::Numero(4);
     Host.Funciones["f"] = HostDePrueba::Suma;
-    const std::vector<double> X = Columna(1, 613), Y = Columna(2.5, 613);
+    const std::vector<double> X = Columna(1, 613), Y = Columna(2.5, 613), Liso = Columna(1, 613, false);
     // y one number that divides, and 0, which sends every block of x/y row by row.
     const DeY YS[] = {{true, 0}, {false, 0.5}, {false, 0}};
     for (const char *Texto : TEXTOS)
         for (int32_t Opciones : {0, static_cast<int32_t>(FORMULA_AJUSTES_DEL_ANFITRION)})
             for (const DeY &YDe : YS)
-                CompararFilas(Host, Texto, Opciones, YDe, X, Y);
+                for (const std::vector<double> *Xs : {&X, &Liso}) // the rows in blocks with Liso
+                    CompararFilas(Host, Texto, Opciones, YDe, *Xs, Y);
 }
 
 // Enough rows for a light form's own machine code (an odd count: the last row alone), a
@@ -116,7 +127,7 @@ TEST(Filas, EachRowAsOneEvaluationWithItsNumbers)
 TEST(Filas, ManyRowsOfALightForm)
 {
     const char *const TEXTOS[] = {
-        "x*2+1", "x*x*x+2*x*x-3*x+7", "(x>3)*(x-3)", "1/(x-2)", "x/y", "-x+y*3-1", "x<>y", "x>=y",
+        "x*2+1", "x*x*x+2*x*x-3*x+7", "(x>3)*(x-3)", "1/(x-2)", "x/y", "-x+y*3-1", "x<>y", "x>=y", "n(x)+1",
         "x+(y+(x+(y+(x+(y+(x+(y+(x+(y+(x+(y+(x+(y*x/3))))))))))))))", // 15 slots
     };
     HostDePrueba Host;

@@ -197,6 +197,7 @@ TEST(Formula, NullRecord)
     EXPECT_EQ(A_Nombre(nullptr, 0, nullptr), nullptr);
     EXPECT_EQ(A_Vincular(nullptr, "x", nullptr), 0);
     EXPECT_EQ(A_VincularColumna(nullptr, "x", nullptr), 0);
+    EXPECT_EQ(A_VincularFuncion(nullptr, "f", 1, nullptr), 0);
     A_Opciones(nullptr, FORMULA_AJUSTES_DEL_ANFITRION);
 }
 
@@ -246,6 +247,163 @@ TEST(Formula, BoundVariablesAreReadNotAsked)
 
     Formula Llamada(A_Preparar(&Estado, "f(1) + f", nullptr));
     EXPECT_EQ(A_Vincular(Llamada.F, "f", &X), 1); // only the variable f
+}
+
+// C functions bound to calls, each with the host function that answers the same: its
+// value for numbers, E_INCOMPATIBLES for a text argument, and for another count of
+// arguments the sum (those calls stay asked).
+double Inverso(double a) { return a * a - 1 / a; } // 1/0 is an infinity, as the host's
+double Cociente(double a, double b) { return a / b - b; }
+double Tres(double a, double b, double c) { return a * b - c; }
+double Cuatro(double a, double b, double c, double d) { return (a - b) * (c - d); }
+double Raiz(double a) { return std::sqrt(a); } // a not-a-number below 0
+
+struct Nativa {
+    const char *Nombre;
+    int32_t Argumentos;
+    FORMULA_NATIVA Puntero;
+    double (*Valor)(const double *);
+};
+const Nativa NATIVAS[] = {
+    {"f", 1, reinterpret_cast<FORMULA_NATIVA>(Inverso), [](const double *a) { return Inverso(a[0]); }},
+    {"g", 2, reinterpret_cast<FORMULA_NATIVA>(Cociente), [](const double *a) { return Cociente(a[0], a[1]); }},
+    {"p", 3, reinterpret_cast<FORMULA_NATIVA>(Tres), [](const double *a) { return Tres(a[0], a[1], a[2]); }},
+    {"m", 4, reinterpret_cast<FORMULA_NATIVA>(Cuatro), [](const double *a) { return Cuatro(a[0], a[1], a[2], a[3]); }},
+    {"r", 1, reinterpret_cast<FORMULA_NATIVA>(Raiz), [](const double *a) { return Raiz(a[0]); }},
+};
+
+HostDePrueba::Funcion ComoAnfitrion(const Nativa &N)
+{
+    return [N](const BLOQUEDEDATOS *Parametros, int32_t Cuantos, BLOQUEDEDATOS &R) {
+        if (Cuantos != N.Argumentos)
+            return HostDePrueba::Suma(Parametros, Cuantos, R);
+        double Argumentos[4] = {};
+        for (int32_t i = 0; i < Cuantos; ++i) {
+            if (!(Parametros[i].Tipo & TIPO_NUMERO)) {
+                R.Error = E_INCOMPATIBLES;
+                return;
+            }
+            Argumentos[i] = Parametros[i].Numero;
+        }
+        R = Pruebas::Numero(N.Valor(Argumentos));
+    };
+}
+
+// The requests of a host, each as name/count (a variable: the name).
+std::vector<std::string> Pedidos(const HostDePrueba &Host, bool SinNativas)
+{
+    std::vector<std::string> Lista;
+    for (const Pruebas::Peticion &P : Host.Peticiones) {
+        const int32_t N = static_cast<int32_t>(P.Parametros.size());
+        bool Nativo = false;
+        for (const Nativa &C : NATIVAS)
+            Nativo = Nativo || (P.EsFuncion && P.Nombre == C.Nombre && N == C.Argumentos);
+        if (!(SinNativas && Nativo))
+            Lista.push_back(P.Nombre + (P.EsFuncion ? "/" + std::to_string(N) : ""));
+    }
+    return Lista;
+}
+
+// A function bound to C code gives, field for field, what the host gives when it answers
+// that function the same, down to the error blocks of a text argument, with the same
+// requests for what stays asked; on the steps (x bound, y asked) and the blocks.
+TEST(Formula, BoundFunctionsAnswerAsTheHost)
+{
+    ESTADODEANALISIS Estado;
+    A_Inicializar(&Estado);
+    HostDePrueba Host;
+    Host.Variables["y"] = Pruebas::Numero(2);
+    Host.Variables["t"] = Pruebas::Texto("a");
+    for (const Nativa &N : NATIVAS)
+        Host.Funciones[N.Nombre] = ComoAnfitrion(N);
+    Host.Funciones["q"] = HostDePrueba::Suma;
+    Host.Instalar(&Estado);
+    const char *const TEXTOS[] = {
+        "f(x)+1",                 // one argument, a bound variable
+        "g(x; 3)*2",              // two, one a constant
+        "p(x; y; 0,5) - m(1; x; y; 4)", // three and four
+        "f(y)*f(y)",              // an asked argument, asked once per use
+        "f(x-3)",                 // an infinity is a number
+        "r(x-5)+1",               // a not-a-number too
+        "-f(x)>2",                // a sign and a comparison of a call
+        "f(g(x; y) + f(x))",      // nested
+        "f(t)",                   // a text argument: as the host's E_INCOMPATIBLES
+        "x + (1 + g(t; 1))",      // its position passes the parenthesis
+        "(f(t) + 1",              // E_PARENTESIS for a parenthesis left open
+        "f(\"a\")+y",
+        "1/(f(x)-f(x))",          // a division by zero after the calls
+        "f(x) + q(x)",            // q stays asked: the form goes by blocks
+        "f(x; 1) + f(x)",         // f with two arguments stays asked
+        "f(x)+t",
+    };
+    double X = 3;
+    for (const char *Texto : TEXTOS)
+        for (int32_t Opciones : {0, static_cast<int32_t>(FORMULA_AJUSTES_DEL_ANFITRION)}) {
+            SCOPED_TRACE(std::string(Texto) + (Opciones ? " (host settings)" : ""));
+            Formula Pedida(A_Preparar(&Estado, Texto, nullptr)), Ligada(A_Preparar(&Estado, Texto, nullptr));
+            ASSERT_NE(Pedida.F, nullptr);
+            ASSERT_NE(Ligada.F, nullptr);
+            for (FORMULAPREPARADA *F : {Pedida.F, Ligada.F}) {
+                A_Opciones(F, Opciones);
+                A_Vincular(F, "x", &X);
+            }
+            for (const Nativa &N : NATIVAS)
+                A_VincularFuncion(Ligada.F, N.Nombre, N.Argumentos, N.Puntero);
+            Host.Peticiones.clear();
+            const BLOQUEDEDATOS Esperado = A_Evaluar(Pedida.F, &Estado);
+            const std::vector<std::string> Asked = Pedidos(Host, true);
+            Host.Peticiones.clear();
+            const BLOQUEDEDATOS Obtenido = A_Evaluar(Ligada.F, &Estado);
+            EXPECT_EQ(Bytes(Obtenido), Bytes(Esperado));
+            EXPECT_EQ(Pedidos(Host, false), Asked);
+            double Numero, NumeroEsperado;
+            EXPECT_EQ(A_EvaluarNumero(Ligada.F, &Estado, &Numero), A_EvaluarNumero(Pedida.F, &Estado, &NumeroEsperado));
+            EXPECT_EQ(Bytes(Pruebas::Numero(Numero)), Bytes(Pruebas::Numero(NumeroEsperado)));
+        }
+}
+
+// What binding a function returns and changes: the count of calls of that name with that
+// count of arguments; nothing for another count, another name, a count past 4, a null form
+// or name; the name stays listed; binding again replaces the code, null asks again.
+TEST(Formula, BindingAFunction)
+{
+    ESTADODEANALISIS Estado;
+    A_Inicializar(&Estado);
+    HostDePrueba Host;
+    Host.Funciones["f"] = HostDePrueba::Suma;
+    Host.Instalar(&Estado);
+    Formula P(A_Preparar(&Estado, "f(2) + f(2*2) + f(2; 1) + f + q(1;2;3;4;5)", nullptr));
+    const std::string Listados = Nombres(P.F);
+    const auto Uno = reinterpret_cast<FORMULA_NATIVA>(Inverso);
+    const struct {
+        const char *Nombre;
+        int32_t Argumentos;
+        FORMULA_NATIVA Puntero;
+        int32_t Usos;
+    } FILAS[] = {
+        {"f", 1, Uno, 2},       {"f", 2, reinterpret_cast<FORMULA_NATIVA>(Cociente), 1},
+        {"f", 0, Uno, 0}, // the grammar has no call without arguments
+        {"F", 1, Uno, 0},       {"g", 1, Uno, 0},
+        {"q", 5, Uno, 0},       {"f", -1, Uno, 0},
+        {nullptr, 1, Uno, 0},
+    };
+    for (const auto &Fila : FILAS)
+        EXPECT_EQ(A_VincularFuncion(P.F, Fila.Nombre, Fila.Argumentos, Fila.Puntero), Fila.Usos)
+            << (Fila.Nombre ? Fila.Nombre : "null") << "/" << Fila.Argumentos;
+    EXPECT_EQ(A_VincularFuncion(nullptr, "f", 1, Uno), 0);
+    EXPECT_EQ(Nombres(P.F), Listados);
+
+    Formula Llamada(A_Preparar(&Estado, "f(2) + f(4) + f", nullptr));
+    Host.Variables["f"] = Pruebas::Numero(100);
+    EXPECT_EQ(A_VincularFuncion(Llamada.F, "f", 1, Uno), 2);
+    EXPECT_EQ(A_Evaluar(Llamada.F, &Estado).Numero, Inverso(2) + Inverso(4) + 100);
+    EXPECT_EQ(A_VincularFuncion(Llamada.F, "f", 1, reinterpret_cast<FORMULA_NATIVA>(Raiz)), 2);
+    EXPECT_EQ(A_Evaluar(Llamada.F, &Estado).Numero, Raiz(2) + Raiz(4) + 100);
+    EXPECT_EQ(Host.Orden(), (std::vector<std::string>{"f", "f"}));
+    EXPECT_EQ(A_VincularFuncion(Llamada.F, "f", 1, nullptr), 2);
+    Host.Peticiones.clear();
+    EXPECT_EQ(A_Evaluar(Llamada.F, &Estado).Numero, 2 + 4 + 100);
+    EXPECT_EQ(Host.Orden(), (std::vector<std::string>{"f()", "f()", "f"}));
 }
 
 // The entry for a number result, on each way an evaluation goes: the steps (and under the

@@ -21,6 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Datos, size_t Largo)
     C.SinPeticiones = (Datos[2] & 3) == 0;
     C.Vincular = (Datos[2] & 4) != 0 && !C.SinPeticiones;
     C.Vinculada = Datos[3] % 3; // 0, 1 or 2: a divisor of zero among them
+    C.Nativas = (Datos[2] & 16) != 0;
     C.AjustesDelAnfitrion = (Datos[2] & 8) != 0;
     for (size_t k = 0; k < 8; ++k)
         C.Semilla = C.Semilla << 8 | Datos[3 + k];

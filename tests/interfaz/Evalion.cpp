@@ -357,6 +357,35 @@ TEST(Interfaz, BindingMatchesAsTheAnalyser)
     }
 }
 
+double Triple(double V) { return 3 * V; }
+double Resta(double A, double B) { return A - B; }
+
+// VincularFuncion binds by name as Vincular does and by the count the C function's type has;
+// the calls it does not bind stay the handlers' (which answer 100).
+TEST(Interfaz, FunctionsBoundToCCode)
+{
+    struct {
+        TComparacion Modo;
+        const char *Nombre;
+        bool DosArgumentos;
+        int32_t Usos;
+        double Valor; // of F(2) + f(3) + f(1; 2)
+    } Casos[] = {
+        {TComparacion::IgnorarMayusculas, "f", false, 2, Triple(2) + Triple(3) + 100},
+        {TComparacion::Exacta, "f", false, 1, 100 + Triple(3) + 100},
+        {TComparacion::Exacta, "f", true, 1, 100 + 100 + Resta(1, 2)},
+        {TComparacion::Exacta, "g", false, 0, 300},
+    };
+    for (const auto &C : Casos) {
+        SCOPED_TRACE(C.Nombre);
+        TAnalizador A(C.Modo);
+        A.Funcion("f", [](const TArgumentos &) { return 100; }).Funcion("F", [](const TArgumentos &) { return 100; });
+        Evalion::TFormula F = A.Preparar("F(2) + f(3) + f(1; 2)");
+        EXPECT_EQ(C.DosArgumentos ? F.VincularFuncion(C.Nombre, &Resta) : F.VincularFuncion(C.Nombre, &Triple), C.Usos);
+        EXPECT_EQ(F.Evaluar().Numero(), C.Valor);
+    }
+}
+
 // Rows: each column's variable reads its row, other names are asked at every row, the
 // form's own bindings come back afterwards, and a bad column is refused before any row.
 TEST(Interfaz, RowsFromColumns)
