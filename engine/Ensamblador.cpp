@@ -33,12 +33,17 @@ constexpr uint32_t RANURAS_EN_REGISTROS = 14;
 constexpr uint8_t XMM_MASCARA = 13; // rows: which rows give up
 constexpr uint8_t XMM_DATO = 14;  // a divisor, or an operand read once
 constexpr uint8_t XMM_VALOR = 15; // the value being made
+// The frame of a form that calls C code: the four general registers, the arguments, the
+// values in registers; 8 more than a multiple of 16, so that rsp is aligned at each call.
+constexpr uint32_t LLAMADA_ARGUMENTOS = 32, LLAMADA_REGISTROS = 64, MARCO_LLAMADAS = 64 + 8 * 14 + 8;
+static_assert(MARCO_LLAMADAS % 16 == 8, "rsp aligned at a call");
 
 // Where an SSE instruction reads its second operand.
 struct Lugar {
-    enum Tipo : uint8_t { REGISTRO, CONSTANTE, DIRECCION, COLUMNA, EN_PASO } Tipo;
+    enum Tipo : uint8_t { REGISTRO, CONSTANTE, DIRECCION, COLUMNA, EN_PASO, PILA } Tipo;
     uint8_t Registro;    // REGISTRO
     uint32_t Constante;  // CONSTANTE: offset in the buffer of its 16 bytes; COLUMNA: bytes past the row;
+                         // PILA: from rsp;
                          // EN_PASO: of the variable's address in the form's steps
     const double *Direccion; // DIRECCION: the variable's double; COLUMNA: the column
 };
@@ -81,6 +86,15 @@ struct Escritor {
         Entero64(reinterpret_cast<uintptr_t>(Direccion));
     }
 
+    // mov rax, [rcx + disp32]: an address kept in the form's steps
+    void CargarRaxDePasos(uint32_t Desplazamiento)
+    {
+        Byte(0x48);
+        Byte(0x8B);
+        Byte(0x81);
+        Entero32(Desplazamiento);
+    }
+
     // An SSE instruction Prefijo 0F Codigo on the register Destino and the operand L (with an
     // immediate byte for a comparison's predicate, Inmediato >= 0). A variable's address goes
     // into rax first.
@@ -88,12 +102,8 @@ struct Escritor {
     {
         if (L.Tipo == Lugar::DIRECCION || L.Tipo == Lugar::COLUMNA)
             CargarRax(L.Direccion);
-        if (L.Tipo == Lugar::EN_PASO) { // mov rax, [rcx + disp32]
-            Byte(0x48);
-            Byte(0x8B);
-            Byte(0x81);
-            Entero32(L.Constante);
-        }
+        if (L.Tipo == Lugar::EN_PASO)
+            CargarRaxDePasos(L.Constante);
         Byte(Prefijo);
         const uint8_t Rex = static_cast<uint8_t>((Destino >= 8 ? 4 : 0) |
                                                  (L.Tipo == Lugar::REGISTRO && L.Registro >= 8 ? 1 : 0));
@@ -106,6 +116,10 @@ struct Escritor {
             Byte(0xC0 | Reg | (L.Registro & 7));
         } else if (L.Tipo == Lugar::DIRECCION || L.Tipo == Lugar::EN_PASO) {
             Byte(Reg); // [rax]
+        } else if (L.Tipo == Lugar::PILA) { // [rsp + disp32]
+            Byte(0x84 | Reg);
+            Byte(0x24);
+            Entero32(L.Constante);
         } else if (L.Tipo == Lugar::COLUMNA) { // [rax + rsi*8 + disp8]
             Byte((L.Constante != 0 ? 0x44 : 0x04) | Reg);
             Byte(0xF0);
@@ -127,7 +141,7 @@ Lugar EnRegistro(uint8_t R) { return {Lugar::REGISTRO, R, 0, nullptr}; }
 // SSE2 scalar double operations (F2 0F xx) and the packed ones the code needs (66 0F xx).
 enum : uint8_t {
     ESCALAR = 0xF2, EMPAQUETADO = 0x66,
-    MOVSD = 0x10, MOVUPD = 0x10, UNPCKLPD = 0x14, MOVAPD = 0x28, ADD = 0x58, MUL = 0x59, SUB = 0x5C, DIV = 0x5E, CMP = 0xC2,
+    MOVSD = 0x10, MOVUPD = 0x10, MOVSD_GUARDAR = 0x11, UNPCKLPD = 0x14, MOVAPD = 0x28, ADD = 0x58, MUL = 0x59, SUB = 0x5C, DIV = 0x5E, CMP = 0xC2,
     AND = 0x54, XOR = 0x57, UCOMISD = 0x2E
 };
 // cmpsd's predicates that are the engine's comparisons, a not-a-number included: equal is
@@ -173,12 +187,16 @@ struct Constantes {
 // long sum of products no longer waits on the stack.
 struct Arbol {
     static constexpr uint32_t NINGUNO = 0xFFFFFFFF;
+    static constexpr int HIJOS = MAXIMO_NATIVOS;
     struct Nodo {
-        uint32_t Hijos[3]; // the steps that made its slot operands: Izq, Der, and the slot it adds to
+        // The steps that made its slot operands: Izq, Der, and the slot it adds to; a call's
+        // arguments, in order.
+        uint32_t Hijos[HIJOS];
         uint32_t Registros; // how many it needs to be made
     };
     Nodo *Nodos = nullptr;
     uint32_t Raiz = NINGUNO;
+    bool Llamadas = false; // some step calls C code
     ~Arbol() { std::free(Nodos); }
 
     // False when the steps are no such tree (then they run in their order).
@@ -193,7 +211,8 @@ struct Arbol {
         for (uint32_t p = 0; p < n; ++p) {
             const Paso &P = F->Pasos[p];
             Nodo &N = Nodos[p];
-            N.Hijos[0] = N.Hijos[1] = N.Hijos[2] = NINGUNO;
+            for (uint32_t &H : N.Hijos)
+                H = NINGUNO;
             const auto Leer = [&](unsigned Fuente, uint32_t Ranura, uint32_t &Hijo) {
                 if (Fuente != DE_RANURA && Fuente != DE_VALOR)
                     return true;
@@ -203,12 +222,21 @@ struct Arbol {
                 Escritor[Ranura] = NINGUNO; // read once
                 return ++Nodos[Hijo].Registros == 1;
             };
-            // (A load or a negation has a constant on its right, which it does not read.)
-            if (!Leer(FuenteIzquierda(P.Codigo), P.Izq.Ranura, N.Hijos[0]) ||
-                !Leer(FuenteDerecha(P.Codigo), P.Der.Ranura, N.Hijos[1]))
+            if (P.Codigo == CODIGO_NATIVA) { // its arguments in the slots after its own
+                Llamadas = true;
+                for (uint32_t k = 0; k < P.Extra; ++k)
+                    if (k >= static_cast<uint32_t>(HIJOS) || !Leer(DE_RANURA, P.A + 1 + k, N.Hijos[k]))
+                        return false;
+            } else if (P.Codigo >= CODIGO_PEDIR) {
                 return false;
-            if (SumaASuRanura(OperacionDePaso(P.Codigo)) && !Leer(DE_RANURA, P.A, N.Hijos[2]))
-                return false;
+            } else {
+                // (A load or a negation has a constant on its right, which it does not read.)
+                if (!Leer(FuenteIzquierda(P.Codigo), P.Izq.Ranura, N.Hijos[0]) ||
+                    !Leer(FuenteDerecha(P.Codigo), P.Der.Ranura, N.Hijos[1]))
+                    return false;
+                if (SumaASuRanura(OperacionDePaso(P.Codigo)) && !Leer(DE_RANURA, P.A, N.Hijos[2]))
+                    return false;
+            }
             if (P.A >= RANURAS_NUMERICAS)
                 return false;
             Escritor[P.A] = p;
@@ -226,12 +254,12 @@ struct Arbol {
     }
 
     // The children, the one that needs more registers first.
-    void Orden(const Nodo &N, uint32_t Hijos[3]) const
+    void Orden(const Nodo &N, uint32_t Hijos[HIJOS]) const
     {
-        for (int k = 0; k < 3; ++k)
+        for (int k = 0; k < HIJOS; ++k)
             Hijos[k] = N.Hijos[k];
-        for (int a = 0; a < 3; ++a)
-            for (int b = a + 1; b < 3; ++b)
+        for (int a = 0; a < HIJOS; ++a)
+            for (int b = a + 1; b < HIJOS; ++b)
                 if (Hijos[b] != NINGUNO && (Hijos[a] == NINGUNO || Nodos[Hijos[b]].Registros > Nodos[Hijos[a]].Registros)) {
                     const uint32_t t = Hijos[a];
                     Hijos[a] = Hijos[b];
@@ -241,10 +269,10 @@ struct Arbol {
 
     uint32_t Necesarios(const Nodo &N) const
     {
-        uint32_t Hijos[3];
+        uint32_t Hijos[HIJOS];
         Orden(N, Hijos);
         uint32_t Maximo = 1;
-        for (uint32_t k = 0; k < 3 && Hijos[k] != NINGUNO; ++k)
+        for (uint32_t k = 0; k < static_cast<uint32_t>(HIJOS) && Hijos[k] != NINGUNO; ++k)
             Maximo = Nodos[Hijos[k]].Registros + k > Maximo ? Nodos[Hijos[k]].Registros + k : Maximo;
         return Maximo;
     }
@@ -353,6 +381,7 @@ struct Emisor {
     uint32_t Uno = 0, Cero = 0, Signo = 0; // the constants every step may need
     void EscribirPaso(const Paso *P, uint8_t Destino, const Lugar &Izq, const Lugar &Der);
     uint8_t EscribirArbol(const FORMULAPREPARADA *F, uint32_t p, uint32_t &Libres);
+    uint8_t EscribirLlamada(const Paso *P, size_t EnPasos, const uint8_t *De, uint32_t &Libres);
     bool Preparar(const FORMULAPREPARADA *F);
     void CargarVariables(bool DeColumnas);
     void EscribirPasos(const FORMULAPREPARADA *F);
@@ -445,19 +474,76 @@ void Emisor::EscribirPaso(const Paso *P, uint8_t Destino, const Lugar &Izq, cons
 
 // Step p and the steps its operands come from, into registers from Libres (a bit per
 // register); returns the register of its value.
+// A call of C code with its arguments in the registers De: every register the rest of the
+// evaluation still needs, the form's arguments (rdi, rsi, rdx) and the steps' address (rcx)
+// wait in the frame meanwhile, since the call may change them all. The function is read from
+// the form's steps, so that binding another one changes no code. Its value goes to a free
+// register, which it returns.
+uint8_t Emisor::EscribirLlamada(const Paso *P, size_t EnPasos, const uint8_t *De, uint32_t &Libres)
+{
+    if (Filas) { // rows are written for light forms only, which call nothing
+        E.Lleno = true;
+        return 0;
+    }
+    const auto Mover = [&](bool Guardar, uint8_t Registro, uint32_t Desde) { // mov [rsp + d], r64 / back
+        E.Byte(0x48);
+        E.Byte(Guardar ? 0x89 : 0x8B);
+        E.Byte(static_cast<uint8_t>(0x84 | (Registro << 3)));
+        E.Byte(0x24);
+        E.Entero32(Desde);
+    };
+    const auto Pila = [](uint32_t Desde) { return Lugar{Lugar::PILA, 0, Desde, nullptr}; };
+    const uint8_t GENERALES[] = {7, 6, 2, 1}; // rdi, rsi, rdx, rcx
+    for (uint32_t g = 0; g < 4; ++g)
+        Mover(true, GENERALES[g], 8 * g);
+    // The arguments go to xmm0, xmm1...: through the frame, unless they are there already.
+    bool EnSuSitio = true;
+    for (uint32_t k = 0; k < P->Extra; ++k)
+        EnSuSitio = EnSuSitio && De[k] == k;
+    for (uint32_t k = 0; k < P->Extra; ++k) {
+        if (!EnSuSitio)
+            E.Sse(ESCALAR, MOVSD_GUARDAR, De[k], Pila(LLAMADA_ARGUMENTOS + 8 * k));
+        Libres |= 1u << De[k];
+    }
+    uint32_t Vivos = ((1u << A.Nodos[A.Raiz].Registros) - 1) & ~Libres; // the tree's registers in use
+    for (uint32_t v = 0; v < CuantasVariables; ++v)
+        if (Variables[v].Registro != NINGUN_REGISTRO)
+            Vivos |= 1u << Variables[v].Registro;
+    for (uint8_t r = 0; r < XMM_DATO; ++r)
+        if (Vivos & (1u << r))
+            E.Sse(ESCALAR, MOVSD_GUARDAR, r, Pila(LLAMADA_REGISTROS + 8 * r));
+    for (uint8_t k = 0; k < P->Extra && !EnSuSitio; ++k)
+        E.Sse(ESCALAR, MOVSD, k, Pila(LLAMADA_ARGUMENTOS + 8 * k));
+    E.CargarRaxDePasos(static_cast<uint32_t>(EnPasos + offsetof(Paso, Izq)));
+    E.Byte(0xFF); // call rax
+    E.Byte(0xD0);
+    E.Sse(EMPAQUETADO, MOVAPD, XMM_VALOR, EnRegistro(0));
+    for (uint8_t r = 0; r < XMM_DATO; ++r)
+        if (Vivos & (1u << r))
+            E.Sse(ESCALAR, MOVSD, r, Pila(LLAMADA_REGISTROS + 8 * r));
+    for (uint32_t g = 0; g < 4; ++g)
+        Mover(false, GENERALES[g], 8 * g);
+    const uint8_t Destino = static_cast<uint8_t>(__builtin_ctz(Libres));
+    Libres &= ~(1u << Destino);
+    E.Sse(EMPAQUETADO, MOVAPD, Destino, EnRegistro(XMM_VALOR));
+    return Destino;
+}
+
 uint8_t Emisor::EscribirArbol(const FORMULAPREPARADA *F, uint32_t p, uint32_t &Libres)
 {
     const Arbol::Nodo &N = A.Nodos[p];
-    uint32_t Hijos[3];
+    uint32_t Hijos[Arbol::HIJOS];
     A.Orden(N, Hijos);
-    uint8_t De[3] = {0, 0, 0}; // the register of each of N.Hijos
-    for (uint32_t k = 0; k < 3 && Hijos[k] != Arbol::NINGUNO; ++k) {
+    uint8_t De[Arbol::HIJOS] = {}; // the register of each of N.Hijos
+    for (uint32_t k = 0; k < static_cast<uint32_t>(Arbol::HIJOS) && Hijos[k] != Arbol::NINGUNO; ++k) {
         const uint8_t R = EscribirArbol(F, Hijos[k], Libres);
-        for (int h = 0; h < 3; ++h)
+        for (int h = 0; h < Arbol::HIJOS; ++h)
             if (N.Hijos[h] == Hijos[k])
                 De[h] = R;
     }
     const Paso *P = &F->Pasos[p];
+    if (P->Codigo == CODIGO_NATIVA)
+        return EscribirLlamada(P, static_cast<size_t>(p) * sizeof(Paso), De, Libres);
     const size_t EnPasos = static_cast<size_t>(p) * sizeof(Paso);
     const Lugar Izq = N.Hijos[0] != Arbol::NINGUNO ? EnRegistro(De[0])
                                                    : Operando(FuenteIzquierda(P->Codigo), P->Izq, EnPasos + offsetof(Paso, Izq));
@@ -490,7 +576,7 @@ bool Emisor::Preparar(const FORMULAPREPARADA *F)
     if (!A.Formar(F) || A.Nodos[A.Raiz].Registros > EnRegistros)
         return false;
     for (uint32_t p = 0; p + 1 < F->CuantosPasos; ++p)
-        for (int Lado = 0; Lado < 2; ++Lado) {
+        for (int Lado = 0; Lado < 2 && F->Pasos[p].Codigo < CODIGO_PEDIR; ++Lado) { // (no call reads a variable)
             const Paso &P = F->Pasos[p];
             if ((Lado == 0 ? FuenteIzquierda(P.Codigo) : FuenteDerecha(P.Codigo)) != DE_DIRECCION)
                 continue;
@@ -554,26 +640,35 @@ void Emisor::EscribirPasos(const FORMULAPREPARADA *F)
 // int32_t (F, Estado, Numero), Numero not null, as EvaluarPasos<false, false, true> answers.
 void Emisor::EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada)
 {
+    if (!Preparar(F)) {
+        E.Lleno = true;
+        return;
+    }
+    // A form that calls C code keeps its frame for the calls from entry to return.
+    const auto Marco = [&](uint8_t Codigo) { // add or sub rsp, MARCO_LLAMADAS
+        if (!A.Llamadas)
+            return;
+        E.Byte(0x48);
+        E.Byte(0x81);
+        E.Byte(Codigo);
+        E.Entero32(MARCO_LLAMADAS);
+    };
     // First the way to the steps, with the caller's arguments as they came, so that every
     // jump to it is backwards, to a place already known.
     Pasos = E.Largo;
-    E.CargarRax(reinterpret_cast<const void *>(&EvaluarPasos<false, false, true>));
+    Marco(0xC4);
+    E.CargarRax(F->Ligera ? reinterpret_cast<const void *>(&EvaluarPasos<false, false, true>)
+                          : reinterpret_cast<const void *>(&EvaluarPasos<false, true, true>));
     E.Byte(0xFF); // jmp rax
     E.Byte(0xE0);
     Entrada = E.Largo;
-    bool ConVariables = false;
-    for (uint32_t p = 0; p < F->CuantosPasos; ++p)
-        ConVariables = ConVariables || FuenteIzquierda(F->Pasos[p].Codigo) == DE_DIRECCION ||
-                    FuenteDerecha(F->Pasos[p].Codigo) == DE_DIRECCION;
-    if (ConVariables) { // mov rcx, [rdi + the steps' offset]: where the bound variables are
+    Marco(0xEC);
+    const bool EnPasos = A.Llamadas || CuantasVariables > 0; // the steps hold their addresses
+    if (EnPasos) { // mov rcx, [rdi + the steps' offset]: where the bound variables are
         E.Byte(0x48);
         E.Byte(0x8B);
         E.Byte(0x8F);
         E.Entero32(static_cast<uint32_t>(offsetof(FORMULAPREPARADA, Pasos)));
-    }
-    if (!Preparar(F)) {
-        E.Lleno = true;
-        return;
     }
     CargarVariables(false);
     EscribirPasos(F);
@@ -583,6 +678,7 @@ void Emisor::EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada)
     const uint8_t Fin[] = {0xF2, 0x0F, 0x11, 0x02}; // movsd [rdx], xmm0
     for (uint8_t b : Fin)
         E.Byte(b);
+    Marco(0xC4);
     E.Byte(0x31); // xor eax, eax
     E.Byte(0xC0);
     E.Byte(0xC3); // ret
@@ -641,8 +737,14 @@ bool Ensamblable(const FORMULAPREPARADA *F)
 {
     // Under the engine's settings the switch costs more than the steps save; and a form is
     // assembled only once the host has chosen its own settings, so that preparing a form,
-    // which many hosts do for one evaluation, asks the system for no pages.
-    return F->Ligera && !F->Ajustar && (F->Opciones & AJUSTES_DEL_ANFITRION);
+    // which many hosts do for one evaluation, asks the system for no pages. A light form, or
+    // one that also calls C code, which it calls straight under those settings.
+    if (!F->SinPeticiones || F->Ajustar || !(F->Opciones & AJUSTES_DEL_ANFITRION))
+        return false;
+    for (uint32_t p = 0; p < F->CuantosPasos; ++p)
+        if (F->Pasos[p].Codigo < CODIGO_PEDIR && OperacionDePaso(F->Pasos[p].Codigo) == P_POTENCIA)
+            return false;
+    return true;
 }
 
 // The code of F, written by Escribe(Emisor &, size_t &Entrada) on the heap into Texto (to be
