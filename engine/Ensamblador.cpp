@@ -15,6 +15,7 @@
 // at once. Where the system refuses (a policy against executable memory), or on another
 // processor, the form keeps its steps: nothing changes but the time.
 #include <cstddef>
+#include <initializer_list>
 
 #include "Evaluacion.h"
 
@@ -60,6 +61,11 @@ struct Escritor {
             Datos[Largo++] = b;
         else
             Lleno = true;
+    }
+    void Bytes(std::initializer_list<uint8_t> Lista)
+    {
+        for (uint8_t b : Lista)
+            Byte(b);
     }
     void Entero32(uint32_t v)
     {
@@ -284,9 +290,7 @@ struct Emisor {
     Escritor &E;
     Constantes &K;
     bool Filas;
-    const double *Actual = nullptr; // rows: the copy's numbers that stand for the columns
-    const double *const *Columnas = nullptr;
-    uint32_t Nombres = 0;
+    DesdeColumnas Desde{}; // rows: how the copy's addresses stand for the host's columns
     uint32_t EnRegistros = 0; // registers for values; rows keep xmm13 for a mask
     size_t Pasos = 0;         // where the code gives up
     uint32_t Desfase = 0;     // across rows: bytes from the turn's first row to the two at hand
@@ -296,7 +300,7 @@ struct Emisor {
     // once per call across rows), since nothing the steps do can change them.
     struct Variable {
         const double *Direccion; // in the steps
-        bool Columna;
+        const double *Columna; // across rows, the host's column it stands for (null: one number)
         uint32_t EnPasos; // of the first address in the steps
         uint32_t Usos;
         uint8_t Registro; // NINGUN_REGISTRO: read where it is at every use
@@ -321,9 +325,8 @@ struct Emisor {
         for (uint32_t v = 0; v < CuantasVariables; ++v)
             if (Variables[v].Direccion == O.Direccion && Variables[v].Registro != NINGUN_REGISTRO)
                 return EnRegistro(Variables[v].Registro);
-        const uintptr_t Desplazamiento = reinterpret_cast<uintptr_t>(O.Direccion) - reinterpret_cast<uintptr_t>(Actual);
-        if (Filas && Desplazamiento < Nombres * sizeof(double))
-            return {Lugar::COLUMNA, 0, Desfase, Columnas[Desplazamiento / sizeof(double)]};
+        if (const double *Columna = Filas ? Desde.Columna(O.Direccion) : nullptr)
+            return {Lugar::COLUMNA, 0, Desfase, Columna};
         if (!Filas)
             return {Lugar::EN_PASO, 0, static_cast<uint32_t>(EnPasos), nullptr};
         return {Lugar::DIRECCION, 0, 0, O.Direccion};
@@ -372,9 +375,7 @@ struct Emisor {
     // Across rows: gives up when a half of xmm13 is all ones (movmskpd eax, xmm13; test; jnz).
     void RenunciarSiMascara()
     {
-        const uint8_t Bytes[] = {0x66, 0x41, 0x0F, 0x50, 0xC5, 0x85, 0xC0};
-        for (uint8_t b : Bytes)
-            E.Byte(b);
+        E.Bytes({0x66, 0x41, 0x0F, 0x50, 0xC5, 0x85, 0xC0});
         Renunciar(0x85);
     }
 
@@ -485,14 +486,14 @@ uint8_t Emisor::EscribirLlamada(const Paso *P, size_t EnPasos, const uint8_t *De
         E.Lleno = true;
         return 0;
     }
-    const auto Mover = [&](bool Guardar, uint8_t Registro, uint32_t Desde) { // mov [rsp + d], r64 / back
+    const auto Mover = [&](bool Guardar, uint8_t Registro, uint32_t Bytes) { // mov [rsp + d], r64 / back
         E.Byte(0x48);
         E.Byte(Guardar ? 0x89 : 0x8B);
         E.Byte(static_cast<uint8_t>(0x84 | (Registro << 3)));
         E.Byte(0x24);
-        E.Entero32(Desde);
+        E.Entero32(Bytes);
     };
-    const auto Pila = [](uint32_t Desde) { return Lugar{Lugar::PILA, 0, Desde, nullptr}; };
+    const auto Pila = [](uint32_t Bytes) { return Lugar{Lugar::PILA, 0, Bytes, nullptr}; };
     const uint8_t GENERALES[] = {7, 6, 2, 1}; // rdi, rsi, rdx, rcx
     for (uint32_t g = 0; g < 4; ++g)
         Mover(true, GENERALES[g], 8 * g);
@@ -587,8 +588,7 @@ bool Emisor::Preparar(const FORMULAPREPARADA *F)
             if (v == CuantasVariables) {
                 if (v == RANURAS_NUMERICAS)
                     return false;
-                const Lugar L = Operando(DE_DIRECCION, Lado == 0 ? P.Izq : P.Der, 0);
-                Variables[CuantasVariables++] = {Direccion, L.Tipo == Lugar::COLUMNA,
+                Variables[CuantasVariables++] = {Direccion, Filas ? Desde.Columna(Direccion) : nullptr,
                                                  static_cast<uint32_t>(p * sizeof(Paso) + (Lado == 0 ? offsetof(Paso, Izq) : offsetof(Paso, Der))),
                                                  0, NINGUN_REGISTRO};
             }
@@ -617,11 +617,11 @@ void Emisor::CargarVariables(bool DeColumnas)
 {
     for (uint32_t v = 0; v < CuantasVariables; ++v) {
         const Variable &V = Variables[v];
-        if (V.Registro == NINGUN_REGISTRO || V.Columna != DeColumnas)
+        if (V.Registro == NINGUN_REGISTRO || (V.Columna != nullptr) != DeColumnas)
             continue;
         if (Filas)
             Cargar(V.Registro, {V.Columna ? Lugar::COLUMNA : Lugar::DIRECCION, 0, Desfase,
-                                V.Columna ? Columnas[(reinterpret_cast<uintptr_t>(V.Direccion) - reinterpret_cast<uintptr_t>(Actual)) / sizeof(double)] : V.Direccion});
+                                V.Columna ? V.Columna : V.Direccion});
         else
             Cargar(V.Registro, {Lugar::EN_PASO, 0, V.EnPasos, nullptr});
     }
@@ -675,9 +675,7 @@ void Emisor::EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada)
     // The value, slot 0's, unless it is not a number.
     E.Sse(EMPAQUETADO, UCOMISD, 0, EnRegistro(0));
     Renunciar(0x8A); // jp
-    const uint8_t Fin[] = {0xF2, 0x0F, 0x11, 0x02}; // movsd [rdx], xmm0
-    for (uint8_t b : Fin)
-        E.Byte(b);
+    E.Bytes({0xF2, 0x0F, 0x11, 0x02}); // movsd [rdx], xmm0
     Marco(0xC4);
     E.Byte(0x31); // xor eax, eax
     E.Byte(0xC0);
@@ -691,10 +689,8 @@ void Emisor::EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada)
 void Emisor::EscribirFilas(const FORMULAPREPARADA *F, size_t &Entrada)
 {
     const size_t PrimerPar = E.Largo; // gives up: rax = the pair's row
-    const uint8_t Salir[] = {0x48, 0x89, 0xF0, 0xC3,        // mov rax, rsi; ret
-                             0x48, 0x8D, 0x46, 0x02, 0xC3}; // lea rax, [rsi + 2]; ret
-    for (uint8_t b : Salir)
-        E.Byte(b);
+    E.Bytes({0x48, 0x89, 0xF0, 0xC3,        // mov rax, rsi; ret
+             0x48, 0x8D, 0x46, 0x02, 0xC3}); // lea rax, [rsi + 2]; ret
     const size_t SegundoPar = PrimerPar + 4;
     Entrada = E.Largo;
     if (!Preparar(F)) {
@@ -703,9 +699,7 @@ void Emisor::EscribirFilas(const FORMULAPREPARADA *F, size_t &Entrada)
     }
     CargarVariables(false); // the numbers, once per call
     const size_t Vuelta = E.Largo;
-    const uint8_t Comparar[] = {0x48, 0x39, 0xD6}; // cmp rsi, rdx
-    for (uint8_t b : Comparar)
-        E.Byte(b);
+    E.Bytes({0x48, 0x39, 0xD6}); // cmp rsi, rdx
     E.Byte(0x0F); // jae to the end, patched below
     E.Byte(0x83);
     const size_t Salto = E.Largo;
@@ -718,19 +712,13 @@ void Emisor::EscribirFilas(const FORMULAPREPARADA *F, size_t &Entrada)
         E.Sse(EMPAQUETADO, MOVAPD, XMM_MASCARA, EnRegistro(0));
         E.Sse(EMPAQUETADO, CMP, XMM_MASCARA, EnRegistro(0), CMP_DESORDENADO);
         RenunciarSiMascara();
-        const uint8_t Poner[] = {0x66, 0x0F, 0x11, 0x44, 0xF7, static_cast<uint8_t>(Desfase)}; // movupd [rdi + rsi*8 + d], xmm0
-        for (uint8_t b : Poner)
-            E.Byte(b);
+        E.Bytes({0x66, 0x0F, 0x11, 0x44, 0xF7, static_cast<uint8_t>(Desfase)}); // movupd [rdi + rsi*8 + d], xmm0
     }
-    const uint8_t Avanzar[] = {0x48, 0x83, 0xC6, 0x04}; // add rsi, 4
-    for (uint8_t b : Avanzar)
-        E.Byte(b);
+    E.Bytes({0x48, 0x83, 0xC6, 0x04}); // add rsi, 4
     E.Byte(0xE9); // jmp back
     E.Entero32(static_cast<uint32_t>(static_cast<int64_t>(Vuelta) - static_cast<int64_t>(E.Largo + 4)));
     E.Poner32(Salto, static_cast<uint32_t>(E.Largo - (Salto + 4)));
-    const uint8_t Hecho[] = {0x48, 0x89, 0xF0, 0xC3}; // mov rax, rsi; ret
-    for (uint8_t b : Hecho)
-        E.Byte(b);
+    E.Bytes({0x48, 0x89, 0xF0, 0xC3}); // mov rax, rsi; ret
 }
 
 bool Ensamblable(const FORMULAPREPARADA *F)
@@ -765,11 +753,8 @@ bool EscribirCodigo(const FORMULAPREPARADA *F, bool Filas, const DesdeColumnas *
     E.Largo = 16 * K.Maximo; // the constants first
     Emisor Fo{E, K, Filas};
     Fo.EnRegistros = Filas ? RANURAS_EN_REGISTROS - 1 : RANURAS_EN_REGISTROS;
-    if (Desde != nullptr) {
-        Fo.Actual = Desde->Actual;
-        Fo.Columnas = Desde->Columnas;
-        Fo.Nombres = Desde->Nombres;
-    }
+    if (Desde != nullptr)
+        Fo.Desde = *Desde;
     Escribe(Fo, Entrada);
     Largo = E.Largo;
     return !E.Lleno;

@@ -395,6 +395,14 @@ struct DesdeColumnas {
     const double *Actual;
     const double *const *Columnas;
     uint32_t Nombres;
+
+    // The host's column an address of the copy's steps stands for, or null: one number.
+    const double *Columna(const double *Direccion) const
+    {
+        // As integers: an address outside Actual is no element of it to subtract from.
+        const uintptr_t Lugar = reinterpret_cast<uintptr_t>(Direccion) - reinterpret_cast<uintptr_t>(Actual);
+        return Lugar < Nombres * sizeof(double) ? Columnas[Lugar / sizeof(double)] : nullptr;
+    }
 };
 
 // The rows of such a copy, a light form, as machine code (Ensamblador.cpp): Codigo(Valores,

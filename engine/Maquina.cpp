@@ -421,10 +421,8 @@ inline EnBloque OperandoEnBloque(unsigned Fuente, const OperandoPaso &O, double 
         return {nullptr, O.Numero};
     if (Fuente == DE_RANURA || Fuente == DE_VALOR)
         return {Ranuras[O.Ranura], 0};
-    // As integers: an address outside Actual is no element of it to subtract from.
-    const uintptr_t Lugar = reinterpret_cast<uintptr_t>(O.Direccion) - reinterpret_cast<uintptr_t>(Desde.Actual);
-    if (Lugar < Desde.Nombres * sizeof(double))
-        return {Desde.Columnas[Lugar / sizeof(double)] + Desde.Fila, 0};
+    if (const double *Columna = Desde.Columna(O.Direccion))
+        return {Columna + Desde.Fila, 0};
     return {nullptr, *O.Direccion}; // once per block: no request runs among the steps to change it
 }
 
