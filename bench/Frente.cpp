@@ -114,7 +114,7 @@ void ImprimirTablas(const Banco::Recolector &R)
                 " (no floating-point switch)\n%-18s", "row");
     for (int M = 0; M < MEDIDORES; ++M)
         std::printf("%12s", NOMBRE[M]);
-    std::printf("%14s%14s%14s\n", "bnd/exprtk", "b.host/exprtk", "n.host/exprtk");
+    std::printf("%14s%14s%14s%14s\n", "bnd/exprtk", "b.host/exprtk", "n.host/exprtk", "v.host/exprtk");
     for (const Fila &F : Filas()) {
         std::printf("%-18s", F.Nombre.c_str());
         for (int M = 0; M < MEDIDORES; ++M)
@@ -123,6 +123,7 @@ void ImprimirTablas(const Banco::Recolector &R)
         Celda(Cociente(R.Tiempo(Nombre("una", VINCULADA, F)), Exprtk), "%14.2f", 14);
         Celda(Cociente(R.Tiempo(Nombre("una", VINCULADA_ANFITRION, F)), Exprtk), "%14.2f", 14);
         Celda(Cociente(R.Tiempo(Nombre("una", NUMERO_ANFITRION, F)), Exprtk), "%14.2f", 14);
+        Celda(Cociente(R.Tiempo(Nombre("una", VALOR_ANFITRION, F)), Exprtk), "%14.2f", 14);
         std::printf("\n");
     }
 

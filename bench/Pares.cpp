@@ -135,8 +135,9 @@ void EVALION_CONV PedirFuncion(char *Funcion, BLOQUEDEDATOS *Parametros, int32_t
 class Nuestra : public Medida {
 public:
     Nuestra(const Fila &Fila, Medidor M)
-        : Vinculada(M == VINCULADA || M == VINCULADA_ANFITRION || M == NUMERO || M == NUMERO_ANFITRION),
-          SoloNumero(M == NUMERO || M == NUMERO_ANFITRION)
+        : Vinculada(M == VINCULADA || M == VINCULADA_ANFITRION || M == NUMERO || M == NUMERO_ANFITRION ||
+                    M == VALOR_ANFITRION),
+          SoloNumero(M == NUMERO || M == NUMERO_ANFITRION), SoloValor(M == VALOR_ANFITRION)
     {
         A_Inicializar(&Registro);
         A_AsignarAlPedir(&Registro, PedirVariable, PedirFuncion);
@@ -148,7 +149,8 @@ public:
             A_Vincular(Formula, "y", &Y);
             A_VincularFuncion(Formula, "f", 1, reinterpret_cast<FORMULA_NATIVA>(F));
         }
-        if (Formula && (M == PIDIENDO_ANFITRION || M == VINCULADA_ANFITRION || M == NUMERO_ANFITRION))
+        if (Formula && (M == PIDIENDO_ANFITRION || M == VINCULADA_ANFITRION || M == NUMERO_ANFITRION ||
+                        M == VALOR_ANFITRION))
             A_Opciones(Formula, FORMULA_AJUSTES_DEL_ANFITRION);
     }
     ~Nuestra() override { A_Liberar(Formula); }
@@ -157,6 +159,12 @@ public:
     double Repetir(long Veces) override
     {
         double Suma = 0;
+        if (SoloValor) { // as a host writes it, the form in hand
+            const FORMULAPREPARADA *const Esta = Formula;
+            for (long I = 0; I < Veces; ++I)
+                Suma += A_ValorEnLinea(Esta);
+            return Suma;
+        }
         if (SoloNumero) {
             for (long I = 0; I < Veces; ++I) {
                 double Valor;
@@ -187,7 +195,7 @@ public:
 private:
     ESTADODEANALISIS Registro;
     FORMULAPREPARADA *Formula = nullptr;
-    bool Vinculada, SoloNumero;
+    bool Vinculada, SoloNumero, SoloValor;
     double X = VALOR_X, Y = VALOR_Y;
 };
 
@@ -241,7 +249,7 @@ private:
 } // namespace
 
 const char *const NOMBRE[MEDIDORES] = {"asked",    "bound",  "asked/host", "bound/host", "number",
-                                       "number/host", "muparser", "exprtk", "hand"};
+                                       "number/host", "value/host", "muparser", "exprtk", "hand"};
 
 Medidor BuscarMedidor(const std::string &Nombre)
 {

@@ -35,6 +35,7 @@ const Fila *BuscarFila(const std::string &Nombre);
 // Asked: the host answers every name at every evaluation. Bound: x and y read from doubles
 // (A_Vincular), f still asked. "/host": FORMULA_AJUSTES_DEL_ANFITRION, no floating-point switch.
 // Number: bound, through the entry for a number result (A_EvaluarNumero) rather than A_Evaluar.
+// Value: bound, under the host's settings, through A_ValorEnLinea (A_Valor in the caller's loop).
 enum Medidor {
     PIDIENDO,
     VINCULADA,
@@ -42,6 +43,7 @@ enum Medidor {
     VINCULADA_ANFITRION,
     NUMERO,
     NUMERO_ANFITRION,
+    VALOR_ANFITRION,
     MUPARSER,
     EXPRTK,
     MANO,

@@ -12,7 +12,7 @@ RAIZ=$(cd "$(dirname "$0")/.." && pwd)
 DIRECTORIO=${1:-"$RAIZ/build"}
 PROGRAMA="$DIRECTORIO/bench/evalion_contar_pares"
 VECES=1000
-MEDIDORES="asked bound asked/host bound/host number number/host muparser exprtk hand"
+MEDIDORES="asked bound asked/host bound/host number number/host value/host muparser exprtk hand"
 if [ ! -x "$PROGRAMA" ]; then
     echo "no $PROGRAMA: build the target evalion_contar_pares first" >&2
     exit 2

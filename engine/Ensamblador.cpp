@@ -41,11 +41,12 @@ static_assert(MARCO_LLAMADAS % 16 == 8, "rsp aligned at a call");
 
 // Where an SSE instruction reads its second operand.
 struct Lugar {
-    enum Tipo : uint8_t { REGISTRO, CONSTANTE, DIRECCION, COLUMNA, EN_PASO, PILA } Tipo;
+    enum Tipo : uint8_t { REGISTRO, CONSTANTE, DIRECCION, COLUMNA, EN_PASO, EN_FORMA, PILA } Tipo;
     uint8_t Registro;    // REGISTRO
     uint32_t Constante;  // CONSTANTE: offset in the buffer of its 16 bytes; COLUMNA: bytes past the row;
                          // PILA: from rsp;
-                         // EN_PASO: of the variable's address in the form's steps
+                         // EN_PASO: of the variable's address in the form's steps;
+                         // EN_FORMA: of the variable's address in the form (Enlaces)
     const double *Direccion; // DIRECCION: the variable's double; COLUMNA: the column
 };
 
@@ -101,6 +102,15 @@ struct Escritor {
         Entero32(Desplazamiento);
     }
 
+    // mov rax, [rdi + disp32]: an address kept in the form itself
+    void CargarRaxDeForma(uint32_t Desplazamiento)
+    {
+        Byte(0x48);
+        Byte(0x8B);
+        Byte(0x87);
+        Entero32(Desplazamiento);
+    }
+
     // An SSE instruction Prefijo 0F Codigo on the register Destino and the operand L (with an
     // immediate byte for a comparison's predicate, Inmediato >= 0). A variable's address goes
     // into rax first.
@@ -110,6 +120,8 @@ struct Escritor {
             CargarRax(L.Direccion);
         if (L.Tipo == Lugar::EN_PASO)
             CargarRaxDePasos(L.Constante);
+        if (L.Tipo == Lugar::EN_FORMA)
+            CargarRaxDeForma(L.Constante);
         Byte(Prefijo);
         const uint8_t Rex = static_cast<uint8_t>((Destino >= 8 ? 4 : 0) |
                                                  (L.Tipo == Lugar::REGISTRO && L.Registro >= 8 ? 1 : 0));
@@ -120,7 +132,7 @@ struct Escritor {
         const uint8_t Reg = static_cast<uint8_t>((Destino & 7) << 3);
         if (L.Tipo == Lugar::REGISTRO) {
             Byte(0xC0 | Reg | (L.Registro & 7));
-        } else if (L.Tipo == Lugar::DIRECCION || L.Tipo == Lugar::EN_PASO) {
+        } else if (L.Tipo == Lugar::DIRECCION || L.Tipo == Lugar::EN_PASO || L.Tipo == Lugar::EN_FORMA) {
             Byte(Reg); // [rax]
         } else if (L.Tipo == Lugar::PILA) { // [rsp + disp32]
             Byte(0x84 | Reg);
@@ -295,6 +307,7 @@ struct Emisor {
     size_t Pasos = 0;         // where the code gives up
     uint32_t Desfase = 0;     // across rows: bytes from the turn's first row to the two at hand
     Arbol A{};
+    const double *Enlaces[ENLACES_EN_FORMA] = {}; // one evaluation: what the form keeps in its own
     // The bound variables (and columns) the steps read, each once: the most read ones are
     // read once into registers the tree leaves free (a column once per two rows, a number
     // once per call across rows), since nothing the steps do can change them.
@@ -327,9 +340,22 @@ struct Emisor {
                 return EnRegistro(Variables[v].Registro);
         if (const double *Columna = Filas ? Desde.Columna(O.Direccion) : nullptr)
             return {Lugar::COLUMNA, 0, Desfase, Columna};
-        if (!Filas)
-            return {Lugar::EN_PASO, 0, static_cast<uint32_t>(EnPasos), nullptr};
+        if (!Filas) {
+            uint32_t v = 0;
+            while (v < CuantasVariables && Variables[v].Direccion != O.Direccion)
+                ++v;
+            return v < CuantasVariables ? DeVariable(v) : Lugar{Lugar::EN_PASO, 0, static_cast<uint32_t>(EnPasos), nullptr};
+        }
         return {Lugar::DIRECCION, 0, 0, O.Direccion};
+    }
+
+    // Where one evaluation reads variable v's address: the first ones in the form, which
+    // keeps them (Enlaces) for one load, the rest in its steps (through rcx).
+    Lugar DeVariable(uint32_t v) const
+    {
+        if (v < ENLACES_EN_FORMA)
+            return {Lugar::EN_FORMA, 0, static_cast<uint32_t>(offsetof(FORMULAPREPARADA, Enlaces) + 8 * v), nullptr};
+        return {Lugar::EN_PASO, 0, Variables[v].EnPasos, nullptr};
     }
 
     // R = L whole: across rows a variable's one number goes to both halves, a column's two
@@ -386,7 +412,7 @@ struct Emisor {
     bool Preparar(const FORMULAPREPARADA *F);
     void CargarVariables(bool DeColumnas);
     void EscribirPasos(const FORMULAPREPARADA *F);
-    void EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada);
+    void EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada, size_t &EntradaValor);
     void EscribirFilas(const FORMULAPREPARADA *F, size_t &Entrada);
 };
 
@@ -623,7 +649,7 @@ void Emisor::CargarVariables(bool DeColumnas)
             Cargar(V.Registro, {V.Columna ? Lugar::COLUMNA : Lugar::DIRECCION, 0, Desfase,
                                 V.Columna ? V.Columna : V.Direccion});
         else
-            Cargar(V.Registro, {Lugar::EN_PASO, 0, V.EnPasos, nullptr});
+            Cargar(V.Registro, DeVariable(v));
     }
 }
 
@@ -637,8 +663,9 @@ void Emisor::EscribirPasos(const FORMULAPREPARADA *F)
         E.Sse(EMPAQUETADO, MOVAPD, 0, EnRegistro(R));
 }
 
-// int32_t (F, Estado, Numero), Numero not null, as EvaluarPasos<false, false, true> answers.
-void Emisor::EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada)
+// int32_t (F, Estado, Numero), Numero not null, as EvaluarPasos<false, false, true> answers;
+// and at EntradaValor, double (F) as A_Valor answers: the same steps, giving up with a NaN.
+void Emisor::EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada, size_t &EntradaValor)
 {
     if (!Preparar(F)) {
         E.Lleno = true;
@@ -653,25 +680,32 @@ void Emisor::EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada)
         E.Byte(Codigo);
         E.Entero32(MARCO_LLAMADAS);
     };
-    // First the way to the steps, with the caller's arguments as they came, so that every
-    // jump to it is backwards, to a place already known.
+    const bool EnPasos = A.Llamadas || CuantasVariables > ENLACES_EN_FORMA; // the steps hold those addresses
+    const auto Cuerpo = [&] { // the value into xmm0
+        Marco(0xEC);
+        if (EnPasos) { // mov rcx, [rdi + the steps' offset]: where the bound variables are
+            E.Byte(0x48);
+            E.Byte(0x8B);
+            E.Byte(0x8F);
+            E.Entero32(static_cast<uint32_t>(offsetof(FORMULAPREPARADA, Pasos)));
+        }
+        CargarVariables(false);
+        EscribirPasos(F);
+    };
+    // First where each entry gives up, with the caller's arguments as they came, so that
+    // every jump to it is backwards, to a place already known: to the steps, or a NaN.
     Pasos = E.Largo;
     Marco(0xC4);
     E.CargarRax(F->Ligera ? reinterpret_cast<const void *>(&EvaluarPasos<false, false, true>)
                           : reinterpret_cast<const void *>(&EvaluarPasos<false, true, true>));
     E.Byte(0xFF); // jmp rax
     E.Byte(0xE0);
+    const size_t SinValor = E.Largo;
+    Marco(0xC4);
+    E.Sse(ESCALAR, MOVSD, 0, {Lugar::CONSTANTE, 0, K.Numero(__builtin_nan("")), nullptr});
+    E.Byte(0xC3); // ret
     Entrada = E.Largo;
-    Marco(0xEC);
-    const bool EnPasos = A.Llamadas || CuantasVariables > 0; // the steps hold their addresses
-    if (EnPasos) { // mov rcx, [rdi + the steps' offset]: where the bound variables are
-        E.Byte(0x48);
-        E.Byte(0x8B);
-        E.Byte(0x8F);
-        E.Entero32(static_cast<uint32_t>(offsetof(FORMULAPREPARADA, Pasos)));
-    }
-    CargarVariables(false);
-    EscribirPasos(F);
+    Cuerpo();
     // The value, slot 0's, unless it is not a number.
     E.Sse(EMPAQUETADO, UCOMISD, 0, EnRegistro(0));
     Renunciar(0x8A); // jp
@@ -680,6 +714,14 @@ void Emisor::EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada)
     E.Byte(0x31); // xor eax, eax
     E.Byte(0xC0);
     E.Byte(0xC3); // ret
+    // A_Valor's: any NaN answers a value that is not a number, so only a zero divisor gives up.
+    EntradaValor = E.Largo;
+    Pasos = SinValor;
+    Cuerpo();
+    Marco(0xC4);
+    E.Byte(0xC3); // ret
+    for (uint32_t v = 0; v < CuantasVariables && v < ENLACES_EN_FORMA; ++v)
+        Enlaces[v] = Variables[v].Direccion;
 }
 
 // size_t (Valores, Desde, Hasta): rows Desde, Desde + 1, ... while below Hasta (Hasta - Desde
@@ -742,9 +784,10 @@ template <class Escribir>
 bool EscribirCodigo(const FORMULAPREPARADA *F, bool Filas, const DesdeColumnas *Desde, uint8_t *&Texto, size_t &Largo,
                     size_t &Entrada, Escribir Escribe)
 {
-    // At most: three constants a step and the fixed ones; 96 bytes of code a step.
-    const uint32_t MaximoConstantes = 3 * F->CuantosPasos + 3;
-    const size_t Tamano = 16u * MaximoConstantes + 96u * F->CuantosPasos + 128u;
+    // At most: three constants a step and the four fixed ones; 96 bytes of code a step, for
+    // each of one evaluation's two entries.
+    const uint32_t MaximoConstantes = 3 * F->CuantosPasos + 4;
+    const size_t Tamano = 16u * MaximoConstantes + (Filas ? 96u : 192u) * F->CuantosPasos + 256u;
     Texto = static_cast<uint8_t *>(std::calloc(Tamano, 1));
     if (Texto == nullptr)
         return false;
@@ -790,9 +833,12 @@ void Ensamblar(FORMULAPREPARADA *F)
         return;
     }
     uint8_t *Texto;
-    size_t Largo, Entrada = 0;
-    if (!EscribirCodigo(F, false, nullptr, Texto, Largo, Entrada,
-                        [F](Emisor &Fo, size_t &En) { Fo.EscribirEvaluacion(F, En); })) {
+    size_t Largo, Entrada = 0, EntradaValor = 0;
+    const double *Enlaces[ENLACES_EN_FORMA];
+    if (!EscribirCodigo(F, false, nullptr, Texto, Largo, Entrada, [&](Emisor &Fo, size_t &En) {
+            Fo.EscribirEvaluacion(F, En, EntradaValor);
+            std::memcpy(Enlaces, Fo.Enlaces, sizeof Enlaces);
+        })) {
         std::free(Texto);
         SoltarEnsamblado(F);
         return;
@@ -805,8 +851,10 @@ void Ensamblar(FORMULAPREPARADA *F)
         if (F->Ensamblado != nullptr) {
             F->LargoEnsamblado = Largo;
             F->Nativa = reinterpret_cast<EvaluacionNativa>(static_cast<uint8_t *>(F->Ensamblado) + Entrada);
+            F->Valor = reinterpret_cast<EvaluacionValor>(static_cast<uint8_t *>(F->Ensamblado) + EntradaValor);
         }
     }
+    std::memcpy(F->Enlaces, Enlaces, sizeof Enlaces); // the new bindings, where the code reads them
     std::free(Texto);
 }
 
@@ -841,7 +889,7 @@ void SoltarEnsamblado(FORMULAPREPARADA *F)
         munmap(F->Ensamblado, EnPaginas(F->LargoEnsamblado));
     F->Ensamblado = nullptr;
     F->LargoEnsamblado = 0;
-    F->Nativa = EntradaSinEnsamblar();
+    SinEnsamblar(F);
 }
 
 #endif

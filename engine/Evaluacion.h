@@ -370,8 +370,33 @@ inline EvaluacionNativa EntradaSinEnsamblar()
 #endif
 }
 
+// A_Valor of a form without machine code: the number of an evaluation that asks the host
+// nothing, else a NaN. Without a record nothing can be asked: the steps of a form of numbers
+// that asks nothing never read one (where they fail, the null record's E_OPERANDO stands for
+// the code, which a NaN answers anyway), and any other form runs on an empty record, where a
+// request fails.
+EVALION_SIEMPRE_EN_LINEA double ValorSinEnsamblar(const FORMULAPREPARADA *F)
+{
+    double v;
+#if EVALION_PASOS_AMPLIOS
+    if (F->SinPeticiones)
+        return NumeroPorPasos(F, nullptr, &v) == 0 ? v : __builtin_nan("");
+#endif
+    ESTADODEANALISIS Registro{};
+    return NumeroDeBloque(EvaluarResto(F, &Registro), &v) == 0 ? v : __builtin_nan("");
+}
+
+// A form's entries when it has no machine code (or a copy that must not use the form's).
+inline void SinEnsamblar(FORMULAPREPARADA *F)
+{
+    F->Nativa = EntradaSinEnsamblar();
+#if EVALION_VALOR_EN_FORMA
+    F->Valor = ValorSinEnsamblar;
+#endif
+}
+
 #if !EVALION_ENSAMBLADO
-inline void Ensamblar(FORMULAPREPARADA *F) { F->Nativa = EntradaSinEnsamblar(); }
+inline void Ensamblar(FORMULAPREPARADA *F) { SinEnsamblar(F); }
 #endif
 
 // The entry for a number result: the same evaluation, without a block where the steps (or
@@ -385,6 +410,18 @@ EVALION_SIEMPRE_EN_LINEA int32_t EvaluarNumero(const FORMULAPREPARADA *F, ESTADO
     return F->Nativa(F, Estado, Numero);
 #else
     return NumeroDeBloque(Evaluar(F, Estado), Numero);
+#endif
+}
+
+// A_Valor: the form's own entry, one jump; a NaN for no form.
+EVALION_SIEMPRE_EN_LINEA double Valor(const FORMULAPREPARADA *F)
+{
+    if (F == nullptr)
+        return __builtin_nan("");
+#if EVALION_VALOR_EN_FORMA
+    return F->Valor(F);
+#else
+    return ValorSinEnsamblar(F);
 #endif
 }
 

@@ -620,7 +620,7 @@ struct Sombra {
         // name, so that a column and a number bound at one same address stay apart.
         Forma.Direcciones = Direcciones;
         Forma.Pasos = nullptr;
-        Forma.Nativa = EntradaSinEnsamblar(); // the form's code reads the form's addresses: the copy keeps its steps
+        SinEnsamblar(&Forma); // the form's code reads the form's addresses: the copy keeps its steps
         Forma.Ensamblado = nullptr;
         Forma.LargoEnsamblado = 0;
         Clasificar(&Forma);

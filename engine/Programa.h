@@ -161,6 +161,13 @@ constexpr unsigned FuenteDerecha(uint8_t Codigo) { return Codigo % 4u; }
 #define EVALION_PASOS_AMPLIOS 0
 #endif
 constexpr bool PASOS_AMPLIOS = EVALION_PASOS_AMPLIOS != 0;
+// Where a form keeps its own entry for A_Valor, which hosts call inline (Formula.h); the
+// 32-bit build does not, which keeps the DLLs small, and its hosts call A_Valor.
+#if defined(__i386__)
+#define EVALION_VALOR_EN_FORMA 0
+#else
+#define EVALION_VALOR_EN_FORMA 1
+#endif
 // Where the light forms are also assembled into machine code of their own (Ensamblador.cpp).
 #if EVALION_PASOS_AMPLIOS && defined(__x86_64__) && defined(__linux__)
 #define EVALION_ENSAMBLADO 1
@@ -240,13 +247,21 @@ inline bool MismoNombre(const char *Textos, const Texto &a, const Texto &b)
     return a.Largo == b.Largo && std::memcmp(Textos + a.Inicio, Textos + b.Inicio, a.Largo) == 0;
 }
 
+// How many bound variables' addresses a form also keeps in itself, where its machine code
+// reads them with one load.
+constexpr uint32_t ENLACES_EN_FORMA = 8;
+
 } // namespace Motor
 
 // The entry for a number result of one form: its machine code (Ensamblador.cpp) or the steps.
 struct FORMULAPREPARADA;
 typedef int32_t (*EvaluacionNativa)(const FORMULAPREPARADA *, ESTADODEANALISIS *, double *);
+// The entry of A_Valor: the number, or a NaN for any other answer.
+typedef double (*EvaluacionValor)(const FORMULAPREPARADA *);
 
 struct FORMULAPREPARADA {
+    // First, so that A_Valor's entry reaches it at the form's own address (formula/Enlace.cpp).
+    EvaluacionValor Valor; // A_Valor's entry: the machine code's, or the steps' (null on 32-bit x86)
     Motor::Instruccion *Codigo;
     Motor::Fallo *Fallos;
     char *Textos;
@@ -269,6 +284,7 @@ struct FORMULAPREPARADA {
     bool Ligera;        // SinPeticiones and no step calls out (a power, C code): evaluated in the entry
     int32_t Opciones;
     EvaluacionNativa Nativa; // the entry for a number result: its machine code, or the steps'
+    const double *Enlaces[Motor::ENLACES_EN_FORMA]; // with machine code: its first variables' addresses
     void *Ensamblado;        // the pages of that code, or null
     size_t LargoEnsamblado;
 };

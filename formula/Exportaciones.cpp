@@ -5,6 +5,8 @@
 
 static_assert(static_cast<int32_t>(FORMULA_AJUSTES_DEL_ANFITRION) == Motor::AJUSTES_DEL_ANFITRION, "one meaning for the option bit");
 static_assert(std::is_same_v<FORMULA_NATIVA, Motor::FuncionNativa>, "one type for C code");
+static_assert(std::is_same_v<FORMULA_VALOR, EvaluacionValor> && offsetof(FORMULAPREPARADA, Valor) == 0,
+              "A_ValorEnLinea reads the entry first in the form");
 static_assert(static_cast<int32_t>(FORMULA_TEXTO) == Motor::RESULTADO_TEXTO, "one code for a text result");
 
 extern "C" {
@@ -35,6 +37,12 @@ EVALION_FORMULA_API int32_t EVALION_CONV A_EvaluarNumero(const FORMULAPREPARADA 
 #if defined(__ELF__) && defined(__x86_64__)
 int32_t DestinoEvaluarNumero(const FORMULAPREPARADA *, ESTADODEANALISIS *, double *)
     __attribute__((alias("A_EvaluarNumero"), visibility("hidden")));
+#endif
+
+EVALION_FORMULA_API double EVALION_CONV A_Valor(const FORMULAPREPARADA *Formula) { return Motor::Valor(Formula); }
+
+#if defined(__ELF__) && defined(__x86_64__)
+double DestinoValor(const FORMULAPREPARADA *) __attribute__((alias("A_Valor"), visibility("hidden")));
 #endif
 
 EVALION_FORMULA_API int32_t EVALION_CONV A_EvaluarFilas(const FORMULAPREPARADA *Formula, ESTADODEANALISIS *Estado,

@@ -61,6 +61,30 @@ enum { FORMULA_TEXTO = -1 };
 EVALION_FORMULA_API int32_t EVALION_CONV A_EvaluarNumero(const FORMULAPREPARADA *Formula, ESTADODEANALISIS *Estado,
                                                          double *Numero);
 
+/* The number of a form, for a host that evaluates it in a tight loop and needs no record:
+ * A_EvaluarNumero's number, bit for bit, when that returns 0 and the evaluation asks the host
+ * nothing (the form's names bound, or none); a NaN for anything else: an error, a text,
+ * a form that would ask the host (nothing is asked), a NULL form, a NaN value. A_EvaluarNumero
+ * then tells which. Under the form's options, as A_EvaluarNumero; with
+ * FORMULA_AJUSTES_DEL_ANFITRION a form with machine code runs it behind one check and one jump. */
+EVALION_FORMULA_API double EVALION_CONV A_Valor(const FORMULAPREPARADA *Formula);
+
+/* A_Valor compiled into a C or C++ host's own loop, without the library call: every form
+ * begins with the entry A_Valor jumps to, of this type (the C compiler's default
+ * convention), which takes the form. The same answers as A_Valor, NULL included. On 32-bit
+ * x86 (the Windows DLLs) forms keep no entry, and this calls A_Valor. */
+typedef double (*FORMULA_VALOR)(const FORMULAPREPARADA *Formula);
+static inline double A_ValorEnLinea(const FORMULAPREPARADA *Formula)
+{
+#if defined(__i386__) || defined(_M_IX86)
+    return A_Valor(Formula);
+#elif defined(__cplusplus)
+    return Formula != nullptr ? (*reinterpret_cast<const FORMULA_VALOR *>(Formula))(Formula) : A_Valor(Formula);
+#else
+    return Formula != NULL ? (*(const FORMULA_VALOR *)(const void *)Formula)(Formula) : A_Valor(Formula);
+#endif
+}
+
 /* Evaluates a prepared form for Filas rows, where each variable bound with A_VincularColumna
  * is a column: row i reads Columna[i], so every column holds at least Filas doubles. A
  * variable bound with A_Vincular reads its one number, *Direccion, in every row. Row i's value
@@ -144,6 +168,7 @@ EVALION_FORMULA_API void EVALION_CONV A_Opciones(FORMULAPREPARADA *Formula, int3
 __asm__(".symver A_Preparar, A_Preparar@" EVALION_FORMULA_VERSION_);
 __asm__(".symver A_Evaluar, A_Evaluar@" EVALION_FORMULA_VERSION_);
 __asm__(".symver A_EvaluarNumero, A_EvaluarNumero@" EVALION_FORMULA_VERSION_);
+__asm__(".symver A_Valor, A_Valor@" EVALION_FORMULA_VERSION_);
 __asm__(".symver A_EvaluarFilas, A_EvaluarFilas@" EVALION_FORMULA_VERSION_);
 __asm__(".symver A_Liberar, A_Liberar@" EVALION_FORMULA_VERSION_);
 __asm__(".symver A_Nombre, A_Nombre@" EVALION_FORMULA_VERSION_);

@@ -293,6 +293,12 @@ std::string Comparar(const Caso &C)
         if (DelNumero.size() != DeLaFormula.size())
             return "[" + C.Texto + "] A_EvaluarNumero asked " + std::to_string(DelNumero.size()) + " times, A_Evaluar " +
                    std::to_string(DeLaFormula.size());
+        // A_Valor: that number where nothing was asked, else a NaN.
+        const double Valor = A_ValorEnLinea(F);
+        if (Codigo == 0 && DelNumero.empty() && !std::isnan(Numero) ? std::memcmp(&Valor, &Numero, sizeof Valor) != 0
+                                                                     : !std::isnan(Valor))
+            return "[" + C.Texto + "] A_Valor " + std::to_string(Valor) + ", A_EvaluarNumero " + std::to_string(Codigo) +
+                   " " + std::to_string(Numero);
         // The names list holds every name asked for (the bound variables were listed).
         for (const Peticion &P : DelAnalisis) {
             bool Listado = false;

@@ -438,13 +438,28 @@ TEST(Formula, NumberEntryAnswersAsTheBlock)
             A_Vincular(P.F, "y", &Cero);
             A_Vincular(P.F, "v", &Infinito);
             double Numero = 0;
+            Host.Peticiones.clear();
             EXPECT_EQ(A_EvaluarNumero(P.F, &Estado, &Numero), C.Codigo) << C.Texto;
             EXPECT_EQ(A_EvaluarNumero(P.F, &Estado, nullptr), C.Codigo) << C.Texto;
             if (std::isnan(C.Numero))
                 EXPECT_TRUE(std::isnan(Numero)) << C.Texto;
             else
                 EXPECT_EQ(Numero, C.Numero) << C.Texto;
+            // A_Valor: that number where nothing is asked, else a NaN; after a rebinding too.
+            for (double Otro : {X, -0.5}) {
+                A_Vincular(P.F, "x", &Otro);
+                Host.Peticiones.clear();
+                const int32_t Codigo = A_EvaluarNumero(P.F, &Estado, &Numero);
+                const bool Pidio = !Host.Peticiones.empty();
+                for (double Valor : {A_Valor(P.F), A_ValorEnLinea(P.F)})
+                    if (Codigo == 0 && !Pidio && !std::isnan(Numero))
+                        EXPECT_EQ(std::memcmp(&Valor, &Numero, sizeof Valor), 0) << C.Texto << " x=" << Otro;
+                    else
+                        EXPECT_TRUE(std::isnan(Valor)) << C.Texto << " x=" << Otro;
+            }
         }
+    EXPECT_TRUE(std::isnan(A_Valor(nullptr)));
+    EXPECT_TRUE(std::isnan(A_ValorEnLinea(nullptr)));
 }
 
 // Under a host's other rounding and with traps enabled the form computes as the analysis
