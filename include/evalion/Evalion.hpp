@@ -510,6 +510,15 @@ public:
         return Compartido.Ejecutar([&] { return A_Evaluar(FFormula, &Compartido.FEstado); });
     }
 
+    // The number alone, for loops whose names are all bound (A_Valor, inline): NaN for an
+    // error, a text, a NaN value or an evaluation that would ask for a name (nothing is asked,
+    // no handler runs); Evaluar then says which.
+    double Valor() const
+    {
+        Nucleo();
+        return A_ValorEnLinea(FFormula);
+    }
+
     // The names an evaluation may ask for, in the order of the text, each once.
     std::vector<TNombre> Nombres() const
     {

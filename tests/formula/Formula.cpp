@@ -249,6 +249,39 @@ TEST(Formula, BoundVariablesAreReadNotAsked)
     EXPECT_EQ(A_Vincular(Llamada.F, "f", &X), 1); // only the variable f
 }
 
+// Twelve variables bound at twelve addresses, more than a form keeps for its machine code's
+// first reads: every entry reads each where it is bound now, after a rebinding too, and
+// answers as the analysis with the host answering those numbers.
+TEST(Formula, ManyVariablesBoundApart)
+{
+    ESTADODEANALISIS Estado;
+    A_Inicializar(&Estado);
+    HostDePrueba Host;
+    Host.Instalar(&Estado);
+    const std::string NOMBRES = "abcdefghijkl";
+    double Primeros[12], Segundos[12];
+    for (int k = 0; k < 12; ++k) {
+        Primeros[k] = k + 0.5;
+        Segundos[k] = 2.25 - k;
+    }
+    for (const char *Texto : {"a+b*c-d+e*f-g+h*i-j+k*l", "l*k-j/i", "(a-l)/(k-b)+a*l", "l+k+j+i+h+g+f+e+d+c+b+a"})
+        for (const double *Numeros : {Primeros, Segundos}) {
+            for (int k = 0; k < 12; ++k)
+                Host.Variables[NOMBRES.substr(k, 1)] = Pruebas::Numero(Numeros[k]);
+            const BLOQUEDEDATOS Esperado = A_Analizar(&Estado, Texto);
+            Formula P(A_Preparar(&Estado, Texto, nullptr));
+            A_Opciones(P.F, FORMULA_AJUSTES_DEL_ANFITRION);
+            for (const double *Enlazados : std::initializer_list<const double *>{Segundos, Primeros, Numeros}) // the last counts
+                for (int k = 0; k < 12; ++k)
+                    A_Vincular(P.F, NOMBRES.substr(k, 1).c_str(), &Enlazados[k]);
+            double Numero;
+            ASSERT_EQ(A_EvaluarNumero(P.F, &Estado, &Numero), 0) << Texto;
+            const double Valor = A_Valor(P.F);
+            EXPECT_EQ(std::memcmp(&Numero, &Esperado.Numero, sizeof Numero), 0) << Texto;
+            EXPECT_EQ(std::memcmp(&Valor, &Esperado.Numero, sizeof Valor), 0) << Texto;
+        }
+}
+
 // C functions bound to calls, each with the host function that answers the same: its
 // value for numbers, E_INCOMPATIBLES for a text argument, and for another count of
 // arguments the sum (those calls stay asked).

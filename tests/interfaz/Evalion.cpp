@@ -276,6 +276,7 @@ TEST(Interfaz, PreparedExpressions)
     Evalion::TFormula F = A.Preparar("Raiz(x) + x + Mal");
     EXPECT_EQ(F.Nombres(), (std::vector<Evalion::TNombre>{{"Raiz", 1}, {"x", -1}, {"Mal", -1}}));
     EXPECT_THROW(F.Evaluar(), TFallo);
+    EXPECT_TRUE(std::isnan(F.Valor())); // it would ask: no handler runs, so none throws
 
     Evalion::TFormula G = A.Preparar("x * 10");
     const double X = 4;
@@ -283,8 +284,10 @@ TEST(Interfaz, PreparedExpressions)
     Evalion::TFormula Movida = std::move(G);
     Pedidas = 0;
     EXPECT_EQ(Movida.AjustesDelAnfitrion().Evaluar().Numero(), 40);
+    EXPECT_EQ(Movida.Valor(), 40);
     EXPECT_EQ(Pedidas, 0);
     EXPECT_FALSE(A.Preparar("1+").Preparada());
+    EXPECT_TRUE(std::isnan(A.Preparar("1+").Valor()));
     EXPECT_EQ(A.Preparar("1+").Evaluar().Codigo(), E_OPERANDO);
     EXPECT_THROW(A.Preparar(std::string(1025, '1')), std::length_error);
 }
@@ -324,6 +327,7 @@ TEST(Interfaz, MovedFromForm)
     EXPECT_THROW(F.Evaluar(), std::logic_error);
     EXPECT_THROW(F.Preparada(), std::logic_error);
     EXPECT_THROW(F.Nombres(), std::logic_error);
+    EXPECT_THROW(F.Valor(), std::logic_error);
     EXPECT_THROW(F.Vincular("x", &X), std::logic_error);
     EXPECT_THROW(F.AjustesDelAnfitrion(), std::logic_error);
     EXPECT_EQ(G.Evaluar().Numero(), 5);
