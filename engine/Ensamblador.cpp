@@ -34,10 +34,12 @@ constexpr uint32_t RANURAS_EN_REGISTROS = 14;
 constexpr uint8_t XMM_MASCARA = 13; // rows: which rows give up
 constexpr uint8_t XMM_DATO = 14;  // a divisor, or an operand read once
 constexpr uint8_t XMM_VALOR = 15; // the value being made
-// The frame of a form that calls C code: the four general registers, the arguments, the
-// values in registers; 8 more than a multiple of 16, so that rsp is aligned at each call.
+// The frame of a form that calls C code: the general registers (one evaluation's four, the
+// rows' three), the arguments, across rows the two rows' values, and the values in registers
+// (two rows each across rows); 8 more than a multiple of 16, so that rsp is aligned at each call.
 constexpr uint32_t LLAMADA_ARGUMENTOS = 32, LLAMADA_REGISTROS = 64, MARCO_LLAMADAS = 64 + 8 * 14 + 8;
-static_assert(MARCO_LLAMADAS % 16 == 8, "rsp aligned at a call");
+constexpr uint32_t FILAS_ARGUMENTOS = 32, FILAS_VALOR = 96, FILAS_REGISTROS = 112, MARCO_FILAS = 112 + 16 * 14 + 8;
+static_assert(MARCO_LLAMADAS % 16 == 8 && MARCO_FILAS % 16 == 8, "rsp aligned at a call");
 
 // Where an SSE instruction reads its second operand.
 struct Lugar {
@@ -159,7 +161,7 @@ Lugar EnRegistro(uint8_t R) { return {Lugar::REGISTRO, R, 0, nullptr}; }
 // SSE2 scalar double operations (F2 0F xx) and the packed ones the code needs (66 0F xx).
 enum : uint8_t {
     ESCALAR = 0xF2, EMPAQUETADO = 0x66,
-    MOVSD = 0x10, MOVUPD = 0x10, MOVSD_GUARDAR = 0x11, UNPCKLPD = 0x14, MOVAPD = 0x28, ADD = 0x58, MUL = 0x59, SUB = 0x5C, DIV = 0x5E, CMP = 0xC2,
+    MOVSD = 0x10, MOVUPD = 0x10, MOVSD_GUARDAR = 0x11, UNPCKLPD = 0x14, UNPCKHPD = 0x15, MOVAPD = 0x28, ADD = 0x58, MUL = 0x59, SUB = 0x5C, DIV = 0x5E, CMP = 0xC2,
     AND = 0x54, XOR = 0x57, UCOMISD = 0x2E
 };
 // cmpsd's predicates that are the engine's comparisons, a not-a-number included: equal is
@@ -391,6 +393,18 @@ struct Emisor {
         E.Sse(Aritmetica(), Codigo, R, Leible(L, XMM_DATO), Inmediato);
     }
 
+    // A form that calls C code keeps its frame for the calls from entry to return: add rsp
+    // (Codigo 0xC4) or sub rsp (0xEC) its size.
+    void Marco(uint8_t Codigo)
+    {
+        if (!A.Llamadas)
+            return;
+        E.Byte(0x48);
+        E.Byte(0x81);
+        E.Byte(Codigo);
+        E.Entero32(Filas ? MARCO_FILAS : MARCO_LLAMADAS);
+    }
+
     void Renunciar(uint8_t Condicion) // jcc rel32 to where the code gives up
     {
         E.Byte(0x0F);
@@ -502,16 +516,13 @@ void Emisor::EscribirPaso(const Paso *P, uint8_t Destino, const Lugar &Izq, cons
 // Step p and the steps its operands come from, into registers from Libres (a bit per
 // register); returns the register of its value.
 // A call of C code with its arguments in the registers De: every register the rest of the
-// evaluation still needs, the form's arguments (rdi, rsi, rdx) and the steps' address (rcx)
-// wait in the frame meanwhile, since the call may change them all. The function is read from
-// the form's steps, so that binding another one changes no code. Its value goes to a free
-// register, which it returns.
+// evaluation still needs and the general registers in use (one evaluation's arguments rdi,
+// rsi, rdx and the steps' address rcx; the rows' arguments) wait in the frame meanwhile, since
+// the call may change them all. One evaluation reads the function from the form's steps, so
+// that binding another one changes no code; rows, written for one call, call it twice, once
+// per row of the pair. Its value goes to a free register, which it returns.
 uint8_t Emisor::EscribirLlamada(const Paso *P, size_t EnPasos, const uint8_t *De, uint32_t &Libres)
 {
-    if (Filas) { // rows are written for light forms only, which call nothing
-        E.Lleno = true;
-        return 0;
-    }
     const auto Mover = [&](bool Guardar, uint8_t Registro, uint32_t Bytes) { // mov [rsp + d], r64 / back
         E.Byte(0x48);
         E.Byte(Guardar ? 0x89 : 0x8B);
@@ -521,15 +532,21 @@ uint8_t Emisor::EscribirLlamada(const Paso *P, size_t EnPasos, const uint8_t *De
     };
     const auto Pila = [](uint32_t Bytes) { return Lugar{Lugar::PILA, 0, Bytes, nullptr}; };
     const uint8_t GENERALES[] = {7, 6, 2, 1}; // rdi, rsi, rdx, rcx
-    for (uint32_t g = 0; g < 4; ++g)
+    const uint32_t Generales = Filas ? 3 : 4;
+    // A value is one double, or across rows two (movupd rather than movsd to and from the frame).
+    const uint8_t Ancho = Filas ? 16 : 8, Forma = Filas ? EMPAQUETADO : ESCALAR;
+    const uint32_t Argumentos = Filas ? FILAS_ARGUMENTOS : LLAMADA_ARGUMENTOS;
+    const uint32_t Registros = Filas ? FILAS_REGISTROS : LLAMADA_REGISTROS;
+    for (uint32_t g = 0; g < Generales; ++g)
         Mover(true, GENERALES[g], 8 * g);
-    // The arguments go to xmm0, xmm1...: through the frame, unless they are there already.
-    bool EnSuSitio = true;
+    // The arguments go to xmm0, xmm1...: through the frame, unless they are there already
+    // (one evaluation; rows take each row's half from the frame).
+    bool EnSuSitio = !Filas;
     for (uint32_t k = 0; k < P->Extra; ++k)
         EnSuSitio = EnSuSitio && De[k] == k;
     for (uint32_t k = 0; k < P->Extra; ++k) {
         if (!EnSuSitio)
-            E.Sse(ESCALAR, MOVSD_GUARDAR, De[k], Pila(LLAMADA_ARGUMENTOS + 8 * k));
+            E.Sse(Forma, MOVSD_GUARDAR, De[k], Pila(Argumentos + Ancho * k));
         Libres |= 1u << De[k];
     }
     uint32_t Vivos = ((1u << A.Nodos[A.Raiz].Registros) - 1) & ~Libres; // the tree's registers in use
@@ -538,17 +555,35 @@ uint8_t Emisor::EscribirLlamada(const Paso *P, size_t EnPasos, const uint8_t *De
             Vivos |= 1u << Variables[v].Registro;
     for (uint8_t r = 0; r < XMM_DATO; ++r)
         if (Vivos & (1u << r))
-            E.Sse(ESCALAR, MOVSD_GUARDAR, r, Pila(LLAMADA_REGISTROS + 8 * r));
-    for (uint8_t k = 0; k < P->Extra && !EnSuSitio; ++k)
-        E.Sse(ESCALAR, MOVSD, k, Pila(LLAMADA_ARGUMENTOS + 8 * k));
-    E.CargarRaxDePasos(static_cast<uint32_t>(EnPasos + offsetof(Paso, Izq)));
-    E.Byte(0xFF); // call rax
-    E.Byte(0xD0);
-    E.Sse(EMPAQUETADO, MOVAPD, XMM_VALOR, EnRegistro(0));
+            E.Sse(Forma, MOVSD_GUARDAR, r, Pila(Registros + Ancho * r));
+    // Each access of the frame reads what one store wrote, whole, which the processor forwards
+    // at once: a row's half is taken from a pair in a register, and the first row's value
+    // waits alone.
+    for (uint32_t Fila = 0; Fila < (Filas ? 2u : 1u); ++Fila) {
+        for (uint8_t k = 0; k < P->Extra && !EnSuSitio; ++k) {
+            E.Sse(Forma, MOVSD, k, Pila(Argumentos + Ancho * k));
+            if (Fila == 1)
+                E.Sse(EMPAQUETADO, UNPCKHPD, k, EnRegistro(k));
+        }
+        if (Filas)
+            E.CargarRax(reinterpret_cast<const void *>(P->Izq.Funcion));
+        else
+            E.CargarRaxDePasos(static_cast<uint32_t>(EnPasos + offsetof(Paso, Izq)));
+        E.Byte(0xFF); // call rax
+        E.Byte(0xD0);
+        if (Filas && Fila == 0)
+            E.Sse(ESCALAR, MOVSD_GUARDAR, 0, Pila(FILAS_VALOR));
+    }
+    if (Filas) { // the two rows' values: the first's below the second's
+        E.Sse(ESCALAR, MOVSD, XMM_VALOR, Pila(FILAS_VALOR));
+        E.Sse(EMPAQUETADO, UNPCKLPD, XMM_VALOR, EnRegistro(0));
+    } else {
+        E.Sse(EMPAQUETADO, MOVAPD, XMM_VALOR, EnRegistro(0));
+    }
     for (uint8_t r = 0; r < XMM_DATO; ++r)
         if (Vivos & (1u << r))
-            E.Sse(ESCALAR, MOVSD, r, Pila(LLAMADA_REGISTROS + 8 * r));
-    for (uint32_t g = 0; g < 4; ++g)
+            E.Sse(Forma, MOVSD, r, Pila(Registros + Ancho * r));
+    for (uint32_t g = 0; g < Generales; ++g)
         Mover(false, GENERALES[g], 8 * g);
     const uint8_t Destino = static_cast<uint8_t>(__builtin_ctz(Libres));
     Libres &= ~(1u << Destino);
@@ -671,15 +706,6 @@ void Emisor::EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada, size
         E.Lleno = true;
         return;
     }
-    // A form that calls C code keeps its frame for the calls from entry to return.
-    const auto Marco = [&](uint8_t Codigo) { // add or sub rsp, MARCO_LLAMADAS
-        if (!A.Llamadas)
-            return;
-        E.Byte(0x48);
-        E.Byte(0x81);
-        E.Byte(Codigo);
-        E.Entero32(MARCO_LLAMADAS);
-    };
     const bool EnPasos = A.Llamadas || CuantasVariables > ENLACES_EN_FORMA; // the steps hold those addresses
     const auto Cuerpo = [&] { // the value into xmm0
         Marco(0xEC);
@@ -730,15 +756,18 @@ void Emisor::EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada, size
 // number), Hasta when none.
 void Emisor::EscribirFilas(const FORMULAPREPARADA *F, size_t &Entrada)
 {
-    const size_t PrimerPar = E.Largo; // gives up: rax = the pair's row
-    E.Bytes({0x48, 0x89, 0xF0, 0xC3,        // mov rax, rsi; ret
-             0x48, 0x8D, 0x46, 0x02, 0xC3}); // lea rax, [rsi + 2]; ret
-    const size_t SegundoPar = PrimerPar + 4;
-    Entrada = E.Largo;
     if (!Preparar(F)) {
         E.Lleno = true;
         return;
     }
+    const size_t PrimerPar = E.Largo; // gives up: rax = the pair's row
+    Marco(0xC4);
+    E.Bytes({0x48, 0x89, 0xF0, 0xC3}); // mov rax, rsi; ret
+    const size_t SegundoPar = E.Largo;
+    Marco(0xC4);
+    E.Bytes({0x48, 0x8D, 0x46, 0x02, 0xC3}); // lea rax, [rsi + 2]; ret
+    Entrada = E.Largo;
+    Marco(0xEC);
     CargarVariables(false); // the numbers, once per call
     const size_t Vuelta = E.Largo;
     E.Bytes({0x48, 0x39, 0xD6}); // cmp rsi, rdx
@@ -760,7 +789,17 @@ void Emisor::EscribirFilas(const FORMULAPREPARADA *F, size_t &Entrada)
     E.Byte(0xE9); // jmp back
     E.Entero32(static_cast<uint32_t>(static_cast<int64_t>(Vuelta) - static_cast<int64_t>(E.Largo + 4)));
     E.Poner32(Salto, static_cast<uint32_t>(E.Largo - (Salto + 4)));
+    Marco(0xC4);
     E.Bytes({0x48, 0x89, 0xF0, 0xC3}); // mov rax, rsi; ret
+}
+
+// No step of F is a power (which the code does not compute).
+bool SinPotencias(const FORMULAPREPARADA *F)
+{
+    for (uint32_t p = 0; p < F->CuantosPasos; ++p)
+        if (F->Pasos[p].Codigo < CODIGO_PEDIR && OperacionDePaso(F->Pasos[p].Codigo) == P_POTENCIA)
+            return false;
+    return true;
 }
 
 bool Ensamblable(const FORMULAPREPARADA *F)
@@ -769,12 +808,7 @@ bool Ensamblable(const FORMULAPREPARADA *F)
     // assembled only once the host has chosen its own settings, so that preparing a form,
     // which many hosts do for one evaluation, asks the system for no pages. A light form, or
     // one that also calls C code, which it calls straight under those settings.
-    if (!F->SinPeticiones || F->Ajustar || !(F->Opciones & AJUSTES_DEL_ANFITRION))
-        return false;
-    for (uint32_t p = 0; p < F->CuantosPasos; ++p)
-        if (F->Pasos[p].Codigo < CODIGO_PEDIR && OperacionDePaso(F->Pasos[p].Codigo) == P_POTENCIA)
-            return false;
-    return true;
+    return F->SinPeticiones && !F->Ajustar && (F->Opciones & AJUSTES_DEL_ANFITRION) && SinPotencias(F);
 }
 
 // The code of F, written by Escribe(Emisor &, size_t &Entrada) on the heap into Texto (to be
@@ -785,9 +819,11 @@ bool EscribirCodigo(const FORMULAPREPARADA *F, bool Filas, const DesdeColumnas *
                     size_t &Entrada, Escribir Escribe)
 {
     // At most: three constants a step and the four fixed ones; 96 bytes of code a step, for
-    // each of one evaluation's two entries.
+    // each of one evaluation's two entries, and 1024 a call (the frame's moves; two calls across rows).
     const uint32_t MaximoConstantes = 3 * F->CuantosPasos + 4;
-    const size_t Tamano = 16u * MaximoConstantes + (Filas ? 96u : 192u) * F->CuantosPasos + 256u;
+    size_t Tamano = 16u * MaximoConstantes + (Filas ? 96u : 192u) * F->CuantosPasos + 256u;
+    for (uint32_t p = 0; p < F->CuantosPasos; ++p)
+        Tamano += F->Pasos[p].Codigo == CODIGO_NATIVA ? 1024u : 0u;
     Texto = static_cast<uint8_t *>(std::calloc(Tamano, 1));
     if (Texto == nullptr)
         return false;
@@ -860,7 +896,9 @@ void Ensamblar(FORMULAPREPARADA *F)
 
 FilasEnsambladas::FilasEnsambladas(const FORMULAPREPARADA *F, const DesdeColumnas &Desde)
 {
-    if (!F->Ligera)
+    // A light form; or under the host's settings, which C code is called under as it stands,
+    // one that also calls C code.
+    if (!F->Ligera && !(F->SinPeticiones && !F->Ajustar && SinPotencias(F)))
         return;
     uint8_t *Texto;
     size_t Entrada = 0;

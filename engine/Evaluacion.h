@@ -442,7 +442,8 @@ struct DesdeColumnas {
     }
 };
 
-// The rows of such a copy, a light form, as machine code (Ensamblador.cpp): Codigo(Valores,
+// The rows of such a copy, a light form (or, under the host's settings, one that also calls
+// C code), as machine code (Ensamblador.cpp): Codigo(Valores,
 // Desde, Hasta) writes rows Desde.. up to Hasta (Hasta - Desde a multiple of 4) two at a
 // time, under the settings in force, and returns the first of the two rows where it stopped
 // (a zero divisor, a value that is not a number: rows for one evaluation each), Hasta when none.

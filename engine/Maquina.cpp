@@ -662,7 +662,7 @@ inline bool PonerFila(const BLOQUEDEDATOS &R, size_t i, double *Valores, int32_t
 // saves some 0.4 ns a row against the blocks.
 constexpr size_t FILAS_PARA_ENSAMBLAR = 65536;
 
-// The rows through a light form's code, under the engine's settings once (unless the host
+// The rows through a form's own code, under the engine's settings once (unless the host
 // chose its own), four a turn; the pair of rows it stops at, and the last rows short of four,
 // one evaluation each.
 int32_t FilasDeCodigo(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, Sombra &Copia,
@@ -714,8 +714,9 @@ int32_t EvaluarFilas(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, int32_
     }
     // Blocks only where every row is the steps' numbers: no request, nothing but numbers.
     const bool EnBloques = FILAS_EN_BLOQUES && F->Numerico && F->SinPeticiones;
-    // Many rows of a light form: its own machine code, two rows at a time.
-    if (EnBloques && F->Ligera && N >= FILAS_PARA_ENSAMBLAR) {
+    // Many rows of a light form (or under the host's settings, of one calling C code too):
+    // its own machine code, four rows a turn, where it has such code.
+    if (EnBloques && N >= FILAS_PARA_ENSAMBLAR) {
         FilasEnsambladas Codigo(&Copia.Forma, Copia.Columnas(F));
         if (Codigo.Codigo != nullptr)
             return FilasDeCodigo(F, Estado, Copia, Codigo.Codigo, N, Valores, Errores, Posiciones, Una);

@@ -122,20 +122,22 @@ TEST(Filas, EachRowAsOneEvaluationWithItsNumbers)
                     CompararFilas(Host, Texto, Opciones, YDe, *Xs, Y);
 }
 
-// Enough rows for a light form's own machine code (an odd count: the last row alone), a
-// deep form's too.
+// Enough rows for a form's own machine code (an odd count: the last row alone), a deep
+// form's too, and under the host's settings one that calls C code.
 TEST(Filas, ManyRowsOfALightForm)
 {
     const char *const TEXTOS[] = {
         "x*2+1", "x*x*x+2*x*x-3*x+7", "(x>3)*(x-3)", "1/(x-2)", "x/y", "-x+y*3-1", "x<>y", "x>=y", "n(x)+1",
         "x+(y+(x+(y+(x+(y+(x+(y+(x+(y+(x+(y+(x+(y*x/3))))))))))))))", // 15 slots
+        "m(x; y)*n(y)-n(m(2; x))+x*y", // calls nested, their values and a column live across them
     };
     HostDePrueba Host;
     const std::vector<double> X = Columna(1, 65537), Y = Columna(2.5, 65537);
     const DeY YS[] = {{true, 0}, {false, 0.5}};
     for (const char *Texto : TEXTOS)
         for (const DeY &YDe : YS)
-            CompararFilas(Host, Texto, 0, YDe, X, Y);
+            CompararFilas(Host, Texto, FORMULA_AJUSTES_DEL_ANFITRION, YDe, X, Y);
+    CompararFilas(Host, "x*2+1", 0, YS[0], X, Y);
 }
 
 TEST(Filas, ValuesCodesAndPositions)
