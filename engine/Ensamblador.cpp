@@ -14,6 +14,7 @@
 // The code is written into pages that are made executable only once written, never both
 // at once. Where the system refuses (a policy against executable memory), or on another
 // processor, the form keeps its steps: nothing changes but the time.
+#include <cmath>
 #include <cstddef>
 #include <initializer_list>
 
@@ -750,6 +751,55 @@ void Emisor::EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada, size
         Enlaces[v] = Variables[v].Direccion;
 }
 
+// Whether every not-a-number an evaluation of F makes has the same bits, whatever order its
+// operations take their operands in, so that across rows the code keeps such rows itself.
+// So it is when all but the constants stems from one variable x through arithmetic alone:
+// every operation (a fused one's inner product too) reads something that stems from x, no
+// negation (it flips a NaN's sign), no comparison (its 0 or 1 stems from nothing), no call,
+// no constant a NaN. Then if x is a NaN every NaN is x's, quieted or as it came; if not,
+// every NaN is the one an invalid operation makes.
+bool UnSoloNaN(const FORMULAPREPARADA *F)
+{
+    bool DeX[RANURAS_NUMERICAS] = {};
+    bool Constantes = true; // no constant read is a NaN
+    const auto Lee = [&](unsigned Fuente, const OperandoPaso &O) {
+        if (Fuente == DE_CONSTANTE) {
+            Constantes = Constantes && !std::isnan(O.Numero);
+            return false;
+        }
+        return Fuente == DE_DIRECCION || DeX[O.Ranura];
+    };
+    for (uint32_t p = 0; p + 1 < F->CuantosPasos; ++p) {
+        const Paso &P = F->Pasos[p];
+        if (P.Codigo >= CODIGO_PEDIR)
+            return false;
+        const unsigned Op = OperacionDePaso(P.Codigo);
+        const bool Izq = Lee(FuenteIzquierda(P.Codigo), P.Izq);
+        const bool Der = Op != P_CARGAR && Lee(FuenteDerecha(P.Codigo), P.Der);
+        bool DeUna;
+        switch (Op) {
+        case P_CARGAR:
+            DeX[P.A] = Izq;
+            continue;
+        case P_SUMA: case P_RESTA: case P_POR: case P_ENTRE: case P_PORMAS: case P_PORMENOS: case P_MASPOR:
+        case P_MENOSPOR:
+            DeUna = Izq || Der;
+            break;
+        case P_KPOR: case P_MASKPOR: case P_MENOSKPOR: // Sumando * Izq first
+            DeUna = Izq;
+            break;
+        default: // a negation, a comparison, a power
+            return false;
+        }
+        if (Op == P_PORMAS || Op == P_PORMENOS || Op == P_KPOR || Op == P_MASKPOR || Op == P_MENOSKPOR)
+            Constantes = Constantes && !std::isnan(P.Sumando);
+        if (!DeUna || !Constantes)
+            return false;
+        DeX[P.A] = true;
+    }
+    return Constantes;
+}
+
 // size_t (Valores, Desde, Hasta): rows Desde, Desde + 1, ... while below Hasta (Hasta - Desde
 // a multiple of 4) into Valores, four a turn, as two pairs whose work the processor overlaps;
 // returns the first row of the pair where it stopped (a zero divisor, a value that is not a
@@ -760,6 +810,7 @@ void Emisor::EscribirFilas(const FORMULAPREPARADA *F, size_t &Entrada)
         E.Lleno = true;
         return;
     }
+    const bool UnNaN = CuantasVariables <= 1 && UnSoloNaN(F);
     const size_t PrimerPar = E.Largo; // gives up: rax = the pair's row
     Marco(0xC4);
     E.Bytes({0x48, 0x89, 0xF0, 0xC3}); // mov rax, rsi; ret
@@ -780,9 +831,11 @@ void Emisor::EscribirFilas(const FORMULAPREPARADA *F, size_t &Entrada)
         Pasos = Par == 0 ? PrimerPar : SegundoPar;
         CargarVariables(true);
         EscribirPasos(F);
-        E.Sse(EMPAQUETADO, MOVAPD, XMM_MASCARA, EnRegistro(0));
-        E.Sse(EMPAQUETADO, CMP, XMM_MASCARA, EnRegistro(0), CMP_DESORDENADO);
-        RenunciarSiMascara();
+        if (!UnNaN) { // a value that is not a number: the steps decide which
+            E.Sse(EMPAQUETADO, MOVAPD, XMM_MASCARA, EnRegistro(0));
+            E.Sse(EMPAQUETADO, CMP, XMM_MASCARA, EnRegistro(0), CMP_DESORDENADO);
+            RenunciarSiMascara();
+        }
         E.Bytes({0x66, 0x0F, 0x11, 0x44, 0xF7, static_cast<uint8_t>(Desfase)}); // movupd [rdi + rsi*8 + d], xmm0
     }
     E.Bytes({0x48, 0x83, 0xC6, 0x04}); // add rsi, 4

@@ -33,7 +33,14 @@ uint64_t Bits(double V)
 // Without them (Raros false) no row leaves its block for one evaluation of its own.
 std::vector<double> Columna(double Semilla, size_t Filas, bool Raros = true)
 {
-    const double RAROS[] = {2, 0, -1, 0.5, 1e308, -0.0, 3, std::numeric_limits<double>::quiet_NaN(), 1e-310, 7.25};
+    const auto DeBits = [](uint64_t Bits) {
+        double d;
+        std::memcpy(&d, &Bits, sizeof d);
+        return d;
+    };
+    // Not-a-numbers of every kind: quiet, negative with a payload, signaling.
+    const double RAROS[] = {2, 0, -1, 0.5, 1e308, -0.0, 3, std::numeric_limits<double>::quiet_NaN(), 1e-310, 7.25,
+                            DeBits(0xFFF8000000000123u), -2, DeBits(0x7FF0000000000001u)};
     std::vector<double> C(Filas);
     for (size_t i = 0; i < C.size(); ++i)
         C[i] = Raros && i % 7 == 0 ? RAROS[(i / 7) % std::size(RAROS)] : Semilla + static_cast<double>(i % 97) * 0.37 - 11;
