@@ -96,23 +96,21 @@ struct Escritor {
         Entero64(reinterpret_cast<uintptr_t>(Direccion));
     }
 
-    // mov rax, [rcx + disp32]: an address kept in the form's steps
-    void CargarRaxDePasos(uint32_t Desplazamiento)
+    // mov [Base + disp32], Registro (Guardar) or mov Registro, [Base + disp32]: 64 bits, the
+    // first eight general registers (rax 0, rcx 1, rdx 2, rsp 4, rsi 6, rdi 7).
+    void Mover64(bool Guardar, uint8_t Registro, uint8_t Base, uint32_t Desplazamiento)
     {
         Byte(0x48);
-        Byte(0x8B);
-        Byte(0x81);
+        Byte(Guardar ? 0x89 : 0x8B);
+        Byte(static_cast<uint8_t>(0x80 | (Registro << 3) | Base));
+        if (Base == RSP)
+            Byte(0x24); // no index
         Entero32(Desplazamiento);
     }
+    static constexpr uint8_t RAX = 0, RCX = 1, RDX = 2, RSP = 4, RSI = 6, RDI = 7;
 
-    // mov rax, [rdi + disp32]: an address kept in the form itself
-    void CargarRaxDeForma(uint32_t Desplazamiento)
-    {
-        Byte(0x48);
-        Byte(0x8B);
-        Byte(0x87);
-        Entero32(Desplazamiento);
-    }
+    // mov rax, [rcx + disp32]: an address kept in the form's steps
+    void CargarRaxDePasos(uint32_t Desplazamiento) { Mover64(false, RAX, RCX, Desplazamiento); }
 
     // An SSE instruction Prefijo 0F Codigo on the register Destino and the operand L (with an
     // immediate byte for a comparison's predicate, Inmediato >= 0). A variable's address goes
@@ -123,8 +121,8 @@ struct Escritor {
             CargarRax(L.Direccion);
         if (L.Tipo == Lugar::EN_PASO)
             CargarRaxDePasos(L.Constante);
-        if (L.Tipo == Lugar::EN_FORMA)
-            CargarRaxDeForma(L.Constante);
+        if (L.Tipo == Lugar::EN_FORMA) // mov rax, [rdi + disp32]: an address kept in the form itself
+            Mover64(false, RAX, RDI, L.Constante);
         Byte(Prefijo);
         const uint8_t Rex = static_cast<uint8_t>((Destino >= 8 ? 4 : 0) |
                                                  (L.Tipo == Lugar::REGISTRO && L.Registro >= 8 ? 1 : 0));
@@ -524,22 +522,15 @@ void Emisor::EscribirPaso(const Paso *P, uint8_t Destino, const Lugar &Izq, cons
 // per row of the pair. Its value goes to a free register, which it returns.
 uint8_t Emisor::EscribirLlamada(const Paso *P, size_t EnPasos, const uint8_t *De, uint32_t &Libres)
 {
-    const auto Mover = [&](bool Guardar, uint8_t Registro, uint32_t Bytes) { // mov [rsp + d], r64 / back
-        E.Byte(0x48);
-        E.Byte(Guardar ? 0x89 : 0x8B);
-        E.Byte(static_cast<uint8_t>(0x84 | (Registro << 3)));
-        E.Byte(0x24);
-        E.Entero32(Bytes);
-    };
     const auto Pila = [](uint32_t Bytes) { return Lugar{Lugar::PILA, 0, Bytes, nullptr}; };
-    const uint8_t GENERALES[] = {7, 6, 2, 1}; // rdi, rsi, rdx, rcx
+    const uint8_t GENERALES[] = {Escritor::RDI, Escritor::RSI, Escritor::RDX, Escritor::RCX};
     const uint32_t Generales = Filas ? 3 : 4;
     // A value is one double, or across rows two (movupd rather than movsd to and from the frame).
     const uint8_t Ancho = Filas ? 16 : 8, Forma = Filas ? EMPAQUETADO : ESCALAR;
     const uint32_t Argumentos = Filas ? FILAS_ARGUMENTOS : LLAMADA_ARGUMENTOS;
     const uint32_t Registros = Filas ? FILAS_REGISTROS : LLAMADA_REGISTROS;
     for (uint32_t g = 0; g < Generales; ++g)
-        Mover(true, GENERALES[g], 8 * g);
+        E.Mover64(true, GENERALES[g], Escritor::RSP, 8 * g);
     // The arguments go to xmm0, xmm1...: through the frame, unless they are there already
     // (one evaluation; rows take each row's half from the frame).
     bool EnSuSitio = !Filas;
@@ -585,7 +576,7 @@ uint8_t Emisor::EscribirLlamada(const Paso *P, size_t EnPasos, const uint8_t *De
         if (Vivos & (1u << r))
             E.Sse(Forma, MOVSD, r, Pila(Registros + Ancho * r));
     for (uint32_t g = 0; g < Generales; ++g)
-        Mover(false, GENERALES[g], 8 * g);
+        E.Mover64(false, GENERALES[g], Escritor::RSP, 8 * g);
     const uint8_t Destino = static_cast<uint8_t>(__builtin_ctz(Libres));
     Libres &= ~(1u << Destino);
     E.Sse(EMPAQUETADO, MOVAPD, Destino, EnRegistro(XMM_VALOR));
@@ -710,12 +701,8 @@ void Emisor::EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada, size
     const bool EnPasos = A.Llamadas || CuantasVariables > ENLACES_EN_FORMA; // the steps hold those addresses
     const auto Cuerpo = [&] { // the value into xmm0
         Marco(0xEC);
-        if (EnPasos) { // mov rcx, [rdi + the steps' offset]: where the bound variables are
-            E.Byte(0x48);
-            E.Byte(0x8B);
-            E.Byte(0x8F);
-            E.Entero32(static_cast<uint32_t>(offsetof(FORMULAPREPARADA, Pasos)));
-        }
+        if (EnPasos) // mov rcx, [rdi + the steps' offset]: where the bound variables are
+            E.Mover64(false, Escritor::RCX, Escritor::RDI, static_cast<uint32_t>(offsetof(FORMULAPREPARADA, Pasos)));
         CargarVariables(false);
         EscribirPasos(F);
     };
@@ -978,8 +965,6 @@ void SoltarEnsamblado(FORMULAPREPARADA *F)
 {
     if (F->Ensamblado != nullptr)
         munmap(F->Ensamblado, EnPaginas(F->LargoEnsamblado));
-    F->Ensamblado = nullptr;
-    F->LargoEnsamblado = 0;
     SinEnsamblar(F);
 }
 

@@ -386,9 +386,12 @@ EVALION_SIEMPRE_EN_LINEA double ValorSinEnsamblar(const FORMULAPREPARADA *F)
     return NumeroDeBloque(EvaluarResto(F, &Registro), &v) == 0 ? v : __builtin_nan("");
 }
 
-// A form's entries when it has no machine code (or a copy that must not use the form's).
+// A form without machine code, its entries the steps' (or a copy that must not use the form's
+// code, which it does not own).
 inline void SinEnsamblar(FORMULAPREPARADA *F)
 {
+    F->Ensamblado = nullptr;
+    F->LargoEnsamblado = 0;
     F->Nativa = EntradaSinEnsamblar();
 #if EVALION_VALOR_EN_FORMA
     F->Valor = ValorSinEnsamblar;

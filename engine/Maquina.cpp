@@ -621,8 +621,6 @@ struct Sombra {
         Forma.Direcciones = Direcciones;
         Forma.Pasos = nullptr;
         SinEnsamblar(&Forma); // the form's code reads the form's addresses: the copy keeps its steps
-        Forma.Ensamblado = nullptr;
-        Forma.LargoEnsamblado = 0;
         Clasificar(&Forma);
         Pasos = Forma.Pasos;
         return Forma.Numerico || !F->Numerico; // the copy lacks the form's steps only for want of memory
