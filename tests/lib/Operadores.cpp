@@ -122,7 +122,7 @@ TEST(Operadores, JoiningStopsAt1023Characters)
     Host.Variables["t"] = Pruebas::Texto(A1000);
     Host.Variables["u"] = Pruebas::Texto(A1023);
     BLOQUEDEDATOS Lleno = Pruebas::Texto("");
-    std::memset(Lleno.Cadena, 'a', sizeof Lleno.Cadena); // no terminator: the text ends with the field
+    std::memset(Lleno.Cadena, 'a', sizeof Lleno.Cadena); // no terminator: cut to 1023 characters
     Host.Variables["w"] = Lleno;
     const std::string B100(100, 'b');
     const CasoTexto Casos[] = {
@@ -139,7 +139,7 @@ TEST(Operadores, JoiningStopsAt1023Characters)
         EXPECT_EQ(R.Tipo, TIPO_CADENA);
         EXPECT_EQ(std::string(R.Cadena), Caso.Esperado);
     }
-    const CasoNumero Comparaciones[] = {{"w=w", 1}, {"u<w", 1}, {"w>u", 1}, {"w=u", 0}};
+    const CasoNumero Comparaciones[] = {{"w=w", 1}, {"u<w", 0}, {"w>u", 0}, {"w=u", 1}};
     for (const CasoNumero &Caso : Comparaciones) {
         SCOPED_TRACE(Caso.Expresion);
         ComprobarNumero(Analisis(&Host)(Caso.Expresion), Caso.Esperado);

@@ -342,8 +342,9 @@ TEST(Peticiones, KindZeroFitsNoOperator)
     }
 }
 
-// A host text that fills all 1024 bytes ends with the field. Blocks w and u hold the same
-// 1024 bytes and differ only in Tipo, so reading past the field would tell them apart.
+// A host text that fills all 1024 bytes is cut to 1023 characters, as any text holds. Blocks
+// w and u hold the same 1024 bytes and differ only in Tipo, so reading past the field would
+// tell them apart.
 TEST(Peticiones, HostTextWithoutTerminator)
 {
     HostComun Host;
@@ -358,8 +359,8 @@ TEST(Peticiones, HostTextWithoutTerminator)
     const Caso Casos[] = {
         {"w=u", "w u", "number 1 (Tipo 1)"},  {"w<>u", "w u", "number 0 (Tipo 1)"},
         {"w<u", "w u", "number 0 (Tipo 1)"},  {"w>=u", "w u", "number 1 (Tipo 1)"},
-        {"w>v", "w v", "number 1 (Tipo 1)"},  {"v<w", "v w", "number 1 (Tipo 1)"},
-        {"w=v", "w v", "number 0 (Tipo 1)"},  {"w<\"x\"", "w", "number 1 (Tipo 1)"},
+        {"w>v", "w v", "number 0 (Tipo 1)"},  {"v<w", "v w", "number 0 (Tipo 1)"},
+        {"w=v", "w v", "number 1 (Tipo 1)"}, // cut to 1023 characters, as v  {"w<\"x\"", "w", "number 1 (Tipo 1)"},
         {"\"x\">w", "w", "number 1 (Tipo 1)"}, {"w+\"a\"", "w", W1023.c_str()},
         {"u+w", "u w", W1023.c_str()},        {"\"\"+w", "w", W1023.c_str()},
         {"v+w", "v w", W1023.c_str()},
