@@ -5,11 +5,10 @@
 //
 // It gives the steps' very answers: each operation is the same single SSE instruction on the
 // same operands in the same order, rounded on its own (the steps' fused operations are also
-// a sequence of separately rounded ones). Two things it does not decide itself and hands to
-// the steps, by jumping to them with the caller's arguments untouched: a division by zero
-// (the blocks' error), and a value that is not a number, since which of two not-a-numbers an
-// operation keeps depends on the order the compiled code takes its operands in, which is the
-// steps' to decide.
+// a sequence of separately rounded ones), and which of two not-a-numbers it keeps is the
+// first operand's, as the steps' (Operaciones.h). A division by zero it does not decide
+// itself: it hands it to the steps, by jumping to them with the caller's arguments untouched;
+// a form that calls C code, whose calls must not be made twice, answers the error itself.
 //
 // The code is written into pages that are made executable only once written, never both
 // at once. Where the system refuses (a policy against executable memory), or on another
@@ -199,11 +198,13 @@ struct Constantes {
 };
 
 // The steps of a form are a tree: each value is read by one later step, and nothing a step
-// does but its value depends on when it runs (a division by zero or a value that is not a
-// number only sends the whole evaluation to the steps). So the steps may run in any order
-// their operands allow, and the one that keeps fewest values alive at once (the operand that
-// needs more registers first) keeps them all in registers, however deep the slots go: a
-// long sum of products no longer waits on the stack.
+// does but its value depends on when it runs (a division by zero only sends the whole
+// evaluation to the steps). So the steps may run in any order their operands allow, and the
+// one that keeps fewest values alive at once (the operand that needs more registers first)
+// keeps them all in registers, however deep the slots go: a long sum of products no longer
+// waits on the stack. A form that calls C code keeps the text's order instead: a function
+// with a cost or a state sees its calls in that order, and none after a division by zero
+// that the text makes first.
 struct Arbol {
     static constexpr uint32_t NINGUNO = 0xFFFFFFFF;
     static constexpr int HIJOS = MAXIMO_NATIVOS;
@@ -216,6 +217,7 @@ struct Arbol {
     Nodo *Nodos = nullptr;
     uint32_t Raiz = NINGUNO;
     bool Llamadas = false; // some step calls C code
+    bool EnOrden = false;  // the children in the steps' order (a form that calls C code)
     ~Arbol() { std::free(Nodos); }
 
     // False when the steps are no such tree (then they run in their order).
@@ -267,19 +269,24 @@ struct Arbol {
         for (uint32_t p = 0; p < n; ++p)
             if (Nodos[p].Registros != (p == Raiz ? 0u : 1u))
                 return false;
+        EnOrden = Llamadas;
         for (uint32_t p = 0; p < n; ++p) // children come before their parent
             Nodos[p].Registros = Necesarios(Nodos[p]);
         return true;
     }
 
-    // The children, the one that needs more registers first.
+    // The children, the one that needs more registers first; or in the steps' order (the
+    // subtree of each child is a run of steps that ends with it, so the runs keep theirs).
     void Orden(const Nodo &N, uint32_t Hijos[HIJOS]) const
     {
         for (int k = 0; k < HIJOS; ++k)
             Hijos[k] = N.Hijos[k];
+        const auto Antes = [&](uint32_t a, uint32_t b) { // child a before child b
+            return EnOrden ? a < b : Nodos[a].Registros > Nodos[b].Registros;
+        };
         for (int a = 0; a < HIJOS; ++a)
             for (int b = a + 1; b < HIJOS; ++b)
-                if (Hijos[b] != NINGUNO && (Hijos[a] == NINGUNO || Nodos[Hijos[b]].Registros > Nodos[Hijos[a]].Registros)) {
+                if (Hijos[b] != NINGUNO && (Hijos[a] == NINGUNO || Antes(Hijos[b], Hijos[a]))) {
                     const uint32_t t = Hijos[a];
                     Hijos[a] = Hijos[b];
                     Hijos[b] = t;
@@ -707,28 +714,35 @@ void Emisor::EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada, size
         EscribirPasos(F);
     };
     // First where each entry gives up, with the caller's arguments as they came, so that
-    // every jump to it is backwards, to a place already known: to the steps, or a NaN.
+    // every jump to it is backwards, to a place already known: to the steps, or a NaN. A
+    // form that calls C code has made its calls by then, and the steps would make them again:
+    // it answers the division's error itself (a form of numbers turns it into no other code).
     Pasos = E.Largo;
     Marco(0xC4);
-    E.CargarRax(F->Ligera ? reinterpret_cast<const void *>(&EvaluarPasos<false, false, true>)
-                          : reinterpret_cast<const void *>(&EvaluarPasos<false, true, true>));
-    E.Byte(0xFF); // jmp rax
-    E.Byte(0xE0);
+    if (A.Llamadas) {
+        E.Sse(ESCALAR, MOVSD, 0, {Lugar::CONSTANTE, 0, K.Numero(__builtin_nan("")), nullptr});
+        E.Bytes({0xF2, 0x0F, 0x11, 0x02}); // movsd [rdx], xmm0
+        E.Byte(0xB8);                      // mov eax, E_DIVISION
+        E.Entero32(static_cast<uint32_t>(E_DIVISION));
+        E.Byte(0xC3); // ret
+    } else {
+        E.CargarRax(F->Ligera ? reinterpret_cast<const void *>(&EvaluarPasos<false, false, true>)
+                              : reinterpret_cast<const void *>(&EvaluarPasos<false, true, true>));
+        E.Byte(0xFF); // jmp rax
+        E.Byte(0xE0);
+    }
     const size_t SinValor = E.Largo;
     Marco(0xC4);
     E.Sse(ESCALAR, MOVSD, 0, {Lugar::CONSTANTE, 0, K.Numero(__builtin_nan("")), nullptr});
     E.Byte(0xC3); // ret
     Entrada = E.Largo;
     Cuerpo();
-    // The value, slot 0's, unless it is not a number.
-    E.Sse(EMPAQUETADO, UCOMISD, 0, EnRegistro(0));
-    Renunciar(0x8A); // jp
-    E.Bytes({0xF2, 0x0F, 0x11, 0x02}); // movsd [rdx], xmm0
+    E.Bytes({0xF2, 0x0F, 0x11, 0x02}); // movsd [rdx], xmm0: the value, slot 0's
     Marco(0xC4);
     E.Byte(0x31); // xor eax, eax
     E.Byte(0xC0);
     E.Byte(0xC3); // ret
-    // A_Valor's: any NaN answers a value that is not a number, so only a zero divisor gives up.
+    // A_Valor's: a zero divisor answers a NaN.
     EntradaValor = E.Largo;
     Pasos = SinValor;
     Cuerpo();
@@ -738,66 +752,15 @@ void Emisor::EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada, size
         Enlaces[v] = Variables[v].Direccion;
 }
 
-// Whether every not-a-number an evaluation of F makes has the same bits, whatever order its
-// operations take their operands in, so that across rows the code keeps such rows itself.
-// So it is when all but the constants stems from one variable x through arithmetic alone:
-// every operation (a fused one's inner product too) reads something that stems from x, no
-// negation (it flips a NaN's sign), no comparison (its 0 or 1 stems from nothing), no call,
-// no constant a NaN. Then if x is a NaN every NaN is x's, quieted or as it came; if not,
-// every NaN is the one an invalid operation makes.
-bool UnSoloNaN(const FORMULAPREPARADA *F)
-{
-    bool DeX[RANURAS_NUMERICAS] = {};
-    bool Constantes = true; // no constant read is a NaN
-    const auto Lee = [&](unsigned Fuente, const OperandoPaso &O) {
-        if (Fuente == DE_CONSTANTE) {
-            Constantes = Constantes && !std::isnan(O.Numero);
-            return false;
-        }
-        return Fuente == DE_DIRECCION || DeX[O.Ranura];
-    };
-    for (uint32_t p = 0; p + 1 < F->CuantosPasos; ++p) {
-        const Paso &P = F->Pasos[p];
-        if (P.Codigo >= CODIGO_PEDIR)
-            return false;
-        const unsigned Op = OperacionDePaso(P.Codigo);
-        const bool Izq = Lee(FuenteIzquierda(P.Codigo), P.Izq);
-        const bool Der = Op != P_CARGAR && Lee(FuenteDerecha(P.Codigo), P.Der);
-        bool DeUna;
-        switch (Op) {
-        case P_CARGAR:
-            DeX[P.A] = Izq;
-            continue;
-        case P_SUMA: case P_RESTA: case P_POR: case P_ENTRE: case P_PORMAS: case P_PORMENOS: case P_MASPOR:
-        case P_MENOSPOR:
-            DeUna = Izq || Der;
-            break;
-        case P_KPOR: case P_MASKPOR: case P_MENOSKPOR: // Sumando * Izq first
-            DeUna = Izq;
-            break;
-        default: // a negation, a comparison, a power
-            return false;
-        }
-        if (Op == P_PORMAS || Op == P_PORMENOS || Op == P_KPOR || Op == P_MASKPOR || Op == P_MENOSKPOR)
-            Constantes = Constantes && !std::isnan(P.Sumando);
-        if (!DeUna || !Constantes)
-            return false;
-        DeX[P.A] = true;
-    }
-    return Constantes;
-}
-
 // size_t (Valores, Desde, Hasta): rows Desde, Desde + 1, ... while below Hasta (Hasta - Desde
 // a multiple of 4) into Valores, four a turn, as two pairs whose work the processor overlaps;
-// returns the first row of the pair where it stopped (a zero divisor, a value that is not a
-// number), Hasta when none.
+// returns the first row of the pair where it stopped (a zero divisor), Hasta when none.
 void Emisor::EscribirFilas(const FORMULAPREPARADA *F, size_t &Entrada)
 {
     if (!Preparar(F)) {
         E.Lleno = true;
         return;
     }
-    const bool UnNaN = CuantasVariables <= 1 && UnSoloNaN(F);
     const size_t PrimerPar = E.Largo; // gives up: rax = the pair's row
     Marco(0xC4);
     E.Bytes({0x48, 0x89, 0xF0, 0xC3}); // mov rax, rsi; ret
@@ -818,11 +781,6 @@ void Emisor::EscribirFilas(const FORMULAPREPARADA *F, size_t &Entrada)
         Pasos = Par == 0 ? PrimerPar : SegundoPar;
         CargarVariables(true);
         EscribirPasos(F);
-        if (!UnNaN) { // a value that is not a number: the steps decide which
-            E.Sse(EMPAQUETADO, MOVAPD, XMM_MASCARA, EnRegistro(0));
-            E.Sse(EMPAQUETADO, CMP, XMM_MASCARA, EnRegistro(0), CMP_DESORDENADO);
-            RenunciarSiMascara();
-        }
         E.Bytes({0x66, 0x0F, 0x11, 0x44, 0xF7, static_cast<uint8_t>(Desfase)}); // movupd [rdi + rsi*8 + d], xmm0
     }
     E.Bytes({0x48, 0x83, 0xC6, 0x04}); // add rsi, 4
@@ -842,13 +800,47 @@ bool SinPotencias(const FORMULAPREPARADA *F)
     return true;
 }
 
+// A division whose divisor may be zero (none but a constant's is known not to be).
+bool DivideEntreVariables(const FORMULAPREPARADA *F)
+{
+    for (uint32_t p = 0; p < F->CuantosPasos; ++p)
+        if (F->Pasos[p].Codigo < CODIGO_PEDIR && OperacionDePaso(F->Pasos[p].Codigo) == P_ENTRE &&
+            FuenteDerecha(F->Pasos[p].Codigo) != DE_CONSTANTE)
+            return true;
+    return false;
+}
+
+// Every failure of the form keeps its code (none turns into E_PARENTESIS), so that the code
+// of a form that calls C code may answer a division by zero's E_DIVISION itself.
+bool CodigosPropios(const FORMULAPREPARADA *F)
+{
+    for (uint32_t k = 0; k < F->Fallidas; ++k)
+        if (F->Fallos[k].Reemplazo != 0)
+            return false;
+    return true;
+}
+
+// The entries of a form that calls C code: counted in course around its machine code, so
+// that the code a call runs cannot change or release the form under it.
+int32_t NativaEnCurso(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, double *Numero)
+{
+    const EnCurso Cuenta(F);
+    return F->NativaEnsamblada(F, Estado, Numero);
+}
+double ValorEnCurso(const FORMULAPREPARADA *F)
+{
+    const EnCurso Cuenta(F);
+    return F->ValorEnsamblado(F);
+}
+
 bool Ensamblable(const FORMULAPREPARADA *F)
 {
     // Under the engine's settings the switch costs more than the steps save; and a form is
     // assembled only once the host has chosen its own settings, so that preparing a form,
     // which many hosts do for one evaluation, asks the system for no pages. A light form, or
     // one that also calls C code, which it calls straight under those settings.
-    return F->SinPeticiones && !F->Ajustar && (F->Opciones & AJUSTES_DEL_ANFITRION) && SinPotencias(F);
+    return F->SinPeticiones && !F->Ajustar && (F->Opciones & AJUSTES_DEL_ANFITRION) && SinPotencias(F) &&
+           (!F->Llama || CodigosPropios(F));
 }
 
 // The code of F, written by Escribe(Emisor &, size_t &Entrada) on the heap into Texto (to be
@@ -926,8 +918,10 @@ void Ensamblar(FORMULAPREPARADA *F)
         F->Ensamblado = Ejecutable(Texto, Largo);
         if (F->Ensamblado != nullptr) {
             F->LargoEnsamblado = Largo;
-            F->Nativa = reinterpret_cast<EvaluacionNativa>(static_cast<uint8_t *>(F->Ensamblado) + Entrada);
-            F->Valor = reinterpret_cast<EvaluacionValor>(static_cast<uint8_t *>(F->Ensamblado) + EntradaValor);
+            F->NativaEnsamblada = reinterpret_cast<EvaluacionNativa>(static_cast<uint8_t *>(F->Ensamblado) + Entrada);
+            F->ValorEnsamblado = reinterpret_cast<EvaluacionValor>(static_cast<uint8_t *>(F->Ensamblado) + EntradaValor);
+            F->Nativa = F->Llama ? NativaEnCurso : F->NativaEnsamblada;
+            F->Valor = F->Llama ? ValorEnCurso : F->ValorEnsamblado;
         }
     }
     std::memcpy(F->Enlaces, Enlaces, sizeof Enlaces); // the new bindings, where the code reads them
@@ -939,6 +933,10 @@ FilasEnsambladas::FilasEnsambladas(const FORMULAPREPARADA *F, const DesdeColumna
     // A light form; or under the host's settings, which C code is called under as it stands,
     // one that also calls C code.
     if (!F->Ligera && !(F->SinPeticiones && !F->Ajustar && SinPotencias(F)))
+        return;
+    // Calls of C code, which would be made again for the two rows the code stops at: rows in
+    // blocks, which keep the calls' values, where a division may stop it.
+    if (F->Llama && DivideEntreVariables(F))
         return;
     uint8_t *Texto;
     size_t Entrada = 0;

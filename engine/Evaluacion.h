@@ -14,14 +14,40 @@
 namespace Motor {
 
 // What the steps leave to the blocks when they cannot go on: the numbers the host gave so
-// far, and the block of the answer that was no plain number (or none: a division by zero),
-// so that the block evaluation gives the same answers again without asking the host a
-// second time.
+// far, the block of the answer that was no plain number (or none: a division by zero), and
+// what the C code bound to calls answered so far, so that the block evaluation gives the
+// same answers again without asking the host or calling that code a second time: a function
+// with a cost or a state sees exactly the calls the text makes.
 struct Repeticion {
     double Numeros[MAXIMO_PEDIDAS];
     uint32_t Cuantos = 0;
     const BLOQUEDEDATOS *Ultima = nullptr;
+    double Nativas[MAXIMO_PEDIDAS];
+    uint32_t CuantasNativas = 0;
 };
+
+// A form whose evaluation may run the host's code (a request, a function bound to C code)
+// counts its evaluations in course, so that such code cannot change the form or release it
+// under them: a change is refused (Preparada.cpp) and a release waits for the last of them.
+// Atomic, since one form may be evaluated on several threads at once.
+class EnCurso {
+public:
+    explicit EnCurso(const FORMULAPREPARADA *Forma) : F(const_cast<FORMULAPREPARADA *>(Forma))
+    {
+        __atomic_add_fetch(&F->EnCurso, 1, __ATOMIC_ACQ_REL);
+    }
+    ~EnCurso()
+    {
+        if (__atomic_sub_fetch(&F->EnCurso, 1, __ATOMIC_ACQ_REL) == 0 && __atomic_load_n(&F->PorLiberar, __ATOMIC_ACQUIRE))
+            Liberar(F);
+    }
+    EnCurso(const EnCurso &) = delete;
+    EnCurso &operator=(const EnCurso &) = delete;
+
+private:
+    FORMULAPREPARADA *F;
+};
+inline bool EstaEnCurso(const FORMULAPREPARADA *F) { return __atomic_load_n(&F->EnCurso, __ATOMIC_ACQUIRE) > 0; }
 
 // A request's name, NUL-terminated, into the buffer the host gets: a short one as one fixed
 // block of bytes, which the room after every name allows.
@@ -77,37 +103,39 @@ template <unsigned F> inline double Leer(const OperandoPaso &O, const double *N,
 // One operation on two numbers (and the constant of a fused product and sum, or the slot of
 // a fused sum of a product: Propio), by the rules of the block operations; false for a
 // division by 0, which the blocks decide.
-template <unsigned Op> inline bool Operar(double a, double b, uint8_t Extra, double Sumando, double Propio, double &v)
+// EnOrden false: the loops over blocks of rows (Operaciones.h).
+template <unsigned Op, bool EnOrden = true>
+inline bool Operar(double a, double b, uint8_t Extra, double Sumando, double Propio, double &v)
 {
     if constexpr (Op == P_PORMAS || Op == P_PORMENOS || Op == P_MASPOR || Op == P_MENOSPOR || Op == P_KPOR ||
                   Op == P_MASKPOR || Op == P_MENOSKPOR) {
         double Producto;
         if constexpr (Op == P_KPOR || Op == P_MASKPOR || Op == P_MENOSKPOR) {
             double Primero;
-            TerminoNumeros('*', Sumando, a, Primero);
-            TerminoNumeros('*', Primero, b, Producto);
+            TerminoNumeros<EnOrden>('*', Sumando, a, Primero);
+            TerminoNumeros<EnOrden>('*', Primero, b, Producto);
         } else
-            TerminoNumeros('*', a, b, Producto);
+            TerminoNumeros<EnOrden>('*', a, b, Producto);
         if constexpr (Op == P_KPOR)
             v = Producto;
         else if constexpr (Op == P_PORMAS || Op == P_PORMENOS)
-            v = Nivel1Numeros(Op == P_PORMAS ? '+' : '-', Producto, Sumando);
+            v = Nivel1Numeros<EnOrden>(Op == P_PORMAS ? '+' : '-', Producto, Sumando);
         else
-            v = Nivel1Numeros(Op == P_MASPOR || Op == P_MASKPOR ? '+' : '-', Propio, Producto);
+            v = Nivel1Numeros<EnOrden>(Op == P_MASPOR || Op == P_MASKPOR ? '+' : '-', Propio, Producto);
     } else if constexpr (Op == P_CARGAR)
         v = a;
     else if constexpr (Op == P_NEGAR)
         v = -a;
     else if constexpr (Op == P_SUMA)
-        v = Nivel1Numeros('+', a, b);
+        v = Nivel1Numeros<EnOrden>('+', a, b);
     else if constexpr (Op == P_RESTA)
-        v = Nivel1Numeros('-', a, b);
+        v = Nivel1Numeros<EnOrden>('-', a, b);
     else if constexpr (Op == P_COMPARAR)
         v = ComparaNumeros(OPERADORES[Extra], a, b) ? 1.0 : 0.0;
     else if constexpr (Op == P_POR)
-        return TerminoNumeros('*', a, b, v);
+        return TerminoNumeros<EnOrden>('*', a, b, v);
     else if constexpr (Op == P_ENTRE)
-        return TerminoNumeros('/', a, b, v);
+        return TerminoNumeros<EnOrden>('/', a, b, v);
     else
         v = Elevar(a, b);
     return true;
@@ -171,7 +199,8 @@ EVALION_NOINLINE std::conditional_t<SoloNumero, int32_t, BLOQUEDEDATOS>
 EvaluarPasos(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, double *Numero = nullptr)
 {
     double N[RANURAS_NUMERICAS];
-    std::conditional_t<ConPeticiones, Repeticion, SinRepeticion> Rep;
+    // (ConPotencia: a form that may call C code, whose values are kept as the host's are.)
+    std::conditional_t<ConPeticiones || ConPotencia, Repeticion, SinRepeticion> Rep;
     std::conditional_t<ConPeticiones, BLOQUEDEDATOS, SinRepeticion> Respuesta; // the host's answers
     AjustesDeEvaluacion Ajustes;
     if (F->Ajustar)
@@ -208,7 +237,7 @@ EvaluarPasos(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, double *Numero
             v = reinterpret_cast<double (*)(double)>(P->Izq.Funcion)(N[P->A + 1]);                              \
         else                                                                                                    \
             v = LlamarNativa(F->Ajustar ? &Ajustes : nullptr, P->Izq.Funcion, P->Extra, &N[P->A + 1]);          \
-        N[P->A] = v;                                                                                            \
+        N[P->A] = Rep.Nativas[Rep.CuantasNativas++] = v;                                                        \
         EVALION_SIGUIENTE;                                                                                      \
     } else                                                                                                      \
         EVALION_NUNCA
@@ -271,7 +300,7 @@ Pedir:
 #endif
         // CODIGO_PEDIR
         if constexpr (!ConPeticiones) {
-            (void)Rep, (void)Respuesta;
+            (void)Respuesta;
 #if defined(__GNUC__)
             __builtin_unreachable();
 #endif
@@ -303,9 +332,12 @@ Fin:
 Salida:
     if (F->Ajustar)
         Ajustes.Salir();
-    if constexpr (SoloNumero)
+    if constexpr (SoloNumero && (ConPeticiones || ConPotencia)) // (A_Valor's steps have no record)
+        return Estado == nullptr ? NumeroPorBloque(F, Estado, Numero)
+                                 : NumeroDeBloque(EvaluarEnBloques(F, Estado, &Rep), Numero);
+    else if constexpr (SoloNumero)
         return NumeroPorBloque(F, Estado, Numero);
-    else if constexpr (ConPeticiones)
+    else if constexpr (ConPeticiones || ConPotencia)
         return EvaluarEnBloques(F, Estado, &Rep);
     else
         return EvaluarEnBloques(F, Estado, nullptr);
@@ -326,6 +358,18 @@ Salida:
 #pragma GCC diagnostic pop
 #endif
 
+// The steps of a form that calls C code, counted in course.
+EVALION_NOINLINE inline BLOQUEDEDATOS PasosConLlamadas(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado)
+{
+    const EnCurso Cuenta(F);
+    return EvaluarPasos<false, true>(F, Estado);
+}
+EVALION_NOINLINE inline int32_t NumeroConLlamadas(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, double *Numero)
+{
+    const EnCurso Cuenta(F);
+    return EvaluarPasos<false, true, true>(F, Estado, Numero);
+}
+
 // Each way is one jump from the entry, which keeps no frame of its own.
 EVALION_SIEMPRE_EN_LINEA BLOQUEDEDATOS Evaluar(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado)
 {
@@ -342,7 +386,7 @@ EVALION_SIEMPRE_EN_LINEA BLOQUEDEDATOS Evaluar(const FORMULAPREPARADA *F, ESTADO
     }
 #endif
     if (F->SinPeticiones)
-        return EvaluarPasos<false, true>(F, Estado);
+        return F->Llama ? PasosConLlamadas(F, Estado) : EvaluarPasos<false, true>(F, Estado);
     return EvaluarResto(F, Estado);
 }
 
@@ -355,7 +399,7 @@ EVALION_NOINLINE inline int32_t NumeroPorPasos(const FORMULAPREPARADA *F, ESTADO
         return EvaluarPasos<false, false, true>(F, Estado, Numero);
 #endif
     if (F->SinPeticiones)
-        return EvaluarPasos<false, true, true>(F, Estado, Numero);
+        return F->Llama ? NumeroConLlamadas(F, Estado, Numero) : EvaluarPasos<false, true, true>(F, Estado, Numero);
     return NumeroPorBloque(F, Estado, Numero);
 }
 
@@ -473,7 +517,10 @@ private:
 // (A_EvaluarFilas; Maquina.cpp). Una
 // is the library's exported evaluation, which every row that is not run in blocks goes
 // through, so that it is the very code a host calls.
+// Valores, Errores and Posiciones overlapping each other are refused with FILAS_SOLAPADAS,
+// nothing written; any of them may be null.
 using Evaluacion = BLOQUEDEDATOS(EVALION_CONV *)(const FORMULAPREPARADA *, ESTADODEANALISIS *);
+constexpr int32_t FILAS_SOLAPADAS = -2;
 int32_t EvaluarFilas(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, int32_t Filas, double *Valores,
                      int32_t *Errores, int32_t *Posiciones, Evaluacion Una);
 

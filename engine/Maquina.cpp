@@ -25,7 +25,9 @@ void Clasificar(FORMULAPREPARADA *F)
 {
     F->Ajustes = false;
     F->Numerico = true;
+    F->Llama = false;
     for (uint32_t k = 0; k < F->Instrucciones; ++k) {
+        F->Llama = F->Llama || F->Codigo[k].Codigo == O_NATIVA;
         switch (F->Codigo[k].Codigo) {
         case O_NUMERO: case O_VINCULADA: case O_SIGNO: case O_FIN: // no arithmetic: a sign is a bit
             break;
@@ -43,7 +45,12 @@ void Clasificar(FORMULAPREPARADA *F)
             break;
         }
     }
+    // Under the engine's settings, as the preparation: the steps are made from the form's
+    // constants (a not-a-number among them), and a host may bind with a trap unmasked.
+    AjustesDeEvaluacion Ajustes;
+    Ajustes.Entrar();
     F->Numerico = F->Numerico && F->Ranuras <= RANURAS_NUMERICAS && Traducir(F);
+    Ajustes.Salir();
     F->SinPeticiones = F->SinPeticiones && F->Numerico;
     F->Ligera = PASOS_AMPLIOS && F->SinPeticiones;
     for (uint32_t p = 0; F->Ligera && p < F->CuantosPasos; ++p)
@@ -54,14 +61,18 @@ void Clasificar(FORMULAPREPARADA *F)
 namespace {
 
 // The inverse of a power of two, exactly representable, in Inversa; false for any other
-// number (0, infinities and not-a-numbers among them).
+// number (0, infinities and not-a-numbers among them), which leaves Inversa as it was: the
+// caller passes the divisor itself, which must stay when its inverse overflows (2^-1074).
 bool InversaExacta(double d, double &Inversa)
 {
     int Exponente;
     if (!(std::fabs(d) < HUGE_VAL) || std::frexp(d, &Exponente) != (d < 0 ? -0.5 : 0.5))
         return false;
-    Inversa = 1.0 / d;
-    return Inversa != 0.0 && std::fabs(Inversa) < HUGE_VAL && Inversa * d == 1.0;
+    const double Uno = 1.0 / d;
+    if (Uno == 0.0 || !(std::fabs(Uno) < HUGE_VAL) || Uno * d != 1.0)
+        return false;
+    Inversa = Uno;
+    return true;
 }
 
 // A form of numbers only is also kept as steps on doubles (Programa.h).
@@ -74,7 +85,7 @@ bool Traducir(FORMULAPREPARADA *F)
     } Pendiente[RANURAS_NUMERICAS]; // per slot: where its value is to be read
     for (uint32_t k = 0; k < RANURAS_NUMERICAS; ++k)
         Pendiente[k].Fuentes = DE_RANURA, Pendiente[k].Izq.Ranura = k;
-    uint32_t Pedidas = 0;
+    uint32_t Pedidas = 0, Llamadas = 0; // (as many as the steps keep the answers of)
     // The slot the last step wrote is read from the register it left its value in.
     const auto Fuente = [&](uint32_t Ranura, uint8_t &Donde, OperandoPaso &O) {
         Donde = Pendiente[Ranura].Fuentes;
@@ -111,7 +122,7 @@ bool Traducir(FORMULAPREPARADA *F)
             EnRanura(I.A);
             continue;
         case O_NATIVA: {
-            if (!PASOS_AMPLIOS) // the x87 build keeps the smaller set of steps: blocks
+            if (!PASOS_AMPLIOS || Llamadas++ == MAXIMO_PEDIDAS) // the x87 build keeps the smaller set of steps: blocks
                 return false;
             // The call reads its arguments in their slots: a constant or a bound variable is
             // loaded there first. (The value of the step before is in its slot too.)
@@ -261,7 +272,8 @@ EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS
             return;
         }
     }
-    uint32_t Pedidas = 0; // variable requests so far, for the ones Rep answers
+    uint32_t Pedidas = 0;  // variable requests so far, for the ones Rep answers
+    uint32_t Llamadas = 0; // calls of C code so far, likewise
     if (Ajustar)
         Ajustes.Entrar();
     // One case per instruction, each through the rule of its operation. An instruction that
@@ -296,8 +308,14 @@ EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS
             case O_VINCULADA:
                 PonerNumero(A, *F->Direcciones[I->U.Nombre.Extra]);
                 continue;
-            case O_FUNCION:
-            case O_NATIVA: // C code answers in the host's place, through the same request
+            case O_NATIVA:
+                if (Rep != nullptr && Llamadas < Rep->CuantasNativas) { // called already by the steps
+                    PonerNumero(A, Rep->Nativas[Llamadas++]);
+                    continue;
+                }
+                ++Llamadas;
+                [[fallthrough]];
+            case O_FUNCION: // C code answers in the host's place, through the same request
                 Pedir(I->Codigo == O_NATIVA || Instalada(Estado->AlPedirFuncion), E_FUNCION,
                       [&](char *Destino) { CopiarPedido(F, I->U.Nombre, Destino); }, Ajustar, Ajustes, A,
                       [&](char *Nombre) { // the arguments in slots A+1 ...
@@ -382,6 +400,7 @@ EVALION_NOINLINE BLOQUEDEDATOS EvaluarResto(const FORMULAPREPARADA *F, ESTADODEA
         PonerErrorGeneral(R, E_OPERANDO); // as for a null text
         return R;
     }
+    const EnCurso Cuenta(F); // (released last: the block is made by then)
     // A callback's change of the separators is undone once, at the end: nothing reads them.
     // Undone as the block is already in the caller's hands, so that it is never copied.
     struct Separadores {
@@ -518,19 +537,19 @@ bool PasoEnBloque(const Paso &P, double *const *Ranuras, const DesdeFila &Desde,
     const double c = P.Sumando;
     const double *__restrict Propio = Ranuras[P.A]; // the slot a fused sum of a product adds to
     switch (OperacionDePaso(P.Codigo)) {
-    case P_CARGAR: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double, double &r, uint32_t) { return Operar<P_CARGAR>(a, 0, 0, 0, 0, r); });
-    case P_NEGAR: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double, double &r, uint32_t) { return Operar<P_NEGAR>(a, 0, 0, 0, 0, r); });
-    case P_SUMA: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r, uint32_t) { return Operar<P_SUMA>(a, b, 0, 0, 0, r); });
-    case P_RESTA: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r, uint32_t) { return Operar<P_RESTA>(a, b, 0, 0, 0, r); });
-    case P_POR: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r, uint32_t) { return Operar<P_POR>(a, b, 0, 0, 0, r); });
-    case P_PORMAS: return Recorrer(P, Ranuras, Desde, n, v, [c](double a, double b, double &r, uint32_t) { return Operar<P_PORMAS>(a, b, 0, c, 0, r); });
-    case P_PORMENOS: return Recorrer(P, Ranuras, Desde, n, v, [c](double a, double b, double &r, uint32_t) { return Operar<P_PORMENOS>(a, b, 0, c, 0, r); });
-    case P_MASPOR: return Recorrer(P, Ranuras, Desde, n, v, [Propio](double a, double b, double &r, uint32_t j) { return Operar<P_MASPOR>(a, b, 0, 0, Propio[j], r); });
-    case P_KPOR: return Recorrer(P, Ranuras, Desde, n, v, [c](double a, double b, double &r, uint32_t) { return Operar<P_KPOR>(a, b, 0, c, 0, r); });
-    case P_MASKPOR: return Recorrer(P, Ranuras, Desde, n, v, [Propio, c](double a, double b, double &r, uint32_t j) { return Operar<P_MASKPOR>(a, b, 0, c, Propio[j], r); });
-    case P_MENOSKPOR: return Recorrer(P, Ranuras, Desde, n, v, [Propio, c](double a, double b, double &r, uint32_t j) { return Operar<P_MENOSKPOR>(a, b, 0, c, Propio[j], r); });
-    case P_MENOSPOR: return Recorrer(P, Ranuras, Desde, n, v, [Propio](double a, double b, double &r, uint32_t j) { return Operar<P_MENOSPOR>(a, b, 0, 0, Propio[j], r); });
-    case P_POTENCIA: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r, uint32_t) { return Operar<P_POTENCIA>(a, b, 0, 0, 0, r); });
+    case P_CARGAR: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double, double &r, uint32_t) { return Operar<P_CARGAR, false>(a, 0, 0, 0, 0, r); });
+    case P_NEGAR: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double, double &r, uint32_t) { return Operar<P_NEGAR, false>(a, 0, 0, 0, 0, r); });
+    case P_SUMA: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r, uint32_t) { return Operar<P_SUMA, false>(a, b, 0, 0, 0, r); });
+    case P_RESTA: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r, uint32_t) { return Operar<P_RESTA, false>(a, b, 0, 0, 0, r); });
+    case P_POR: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r, uint32_t) { return Operar<P_POR, false>(a, b, 0, 0, 0, r); });
+    case P_PORMAS: return Recorrer(P, Ranuras, Desde, n, v, [c](double a, double b, double &r, uint32_t) { return Operar<P_PORMAS, false>(a, b, 0, c, 0, r); });
+    case P_PORMENOS: return Recorrer(P, Ranuras, Desde, n, v, [c](double a, double b, double &r, uint32_t) { return Operar<P_PORMENOS, false>(a, b, 0, c, 0, r); });
+    case P_MASPOR: return Recorrer(P, Ranuras, Desde, n, v, [Propio](double a, double b, double &r, uint32_t j) { return Operar<P_MASPOR, false>(a, b, 0, 0, Propio[j], r); });
+    case P_KPOR: return Recorrer(P, Ranuras, Desde, n, v, [c](double a, double b, double &r, uint32_t) { return Operar<P_KPOR, false>(a, b, 0, c, 0, r); });
+    case P_MASKPOR: return Recorrer(P, Ranuras, Desde, n, v, [Propio, c](double a, double b, double &r, uint32_t j) { return Operar<P_MASKPOR, false>(a, b, 0, c, Propio[j], r); });
+    case P_MENOSKPOR: return Recorrer(P, Ranuras, Desde, n, v, [Propio, c](double a, double b, double &r, uint32_t j) { return Operar<P_MENOSKPOR, false>(a, b, 0, c, Propio[j], r); });
+    case P_MENOSPOR: return Recorrer(P, Ranuras, Desde, n, v, [Propio](double a, double b, double &r, uint32_t j) { return Operar<P_MENOSPOR, false>(a, b, 0, 0, Propio[j], r); });
+    case P_POTENCIA: return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r, uint32_t) { return Operar<P_POTENCIA, false>(a, b, 0, 0, 0, r); });
     case P_ENTRE: // where the divisor is 0 the row fails, and 0/1 stands in for it: no flag
                   // is raised and the loop has no branch, which the compiler vectorises
         return Recorrer(P, Ranuras, Desde, n, v, [](double a, double b, double &r, uint32_t) {
@@ -552,30 +571,45 @@ bool PasoEnBloque(const Paso &P, double *const *Ranuras, const DesdeFila &Desde,
     }
 }
 
-// The steps of a form of numbers without requests over the n rows from Desde into Valores:
-// false when a row needs one evaluation of its own (a division by zero, a not-a-number).
-// Ranuras holds a block per slot the steps write and Libre one more, which each step writes and then swaps with its slot's, so that no loop
-// writes what it reads.
-bool FilasEnBloque(const FORMULAPREPARADA *F, double **Ranuras, double *&Libre, const DesdeFila &Desde, uint32_t n,
-                   double *Valores, const AjustesDeEvaluacion *Anfitrion)
+// How a block of rows went through the steps: whether every step ran (else one stopped at a
+// row it cannot give, a division by zero), and how many calls of C code ran over the whole
+// block, whose values are kept.
+struct Recorrido {
+    bool Completo;
+    uint32_t Llamadas;
+};
+
+// The steps of a form of numbers without requests over the n rows from Desde into Valores.
+// Ranuras holds a block per slot the steps write and Libre one more, which each step writes
+// and then swaps with its slot's, so that no loop writes what it reads; Guardadas a block per
+// call of C code, where its values are kept for the rows computed again.
+Recorrido FilasEnBloque(const FORMULAPREPARADA *F, double **Ranuras, double *&Libre, double *const *Guardadas,
+                        const DesdeFila &Desde, uint32_t n, double *Valores, const AjustesDeEvaluacion *Anfitrion)
 {
+    Recorrido R{false, 0};
     for (const Paso *P = F->Pasos;; ++P) {
-        // The last step writes the host's array itself.
-        if (!PasoEnBloque(*P, Ranuras, Desde, n, P->Fin ? Valores : Libre, Anfitrion))
-            return false;
+        double *const v = P->Fin ? Valores : Libre; // the last step writes the answers
+        if (!PasoEnBloque(*P, Ranuras, Desde, n, v, Anfitrion))
+            return R;
+        if (P->Codigo == CODIGO_NATIVA)
+            std::memcpy(Guardadas[R.Llamadas++], v, n * sizeof(double));
         if (P->Fin) {
-            // A vectorised loop may take the operands of a sum or product in either order,
-            // and of two not-a-numbers x86 keeps the first: a row whose value is one goes
-            // through the evaluation of one row, which gives it A_Evaluar's bits.
-            bool SinNaN = true;
-            for (uint32_t j = 0; j < n; ++j)
-                SinNaN &= Valores[j] == Valores[j];
-            return SinNaN;
+            R.Completo = true;
+            return R;
         }
         double *const Escrita = Libre;
         Libre = Ranuras[P->A];
         Ranuras[P->A] = Escrita;
     }
+}
+
+// A not-a-number, told by its bits: a comparison would raise the invalid flag for a signaling
+// one, and trap where the host unmasked it, which no evaluation of it does.
+inline bool EsNaN(double v)
+{
+    uint64_t Bits;
+    std::memcpy(&Bits, &v, sizeof Bits);
+    return (Bits << 1) > (uint64_t{0x7FF0000000000000} << 1);
 }
 
 // Blocks of rows pay where the compiler vectorises their loops. With the x87 unit (32-bit
@@ -587,35 +621,101 @@ constexpr bool FILAS_EN_BLOQUES = false;
 constexpr bool FILAS_EN_BLOQUES = true;
 #endif
 
+// Whether two arrays share a byte (none when either is null or empty); as integers, since
+// pointers into different arrays do not compare.
+inline bool Solapan(const void *a, size_t LargoA, const void *b, size_t LargoB)
+{
+    const uintptr_t x = reinterpret_cast<uintptr_t>(a), y = reinterpret_cast<uintptr_t>(b);
+    return a != nullptr && b != nullptr && LargoA > 0 && LargoB > 0 && x < y + LargoB && y < x + LargoA;
+}
+
+// The host's arrays of answers (Valores, Errores, Posiciones: what the rows write).
+struct Salidas {
+    double *Valores;
+    int32_t *Errores;
+    int32_t *Posiciones;
+    size_t Filas;
+
+    // Whether the rows' writes reach n bytes at a.
+    bool Alcanzan(const void *a, size_t n) const
+    {
+        return Solapan(a, n, Valores, Filas * sizeof(double)) || Solapan(a, n, Errores, Filas * sizeof(int32_t)) ||
+               Solapan(a, n, Posiciones, Filas * sizeof(int32_t));
+    }
+};
+
 // Rows one by one through the host's own entry (Una, A_Evaluar), on a copy of the form whose
 // columns read one number each, set to the row's before each evaluation, while a variable
 // bound to one number reads it where the host keeps it: every row is then A_Evaluar's
-// evaluation itself, down to which of two not-a-numbers an operation keeps, which the
-// compiled code decides by the order it takes its operands in.
+// evaluation itself.
+//
+// Every row reads what the host's arrays held when the call began, as if the inputs were
+// read whole before the first answer is written: a column that the answers reach is read
+// from a copy taken first, and so is a number bound where they reach; only the column that
+// is Valores itself, a transform in place, is read where it is, since each row is computed,
+// block by block, before its answer is written over its input.
 struct Sombra {
     FORMULAPREPARADA Forma;
     double *Actual = nullptr;       // per name of the form: the row's number of a column
     const double **Direcciones = nullptr;
+    const double **Columnas = nullptr; // per name: the column the rows read, the host's or a copy
+    double *Copias = nullptr;          // the copies of columns and numbers the answers reach
     Paso *Pasos = nullptr;
+    bool EnSuSitio = false;            // a column is Valores
 
     ~Sombra()
     {
         std::free(Actual);
         std::free(Direcciones);
+        std::free(Columnas);
+        std::free(Copias);
         std::free(Pasos);
     }
 
     // False when memory runs out.
-    bool Preparar(const FORMULAPREPARADA *F)
+    bool Preparar(const FORMULAPREPARADA *F, const Salidas &S)
     {
         Forma = *F;
+        Forma.EnCurso = 0; // the copy counts its own evaluations
+        Forma.PorLiberar = false;
         const size_t Nombres = F->CuantosNombres ? F->CuantosNombres : 1;
         Actual = static_cast<double *>(std::calloc(Nombres, sizeof *Actual));
         Direcciones = static_cast<const double **>(std::calloc(Nombres, sizeof *Direcciones));
-        if (Actual == nullptr || Direcciones == nullptr)
+        Columnas = static_cast<const double **>(std::calloc(Nombres, sizeof *Columnas));
+        if (Actual == nullptr || Direcciones == nullptr || Columnas == nullptr)
             return false;
-        for (uint32_t k = 0; k < F->CuantosNombres; ++k)
-            Direcciones[k] = F->Columnas[k] ? &Actual[k] : F->Direcciones[k];
+        // What the answers reach, copied into one array: N doubles a column, one a number.
+        const size_t Bytes = S.Filas * sizeof(double);
+        size_t Copiar = 0;
+        for (uint32_t k = 0; k < F->CuantosNombres; ++k) {
+            const double *D = F->Direcciones[k];
+            if (F->Columnas[k] && D != S.Valores && S.Alcanzan(D, Bytes))
+                Copiar += S.Filas;
+            else if (!F->Columnas[k] && D != nullptr && S.Alcanzan(D, sizeof(double)))
+                Copiar += 1;
+        }
+        if (Copiar > 0 && (Copias = static_cast<double *>(std::malloc(Copiar * sizeof(double)))) == nullptr)
+            return false;
+        double *Libre = Copias;
+        for (uint32_t k = 0; k < F->CuantosNombres; ++k) {
+            const double *D = F->Direcciones[k];
+            if (F->Columnas[k]) {
+                Columnas[k] = D;
+                if (D == S.Valores) {
+                    EnSuSitio = true;
+                } else if (S.Alcanzan(D, Bytes)) {
+                    std::memcpy(Libre, D, Bytes);
+                    Columnas[k] = Libre;
+                    Libre += S.Filas;
+                }
+                Direcciones[k] = &Actual[k];
+            } else if (D != nullptr && S.Alcanzan(D, sizeof(double))) {
+                *Libre = *D;
+                Direcciones[k] = Libre++;
+            } else {
+                Direcciones[k] = D;
+            }
+        }
         // The steps hold the addresses too: the copy's are written from its own bindings, by
         // name, so that a column and a number bound at one same address stay apart.
         Forma.Direcciones = Direcciones;
@@ -626,34 +726,57 @@ struct Sombra {
         return Forma.Numerico || !F->Numerico; // the copy lacks the form's steps only for want of memory
     }
 
-    // How the copy's steps read the host's columns.
-    DesdeColumnas Columnas(const FORMULAPREPARADA *F) const { return {Actual, F->Direcciones, F->CuantosNombres}; }
+    // How the copy's steps read the columns.
+    DesdeColumnas Desde() const { return {Actual, Columnas, Forma.CuantosNombres}; }
 
     // How the copy's steps read a block of rows from Desde.
-    DesdeFila Bloque(const FORMULAPREPARADA *F, size_t Desde) const
+    DesdeFila Bloque(size_t Fila) const { return {Desde(), Fila}; }
+
+    void PonerColumnas(size_t i)
     {
-        return {Columnas(F), Desde};
+        for (uint32_t k = 0; k < Forma.CuantosNombres; ++k)
+            if (Forma.Columnas[k])
+                Actual[k] = Columnas[k][i];
     }
 
-    BLOQUEDEDATOS Fila(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, size_t i, Evaluacion Una)
+    BLOQUEDEDATOS Fila(ESTADODEANALISIS *Estado, size_t i, Evaluacion Una)
     {
-        for (uint32_t k = 0; k < F->CuantosNombres; ++k)
-            if (F->Columnas[k])
-                Actual[k] = F->Direcciones[k][i];
+        PonerColumnas(i);
         return Una(&Forma, Estado);
+    }
+
+    // Row i again, as row j of a block whose first Llamadas calls of C code ran over it and
+    // kept their values in Guardadas: with those values (through the blocks, which take them
+    // as the steps hand them over), so that the code sees each call once.
+    BLOQUEDEDATOS FilaOtraVez(ESTADODEANALISIS *Estado, size_t i, uint32_t j, double *const *Guardadas,
+                              uint32_t Llamadas, Repeticion &Rep, Evaluacion Una)
+    {
+        if (Llamadas == 0)
+            return Fila(Estado, i, Una);
+        PonerColumnas(i);
+        Rep.Cuantos = 0;
+        Rep.Ultima = nullptr;
+        Rep.CuantasNativas = Llamadas;
+        for (uint32_t k = 0; k < Llamadas; ++k)
+            Rep.Nativas[k] = Guardadas[k][j];
+        return EvaluarEnBloques(&Forma, Estado, &Rep);
     }
 };
 
-// One row's block into the host's arrays; true when the row failed.
-inline bool PonerFila(const BLOQUEDEDATOS &R, size_t i, double *Valores, int32_t *Errores, int32_t *Posiciones)
+// One row's block into the host's arrays (the value into *Valor, when there is one); true
+// when the row failed.
+inline bool PonerFila(const BLOQUEDEDATOS &R, double *Valor, size_t i, int32_t *Errores, int32_t *Posiciones)
 {
-    NumeroDeBloque(R, &Valores[i]);
+    if (Valor != nullptr)
+        NumeroDeBloque(R, Valor);
     if (Errores != nullptr)
         Errores[i] = R.Error;
     if (Posiciones != nullptr)
         Posiciones[i] = R.Posicion;
     return R.Error != 0;
 }
+
+inline double *Fila(double *Valores, size_t i) { return Valores != nullptr ? Valores + i : nullptr; }
 
 // Rows worth a form's own machine code: writing it into pages of its own takes some 25
 // microseconds on a virtual machine (the system's calls and first touch of the pages), and it
@@ -682,10 +805,19 @@ int32_t FilasDeCodigo(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, Sombr
             std::memset(Posiciones + Desde, 0, (Hasta - Desde) * sizeof *Posiciones);
         const size_t Otras = Hasta < Cuatros ? Hasta + 2 : N; // rows for one evaluation each
         for (size_t i = Hasta; i < Otras; ++i)
-            Fallidas += PonerFila(Copia.Fila(F, Estado, i, Una), i, Valores, Errores, Posiciones);
+            Fallidas += PonerFila(Copia.Fila(Estado, i, Una), &Valores[i], i, Errores, Posiciones);
         Desde = Otras;
     }
     return Fallidas;
+}
+
+// The calls of C code among a form's steps.
+uint32_t LlamadasEnPasos(const FORMULAPREPARADA *F)
+{
+    uint32_t n = 0;
+    for (uint32_t p = 0; p < F->CuantosPasos; ++p)
+        n += F->Pasos[p].Codigo == CODIGO_NATIVA;
+    return n;
 }
 
 } // namespace
@@ -693,65 +825,92 @@ int32_t FilasDeCodigo(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, Sombr
 int32_t EvaluarFilas(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, int32_t Filas, double *Valores,
                      int32_t *Errores, int32_t *Posiciones, Evaluacion Una)
 {
-    if (Filas <= 0 || Valores == nullptr)
+    if (Filas <= 0)
         return 0;
     const size_t N = static_cast<size_t>(Filas);
+    const Salidas S{Valores, Errores, Posiciones, N};
+    // Answers written over each other would leave the host no row it can trust.
+    if (Solapan(Valores, N * sizeof(double), Errores, N * sizeof(int32_t)) ||
+        Solapan(Valores, N * sizeof(double), Posiciones, N * sizeof(int32_t)) ||
+        Solapan(Errores, N * sizeof(int32_t), Posiciones, N * sizeof(int32_t)))
+        return FILAS_SOLAPADAS;
     int32_t Fallidas = 0;
     if (F == nullptr || Estado == nullptr) { // as A_Evaluar answers them
         for (size_t i = 0; i < N; ++i)
-            Fallidas += PonerFila(Una(F, Estado), i, Valores, Errores, Posiciones);
+            Fallidas += PonerFila(Una(F, Estado), Fila(Valores, i), i, Errores, Posiciones);
         return Fallidas;
     }
+    const EnCurso Cuenta(F); // (released last, after the copy)
     Sombra Copia;
-    if (!Copia.Preparar(F)) {
+    if (!Copia.Preparar(F, S)) {
         BLOQUEDEDATOS SinMemoria;
         PonerErrorGeneral(SinMemoria, E_MEMORIA);
         for (size_t i = 0; i < N; ++i)
-            Fallidas += PonerFila(SinMemoria, i, Valores, Errores, Posiciones);
+            Fallidas += PonerFila(SinMemoria, Fila(Valores, i), i, Errores, Posiciones);
         return Fallidas;
     }
     // Blocks only where every row is the steps' numbers: no request, nothing but numbers.
     const bool EnBloques = FILAS_EN_BLOQUES && F->Numerico && F->SinPeticiones;
     // Many rows of a light form (or under the host's settings, of one calling C code too):
     // its own machine code, four rows a turn, where it has such code.
-    if (EnBloques && N >= FILAS_PARA_ENSAMBLAR) {
-        FilasEnsambladas Codigo(&Copia.Forma, Copia.Columnas(F));
+    if (EnBloques && N >= FILAS_PARA_ENSAMBLAR && Valores != nullptr) {
+        FilasEnsambladas Codigo(&Copia.Forma, Copia.Desde());
         if (Codigo.Codigo != nullptr)
             return FilasDeCodigo(F, Estado, Copia, Codigo.Codigo, N, Valores, Errores, Posiciones, Una);
     }
+    // Per block: a block per slot, one more that each step writes, one per call of C code, and
+    // the answers' own where they are not written straight into Valores.
+    const uint32_t Llamadas = EnBloques ? LlamadasEnPasos(&Copia.Forma) : 0;
     double *Memoria = nullptr;
     if (EnBloques)
-        Memoria = static_cast<double *>(std::malloc((F->Ranuras + 1u) * FILAS_POR_BLOQUE * sizeof(double)));
+        Memoria = static_cast<double *>(
+            std::malloc((F->Ranuras + 2u + Llamadas) * size_t{FILAS_POR_BLOQUE} * sizeof(double)));
     if (Memoria == nullptr) { // row by row: each row is one evaluation
         for (size_t i = 0; i < N; ++i)
-            Fallidas += PonerFila(Copia.Fila(F, Estado, i, Una), i, Valores, Errores, Posiciones);
+            Fallidas += PonerFila(Copia.Fila(Estado, i, Una), Fila(Valores, i), i, Errores, Posiciones);
         return Fallidas;
     }
     double *Ranuras[RANURAS_NUMERICAS];
     for (uint32_t k = 0; k < F->Ranuras; ++k)
         Ranuras[k] = Memoria + k * FILAS_POR_BLOQUE;
     double *Libre = Memoria + F->Ranuras * FILAS_POR_BLOQUE;
+    double *const Propias = Libre + FILAS_POR_BLOQUE;
+    double *Guardadas[MAXIMO_PEDIDAS];
+    for (uint32_t k = 0; k < Llamadas && k < MAXIMO_PEDIDAS; ++k)
+        Guardadas[k] = Propias + (k + 1) * size_t{FILAS_POR_BLOQUE};
+    // Straight into Valores unless a row computed again would then read an answer as its input.
+    const bool Directas = Valores != nullptr && !Copia.EnSuSitio;
+    Repeticion Rep;
     AjustesDeEvaluacion Ajustes; // one switch for every block
     if (F->Ajustar)
         Ajustes.Entrar();
     for (size_t Desde = 0; Desde < N; Desde += FILAS_POR_BLOQUE) {
         const uint32_t n = static_cast<uint32_t>(N - Desde < FILAS_POR_BLOQUE ? N - Desde : FILAS_POR_BLOQUE);
-        if (FilasEnBloque(&Copia.Forma, Ranuras, Libre, Copia.Bloque(F, Desde), n, Valores + Desde,
-                          F->Ajustar ? &Ajustes : nullptr)) {
-            if (Errores != nullptr)
-                std::memset(Errores + Desde, 0, n * sizeof *Errores);
-            if (Posiciones != nullptr)
-                std::memset(Posiciones + Desde, 0, n * sizeof *Posiciones);
-            continue;
+        double *const Destino = Directas ? Valores + Desde : Propias;
+        const Recorrido B = FilasEnBloque(&Copia.Forma, Ranuras, Libre, Guardadas, Copia.Bloque(Desde), n, Destino,
+                                          F->Ajustar ? &Ajustes : nullptr);
+        if (Errores != nullptr)
+            std::memset(Errores + Desde, 0, n * sizeof *Errores);
+        if (Posiciones != nullptr)
+            std::memset(Posiciones + Desde, 0, n * sizeof *Posiciones);
+        // Rows the steps cannot give, one evaluation each, under the host's settings as each
+        // evaluation expects them: every row of a block a step stopped in; otherwise those
+        // whose value is a not-a-number, since a vectorised loop may take the operands of a
+        // sum or product in either order, and of two not-a-numbers x86 keeps the first.
+        bool Fuera = false;
+        for (uint32_t j = 0; j < n; ++j) {
+            if (B.Completo && !EsNaN(Destino[j]))
+                continue;
+            if (!Fuera && F->Ajustar)
+                Ajustes.Salir();
+            Fuera = true;
+            Fallidas += PonerFila(Copia.FilaOtraVez(Estado, Desde + j, j, Guardadas, B.Llamadas, Rep, Una), &Destino[j],
+                                  Desde + j, Errores, Posiciones);
         }
-        // A row the steps cannot give: the block again row by row, under the host's settings
-        // as each evaluation expects them.
-        if (F->Ajustar)
-            Ajustes.Salir();
-        for (size_t i = Desde; i < Desde + n; ++i)
-            Fallidas += PonerFila(Copia.Fila(F, Estado, i, Una), i, Valores, Errores, Posiciones);
-        if (F->Ajustar)
+        if (Fuera && F->Ajustar)
             Ajustes.Entrar();
+        if (Valores != nullptr && Destino != Valores + Desde)
+            std::memcpy(Valores + Desde, Destino, n * sizeof(double));
     }
     if (F->Ajustar)
         Ajustes.Salir();

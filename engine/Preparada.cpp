@@ -20,6 +20,11 @@ void Liberar(FORMULAPREPARADA *F)
 {
     if (F == nullptr)
         return;
+    // Released from the host's code an evaluation of it runs (a request, a bound function):
+    // the last evaluation in course releases it (EnCurso), whichever of the two claims it.
+    __atomic_store_n(&F->PorLiberar, true, __ATOMIC_RELEASE);
+    if (EstaEnCurso(F) || !__atomic_exchange_n(&F->PorLiberar, false, __ATOMIC_ACQ_REL))
+        return;
     std::free(F->Codigo);
     std::free(F->Fallos);
     std::free(F->Textos);
@@ -42,13 +47,16 @@ const char *NombreUsado(const FORMULAPREPARADA *F, int32_t Indice, int32_t *Argu
     return F->Textos + U.Nombre.Inicio;
 }
 
-void Opciones(FORMULAPREPARADA *F, int32_t Opciones)
+int32_t Opciones(FORMULAPREPARADA *F, int32_t Opciones)
 {
     if (F == nullptr)
-        return;
+        return 0;
+    if (EstaEnCurso(F)) // its steps and code are running: they stay as they are
+        return CAMBIO_EN_CURSO;
     F->Opciones = Opciones;
     Clasificar(F);
     Ensamblar(F);
+    return 0;
 }
 
 int32_t Vincular(FORMULAPREPARADA *F, const char *Nombre, int32_t Argumentos, const double *Direccion, bool Columna,
@@ -56,6 +64,8 @@ int32_t Vincular(FORMULAPREPARADA *F, const char *Nombre, int32_t Argumentos, co
 {
     if (F == nullptr || Nombre == nullptr || Argumentos > MAXIMO_NATIVOS)
         return 0;
+    if (EstaEnCurso(F))
+        return CAMBIO_EN_CURSO;
     const bool Variable = Argumentos < 0;
     const uint8_t Pedida = Variable ? O_VARIABLE : O_FUNCION, Ligada = Variable ? O_VINCULADA : O_NATIVA;
     const bool Ligado = Variable ? Direccion != nullptr : Funcion != nullptr;

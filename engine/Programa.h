@@ -283,10 +283,17 @@ struct FORMULAPREPARADA {
     bool SinPeticiones; // Numerico without requests
     bool Ligera;        // SinPeticiones and no step calls out (a power, C code): evaluated in the entry
     int32_t Opciones;
+    bool Llama;         // some call is bound to C code
     EvaluacionNativa Nativa; // the entry for a number result: its machine code, or the steps'
     const double *Enlaces[Motor::ENLACES_EN_FORMA]; // with machine code: its first variables' addresses
     void *Ensamblado;        // the pages of that code, or null
     size_t LargoEnsamblado;
+    // The machine code's own entries where Nativa and Valor first count the evaluation in
+    // course (a form that calls C code: Evaluacion.h, EnCurso).
+    EvaluacionNativa NativaEnsamblada;
+    EvaluacionValor ValorEnsamblado;
+    int32_t EnCurso;  // evaluations in course that may run the host's code
+    bool PorLiberar;  // released by the host while one was: the last one releases it
 };
 
 namespace Motor {
@@ -327,7 +334,11 @@ inline int32_t VincularFuncion(FORMULAPREPARADA *Formula, const char *Nombre, in
 {
     return Argumentos < 0 ? 0 : Vincular(Formula, Nombre, Argumentos, nullptr, false, Funcion);
 }
-void Opciones(FORMULAPREPARADA *Formula, int32_t Opciones);
+// Binding, unbinding and setting options are refused with CAMBIO_EN_CURSO, nothing changed,
+// while an evaluation of the form is in course that may run the host's code (from that code:
+// the evaluation goes on with the form it began with).
+constexpr int32_t CAMBIO_EN_CURSO = -3;
+int32_t Opciones(FORMULAPREPARADA *Formula, int32_t Opciones);
 // The bytes a form holds on the heap, and the tokens its text was read into.
 size_t Tamano(const FORMULAPREPARADA *Formula, uint32_t &Tokens);
 

@@ -91,7 +91,10 @@ EVALION_FORMULA_API int32_t EnlaceVincularFuncion(FORMULAPREPARADA *Formula, con
 }
 __asm__(".symver EnlaceVincularFuncion, A_VincularFuncion@" EVALION_VERSION_);
 
-EVALION_FORMULA_API void EnlaceOpciones(FORMULAPREPARADA *Formula, int32_t Opciones) { A_Opciones(Formula, Opciones); }
+EVALION_FORMULA_API int32_t EnlaceOpciones(FORMULAPREPARADA *Formula, int32_t Opciones)
+{
+    return A_Opciones(Formula, Opciones);
+}
 __asm__(".symver EnlaceOpciones, A_Opciones@" EVALION_VERSION_);
 
 } // extern "C"

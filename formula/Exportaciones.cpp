@@ -8,6 +8,9 @@ static_assert(std::is_same_v<FORMULA_NATIVA, Motor::FuncionNativa>, "one type fo
 static_assert(std::is_same_v<FORMULA_VALOR, EvaluacionValor> && offsetof(FORMULAPREPARADA, Valor) == 0,
               "A_ValorEnLinea reads the entry first in the form");
 static_assert(static_cast<int32_t>(FORMULA_TEXTO) == Motor::RESULTADO_TEXTO, "one code for a text result");
+static_assert(static_cast<int32_t>(FORMULA_SOLAPADAS) == Motor::FILAS_SOLAPADAS &&
+                  static_cast<int32_t>(FORMULA_EN_CURSO) == Motor::CAMBIO_EN_CURSO,
+              "one code for each refusal");
 
 extern "C" {
 
@@ -78,9 +81,9 @@ EVALION_FORMULA_API int32_t EVALION_CONV A_VincularFuncion(FORMULAPREPARADA *For
     return Motor::VincularFuncion(Formula, Funcion, Argumentos, Puntero);
 }
 
-EVALION_FORMULA_API void EVALION_CONV A_Opciones(FORMULAPREPARADA *Formula, int32_t Opciones)
+EVALION_FORMULA_API int32_t EVALION_CONV A_Opciones(FORMULAPREPARADA *Formula, int32_t Opciones)
 {
-    Motor::Opciones(Formula, Opciones);
+    return Motor::Opciones(Formula, Opciones);
 }
 
 } // extern "C"

@@ -552,7 +552,7 @@ public:
         int32_t Cuantos;
         for (int32_t k = 0; const char *Usado = A_Nombre(FFormula, k, &Cuantos); ++k)
             if (Cuantos == Argumentos && Iguales(Usado, Buscado))
-                Usos += A_VincularFuncion(FFormula, Usado, Argumentos, Puntero);
+                Usos += Cambiado(A_VincularFuncion(FFormula, Usado, Argumentos, Puntero));
         return Usos;
     }
     // The same with the count read from the function's type: VincularFuncion("f", &Funcion)
@@ -655,11 +655,20 @@ public:
     TFormula &AjustesDelAnfitrion(bool Activa = true)
     {
         Nucleo();
-        A_Opciones(FFormula, Activa ? FORMULA_AJUSTES_DEL_ANFITRION : 0);
+        Cambiado(A_Opciones(FFormula, Activa ? FORMULA_AJUSTES_DEL_ANFITRION : 0));
         return *this;
     }
 
 private:
+    // A change the form refused: asked from a handler or a bound function while the form
+    // runs, which finishes on the form it began with.
+    static int32_t Cambiado(int32_t Respuesta)
+    {
+        if (Respuesta == FORMULA_EN_CURSO)
+            throw std::logic_error("Evalion: a TFormula is not changed while it is being evaluated");
+        return Respuesta;
+    }
+
     friend class TAnalizador;
     TFormula(std::shared_ptr<TAnalizador::TNucleo> Nucleo, FORMULAPREPARADA *Formula, const BLOQUEDEDATOS &Rechazo)
         : FNucleo(std::move(Nucleo)), FFormula(Formula), FRechazo(TResultado::DeBloque(Rechazo))
@@ -680,8 +689,8 @@ private:
         for (int32_t k = 0; const char *Usado = A_Nombre(FFormula, k, &Argumentos); ++k) {
             if (Argumentos >= 0 || !Iguales(Usado, Buscado))
                 continue;
-            Usos += Columnas != nullptr ? A_VincularColumna(FFormula, Usado, Direccion)
-                                        : A_Vincular(FFormula, Usado, Direccion);
+            Usos += Cambiado(Columnas != nullptr ? A_VincularColumna(FFormula, Usado, Direccion)
+                                                 : A_Vincular(FFormula, Usado, Direccion));
             if (Columnas != nullptr)
                 Columnas->push_back(Usado);
             else

@@ -7,8 +7,11 @@
  *
  * A prepared form belongs to the host that prepared it and lives until A_Liberar. Evaluating
  * only reads it, so one form may be evaluated on several threads at once, each with its own
- * record; A_Vincular, A_VincularColumna and A_VincularFuncion change it, so names are bound
- * before the form is shared.
+ * record; A_Vincular, A_VincularColumna, A_VincularFuncion and A_Opciones change it, so names
+ * are bound before the form is shared. Called while an evaluation of the form is in course
+ * that may run the host's code (from a request or a bound function of that very evaluation),
+ * they change nothing and return FORMULA_EN_CURSO: the evaluation finishes on the form it
+ * began with. A_Liberar called so releases the form when the last such evaluation ends.
  */
 #ifndef EVALION_FORMULA_H
 #define EVALION_FORMULA_H
@@ -89,11 +92,17 @@ static inline double A_ValorEnLinea(const FORMULAPREPARADA *Formula)
  * is a column: row i reads Columna[i], so every column holds at least Filas doubles. A
  * variable bound with A_Vincular reads its one number, *Direccion, in every row. Row i's value
  * goes to Valores[i] (a quiet NaN when the row fails or its value is a text), its error
- * code (0: none) to Errores[i] and its position to Posiciones[i], each when not NULL. Row
+ * code (0: none) to Errores[i] and its position to Posiciones[i], each when not NULL (a NULL
+ * Valores still fills the codes and positions: a host that only validates a column). Row
  * by row the same bits, codes, positions and requests as A_Evaluar with the numbers of that
- * row, rows in order. Forms of numbers whose variables are all bound run a block of rows
- * through each step at once. Returns how many rows failed; a NULL form or Estado fails
- * every row with E_OPERANDO at position 0, as A_Evaluar does; Filas <= 0 does nothing. */
+ * row, rows in order; a function bound to C code is called once per call the row makes.
+ * Forms of numbers whose variables are all bound run a block of rows through each step at
+ * once. Every row reads the columns and numbers as they were when the call began, whatever
+ * the answers are written over: Valores may be a column itself (a transform in place) or
+ * overlap one anyhow. Returns how many rows failed; FORMULA_SOLAPADAS, with nothing written,
+ * when two of Valores, Errores and Posiciones overlap; a NULL form or Estado fails every row
+ * with E_OPERANDO at position 0, as A_Evaluar does; Filas <= 0 does nothing. */
+enum { FORMULA_SOLAPADAS = -2 };
 EVALION_FORMULA_API int32_t EVALION_CONV A_EvaluarFilas(const FORMULAPREPARADA *Formula, ESTADODEANALISIS *Estado,
                                                         int32_t Filas, double *Valores, int32_t *Errores,
                                                         int32_t *Posiciones);
@@ -152,7 +161,12 @@ EVALION_FORMULA_API int32_t EVALION_CONV A_VincularFuncion(FORMULAPREPARADA *For
  *     to C code, without powers, is then also written as machine code of its own, which
  *     gives the same answers sooner. */
 enum { FORMULA_AJUSTES_DEL_ANFITRION = 1 };
-EVALION_FORMULA_API void EVALION_CONV A_Opciones(FORMULAPREPARADA *Formula, int32_t Opciones);
+EVALION_FORMULA_API int32_t EVALION_CONV A_Opciones(FORMULAPREPARADA *Formula, int32_t Opciones);
+
+/* What A_Vincular, A_VincularColumna, A_VincularFuncion and A_Opciones return when called
+ * while an evaluation of the form that may run the host's code is in course: nothing changed.
+ * (A_Opciones otherwise returns 0.) */
+enum { FORMULA_EN_CURSO = -3 };
 
 #ifdef __cplusplus
 }

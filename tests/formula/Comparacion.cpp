@@ -1,5 +1,6 @@
 #include "Comparacion.h"
 
+#include <cfenv>
 #include <cmath>
 #include <cstring>
 #include <iterator>
@@ -25,6 +26,30 @@ const double *Vinculada; // the analysis's host answers every variable with it
 bool Nativas;            // and every function as the C code below
 std::vector<Peticion> *Registro;
 Cuentas Cuenta;
+uint64_t Llamadas; // calls of the C code below, which every path must make as the analysis asks
+bool ConTrampas;   // the invalid operation traps while the engine runs
+
+// The trap unmasked for the life of one call of the engine, when the case asks for it
+// (where the C library can unmask it: glibc's).
+struct Trampa {
+#if defined(__GLIBC__)
+    Trampa()
+    {
+        if (ConTrampas)
+            feenableexcept(FE_INVALID);
+    }
+    ~Trampa()
+    {
+        if (ConTrampas)
+            fedisableexcept(FE_INVALID);
+    }
+#endif
+};
+template <class Llamada> auto ConTrampa(Llamada L)
+{
+    const Trampa T;
+    return L();
+}
 
 uint64_t Mezclar(uint64_t x)
 {
@@ -91,10 +116,10 @@ void Responder(BLOQUEDEDATOS *R)
 
 // The C code bound to the calls of 1 to 4 arguments: infinities and not-a-numbers among its
 // values (1/0, 0/0). More arguments are summed.
-double Nativa1(double a) { return 1 / a; }
-double Nativa2(double a, double b) { return a / b; }
-double Nativa3(double a, double b, double c) { return a * b + c; }
-double Nativa4(double a, double b, double c, double d) { return (a - b) / (c - d); }
+double Nativa1(double a) { return ++Llamadas, 1 / a; }
+double Nativa2(double a, double b) { return ++Llamadas, a / b; }
+double Nativa3(double a, double b, double c) { return ++Llamadas, a * b + c; }
+double Nativa4(double a, double b, double c, double d) { return ++Llamadas, (a - b) / (c - d); }
 const FORMULA_NATIVA NATIVAS[] = {reinterpret_cast<FORMULA_NATIVA>(Nativa1), reinterpret_cast<FORMULA_NATIVA>(Nativa2),
                                   reinterpret_cast<FORMULA_NATIVA>(Nativa3), reinterpret_cast<FORMULA_NATIVA>(Nativa4)};
 
@@ -138,12 +163,23 @@ void EVALION_CONV PedirFuncion(char *Nombre, BLOQUEDEDATOS *Parametros, int32_t 
         Responder(R);
 }
 
+// Not-a-numbers of other bits than the one an invalid operation makes: quiet with a payload,
+// negative, and signaling.
+double NaN(uint64_t Bits)
+{
+    double d;
+    std::memcpy(&d, &Bits, sizeof d);
+    return d;
+}
+const double NAN_CARGADO = NaN(0x7FF8000000000005), NAN_NEGATIVO = NaN(0xFFF8000000000009),
+             NAN_SENALIZADOR = NaN(0x7FF0000000000003);
+
 // The numbers of the rows: the case's bound value first, then what the operators treat
 // apart. One case in sixteen takes enough rows to cross blocks of rows, one in 8192 enough
 // (and an odd count) for the form's own machine code across rows.
 std::vector<double> Columna(const Caso &C)
 {
-    constexpr double OTROS[] = {0, -1, 0.5, 2, 1e308, 3, -0.0, 1e-310};
+    const double OTROS[] = {0, -1, 0.5, 2, 1e308, 3, -0.0, 1e-310, NAN_CARGADO, NAN_SENALIZADOR};
     std::vector<double> Filas(C.Semilla % 8192 == 0 ? 65537 : C.Semilla % 16 == 0 ? 600 : 7);
     for (size_t i = 0; i < Filas.size(); ++i)
         Filas[i] = i == 0 ? C.Vinculada : OTROS[(i + C.Semilla) % std::size(OTROS)];
@@ -186,18 +222,27 @@ std::string CompararFilas(FORMULAPREPARADA *F, ESTADODEANALISIS &Estado, const C
     Contador = 0;
     Registro = &UnaAUna;
     VincularTodas(&Actual, false);
+    Llamadas = 0;
     for (double Valor : Filas) {
         Actual = Valor;
-        const BLOQUEDEDATOS R = A_Evaluar(F, &Estado);
+        const BLOQUEDEDATOS R = ConTrampa([&] { return A_Evaluar(F, &Estado); });
         Esperados.push_back({R.Error, R.Posicion, R.Tipo, R.Numero});
     }
-    std::vector<double> Valores(Filas.size());
+    const uint64_t LlamadasUnaAUna = Llamadas;
+    std::vector<double> Entrada = Filas; // written over when in place
+    std::vector<double> Propios(Filas.size());
+    std::vector<double> &Valores = C.EnSuSitio ? Entrada : Propios;
     std::vector<int32_t> Errores(Filas.size()), Posiciones(Filas.size());
     Semilla = C.Semilla;
     Contador = 0;
     Registro = &EnFilas;
-    VincularTodas(Filas.data(), true);
-    const int32_t Fallidas = A_EvaluarFilas(F, &Estado, N, Valores.data(), Errores.data(), Posiciones.data());
+    VincularTodas(Entrada.data(), true);
+    Llamadas = 0;
+    const int32_t Fallidas = ConTrampa(
+        [&] { return A_EvaluarFilas(F, &Estado, N, Valores.data(), Errores.data(), Posiciones.data()); });
+    if (Llamadas != LlamadasUnaAUna)
+        return "across rows the bound functions ran " + std::to_string(Llamadas) + " times, one by one " +
+               std::to_string(LlamadasUnaAUna);
     int32_t Esperadas = 0;
     for (int32_t i = 0; i < N; ++i) {
         const Fila &R = Esperados[i];
@@ -222,6 +267,7 @@ std::string CompararFilas(FORMULAPREPARADA *F, ESTADODEANALISIS &Estado, const C
             UnaAUna[k].Argumentos != EnFilas[k].Argumentos)
             return "across rows, request " + std::to_string(k) + " differs";
     ++Cuenta.Filas;
+    Cuenta.EnSuSitio += C.EnSuSitio;
     return {};
 }
 
@@ -243,7 +289,13 @@ std::string Comparar(const Caso &C)
     Registro = &DelAnalisis;
     Vinculada = C.Vincular ? &C.Vinculada : nullptr;
     Nativas = C.Vincular && C.Nativas;
-    const BLOQUEDEDATOS Esperado = A_Analizar(&Estado, C.Texto.c_str());
+    ConTrampas = C.Trampas && !C.AjustesDelAnfitrion;
+    Llamadas = 0;
+    const BLOQUEDEDATOS Esperado = ConTrampa([&] { return A_Analizar(&Estado, C.Texto.c_str()); });
+    // The calls the bound code is to see: those the analysis's host made of it.
+    const uint64_t Esperadas = Llamadas;
+    Cuenta.Llamadas += Esperadas;
+    Cuenta.Trampas += ConTrampas;
 
     BLOQUEDEDATOS Rechazo;
     FORMULAPREPARADA *F = A_Preparar(&Estado, C.Texto.c_str(), &Rechazo);
@@ -276,14 +328,22 @@ std::string Comparar(const Caso &C)
         Semilla = C.Semilla;
         Contador = 0;
         Registro = &DeLaFormula;
-        Obtenido = A_Evaluar(F, &Estado);
+        Llamadas = 0;
+        Obtenido = ConTrampa([&] { return A_Evaluar(F, &Estado); });
+        if (Llamadas != Esperadas)
+            return "[" + C.Texto + "] A_Evaluar ran the bound functions " + std::to_string(Llamadas) +
+                   " times, the analysis asked " + std::to_string(Esperadas);
         // The entry for a number result: the same answer and the same requests.
         std::vector<Peticion> DelNumero;
         Semilla = C.Semilla;
         Contador = 0;
         Registro = &DelNumero;
         double Numero;
-        const int32_t Codigo = A_EvaluarNumero(F, &Estado, &Numero);
+        Llamadas = 0;
+        const int32_t Codigo = ConTrampa([&] { return A_EvaluarNumero(F, &Estado, &Numero); });
+        if (Llamadas != Esperadas)
+            return "[" + C.Texto + "] A_EvaluarNumero ran the bound functions " + std::to_string(Llamadas) +
+                   " times, the analysis asked " + std::to_string(Esperadas);
         const bool EsNumero = Obtenido.Error == 0 && (Obtenido.Tipo & TIPO_NUMERO);
         const int32_t CodigoEsperado = Obtenido.Error ? Obtenido.Error : EsNumero ? 0 : FORMULA_TEXTO;
         if (Codigo != CodigoEsperado || (EsNumero ? std::memcmp(&Numero, &Obtenido.Numero, sizeof Numero) != 0
@@ -293,8 +353,13 @@ std::string Comparar(const Caso &C)
         if (DelNumero.size() != DeLaFormula.size())
             return "[" + C.Texto + "] A_EvaluarNumero asked " + std::to_string(DelNumero.size()) + " times, A_Evaluar " +
                    std::to_string(DeLaFormula.size());
-        // A_Valor: that number where nothing was asked, else a NaN.
-        const double Valor = A_ValorEnLinea(F);
+        // A_Valor: that number where nothing was asked, else a NaN; where nothing was asked,
+        // the bound code runs as for the others.
+        Llamadas = 0;
+        const double Valor = ConTrampa([&] { return A_ValorEnLinea(F); });
+        if (DelNumero.empty() && Llamadas != Esperadas)
+            return "[" + C.Texto + "] A_Valor ran the bound functions " + std::to_string(Llamadas) +
+                   " times, the analysis asked " + std::to_string(Esperadas);
         if (Codigo == 0 && DelNumero.empty() && !std::isnan(Numero) ? std::memcmp(&Valor, &Numero, sizeof Valor) != 0
                                                                      : !std::isnan(Valor))
             return "[" + C.Texto + "] A_Valor " + std::to_string(Valor) + ", A_EvaluarNumero " + std::to_string(Codigo) +

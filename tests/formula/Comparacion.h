@@ -23,6 +23,11 @@ struct Caso {
     // host answers as that code (a text argument: E_INCOMPATIBLES), as it answers the others.
     bool Nativas = false;
     bool AjustesDelAnfitrion = false; // the form's option
+    // Across rows, the answers written over the column itself (a transform in place).
+    bool EnSuSitio = false;
+    // Without the option, the invalid operation's trap unmasked around every call of the
+    // engine, as Pascal programs run: none may trap (the host's code runs with it masked).
+    bool Trampas = false;
 };
 
 // An empty text when both agree, otherwise what differs.
@@ -32,6 +37,9 @@ std::string Comparar(const Caso &C);
 // cases were also compared across rows, so far.
 struct Cuentas {
     uint64_t Preparados = 0, Rechazados = 0, Peticiones = 0, Filas = 0;
+    // Of the rows' cases, how many were in place; the cases run with the trap unmasked; the
+    // calls of bound code compared (the analysis's, each matched on every way).
+    uint64_t EnSuSitio = 0, Trampas = 0, Llamadas = 0;
 };
 const Cuentas &Contadas();
 

@@ -6,6 +6,7 @@
 // Prints the counts and exits 1 at the first difference, with the case that shows it.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fstream>
 #include <iterator>
@@ -14,6 +15,13 @@
 #include "Comparacion.h"
 
 namespace {
+
+double Bits(uint64_t b)
+{
+    double d;
+    std::memcpy(&d, &b, sizeof d);
+    return d;
+}
 
 struct Azar {
     uint64_t Estado;
@@ -137,11 +145,16 @@ int main(int argc, char **argv)
         C.SinPeticiones = A.Hasta(16) == 0;
         C.AjustesDelAnfitrion = A.Hasta(4) == 0;
         if (A.Hasta(4) == 0) { // variables bound, some to values the operators treat apart
-            constexpr double VALORES[] = {5, 0, -1, 0.5, 1e308};
+            // (not-a-numbers: quiet with a payload, negative, signaling)
+            const double VALORES[] = {5, 0, -1, 0.5, 1e308, Bits(0x7FF8000000000005), Bits(0xFFF8000000000009),
+                                      Bits(0x7FF0000000000003)};
             C.Vincular = true;
             C.SinPeticiones = false; // the analysis's host answers what the form binds
             C.Vinculada = VALORES[A.Hasta(std::size(VALORES))];
             C.Nativas = C.Semilla / 64 % 2 == 1; // and half the time the functions to C code
+            C.EnSuSitio = C.Semilla / 128 % 2 == 1;
+            // the trap unmasked, where no bound code (the host's own) divides by zero
+            C.Trampas = !C.Nativas && C.Semilla / 256 % 2 == 1;
         }
         if (A.Hasta(8) == 0) { // the other common pair, or a digit as a separator
             C.Millar = A.Hasta(2) ? ',' : '1';
@@ -152,9 +165,12 @@ int main(int argc, char **argv)
     }
     const Comparacion::Cuentas &N = Comparacion::Contadas();
     std::printf("%llu cases (%llu from the corpus): %llu prepared, %llu refused, %llu requests compared, "
-                "%llu across rows, no difference\n",
+                "%llu across rows (%llu in place), %llu with the invalid trap unmasked, %llu calls of bound "
+                "code counted, no difference\n",
                 static_cast<unsigned long long>(Casos + DelCorpus), static_cast<unsigned long long>(DelCorpus),
                 static_cast<unsigned long long>(N.Preparados), static_cast<unsigned long long>(N.Rechazados),
-                static_cast<unsigned long long>(N.Peticiones), static_cast<unsigned long long>(N.Filas));
+                static_cast<unsigned long long>(N.Peticiones), static_cast<unsigned long long>(N.Filas),
+                static_cast<unsigned long long>(N.EnSuSitio), static_cast<unsigned long long>(N.Trampas),
+                static_cast<unsigned long long>(N.Llamadas));
     return 0;
 }

@@ -24,6 +24,7 @@ __version__ = "1.0.0"
 # The code a request leaves when a callable raised: any non-zero code ends the analysis at
 # once, and this one never reaches the caller, who gets the callable's exception instead.
 _E_EXCEPCION = -1
+_FORMULA_EN_CURSO = -3  # a change refused while the formula is being evaluated (Formula.h)
 
 
 def mensaje(codigo):
@@ -314,13 +315,15 @@ class Formula:
         if not self._formula:
             return 0
         f = self._analizador._bibliotecas.formula
-        if valor is None:
+        # A new number each time, kept only once the engine took it: while the formula runs
+        # (from a request of its own evaluation) the engine refuses, and still reads the old.
+        numero = None if valor is None else ctypes.c_double(float(valor))
+        usos = f.A_Vincular(self._formula, _b.codificar(nombre), None if numero is None else ctypes.byref(numero))
+        if usos == _FORMULA_EN_CURSO:
+            raise RuntimeError("a formula is not bound while it is being evaluated")
+        if numero is None or not usos:
             self._vinculos.pop(nombre, None)
-            return f.A_Vincular(self._formula, _b.codificar(nombre), None)
-        numero = self._vinculos.get(nombre) or ctypes.c_double()
-        numero.value = float(valor)
-        usos = f.A_Vincular(self._formula, _b.codificar(nombre), ctypes.byref(numero))
-        if usos:
+        else:
             self._vinculos[nombre] = numero
         return usos
 
