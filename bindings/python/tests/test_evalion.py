@@ -276,6 +276,25 @@ class Vinculos(unittest.TestCase):
         with self.assertRaises(TypeError):
             formula.vincular("x", "3")
 
+    def test_cambiar_la_formula_desde_su_propia_evaluacion(self):
+        # A request that rebinds or unbinds the formula it runs for: refused, the evaluation
+        # finishes on what it began with (the request's exception ends it), and the old
+        # number stays alive and bound.
+        formulas = []
+
+        def z():
+            formulas[0].vincular("y", None)
+
+        formula = Analizador({"z": z}).preparar("x * y + z")
+        formulas.append(formula)
+        formula.vincular("x", 2)
+        formula.vincular("y", 5)
+        with self.assertRaises(RuntimeError):
+            formula.evaluar()
+        self.assertEqual(formula.vinculos, {"x": 2.0, "y": 5.0})
+        formula.vincular("y", None)  # after the evaluation: made
+        self.assertEqual(formula.vinculos, {"x": 2.0})
+
     def test_pickle_lleva_texto_separadores_y_vinculos(self):
         a = Analizador({"sin": lambda: 1}, estandar=True)  # a callable does not travel
         a.separador_millar = ","
