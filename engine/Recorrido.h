@@ -27,6 +27,7 @@
 #ifndef EVALION_RECORRIDO_H
 #define EVALION_RECORRIDO_H
 
+#include <cstdlib>
 #include <cstring>
 
 #include "Motor.h"
@@ -104,9 +105,12 @@ template <class B> EVALION_SIEMPRE_EN_LINEA void Termino(typename B::Registro *E
 template <class B> EVALION_SIEMPRE_EN_LINEA void RestoExpresion(typename B::Registro *E, typename B::Valor &Izq);
 
 // A level-1 operator whose left operand holds a text, in a back-end whose values are blocks,
-// out of the frames of the chains of numbers. A short text waits as a copy of its length;
-// a long one stays in its block, and the right side takes a block of its own, which costs
-// less than copying the text. Either is taken from the stack as the case needs it.
+// out of the frames of the chains of numbers. The left text waits as a copy of its length,
+// and the right side is evaluated into the left's own block. A short text waits on the
+// stack; a long one on the heap, since a chain of them would otherwise keep about 1 KB of
+// stack per operator (511 texts of 1023 characters, 600 KB), more than many hosts give a
+// thread. With no memory for the copy the operator fails with E_MEMORIA before its right
+// side is evaluated, as a call does when its argument array cannot grow.
 constexpr size_t TEXTO_CORTO = 255;
 
 template <class B> EVALION_NOINLINE void Nivel1Texto(typename B::Registro *E, typename B::Valor &Izq)
@@ -115,16 +119,18 @@ template <class B> EVALION_NOINLINE void Nivel1Texto(typename B::Registro *E, ty
     LeerToken(B::Lector(E));
     Izquierdo Espera = ComoIzquierdo(Izq);
     const bool Corto = Espera.Largo <= TEXTO_CORTO;
-    void *Reserva = __builtin_alloca(Corto ? Espera.Largo + 1 : sizeof(BLOQUEDEDATOS));
-    if (Corto)
-        Espera.Texto = static_cast<const char *>(std::memcpy(Reserva, Izq.Cadena, Espera.Largo));
-    BLOQUEDEDATOS &Der = Corto ? Izq : *static_cast<BLOQUEDEDATOS *>(Reserva);
-    Termino<B>(E, Der);
-    RestoExpresion<B>(E, Der);
-    if (!B::Fallido(E, Der))
-        OperarNivel1(Operador, Espera, Der, Izq);
-    else if (!Corto)
-        std::memcpy(&Izq, &Der, sizeof Izq);
+    void *Copia = Corto ? __builtin_alloca(Espera.Largo + 1) : std::malloc(Espera.Largo);
+    if (Copia == nullptr) {
+        B::FallarSinValor(E, Izq, E_MEMORIA);
+        return;
+    }
+    Espera.Texto = static_cast<const char *>(std::memcpy(Copia, Izq.Cadena, Espera.Largo));
+    Termino<B>(E, Izq);
+    RestoExpresion<B>(E, Izq);
+    if (!B::Fallido(E, Izq))
+        OperarNivel1(Operador, Espera, Izq, Izq);
+    if (!Corto)
+        std::free(Copia);
 }
 
 // One level-1 operator, current, after the error-free left operand in Izq (one without text

@@ -36,7 +36,7 @@
 namespace {
 
 const char *const AYUDA =
-    "Usage: evalion [-e|--estandar] [-r|--repetir N] [--] [EXPRESSION...]\n"
+    "Usage: evalion [-e|--estandar] [-r|--repetir=N] [--] [EXPRESSION...]\n"
     "Evaluates each EXPRESSION, or each line of standard input when none is given,\n"
     "and prints its value or \"Error: \" with the message and the position.\n"
     "On a terminal, standard input is read with line editing and history, and an error\n"
@@ -46,7 +46,7 @@ const char *const AYUDA =
     "  -e, --estandar  also answer the standard library's functions and constants\n"
     "                  (Abs, Redondear, Max, Mayusculas, Pi...); where a name is in both,\n"
     "                  the standard library's answer wins\n"
-    "  -r, --repetir N times each EXPRESSION (or line of standard input that is not a\n"
+    "  -r, --repetir=N times each EXPRESSION (or line of standard input that is not a\n"
     "                  terminal): after one untimed round, prepared once and evaluated N\n"
     "                  times, then over N rows in one call, then analysed N times, the\n"
     "                  time of each written on standard error after the expression; not\n"
@@ -417,27 +417,45 @@ int main(int argc, char **argv)
         const std::string Argumento = argv[i];
         if (Opciones && Argumento == "--") {
             Opciones = false;
-        } else if (!Opciones || !EsOpcion(Argumento)) {
+            continue;
+        }
+        if (!Opciones || !EsOpcion(Argumento)) {
             Expresiones.push_back(argv[i]);
-        } else if (Argumento == "-e" || Argumento == "--estandar") {
-            Estandar = true;
-        } else if (Argumento == "-r" || Argumento == "--repetir") {
+            continue;
+        }
+        // As GNU tools take them: "--repetir=3" beside "--repetir 3", and "-r3" beside "-r 3".
+        std::string Nombre = Argumento;
+        const char *Valor = nullptr;
+        if (Argumento.rfind("--", 0) == 0 && Argumento.find('=') != std::string::npos) {
+            Nombre = Argumento.substr(0, Argumento.find('='));
+            Valor = argv[i] + Nombre.size() + 1;
+        } else if (Argumento.rfind("-r", 0) == 0 && Argumento.size() > 2) {
+            Nombre = "-r";
+            Valor = argv[i] + 2;
+        }
+        if (Nombre == "-r" || Nombre == "--repetir") {
+            if (Valor == nullptr && i + 1 < argc)
+                Valor = argv[++i];
             char *Fin = nullptr;
             errno = 0;
-            const unsigned long long N = i + 1 < argc ? std::strtoull(argv[i + 1], &Fin, 10) : 0;
-            if (N == 0 || errno != 0 || *Fin != '\0' || !std::isdigit(static_cast<unsigned char>(argv[i + 1][0]))) {
-                std::cerr << "evalion: " << Argumento << " needs a count of times from 1 up\n";
+            const unsigned long long N = Valor ? std::strtoull(Valor, &Fin, 10) : 0;
+            if (N == 0 || errno != 0 || *Fin != '\0' || !std::isdigit(static_cast<unsigned char>(Valor[0]))) {
+                std::cerr << "evalion: " << Nombre << " needs a count of times from 1 up\n";
                 return 2;
             }
             Veces = N;
-            ++i;
-        } else if (Argumento == "-h" || Argumento == "--help") {
+        } else if (Valor != nullptr && (Nombre == "--estandar" || Nombre == "--help" || Nombre == "--version")) {
+            std::cerr << "evalion: " << Nombre << " takes no value\n";
+            return 2;
+        } else if (Nombre == "-e" || Nombre == "--estandar") {
+            Estandar = true;
+        } else if (Nombre == "-h" || Nombre == "--help") {
             Ayuda = true;
-        } else if (Argumento == "--version") {
+        } else if (Nombre == "--version") {
             Version = true;
         } else {
             std::cerr << "evalion: unknown option '" << Argumento << "'\n"
-                      << "Usage: evalion [-e|--estandar] [-r|--repetir N] [--] [EXPRESSION...]; evalion --help tells more\n";
+                      << "Usage: evalion [-e|--estandar] [-r|--repetir=N] [--] [EXPRESSION...]; evalion --help tells more\n";
             return 2;
         }
     }

@@ -7,11 +7,17 @@
 // thread's function, so it is what one A_Analizar call (host callbacks included) costs a
 // host's thread. It links the shared library rather than the engine archive: what is
 // measured is the code hosts load, behind the exported interface.
+//
+//   evalion_pila [--limite=BYTES]
+//
+// With a limit, every shape whose peak passes it is named on standard error and the exit
+// status is 1 (ctest runs it so with 256 KiB, what many hosts give a thread).
 #include <pthread.h>
 #include <sys/mman.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -23,6 +29,7 @@ namespace {
 constexpr size_t TAMANO_PILA = 8u << 20; // far more than any shape needs
 constexpr unsigned char PATRON = 0xA5;
 constexpr size_t LARGO_TEXTO = EVALION_LARGO_CADENA - 1;
+constexpr size_t LARGO_CORTO = 255; // the longest text that waits on the stack
 
 std::string Repetir(const std::string &Trozo, int Veces)
 {
@@ -32,12 +39,14 @@ std::string Repetir(const std::string &Trozo, int Veces)
     return Salida;
 }
 
-// The host: "a" is a text of the greatest length, "x" a number; f(v) is v+1, g sums.
+// The host: "a" is a text of the greatest length, "b" one of 255 characters, "x" a number;
+// f(v) is v+1, g sums.
 void VariableDelHost(char *Nombre, BLOQUEDEDATOS *R)
 {
-    if (std::strcmp(Nombre, "a") == 0) {
-        std::memset(R->Cadena, 'a', LARGO_TEXTO);
-        R->Cadena[LARGO_TEXTO] = '\0';
+    if (std::strcmp(Nombre, "a") == 0 || std::strcmp(Nombre, "b") == 0) {
+        const size_t Largo = Nombre[0] == 'a' ? LARGO_TEXTO : LARGO_CORTO;
+        std::memset(R->Cadena, Nombre[0], Largo);
+        R->Cadena[Largo] = '\0';
         R->Tipo = TIPO_CADENA;
     } else if (std::strcmp(Nombre, "x") == 0) {
         R->Numero = 5;
@@ -130,8 +139,11 @@ std::vector<Forma> Formas()
         {"calls", Repetir("f(", 341) + "1" + Repetir(")", 341), 341},
         {"power chain", Repetir("2^", 511) + "2", 511},
         {"511 arguments", "g(" + Repetir("1;", 510) + "1)", 511},
-        // Each name answered with a text of 1023 characters: every pending text keeps its block.
+        // Each name answered with a text of 1023 characters, or of 255 ("b"), that waits.
         {"host text sum chain", Repetir("a+", 511) + "a", 511},
+        {"host text comparisons", Repetir("a=", 511) + "a", 511},
+        {"host text parentheses", Repetir("a+(", 255) + "a" + Repetir(")", 255), 255},
+        {"short host text chain", Repetir("b+", 511) + "b", 511},
         {"literal text sum chain", Repetir("\"a\"+", 255) + "\"a\"", 255},
         {"number sum chain", Repetir("1+", 511) + "1", 511},
         {"nested sums", Repetir("(1+", 255) + "1" + Repetir(")", 255), 255},
@@ -152,8 +164,17 @@ std::vector<Forma> Formas()
 
 } // namespace
 
-int main()
+int main(int argc, char **argv)
 {
+    size_t Limite = 0; // none
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--limite=", 9) == 0 && std::strtoull(argv[i] + 9, nullptr, 10) > 0) {
+            Limite = std::strtoull(argv[i] + 9, nullptr, 10);
+        } else {
+            std::fprintf(stderr, "usage: evalion_pila [--limite=BYTES]\n");
+            return 2;
+        }
+    }
     std::printf("%-26s %6s %10s %10s  %s\n", "shape", "length", "peak", "per level", "result");
     int Fallos = 0;
     for (const Forma &F : Formas()) {
@@ -166,6 +187,10 @@ int main()
         }
         std::printf("%-26s %6zu %10zu %10zu  %s\n", F.Nombre, F.Expresion.size(), Pico, Pico / F.Niveles,
                     Describir(Resultado).c_str());
+        if (Limite && Pico > Limite) {
+            std::fprintf(stderr, "evalion_pila: %s takes %zu bytes, over the limit of %zu\n", F.Nombre, Pico, Limite);
+            ++Fallos;
+        }
     }
     return Fallos ? 1 : 0;
 }

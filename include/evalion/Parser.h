@@ -56,7 +56,7 @@ enum {
     E_VARIABLE = 1000,     /* an unresolved variable; its name is in Cadena */
     E_FUNCION = 1100,      /* an unresolved function; its name is in Cadena */
     E_DIVISION = 1200,     /* division by zero */
-    E_MEMORIA = 1300       /* no memory for the argument list of a call */
+    E_MEMORIA = 1300       /* no memory for the argument list of a call or a waiting long text */
 };
 
 /* Token codes: a one-character token is its own character code. */
@@ -163,11 +163,10 @@ EVALION_API void EVALION_CONV A_AsignarSeparadores(ESTADODEANALISIS *Estado, cha
  * A NULL Estado gives E_OPERANDO at position 0, as a NULL text does. Every field of the
  * block is defined: an error the engine's own rules make (E_OPERANDO, E_INCOMPATIBLES,
  * E_DIVISION, E_CARACTER) carries Numero 0, the empty text and Tipo 0.
- * Stack: an analysis needs at most 96 KiB of the calling thread's stack besides what its
- * callbacks use, except that each text longer than 255 characters waiting as the left
- * operand of "+", "-" or a comparison keeps a block of about 1.1 KB until the rest of its
- * chain is evaluated: a chain of host texts of 1023 characters (a+a+...+a, 511 of them)
- * needs about 600 KB. */
+ * Stack: an analysis needs at most 200 KB of the calling thread's stack besides what its
+ * callbacks use (the deepest shape, a chain of 511 host texts of 255 characters); a text
+ * longer than 255 characters waiting as the left operand of "+", "-" or a comparison is
+ * copied to the heap until its operator is applied (E_MEMORIA when that fails). */
 EVALION_API BLOQUEDEDATOS EVALION_CONV A_Analizar(ESTADODEANALISIS *Estado, const char *Expresion);
 
 #ifdef __cplusplus

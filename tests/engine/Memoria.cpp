@@ -3,7 +3,9 @@
 // counters by the linker (--wrap), so nothing else in the program is counted.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "Motor.h"
@@ -64,7 +66,7 @@ extern "C" {
 void *__wrap_malloc(size_t Tamano)
 {
     ++Contadas.Reservas;
-    return __real_malloc(Tamano);
+    return Falla() ? nullptr : __real_malloc(Tamano);
 }
 void *__wrap_calloc(size_t Cuantos, size_t Tamano)
 {
@@ -91,6 +93,7 @@ TEST(Memoria, NoHeapWithoutCalls)
     const std::string Casos[] = {
         "1+2*3", "\"abc\"<\"abd\"", "((((x))))+-x^2", "1/0", "(1", std::string(1024, '('),
         "\"" + std::string(1022, 'a') + "\"", "x+" + std::string(500, '-') + "1",
+        "\"" + std::string(255, 'a') + "\"+\"b\"", // the longest text that waits on the stack
     };
     for (const std::string &Caso : Casos) {
         SCOPED_TRACE(Caso.substr(0, 40));
@@ -169,6 +172,48 @@ TEST(Memoria, NoMemoryForArgumentsIsAnErrorAndLeaksNothing)
         EXPECT_EQ(R.Posicion, C.Posicion);
         EXPECT_EQ(Llamadas, 0);
         EXPECT_EQ(Hechas.Liberaciones, C.Liberaciones);
+    }
+}
+
+// A text longer than 255 characters waits for its right side in a heap copy of its own,
+// released once the operator is applied; without memory for it, the operator fails with
+// E_MEMORIA at the token after it, and nothing to its right is requested.
+TEST(Memoria, ALongWaitingTextTakesOneCopy)
+{
+    struct Caso {
+        std::string Expresion;
+        int Falla; // which allocation fails, 0 none
+        int Copias;
+        std::string Resultado;
+    };
+    const std::string Largo = "\"" + std::string(256, 'a') + "\"";
+    const Caso Casos[] = {
+        {Largo + "+\"b\"", 0, 1, "text of 257"},
+        {Largo + "<" + Largo + "+" + Largo, 0, 2, "number 1"},
+        {Largo + "+f(x)", 0, 2, "error 700 at 260"}, // the array of the call is one more
+        {Largo + "+" + Largo + "+x", 0, 2, "error 700 at 519"},
+        {Largo + "+x", 1, 1, "error 1300 at 260"},
+        {Largo + "+f(x)", 2, 2, "error 1300 at 262"}, // the call's array fails at its ")", after x
+    };
+    for (const Caso &C : Casos) {
+        SCOPED_TRACE(C.Expresion.substr(255));
+        FallarEn = C.Falla;
+        BLOQUEDEDATOS R;
+        const Cuentas Hechas = Contar(C.Expresion, &R);
+        FallarEn = 0;
+        char Texto[64];
+        if (R.Error)
+            std::snprintf(Texto, sizeof Texto, "error %d at %d", static_cast<int>(R.Error), static_cast<int>(R.Posicion));
+        else if (R.Tipo & TIPO_NUMERO)
+            std::snprintf(Texto, sizeof Texto, "number %g", R.Numero);
+        else
+            std::snprintf(Texto, sizeof Texto, "text of %zu", strnlen(R.Cadena, sizeof R.Cadena));
+        EXPECT_EQ(Texto, C.Resultado);
+        EXPECT_EQ(Hechas.Reservas, C.Copias);
+        EXPECT_EQ(Hechas.Liberaciones, Hechas.Reservas - (C.Falla ? 1 : 0));
+        if (C.Falla) {
+            EXPECT_EQ(Llamadas, 0);
+        }
     }
 }
 

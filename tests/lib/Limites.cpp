@@ -111,6 +111,11 @@ TEST(Limites, JoinedHostTextsStopAt1023)
         {"exactly 1023", "r+s", ComoTexto(R + S)},
         {"one too many", "r+s24", ComoTexto(R + S24.substr(0, 23))},
         {"empty right", "p+\"\"", ComoTexto(P)},
+        // A long left text waits apart while its right side takes its block.
+        {"compared whole", "p<q", "number 1 (Tipo 1)"},
+        {"compared with a join", "p=p+q", "number 0 (Tipo 1)"},
+        {"a join compared", "p+q=p+q", "Error 700 at 7"},
+        {"right side fails", "p+q+y", "Error 1000 at 5"},
     };
     for (const Caso &C : Casos) {
         SCOPED_TRACE(C.Nombre);

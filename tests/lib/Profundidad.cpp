@@ -101,6 +101,8 @@ TEST(Profundidad, DeepestShapesCompleteOnASmallStack)
         {"power chain of zeros", Repetir("0^", 511) + "0", "number 1 (Tipo 1)"}, // 0^0=1, 0^1=0, ...
         {"511 arguments", "g(" + Repetir("1;", 510) + "1)", "number 511 (Tipo 1)"},
         {"sum chain of longest texts", Repetir("a+", 511) + "a", "text \"" + Largo + "\""},
+        {"comparisons of longest texts", Repetir("a=", 511) + "a", "Error 700 at 1023"},
+        {"sums of parenthesised texts", Repetir("a+(", 255) + "a" + Repetir(")", 255), "text \"" + Largo + "\""},
         {"sum chain of numbers", Repetir("1+", 511) + "1", "number 512 (Tipo 1)"},
         {"nested sums", Repetir("(1+", 255) + "1" + Repetir(")", 255), "number 256 (Tipo 1)"},
         {"sums of parentheses", Repetir("1+(", 255) + "1" + Repetir(")", 255), "number 256 (Tipo 1)"},

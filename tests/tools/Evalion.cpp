@@ -178,6 +178,13 @@ TEST(Evalion, OptionsBeforeTheEnd)
          "evalion: 2^10: prepared in ", 1}, // the values as without it, the times on standard error
         {{"--repetir", "0", "1"}, "", "evalion: --repetir needs a count of times from 1 up\n", 2},
         {{"1", "-r"}, "", "evalion: -r needs a count of times from 1 up\n", 2},
+        // A value joined to its option, as GNU tools take it.
+        {{"--repetir=3", "2^10"}, "1024\n", "evalion: 2^10: prepared in ", 0},
+        {{"-r3", "2^10"}, "1024\n", "evalion: 2^10: prepared in ", 0},
+        {{"--repetir=", "1"}, "", "evalion: --repetir needs a count of times from 1 up\n", 2},
+        {{"--repetir=x3", "1"}, "", "evalion: --repetir needs a count of times from 1 up\n", 2},
+        {{"--estandar=1", "1"}, "", "evalion: --estandar takes no value\n", 2},
+        {{"--bogus=1"}, "", "evalion: unknown option '--bogus=1'\n", 2},
     };
     for (const auto &Caso : Casos) {
         SCOPED_TRACE(Describir(Caso.Argumentos));

@@ -299,10 +299,13 @@ class Formula:
 
     @property
     def preparada(self):
+        """False when every evaluation of the text fails without asking anything ("1+",
+        "(2"): evaluar and evaluar_columnas then raise that error. True otherwise."""
         return self._formula is not None
 
     @property
     def texto(self):
+        """The text as given to preparar (a str)."""
         return self._texto
 
     def vincular(self, nombre, valor):
@@ -333,6 +336,11 @@ class Formula:
         return {nombre: numero.value for nombre, numero in self._vinculos.items()}
 
     def evaluar(self):
+        """Evaluates the formula once and returns its value, a float or a str, as analizar
+        would return it for the text: the analyser is asked for each name not bound with
+        vincular, in the order of nombres, and a failure raises ErrorDeAnalisis with the code
+        and position analizar would give (so does a formula whose preparada is False). An
+        exception raised by a request passes through unchanged."""
         if self._rechazo is not None:
             raise ErrorDeAnalisis(self._rechazo.codigo, self._rechazo.posicion)
         a = self._analizador
@@ -350,7 +358,8 @@ class Formula:
         Returns the values as a numpy array of float64 (an array('d') without numpy); a row
         whose value is a text gives NaN. A failed row raises ErrorDeAnalisis for the first
         one, with fila set to its index; with errores=True nothing is raised and the result
-        is (values, codes, positions), codes 0 where a row did not fail. A column for a name
+        is (values, codes, positions), codes 0 where a row did not fail: codes and positions
+        are numpy arrays of int32 (array('i') without numpy). A column for a name
         the text never uses as a variable is a ValueError."""
         if self._rechazo is not None:
             raise ErrorDeAnalisis(self._rechazo.codigo, self._rechazo.posicion)
@@ -362,9 +371,11 @@ class Formula:
         n = filas.pop() if filas else 1
         if n > 0x7FFFFFFF:
             raise ValueError(f"at most {0x7FFFFFFF} rows in one call, not {n}")
-        valores = _numpy.empty(n) if _numpy is not None else array.array("d", bytes(8 * n))
-        codigos = array.array("i", bytes(4 * n))
-        posiciones = array.array("i", bytes(4 * n))
+        if _numpy is not None:
+            valores, codigos, posiciones = _numpy.empty(n), _numpy.zeros(n, _numpy.int32), _numpy.zeros(n, _numpy.int32)
+        else:
+            valores = array.array("d", bytes(8 * n))
+            codigos, posiciones = array.array("i", bytes(4 * n)), array.array("i", bytes(4 * n))
         a = self._analizador
         f = a._bibliotecas.formula
         if not a._ocupado.acquire(blocking=False):
@@ -389,11 +400,11 @@ class Formula:
             raise pendiente
         if errores:
             return valores, codigos, posiciones
-        for fila, codigo in enumerate(codigos):
-            if codigo != 0:
-                error = ErrorDeAnalisis(codigo, posiciones[fila])
-                error.fila = fila
-                raise error
+        fallidas = _numpy.flatnonzero(codigos) if _numpy is not None else (f for f, c in enumerate(codigos) if c)
+        for fila in fallidas:  # the first one
+            error = ErrorDeAnalisis(int(codigos[fila]), int(posiciones[fila]))
+            error.fila = int(fila)
+            raise error
         return valores
 
     def __reduce__(self):

@@ -243,6 +243,13 @@ class Formulas(unittest.TestCase):
                 self.assertEqual(obtenido, esperado)
                 self.assertEqual(len(pedidos), del_analisis)
 
+    def test_documentados(self):
+        for clase in (Analizador, evalion.Formula, ErrorDeAnalisis):
+            for nombre, miembro in vars(clase).items():
+                if not nombre.startswith("_"):
+                    with self.subTest(miembro=f"{clase.__name__}.{nombre}"):
+                        self.assertTrue(miembro.__doc__)
+
     def test_nombres_rechazo_y_excepciones(self):
         def mal():
             raise KeyError("mal")
@@ -345,6 +352,28 @@ class Columnas(unittest.TestCase):
             formula.evaluar_columnas(x=array.array("f", [1]))
         with self.assertRaises(TypeError):
             formula.evaluar_columnas(x=[1.0, 2.0])
+
+    def test_tipos_de_los_resultados(self):
+        # With numpy all three results are its arrays, codes and positions of int32; without
+        # it, arrays of the array module. A failure raised names its row with Python ints.
+        formula = Analizador().preparar("1 / (x - 2)")
+        with self.assertRaises(ErrorDeAnalisis) as esperado:
+            Analizador({"x": 2}).analizar("1 / (x - 2)")
+        casos = [(None, array.array, ("d", "i", "i"))]
+        if numpy is not None:
+            casos.append((numpy, numpy.ndarray, (numpy.float64, numpy.int32, numpy.int32)))
+        for modulo, clase, tipos in casos:
+            with self.subTest(numpy=modulo is not None), mock.patch.object(evalion, "_numpy", modulo):
+                resultados = formula.evaluar_columnas(x=array.array("d", [1, 2, 3]), errores=True)
+                for resultado, tipo in zip(resultados, tipos):
+                    self.assertIsInstance(resultado, clase)
+                    self.assertEqual(resultado.typecode if modulo is None else resultado.dtype, tipo)
+                self.assertEqual(list(resultados[1]), [0, esperado.exception.codigo, 0])
+                self.assertEqual(list(resultados[2]), [0, esperado.exception.posicion, 0])
+                with self.assertRaises(ErrorDeAnalisis) as error:
+                    formula.evaluar_columnas(x=array.array("d", [1, 2, 3]))
+                hecho = error.exception
+                self.assertEqual([type(v) for v in (hecho.codigo, hecho.posicion, hecho.fila)], [int] * 3)
 
     def test_vinculos_propios_despues(self):
         formula = Analizador().preparar("x + y")
