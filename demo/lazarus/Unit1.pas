@@ -8,7 +8,7 @@ unit Unit1;
 interface
 
 uses
-  Classes, SysUtils, Math, Forms, Controls, StdCtrls, Dialogs, Evalion, EvalionEstandar;
+  Classes, SysUtils, Math, Forms, Controls, StdCtrls, Dialogs, Evalion;
 
 type
   TForm1 = class(TForm)
@@ -31,6 +31,10 @@ type
 var
   Form1: TForm1;
 
+{ The message for an error code, in the engine's Windows-1252, or nil for a code that has
+  none (a code a request handler made up). }
+function MensajeDeError(Codigo: Int32): PAnsiChar;
+
 implementation
 
 {$R *.lfm}
@@ -38,6 +42,39 @@ implementation
 const
   { Pesetas in one euro. }
   PESETAS_POR_EURO: Double = 166.386;
+
+type
+  TMensaje = record
+    Codigo: Int32;
+    Texto: PAnsiChar;
+  end;
+
+const
+  { Windows-1252 bytes: #$E9 e acute, #$F3 o acute. The text for E_CARACTER has always been
+    written without accents; users match on it as it is. The program carries its own table,
+    so that it needs no library besides Evalionobj. }
+  MENSAJES: array[0..10] of TMensaje = (
+    (Codigo: E_OPERADOR; Texto: 'Se esperaba un operador en la posici'#$F3'n '),
+    (Codigo: E_VALOR; Texto: 'Se ha encontrado un valor que no puede ser evaluado como una expresi'#$F3'n num'#$E9'rica en la posici'#$F3'n '),
+    (Codigo: E_PARENTESIS; Texto: 'Se esperaba un par'#$E9'ntesis en la posici'#$F3'n '),
+    (Codigo: E_CIERREFUNCION; Texto: 'Se esperaba un par'#$E9'ntesis de cierre de funci'#$F3'n en la posici'#$F3'n '),
+    (Codigo: E_OPERANDO; Texto: 'Se esperaba un operando en la posici'#$F3'n '),
+    (Codigo: E_SEPARADOR; Texto: 'Se esperaba un separador de lista en la posici'#$F3'n '),
+    (Codigo: E_INCOMPATIBLES; Texto: 'Los operandos no son compatibles en la posici'#$F3'n '),
+    (Codigo: E_CARACTER; Texto: 'Se ha encontrado un caracter no valido en la posicion '),
+    (Codigo: E_VARIABLE; Texto: 'Se esperaba una variable en la posici'#$F3'n '),
+    (Codigo: E_FUNCION; Texto: 'Se esperaba una funci'#$F3'n en la posici'#$F3'n '),
+    (Codigo: E_DIVISION; Texto: 'Error de divisi'#$F3'n en la posici'#$F3'n '));
+
+function MensajeDeError(Codigo: Int32): PAnsiChar;
+var
+  I: Integer;
+begin
+  for I := Low(MENSAJES) to High(MENSAJES) do
+    if MENSAJES[I].Codigo = Codigo then
+      Exit(MENSAJES[I].Texto);
+  Result := nil;
+end;
 
 procedure TForm1.Button1Click(Sender: TObject);
 var
@@ -61,9 +98,8 @@ begin
   Mensaje := 'Error: ';
   if R.Error <> 0 then
   begin
-    { The message table every demonstration shows; a code without a text shows none, and
-      no position either. }
-    Tabla := A_Mensaje(R.Error);
+    { A code without a text shows none, and no position either. }
+    Tabla := MensajeDeError(R.Error);
     if Tabla <> nil then
       Mensaje := Mensaje + TextoDelMotor(Tabla) + IntToStr(R.Posicion);
     Application.MessageBox(PChar(Mensaje), 'Error', 1);

@@ -15,7 +15,7 @@ program PruebasEvaldemo;
 uses
   {$IFDEF UNIX}cthreads, clocale,{$ENDIF}
   Interfaces, Forms, Controls, Graphics, StdCtrls, SysUtils, Math, TypInfo, LCLType, LCLIntf,
-  {$IFDEF MSWINDOWS}Windows,{$ELSE}Process,{$ENDIF} Evalion, Unit1;
+  {$IFDEF MSWINDOWS}Windows,{$ELSE}Process,{$ENDIF} Evalion, EvalionEstandar, Unit1;
 
 var
   Fallos: Integer = 0;
@@ -202,6 +202,30 @@ begin
     Hexadecimal(TextoDelMotor(PAnsiChar(#$41#$F1#$6F))));
 end;
 
+{ The program's own message table gives, byte for byte, the texts of the standard library's
+  (which every other host shows) for each code, and nothing where that has nothing. }
+procedure ProbarMensajes;
+const
+  Codigos: array[0..5] of Int32 = (0, 1, 99, 900, 1300, -100);
+var
+  Codigo: Int32;
+  Propio, Estandar: PAnsiChar;
+  I: Integer;
+begin
+  for I := 0 to 13 + Length(Codigos) do
+  begin
+    if I <= 13 then
+      Codigo := I * 100
+    else
+      Codigo := Codigos[I - 14];
+    Propio := MensajeDeError(Codigo);
+    Estandar := A_Mensaje(Codigo);
+    Comprobar(((Propio = nil) and (Estandar = nil)) or
+      ((Propio <> nil) and (Estandar <> nil) and (StrComp(Propio, Estandar) = 0)),
+      Format('the message for %d: "%s", the standard library''s "%s"', [Codigo, Propio, Estandar]));
+  end;
+end;
+
 { The value of Euro to the last bit, from the request itself. }
 procedure ProbarEuro;
 var
@@ -328,6 +352,7 @@ begin
     ProbarTextos;
     ProbarCasos;
     ProbarEuro;
+    ProbarMensajes;
     Archivo := '';
     for I := 1 to ParamCount do
       if Copy(ParamStr(I), 1, 10) = '--captura=' then
