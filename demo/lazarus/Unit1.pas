@@ -8,7 +8,7 @@ unit Unit1;
 interface
 
 uses
-  Classes, SysUtils, Math, Forms, Controls, StdCtrls, Dialogs, Evalion;
+  Classes, SysUtils, Math, Forms, Controls, Graphics, StdCtrls, Dialogs, Evalion;
 
 type
   TForm1 = class(TForm)
@@ -22,7 +22,11 @@ type
     Label5: TLabel;
     Label6: TLabel;
     procedure Button1Click(Sender: TObject);
+  private
+    function FinDeEtiqueta(Etiqueta: TLabel): Integer;
+    procedure AjustarEtiquetas;
   public
+    constructor Create(AOwner: TComponent); override;
     procedure AlPedirVariable(Variable: PAnsiChar; var R: BLOQUEDEDATOS); {$IFDEF WIN32}register;{$ENDIF}
     procedure AlPedirFuncion(Funcion: PAnsiChar; Parametros: PBLOQUES; N: Int32; var R: BLOQUEDEDATOS);
       {$IFDEF WIN32}register;{$ENDIF}
@@ -74,6 +78,62 @@ begin
     if MENSAJES[I].Codigo = Codigo then
       Exit(MENSAJES[I].Texto);
   Result := nil;
+end;
+
+const
+  { The smallest text height a label is made smaller to, in pixels. }
+  ALTURA_MINIMA = 7;
+
+constructor TForm1.Create(AOwner: TComponent);
+begin
+  inherited Create(AOwner);
+  AjustarEtiquetas;
+end;
+
+{ Where the text of Etiqueta has to end: where the next control on its row begins, or at the
+  form's edge. }
+function TForm1.FinDeEtiqueta(Etiqueta: TLabel): Integer;
+var
+  I: Integer;
+  Otro: TControl;
+begin
+  Result := ClientWidth;
+  for I := 0 to ControlCount - 1 do
+  begin
+    Otro := Controls[I];
+    if (Otro <> Etiqueta) and (Otro.Left > Etiqueta.Left) and (Otro.Top < Etiqueta.Top + Etiqueta.Height) and
+      (Etiqueta.Top < Otro.Top + Otro.Height) then
+      Result := Min(Result, Otro.Left);
+  end;
+end;
+
+{ The form was laid out with "MS Sans Serif", which a system without it (Linux without Wine's
+  fonts, Wine without fonts-wine) replaces with a wider font: the end of a label's text, its
+  colon, would then fall under the control beside it. Such a label gets a smaller font, one
+  pixel of height at a time, until its text ends before that control. }
+procedure TForm1.AjustarEtiquetas;
+var
+  I, Fin: Integer;
+  Etiqueta: TLabel;
+  Medida: TBitmap;
+begin
+  Medida := TBitmap.Create;
+  try
+    for I := 0 to ComponentCount - 1 do
+      if Components[I] is TLabel then
+      begin
+        Etiqueta := TLabel(Components[I]);
+        Fin := FinDeEtiqueta(Etiqueta);
+        Medida.Canvas.Font.Assign(Etiqueta.Font);
+        while (Etiqueta.Left + Medida.Canvas.TextWidth(Etiqueta.Caption) > Fin) and
+          (Medida.Canvas.Font.Height < -ALTURA_MINIMA) do
+          Medida.Canvas.Font.Height := Medida.Canvas.Font.Height + 1;
+        if Medida.Canvas.Font.Height <> Etiqueta.Font.Height then
+          Etiqueta.Font.Height := Medida.Canvas.Font.Height;
+      end;
+  finally
+    Medida.Free;
+  end;
 end;
 
 procedure TForm1.Button1Click(Sender: TObject);
