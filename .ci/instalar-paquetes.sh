@@ -108,7 +108,7 @@ faltan() {
   done
 }
 
-apt() {
+apt_get() {
   como_root env DEBIAN_FRONTEND=noninteractive apt-get "$@"
 }
 
@@ -125,11 +125,11 @@ instalar_paquetes() {
     como_root dpkg --add-architecture i386
   fi
   # The lists that did refresh are used, and the older ones of the index that did not.
-  apt update || echo "apt-get update failed: installing from the package lists there are" >&2
-  if ! apt install -y --no-install-recommends "${faltan_antes[@]}"; then
+  apt_get update || echo "apt-get update failed: installing from the package lists there are" >&2
+  if ! apt_get install -y --no-install-recommends "${faltan_antes[@]}"; then
     echo "Installing them together failed: one at a time" >&2
     for paquete in "${faltan_antes[@]}"; do
-      apt install -y --no-install-recommends "$paquete" || true
+      apt_get install -y --no-install-recommends "$paquete" || true
     done
   fi
   mapfile -t quedan < <(faltan)
