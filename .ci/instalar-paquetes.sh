@@ -6,6 +6,16 @@
 #   .ci/instalar-paquetes.sh             everything: the tests, the Windows build, the manual
 #   .ci/instalar-paquetes.sh principal   only what ./run.sh builds: the evalion command, and
 #                                        Qt for Evaldemo when there is a display; no locales
+#   .ci/instalar-paquetes.sh --faltan [principal]
+#                                        installs nothing: prints the packages of that set
+#                                        that are not installed, one a line
+#
+# A mirror can fail on one package index (seen: the i386 security index) while the others are
+# fine, so a failed refresh does not stop the installation, and when the packages cannot be
+# installed together (apt-get installs all of a request or nothing) each is installed on its
+# own: one that cannot be installed keeps no other out. The exit status is 0 when everything
+# is installed, 3 when some packages are not (they are named on standard error, and
+# ./test.sh then runs what it can without them), anything else on another failure.
 set -euo pipefail
 
 # The main job: a compiler, CMake with Ninja, and libedit (line editing in the interactive
@@ -35,11 +45,19 @@ RESTO=(libgtest-dev libbenchmark-dev libmuparser-dev clang-14
   fp-compiler-3.2.2 fp-utils-3.2.2 fpc-source-3.2.2 python3 python3-pip python3-venv
   python3-numpy python3-pandas python3-dask lcl-2.2 lazarus-src-2.2 locales)
 
+# The status that says: everything else went, these packages are not installed.
+NO_INSTALADOS=3
+
+SOLO_FALTAN=0
+if [ "${1:-}" = --faltan ]; then
+  SOLO_FALTAN=1
+  shift
+fi
 PRINCIPAL=0
 case "${1:-}" in
   "") ;;
   principal) PRINCIPAL=1 ;;
-  *) echo "usage: $0 [principal]" >&2; exit 2 ;;
+  *) echo "usage: $0 [--faltan] [principal]" >&2; exit 2 ;;
 esac
 if [ $PRINCIPAL -eq 1 ]; then
   PAQUETES=("${PRINCIPALES[@]}")
@@ -78,24 +96,47 @@ como_root() {
   fi
 }
 
-instalar_paquetes() {
-  local faltan=() paquete
+# The packages of the set that are not installed, one a line.
+faltan() {
+  local paquete
   local -A hay=()
   while read -r paquete; do
     hay[$paquete]=1
   done < <(instalados)
   for paquete in "${PAQUETES[@]}"; do
-    [ -n "${hay[$paquete]:-}" ] || faltan+=("$paquete")
+    [ -n "${hay[$paquete]:-}" ] || echo "$paquete"
   done
-  [ ${#faltan[@]} -eq 0 ] && return 0
+}
 
-  echo "Installing: ${faltan[*]}"
+apt_get() {
+  como_root env DEBIAN_FRONTEND=noninteractive apt-get "$@"
+}
+
+# Returns 0 when every package is installed, NO_INSTALADOS when some could not be.
+instalar_paquetes() {
+  local paquete
+  local -a faltan_antes quedan
+  mapfile -t faltan_antes < <(faltan)
+  [ ${#faltan_antes[@]} -eq 0 ] && return 0
+
+  echo "Installing: ${faltan_antes[*]}"
   # wine32 is an i386 package: the architecture must be known before the lists are read.
-  if [[ " ${faltan[*]} " == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  if [[ " ${faltan_antes[*]} " == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     como_root dpkg --add-architecture i386
   fi
-  como_root env DEBIAN_FRONTEND=noninteractive apt-get update
-  como_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${faltan[@]}"
+  # The lists that did refresh are used, and the older ones of the index that did not.
+  apt_get update || echo "apt-get update failed: installing from the package lists there are" >&2
+  if ! apt_get install -y --no-install-recommends "${faltan_antes[@]}"; then
+    echo "Installing them together failed: one at a time" >&2
+    for paquete in "${faltan_antes[@]}"; do
+      apt_get install -y --no-install-recommends "$paquete" || true
+    done
+  fi
+  mapfile -t quedan < <(faltan)
+  if [ ${#quedan[@]} -gt 0 ]; then
+    echo "Not installed: ${quedan[*]}" >&2
+    return $NO_INSTALADOS
+  fi
 }
 
 # Enables each missing locale in /etc/locale.gen (where Debian lists them commented out)
@@ -118,7 +159,15 @@ generar_locales() {
   como_root locale-gen
 }
 
-instalar_paquetes
-if [ $PRINCIPAL -eq 0 ]; then
+if [ $SOLO_FALTAN -eq 1 ]; then
+  faltan
+  exit 0
+fi
+estado=0
+instalar_paquetes || estado=$?
+[ $estado -eq 0 ] || [ $estado -eq $NO_INSTALADOS ] || exit $estado
+# Without the package locales there is no locale-gen: its absence is reported above.
+if [ $PRINCIPAL -eq 0 ] && [ -z "$(faltan | sed -n '/^locales$/p')" ]; then
   generar_locales
 fi
+exit $estado

@@ -3,7 +3,7 @@
 # Parser.h, Estandar.h and Formula.h, Evaldemo.exe and LEEME.txt; where lazbuild is there,
 # the Lazarus package (lazarus/Evalcomp: the package file, the unit, its resources and the
 # engine's object with the two import libraries it links) and the LCL Evaldemo beside its
-# two DLLs (lazarus/Evaldemo). Made by cpack, or by the "package" target of the windows build.
+# DLL (lazarus/Evaldemo). Made by cpack, or by the "package" target of the windows build.
 set(EVALION_IMPORTACION ${PROJECT_BINARY_DIR}/lib/importacion)
 install(FILES $<TARGET_FILE:evalion> $<TARGET_FILE:evalionobj> $<TARGET_FILE:evalion_estandar>
   $<TARGET_FILE:evalion_formula> $<TARGET_FILE:evalion_formulaobj>
@@ -24,8 +24,7 @@ if(TARGET evalcomp_lazarus)
   install(DIRECTORY ${EVALCOMP_CARPETA}/obj/i386-win32 DESTINATION lazarus/Evalcomp/obj)
 endif()
 if(TARGET evaldemo_lcl)
-  install(FILES ${EVALION_EVALDEMO_LCL} $<TARGET_FILE:evalionobj> $<TARGET_FILE:evalion_estandar>
-    DESTINATION lazarus/Evaldemo)
+  install(FILES ${EVALION_EVALDEMO_LCL} $<TARGET_FILE:evalionobj> DESTINATION lazarus/Evaldemo)
 endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/LEEME-win32.txt ${PROJECT_BINARY_DIR}/LEEME.txt @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/LEEME.txt DESTINATION .)

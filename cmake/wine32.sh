@@ -96,6 +96,13 @@ mkdir -p "$(dirname "$WINEPREFIX")"
     else
       hacer_prefijo "$WINEPREFIX" || exit 1
     fi
+    # EVALION_WINE_SIN_FUENTES=1: the prefix as on a machine without fonts-wine, for the
+    # tests of what stands in for the fonts a form was laid out with.
+    if [ "${EVALION_WINE_SIN_FUENTES:-0}" = 1 ]; then
+      for fuente in /usr/share/wine/fonts/*; do
+        rm -f "$WINEPREFIX/drive_c/windows/Fonts/$(basename "$fuente")"
+      done
+    fi
   fi
 ) 9>"$WINEPREFIX.lock" || exit 1
 

@@ -1,5 +1,6 @@
 #include "Formulario.h"
 
+#include <cwchar>
 #include <stdexcept>
 #include <vector>
 
@@ -39,10 +40,26 @@ std::string TextoDe(HWND Control)
 
 // "MS Sans Serif" 8 pt: 11-pixel characters in 13-pixel lines at 96 pixels per inch, the
 // metrics every position on the form was laid out with.
-HFONT CrearFuente(int Peso)
+constexpr int ALTO_FUENTE = 11;
+// The smallest character height a label's font is made smaller to.
+constexpr int ALTO_MINIMO = 7;
+
+HFONT CrearFuente(int Peso, int Alto = ALTO_FUENTE)
 {
-    return CreateFontW(-11, 0, 0, 0, Peso, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+    return CreateFontW(-Alto, 0, 0, 0, Peso, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif");
+}
+
+// How wide Texto is in Fuente, in pixels, where Control draws.
+int AnchoDe(HWND Control, HFONT Fuente, const wchar_t *Texto)
+{
+    HDC Dc = GetDC(Control);
+    HGDIOBJ Antes = SelectObject(Dc, Fuente);
+    SIZE Tamano{};
+    GetTextExtentPoint32W(Dc, Texto, static_cast<int>(std::wcslen(Texto)), &Tamano);
+    SelectObject(Dc, Antes);
+    ReleaseDC(Control, Dc);
+    return Tamano.cx;
 }
 
 struct TControl {
@@ -119,6 +136,29 @@ TForm1::~TForm1()
         DestroyWindow(Ventana);
     DeleteObject(Fuente);
     DeleteObject(Negrita);
+    for (HFONT Reducida : Reducidas)
+        DeleteObject(Reducida);
+}
+
+// A system without "MS Sans Serif" (Wine without fonts-wine) gives a wider font in its place,
+// and a label clips its text at its width: the end, the colon, would be lost. So a label
+// whose text does not fit gets a smaller font of the same weight, one pixel of height at a
+// time, until it does; the form's own font where it fits.
+HFONT TForm1::FuenteQueCabe(HWND Etiqueta, const wchar_t *Texto, int Ancho, int Peso)
+{
+    HFONT Propia = Peso == FW_BOLD ? Negrita : Fuente;
+    if (AnchoDe(Etiqueta, Propia, Texto) <= Ancho)
+        return Propia;
+    HFONT Reducida = nullptr;
+    for (int Alto = ALTO_FUENTE - 1; Alto >= ALTO_MINIMO; --Alto) {
+        if (Reducida)
+            DeleteObject(Reducida);
+        Reducida = CrearFuente(Peso, Alto);
+        if (AnchoDe(Etiqueta, Reducida, Texto) <= Ancho)
+            break;
+    }
+    Reducidas.push_back(Reducida);
+    return Reducida;
 }
 
 void TForm1::CrearControles()
@@ -129,7 +169,10 @@ void TForm1::CrearControles()
                                        C.Izquierda, C.Arriba, C.Ancho, C.Alto, Ventana,
                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(C.Id)),
                                        reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(Ventana, GWLP_HINSTANCE)), nullptr);
-        SendMessageW(Control, WM_SETFONT, reinterpret_cast<WPARAM>(C.Negrita ? Negrita : Fuente), FALSE);
+        HFONT Suya = C.Negrita ? Negrita : Fuente;
+        if (C.Estilo == ETIQUETA)
+            Suya = FuenteQueCabe(Control, C.Texto, C.Ancho, C.Negrita ? FW_BOLD : FW_NORMAL);
+        SendMessageW(Control, WM_SETFONT, reinterpret_cast<WPARAM>(Suya), FALSE);
         this->*C.Campo = Control;
     }
     // What the engine reads: no more is typed or pasted.

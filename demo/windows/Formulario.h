@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "Demostracion.h"
 #include "Parser.h"
@@ -51,9 +52,11 @@ public:
 private:
     static LRESULT CALLBACK Procedimiento(HWND Ventana, UINT Mensaje, WPARAM W, LPARAM L);
     void CrearControles();
+    HFONT FuenteQueCabe(HWND Etiqueta, const wchar_t *Texto, int Ancho, int Peso);
 
     HFONT Fuente = nullptr;
     HFONT Negrita = nullptr;
+    std::vector<HFONT> Reducidas; // the smaller fonts of labels whose text did not fit
     const TFormatoWindows Formato;
 };
 

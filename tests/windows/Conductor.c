@@ -306,6 +306,39 @@ static void ProbarVentana(TConductor *C)
         Fallo(C, "tab order Expresion, Resultado, Button1", NULL);
 }
 
+/* Whether a pixel is ink: much darker than the form's light grey. */
+static int Tinta(COLORREF Color)
+{
+    return GetRValue(Color) + GetGValue(Color) + GetBValue(Color) < 3 * 128;
+}
+
+/* Each label that ends in a colon shows it, whatever font stands in for "MS Sans Serif": the
+ * last column of ink on the screen within the label holds two marks one above the other. A
+ * label that cut its text at its width ends in a letter's stroke instead. */
+static void ProbarDosPuntos(TConductor *C)
+{
+    static const int ETIQUETAS[] = {ID_LABEL1, ID_LABEL3, ID_LABEL4};
+    Sleep(300); /* let the window finish painting */
+    HDC Pantalla = GetDC(NULL);
+    for (size_t i = 0; i < sizeof ETIQUETAS / sizeof ETIQUETAS[0]; ++i) {
+        HWND Etiqueta = GetDlgItem(C->Form, ETIQUETAS[i]);
+        char Texto[LARGO];
+        RECT Lugar;
+        Leer(Etiqueta, Texto);
+        GetWindowRect(Etiqueta, &Lugar);
+        int Marcas = 0;
+        for (int x = Lugar.right - 1; x >= Lugar.left && Marcas == 0; --x)
+            for (int y = Lugar.top, Antes = 0; y < Lugar.bottom; ++y) {
+                const int Ahora = Tinta(GetPixel(Pantalla, x, y));
+                Marcas += Ahora && !Antes;
+                Antes = Ahora;
+            }
+        if (Marcas != 2)
+            Fallo(C, "a label does not show its colon", Texto);
+    }
+    ReleaseDC(NULL, Pantalla);
+}
+
 static void ProbarResultados(TConductor *C)
 {
     for (size_t i = 0; i < sizeof RESULTADOS / sizeof RESULTADOS[0]; ++i) {
@@ -505,6 +538,7 @@ int main(void)
     Leer(C.Resultado, Texto);
     Comparar(&C, "the result line at start", Texto, "Resultado");
     ProbarVentana(&C);
+    ProbarDosPuntos(&C);
     ProbarLineaDeResultado(&C);
     ProbarResultados(&C);
     ProbarErrores(&C);

@@ -29,8 +29,7 @@ endforeach()
 if(LAZARUS)
   foreach(parte Evalcomp/Evalcomp.lpk Evalcomp/Evalion.pas Evalcomp/evalcomp.res
       Evalcomp/obj/i386-win32/evalion_motor.o Evalcomp/obj/i386-win32/libmsvcrt.a
-      Evalcomp/obj/i386-win32/libkernel32.a Evaldemo/Evaldemo.exe Evaldemo/Evalionobj.dll
-      Evaldemo/EvalionEstandar.dll)
+      Evalcomp/obj/i386-win32/libkernel32.a Evaldemo/Evaldemo.exe Evaldemo/Evalionobj.dll)
     if(NOT EXISTS ${raiz}/lazarus/${parte})
       fallar("the distribution lacks lazarus/${parte}")
     endif()

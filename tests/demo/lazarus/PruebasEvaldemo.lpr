@@ -15,7 +15,7 @@ program PruebasEvaldemo;
 uses
   {$IFDEF UNIX}cthreads, clocale,{$ENDIF}
   Interfaces, Forms, Controls, Graphics, StdCtrls, SysUtils, Math, TypInfo, LCLType, LCLIntf,
-  {$IFDEF MSWINDOWS}Windows,{$ELSE}Process,{$ENDIF} Evalion, Unit1;
+  {$IFDEF MSWINDOWS}Windows,{$ELSE}Process,{$ENDIF} Evalion, EvalionEstandar, Unit1;
 
 var
   Fallos: Integer = 0;
@@ -44,23 +44,25 @@ type
     Left, Top, Width, Height: Integer;
     Texto: string;
     Negrita: Boolean;
+    Hasta: Integer; { a label's text ends there, where the next control on its row begins }
   end;
 const
   Controles: array[0..8] of TControlEsperado = (
-    (Nombre: 'Label1'; Left: 8; Top: 28; Width: 49; Height: 13; Texto: 'Expresión:'),
+    (Nombre: 'Label1'; Left: 8; Top: 28; Width: 49; Height: 13; Texto: 'Expresión:'; Hasta: 64),
     (Nombre: 'Expresion'; Left: 64; Top: 24; Width: 321; Height: 21; Texto: 'Expresion'),
     (Nombre: 'Button1'; Left: 112; Top: 56; Width: 75; Height: 25; Texto: '&Calcular'),
-    (Nombre: 'Label2'; Left: 48; Top: 92; Width: 6; Height: 13; Texto: '='),
+    (Nombre: 'Label2'; Left: 48; Top: 92; Width: 6; Height: 13; Texto: '='; Hasta: 64),
     (Nombre: 'Resultado'; Left: 64; Top: 88; Width: 321; Height: 21; Texto: 'Resultado'),
-    (Nombre: 'Label3'; Left: 16; Top: 120; Width: 57; Height: 13; Texto: 'Variables:'; Negrita: True),
-    (Nombre: 'Label5'; Left: 80; Top: 120; Width: 136; Height: 13; Texto: 'Euro, Pesetas, Hora y Fecha'),
-    (Nombre: 'Label4'; Left: 16; Top: 136; Width: 63; Height: 13; Texto: 'Funciones:'; Negrita: True),
-    (Nombre: 'Label6'; Left: 80; Top: 136; Width: 121; Height: 13; Texto: 'Raiz(x), Seno(x), Si(F;A;B)'));
+    (Nombre: 'Label3'; Left: 16; Top: 120; Width: 57; Height: 13; Texto: 'Variables:'; Negrita: True; Hasta: 80),
+    (Nombre: 'Label5'; Left: 80; Top: 120; Width: 136; Height: 13; Texto: 'Euro, Pesetas, Hora y Fecha'; Hasta: 397),
+    (Nombre: 'Label4'; Left: 16; Top: 136; Width: 63; Height: 13; Texto: 'Funciones:'; Negrita: True; Hasta: 80),
+    (Nombre: 'Label6'; Left: 80; Top: 136; Width: 121; Height: 13; Texto: 'Raiz(x), Seno(x), Si(F;A;B)'; Hasta: 397));
   { The published fields in their declared order. }
   Campos = 'Expresion Resultado Label1 Label2 Button1 Label3 Label4 Label5 Label6 ';
 var
   I: Integer;
   Control: TControl;
+  Medida: Graphics.TBitmap;
   Orden: string;
   Tabla: PVmtFieldTable;
   Campo: PVmtFieldEntry;
@@ -81,6 +83,7 @@ begin
   end;
   Comprobar(Orden = Campos, 'the published fields: ' + Orden);
   Comprobar(Form1.MethodAddress('Button1Click') <> nil, 'Button1Click is published');
+  Medida := Graphics.TBitmap.Create;
   for I := Low(Controles) to High(Controles) do
   begin
     Control := Form1.FindComponent(Controles[I].Nombre) as TControl;
@@ -99,6 +102,13 @@ begin
       Comprobar(TLabel(Control).Caption = Controles[I].Texto, Control.Name + ': ' + TLabel(Control).Caption);
       Comprobar((fsBold in TLabel(Control).Font.Style) = Controles[I].Negrita, Control.Name + ': bold');
       Comprobar(TLabel(Control).Font.Name = 'MS Sans Serif', Control.Name + ': font ' + TLabel(Control).Font.Name);
+      { Whatever font stands in for it, the whole text, colon included, before the next
+        control on its row. }
+      Medida.Canvas.Font.Assign(TLabel(Control).Font);
+      Comprobar(Control.Left + Medida.Canvas.TextWidth(TLabel(Control).Caption) <= Controles[I].Hasta,
+        Format('%s: "%s" ends at %d at height %d, after %d', [Control.Name, TLabel(Control).Caption,
+        Control.Left + Medida.Canvas.TextWidth(TLabel(Control).Caption), Medida.Canvas.Font.Height,
+        Controles[I].Hasta]));
     end
     else
     begin
@@ -108,6 +118,7 @@ begin
       Comprobar(Control.Caption = Controles[I].Texto, Control.Name + ': ' + Control.Caption);
     end;
   end;
+  Medida.Free;
 end;
 
 { Types Texto and clicks: the line's text and the boxes shown. }
@@ -200,6 +211,30 @@ begin
     Hexadecimal(Form1.Expresion.Text));
   Comprobar(Hexadecimal(TextoDelMotor(PAnsiChar(#$41#$F1#$6F))) = Hexadecimal('Año'), 'from the engine: ' +
     Hexadecimal(TextoDelMotor(PAnsiChar(#$41#$F1#$6F))));
+end;
+
+{ The program's own message table gives, byte for byte, the texts of the standard library's
+  (which every other host shows) for each code, and nothing where that has nothing. }
+procedure ProbarMensajes;
+const
+  Codigos: array[0..5] of Int32 = (0, 1, 99, 900, 1300, -100);
+var
+  Codigo: Int32;
+  Propio, Estandar: PAnsiChar;
+  I: Integer;
+begin
+  for I := 0 to 13 + Length(Codigos) do
+  begin
+    if I <= 13 then
+      Codigo := I * 100
+    else
+      Codigo := Codigos[I - 14];
+    Propio := MensajeDeError(Codigo);
+    Estandar := A_Mensaje(Codigo);
+    Comprobar(((Propio = nil) and (Estandar = nil)) or
+      ((Propio <> nil) and (Estandar <> nil) and (StrComp(Propio, Estandar) = 0)),
+      Format('the message for %d: "%s", the standard library''s "%s"', [Codigo, Propio, Estandar]));
+  end;
 end;
 
 { The value of Euro to the last bit, from the request itself. }
@@ -328,6 +363,7 @@ begin
     ProbarTextos;
     ProbarCasos;
     ProbarEuro;
+    ProbarMensajes;
     Archivo := '';
     for I := 1 to ParamCount do
       if Copy(ParamStr(I), 1, 10) = '--captura=' then
