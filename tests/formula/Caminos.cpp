@@ -266,6 +266,8 @@ TEST(Caminos, FormChangedFromItsOwnEvaluation)
         for (Que Q : {VINCULAR, DESVINCULAR, CAMBIAR_OPCIONES, FUNCION, LIBERAR})
             for (int Camino = 0; Camino < 4; ++Camino) { // A_Evaluar, A_EvaluarNumero, A_Valor, rows
                 SCOPED_TRACE(std::string(Texto) + " change " + std::to_string(Q) + " way " + std::to_string(Camino));
+                if (Camino == 2 && std::strchr(Texto, 'z'))
+                    continue; // A_Valor asks nothing: that form gives a NaN
                 ESTADODEANALISIS Estado;
                 A_Inicializar(&Estado);
                 Pruebas::HostDePrueba Host;
@@ -287,8 +289,6 @@ TEST(Caminos, FormChangedFromItsOwnEvaluation)
                 } else if (Camino == 1) {
                     A_EvaluarNumero(Corriendo, &Estado, &Numero);
                 } else if (Camino == 2) {
-                    if (std::strchr(Texto, 'z'))
-                        continue; // A_Valor asks nothing: that form gives a NaN
                     Numero = A_ValorEnLinea(Corriendo);
                 } else {
                     A_VincularColumna(Corriendo, "x", X.data());
