@@ -358,17 +358,10 @@ Salida:
 #pragma GCC diagnostic pop
 #endif
 
-// The steps of a form that calls C code, counted in course.
-EVALION_NOINLINE inline BLOQUEDEDATOS PasosConLlamadas(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado)
-{
-    const EnCurso Cuenta(F);
-    return EvaluarPasos<false, true>(F, Estado);
-}
-EVALION_NOINLINE inline int32_t NumeroConLlamadas(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, double *Numero)
-{
-    const EnCurso Cuenta(F);
-    return EvaluarPasos<false, true, true>(F, Estado, Numero);
-}
+// The steps of a form that calls C code, counted in course (Maquina.cpp, out of line: the
+// count's release is no cleanup the exported entries compile).
+BLOQUEDEDATOS PasosConLlamadas(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado);
+int32_t NumeroConLlamadas(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, double *Numero);
 
 // Each way is one jump from the entry, which keeps no frame of its own.
 EVALION_SIEMPRE_EN_LINEA BLOQUEDEDATOS Evaluar(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado)
@@ -385,8 +378,13 @@ EVALION_SIEMPRE_EN_LINEA BLOQUEDEDATOS Evaluar(const FORMULAPREPARADA *F, ESTADO
         return EvaluarPasos<false, false>(F, Estado);
     }
 #endif
-    if (F->SinPeticiones)
-        return F->Llama ? PasosConLlamadas(F, Estado) : EvaluarPasos<false, true>(F, Estado);
+    if (F->SinPeticiones) {
+        // (The x87 build's steps call no C code: such a form is not one of them.)
+        if constexpr (PASOS_AMPLIOS)
+            if (F->Llama)
+                return PasosConLlamadas(F, Estado);
+        return EvaluarPasos<false, true>(F, Estado);
+    }
     return EvaluarResto(F, Estado);
 }
 

@@ -45,12 +45,7 @@ void Clasificar(FORMULAPREPARADA *F)
             break;
         }
     }
-    // Under the engine's settings, as the preparation: the steps are made from the form's
-    // constants (a not-a-number among them), and a host may bind with a trap unmasked.
-    AjustesDeEvaluacion Ajustes;
-    Ajustes.Entrar();
     F->Numerico = F->Numerico && F->Ranuras <= RANURAS_NUMERICAS && Traducir(F);
-    Ajustes.Salir();
     F->SinPeticiones = F->SinPeticiones && F->Numerico;
     F->Ligera = PASOS_AMPLIOS && F->SinPeticiones;
     for (uint32_t p = 0; F->Ligera && p < F->CuantosPasos; ++p)
@@ -60,18 +55,21 @@ void Clasificar(FORMULAPREPARADA *F)
 
 namespace {
 
-// The inverse of a power of two, exactly representable, in Inversa; false for any other
-// number (0, infinities and not-a-numbers among them), which leaves Inversa as it was: the
-// caller passes the divisor itself, which must stay when its inverse overflows (2^-1074).
+// The inverse of a power of two in Inversa, when both are normal numbers (so the inverse is
+// exact and the product by it is the quotient, rounded the same); false for any other number
+// (0, subnormals, infinities and not-a-numbers among them), which leaves Inversa as it was:
+// the caller passes the divisor itself, which must stay when there is no inverse (2^-1074).
+// Told by the bits, with no arithmetic: a comparison of a not-a-number constant would raise
+// the invalid flag, and trap where a host binding a form has it unmasked.
 bool InversaExacta(double d, double &Inversa)
 {
-    int Exponente;
-    if (!(std::fabs(d) < HUGE_VAL) || std::frexp(d, &Exponente) != (d < 0 ? -0.5 : 0.5))
+    uint64_t Bits;
+    std::memcpy(&Bits, &d, sizeof Bits);
+    const uint64_t Exponente = Bits >> 52 & 0x7FF, Mantisa = Bits & ((uint64_t{1} << 52) - 1);
+    if (Exponente == 0 || Exponente > 2045 || Mantisa != 0) // 2^(e-1023), whose inverse 2^(1023-e) is normal
         return false;
-    const double Uno = 1.0 / d;
-    if (Uno == 0.0 || !(std::fabs(Uno) < HUGE_VAL) || Uno * d != 1.0)
-        return false;
-    Inversa = Uno;
+    Bits = (Bits & uint64_t{1} << 63) | (2046 - Exponente) << 52;
+    std::memcpy(&Inversa, &Bits, sizeof Inversa);
     return true;
 }
 
@@ -413,6 +411,20 @@ EVALION_NOINLINE BLOQUEDEDATOS EvaluarResto(const FORMULAPREPARADA *F, ESTADODEA
     return EvaluarPasos<true, true>(F, Estado);
 }
 
+#if EVALION_PASOS_AMPLIOS
+BLOQUEDEDATOS PasosConLlamadas(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado)
+{
+    const EnCurso Cuenta(F);
+    return EvaluarPasos<false, true>(F, Estado);
+}
+
+int32_t NumeroConLlamadas(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, double *Numero)
+{
+    const EnCurso Cuenta(F);
+    return EvaluarPasos<false, true, true>(F, Estado, Numero);
+}
+#endif
+
 namespace {
 
 // Rows go through a form of numbers a block at a time: each step runs over the whole block
@@ -623,7 +635,7 @@ constexpr bool FILAS_EN_BLOQUES = true;
 
 // Whether two arrays share a byte (none when either is null or empty); as integers, since
 // pointers into different arrays do not compare.
-inline bool Solapan(const void *a, size_t LargoA, const void *b, size_t LargoB)
+EVALION_NOINLINE bool Solapan(const void *a, size_t LargoA, const void *b, size_t LargoB)
 {
     const uintptr_t x = reinterpret_cast<uintptr_t>(a), y = reinterpret_cast<uintptr_t>(b);
     return a != nullptr && b != nullptr && LargoA > 0 && LargoB > 0 && x < y + LargoB && y < x + LargoA;
@@ -637,7 +649,7 @@ struct Salidas {
     size_t Filas;
 
     // Whether the rows' writes reach n bytes at a.
-    bool Alcanzan(const void *a, size_t n) const
+    EVALION_NOINLINE bool Alcanzan(const void *a, size_t n) const
     {
         return Solapan(a, n, Valores, Filas * sizeof(double)) || Solapan(a, n, Errores, Filas * sizeof(int32_t)) ||
                Solapan(a, n, Posiciones, Filas * sizeof(int32_t));
@@ -673,7 +685,7 @@ struct Sombra {
     }
 
     // False when memory runs out.
-    bool Preparar(const FORMULAPREPARADA *F, const Salidas &S)
+    EVALION_NOINLINE bool Preparar(const FORMULAPREPARADA *F, const Salidas &S)
     {
         Forma = *F;
         Forma.EnCurso = 0; // the copy counts its own evaluations
@@ -685,36 +697,29 @@ struct Sombra {
         if (Actual == nullptr || Direcciones == nullptr || Columnas == nullptr)
             return false;
         // What the answers reach, copied into one array: N doubles a column, one a number.
-        const size_t Bytes = S.Filas * sizeof(double);
+        // The first pass counts (Libre null), the second copies.
         size_t Copiar = 0;
-        for (uint32_t k = 0; k < F->CuantosNombres; ++k) {
-            const double *D = F->Direcciones[k];
-            if (F->Columnas[k] && D != S.Valores && S.Alcanzan(D, Bytes))
-                Copiar += S.Filas;
-            else if (!F->Columnas[k] && D != nullptr && S.Alcanzan(D, sizeof(double)))
-                Copiar += 1;
-        }
-        if (Copiar > 0 && (Copias = static_cast<double *>(std::malloc(Copiar * sizeof(double)))) == nullptr)
-            return false;
-        double *Libre = Copias;
-        for (uint32_t k = 0; k < F->CuantosNombres; ++k) {
-            const double *D = F->Direcciones[k];
-            if (F->Columnas[k]) {
+        for (double *Libre = nullptr;; Libre = Copias) {
+            for (uint32_t k = 0; k < F->CuantosNombres; ++k) {
+                const double *D = F->Direcciones[k];
+                const size_t Cuantos = F->Columnas[k] ? S.Filas : 1;
                 Columnas[k] = D;
-                if (D == S.Valores) {
-                    EnSuSitio = true;
-                } else if (S.Alcanzan(D, Bytes)) {
-                    std::memcpy(Libre, D, Bytes);
-                    Columnas[k] = Libre;
-                    Libre += S.Filas;
+                Direcciones[k] = F->Columnas[k] ? &Actual[k] : D;
+                EnSuSitio = EnSuSitio || (F->Columnas[k] && D == S.Valores);
+                if (D == nullptr || (F->Columnas[k] && D == S.Valores) || !S.Alcanzan(D, Cuantos * sizeof(double)))
+                    continue;
+                if (Libre == nullptr) {
+                    Copiar += Cuantos;
+                    continue;
                 }
-                Direcciones[k] = &Actual[k];
-            } else if (D != nullptr && S.Alcanzan(D, sizeof(double))) {
-                *Libre = *D;
-                Direcciones[k] = Libre++;
-            } else {
-                Direcciones[k] = D;
+                std::memcpy(Libre, D, Cuantos * sizeof(double));
+                (F->Columnas[k] ? Columnas[k] : Direcciones[k]) = Libre;
+                Libre += Cuantos;
             }
+            if (Libre != nullptr || Copiar == 0)
+                break;
+            if ((Copias = static_cast<double *>(std::malloc(Copiar * sizeof(double)))) == nullptr)
+                return false;
         }
         // The steps hold the addresses too: the copy's are written from its own bindings, by
         // name, so that a column and a number bound at one same address stay apart.
@@ -820,56 +825,42 @@ uint32_t LlamadasEnPasos(const FORMULAPREPARADA *F)
     return n;
 }
 
-} // namespace
-
-int32_t EvaluarFilas(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, int32_t Filas, double *Valores,
-                     int32_t *Errores, int32_t *Posiciones, Evaluacion Una)
+// Rows one by one: each the block Igual when given (every row fails alike), else one
+// evaluation of its numbers on the copy, else (no copy: a NULL form or record) A_Evaluar's.
+EVALION_NOINLINE int32_t FilasUnaAUna(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, Sombra *Copia,
+                                      const BLOQUEDEDATOS *Igual, size_t N, double *Valores, int32_t *Errores,
+                                      int32_t *Posiciones, Evaluacion Una)
 {
-    if (Filas <= 0)
-        return 0;
-    const size_t N = static_cast<size_t>(Filas);
-    const Salidas S{Valores, Errores, Posiciones, N};
-    // Answers written over each other would leave the host no row it can trust.
-    if (Solapan(Valores, N * sizeof(double), Errores, N * sizeof(int32_t)) ||
-        Solapan(Valores, N * sizeof(double), Posiciones, N * sizeof(int32_t)) ||
-        Solapan(Errores, N * sizeof(int32_t), Posiciones, N * sizeof(int32_t)))
-        return FILAS_SOLAPADAS;
     int32_t Fallidas = 0;
-    if (F == nullptr || Estado == nullptr) { // as A_Evaluar answers them
-        for (size_t i = 0; i < N; ++i)
-            Fallidas += PonerFila(Una(F, Estado), Fila(Valores, i), i, Errores, Posiciones);
-        return Fallidas;
-    }
-    const EnCurso Cuenta(F); // (released last, after the copy)
-    Sombra Copia;
-    if (!Copia.Preparar(F, S)) {
-        BLOQUEDEDATOS SinMemoria;
-        PonerErrorGeneral(SinMemoria, E_MEMORIA);
-        for (size_t i = 0; i < N; ++i)
-            Fallidas += PonerFila(SinMemoria, Fila(Valores, i), i, Errores, Posiciones);
-        return Fallidas;
-    }
-    // Blocks only where every row is the steps' numbers: no request, nothing but numbers.
-    const bool EnBloques = FILAS_EN_BLOQUES && F->Numerico && F->SinPeticiones;
+    for (size_t i = 0; i < N; ++i)
+        Fallidas += PonerFila(Igual != nullptr ? *Igual : Copia != nullptr ? Copia->Fila(Estado, i, Una) : Una(F, Estado),
+                              Fila(Valores, i), i, Errores, Posiciones);
+    return Fallidas;
+}
+
+// The rows of a form of numbers without requests, a block of rows through each step at once
+// (or the form's own code across rows); false when there is no memory for the blocks.
+EVALION_NOINLINE bool FilasEnBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, Sombra &Copia, size_t N,
+                                     double *Valores, int32_t *Errores, int32_t *Posiciones, Evaluacion Una,
+                                     int32_t &Fallidas)
+{
     // Many rows of a light form (or under the host's settings, of one calling C code too):
     // its own machine code, four rows a turn, where it has such code.
-    if (EnBloques && N >= FILAS_PARA_ENSAMBLAR && Valores != nullptr) {
+    if (N >= FILAS_PARA_ENSAMBLAR && Valores != nullptr) {
         FilasEnsambladas Codigo(&Copia.Forma, Copia.Desde());
-        if (Codigo.Codigo != nullptr)
-            return FilasDeCodigo(F, Estado, Copia, Codigo.Codigo, N, Valores, Errores, Posiciones, Una);
+        if (Codigo.Codigo != nullptr) {
+            Fallidas = FilasDeCodigo(F, Estado, Copia, Codigo.Codigo, N, Valores, Errores, Posiciones, Una);
+            return true;
+        }
     }
     // Per block: a block per slot, one more that each step writes, one per call of C code, and
     // the answers' own where they are not written straight into Valores.
-    const uint32_t Llamadas = EnBloques ? LlamadasEnPasos(&Copia.Forma) : 0;
-    double *Memoria = nullptr;
-    if (EnBloques)
-        Memoria = static_cast<double *>(
-            std::malloc((F->Ranuras + 2u + Llamadas) * size_t{FILAS_POR_BLOQUE} * sizeof(double)));
-    if (Memoria == nullptr) { // row by row: each row is one evaluation
-        for (size_t i = 0; i < N; ++i)
-            Fallidas += PonerFila(Copia.Fila(Estado, i, Una), Fila(Valores, i), i, Errores, Posiciones);
-        return Fallidas;
-    }
+    const uint32_t Llamadas = LlamadasEnPasos(&Copia.Forma);
+    double *Memoria = static_cast<double *>(
+        std::malloc((F->Ranuras + 2u + Llamadas) * size_t{FILAS_POR_BLOQUE} * sizeof(double)));
+    if (Memoria == nullptr)
+        return false;
+    Fallidas = 0;
     double *Ranuras[RANURAS_NUMERICAS];
     for (uint32_t k = 0; k < F->Ranuras; ++k)
         Ranuras[k] = Memoria + k * FILAS_POR_BLOQUE;
@@ -915,7 +906,38 @@ int32_t EvaluarFilas(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, int32_
     if (F->Ajustar)
         Ajustes.Salir();
     std::free(Memoria);
-    return Fallidas;
+    return true;
+}
+
+} // namespace
+
+int32_t EvaluarFilas(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, int32_t Filas, double *Valores,
+                     int32_t *Errores, int32_t *Posiciones, Evaluacion Una)
+{
+    if (Filas <= 0)
+        return 0;
+    const size_t N = static_cast<size_t>(Filas);
+    // Answers written over each other would leave the host no row it can trust.
+    if (Solapan(Valores, N * sizeof(double), Errores, N * sizeof(int32_t)) ||
+        Solapan(Valores, N * sizeof(double), Posiciones, N * sizeof(int32_t)) ||
+        Solapan(Errores, N * sizeof(int32_t), Posiciones, N * sizeof(int32_t)))
+        return FILAS_SOLAPADAS;
+    if (F == nullptr || Estado == nullptr) // as A_Evaluar answers them
+        return FilasUnaAUna(F, Estado, nullptr, nullptr, N, Valores, Errores, Posiciones, Una);
+    const EnCurso Cuenta(F); // (released last, after the copy)
+    Sombra Copia;
+    if (!Copia.Preparar(F, Salidas{Valores, Errores, Posiciones, N})) {
+        BLOQUEDEDATOS SinMemoria;
+        PonerErrorGeneral(SinMemoria, E_MEMORIA);
+        return FilasUnaAUna(F, Estado, nullptr, &SinMemoria, N, Valores, Errores, Posiciones, Una);
+    }
+    // Blocks only where every row is the steps' numbers: no request, nothing but numbers.
+    int32_t Fallidas;
+    if constexpr (FILAS_EN_BLOQUES)
+        if (F->Numerico && F->SinPeticiones &&
+            FilasEnBloques(F, Estado, Copia, N, Valores, Errores, Posiciones, Una, Fallidas))
+            return Fallidas;
+    return FilasUnaAUna(F, Estado, &Copia, nullptr, N, Valores, Errores, Posiciones, Una);
 }
 
 } // namespace Motor

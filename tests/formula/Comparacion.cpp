@@ -32,18 +32,17 @@ bool ConTrampas;   // the invalid operation traps while the engine runs
 // The trap unmasked for the life of one call of the engine, when the case asks for it
 // (where the C library can unmask it: glibc's).
 struct Trampa {
+    Trampa() { Poner(true); }
+    ~Trampa() { Poner(false); }
+    static void Poner(bool Activa)
+    {
 #if defined(__GLIBC__)
-    Trampa()
-    {
         if (ConTrampas)
-            feenableexcept(FE_INVALID);
-    }
-    ~Trampa()
-    {
-        if (ConTrampas)
-            fedisableexcept(FE_INVALID);
-    }
+            Activa ? feenableexcept(FE_INVALID) : fedisableexcept(FE_INVALID);
+#else
+        (void)Activa;
 #endif
+    }
 };
 template <class Llamada> auto ConTrampa(Llamada L)
 {
