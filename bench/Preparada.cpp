@@ -15,7 +15,7 @@
 
 #include "Corpus.h"
 #include "Formula.h"
-#include "Programa.h"
+#include "Forma.h"
 #include "Recolector.h"
 
 #if defined(EVALION_CON_MUPARSER)

@@ -26,26 +26,35 @@ endfunction()
 # The engine's sources that the analysis needs, without the prepared forms: the Lazarus
 # package links just these into its component.
 set(EVALION_FUENTES_ANALISIS
-  ${PROJECT_SOURCE_DIR}/engine/Estado.cpp
-  ${PROJECT_SOURCE_DIR}/engine/Lexer.cpp
-  ${PROJECT_SOURCE_DIR}/engine/Numeros.cpp
-  ${PROJECT_SOURCE_DIR}/engine/Analisis.cpp)
+  ${PROJECT_SOURCE_DIR}/engine/texto/Estado.cpp
+  ${PROJECT_SOURCE_DIR}/engine/texto/Lexer.cpp
+  ${PROJECT_SOURCE_DIR}/engine/texto/Numeros.cpp
+  ${PROJECT_SOURCE_DIR}/engine/texto/Analisis.cpp)
+# The prepared forms, by stage: the program, the machine, the x86-64 writer, the form.
+set(EVALION_FUENTES_FORMAS
+  ${PROJECT_SOURCE_DIR}/engine/programa/Compilador.cpp
+  ${PROJECT_SOURCE_DIR}/engine/programa/Pasos.cpp
+  ${PROJECT_SOURCE_DIR}/engine/maquina/Maquina.cpp
+  ${PROJECT_SOURCE_DIR}/engine/x64/Emisor.cpp
+  ${PROJECT_SOURCE_DIR}/engine/x64/Paginas.cpp
+  ${PROJECT_SOURCE_DIR}/engine/x64/Ensamblador.cpp
+  ${PROJECT_SOURCE_DIR}/engine/forma/Preparada.cpp
+  ${PROJECT_SOURCE_DIR}/engine/forma/Filas.cpp)
+# The engine's headers are found by name from every stage: the rules at its root, each stage
+# in its folder (tests/capas.py checks that no stage includes one above it).
+set(EVALION_INCLUIDOS_MOTOR ${PROJECT_SOURCE_DIR}/engine ${PROJECT_SOURCE_DIR}/engine/texto
+  ${PROJECT_SOURCE_DIR}/engine/programa ${PROJECT_SOURCE_DIR}/engine/maquina ${PROJECT_SOURCE_DIR}/engine/x64
+  ${PROJECT_SOURCE_DIR}/engine/forma)
 
 # The engine compiled with one callback form: a static library with position-independent
 # code, so that it can go into the shared libraries and into test programs alike.
 function(evalion_motor objetivo)
   cmake_parse_arguments(ARG "OBJETO" "" "" ${ARGN})
-  add_library(${objetivo} STATIC
-    ${EVALION_FUENTES_ANALISIS}
-    ${PROJECT_SOURCE_DIR}/engine/Compilador.cpp
-    ${PROJECT_SOURCE_DIR}/engine/Maquina.cpp
-    ${PROJECT_SOURCE_DIR}/engine/Ensamblador.cpp
-    ${PROJECT_SOURCE_DIR}/engine/Preparada.cpp)
-  target_include_directories(${objetivo} PUBLIC ${PROJECT_SOURCE_DIR}/engine ${PROJECT_SOURCE_DIR}/include/evalion)
+  add_library(${objetivo} STATIC ${EVALION_FUENTES_ANALISIS} ${EVALION_FUENTES_FORMAS})
+  target_include_directories(${objetivo} PUBLIC ${EVALION_INCLUIDOS_MOTOR} ${PROJECT_SOURCE_DIR}/include/evalion)
   # The compiler's lists free themselves; nothing in the engine throws, so no cleanup for an
   # exception is compiled, which would bring the C++ run time into the DLLs.
-  set_source_files_properties(${PROJECT_SOURCE_DIR}/engine/Compilador.cpp ${PROJECT_SOURCE_DIR}/engine/Maquina.cpp
-    ${PROJECT_SOURCE_DIR}/engine/Ensamblador.cpp ${PROJECT_SOURCE_DIR}/engine/Preparada.cpp PROPERTIES COMPILE_OPTIONS -fno-exceptions)
+  set_source_files_properties(${EVALION_FUENTES_FORMAS} PROPERTIES COMPILE_OPTIONS -fno-exceptions)
   set_target_properties(${objetivo} PROPERTIES
     POSITION_INDEPENDENT_CODE ON
     CXX_VISIBILITY_PRESET hidden

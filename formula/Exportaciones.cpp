@@ -1,7 +1,7 @@
 // The prepared forms' exports: thin wrappers over the engine, holding no state. The
 // same file builds both libraries; EVALION_OBJETO selects the record's callback form.
 #include "Formula.h"
-#include "Evaluacion.h"
+#include "Forma.h" // and the evaluation, inline
 
 static_assert(static_cast<int32_t>(FORMULA_AJUSTES_DEL_ANFITRION) == Motor::AJUSTES_DEL_ANFITRION, "one meaning for the option bit");
 static_assert(std::is_same_v<FORMULA_NATIVA, Motor::FuncionNativa>, "one type for C code");

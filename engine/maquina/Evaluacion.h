@@ -28,7 +28,8 @@ struct Repeticion {
 
 // A form whose evaluation may run the host's code (a request, a function bound to C code)
 // counts its evaluations in course, so that such code cannot change the form or release it
-// under them: a change is refused (Preparada.cpp) and a release waits for the last of them.
+// under them: a change is refused (forma/Preparada.cpp) and a release waits for the last of
+// them, which then releases it as the form says (Soltar: Liberar, set by the preparation).
 // Atomic, since one form may be evaluated on several threads at once.
 class EnCurso {
 public:
@@ -39,7 +40,7 @@ public:
     ~EnCurso()
     {
         if (__atomic_sub_fetch(&F->EnCurso, 1, __ATOMIC_ACQ_REL) == 0 && __atomic_load_n(&F->PorLiberar, __ATOMIC_ACQUIRE))
-            Liberar(F);
+            F->Soltar(F);
     }
     EnCurso(const EnCurso &) = delete;
     EnCurso &operator=(const EnCurso &) = delete;
@@ -440,9 +441,6 @@ inline void SinEnsamblar(FORMULAPREPARADA *F)
 #endif
 }
 
-#if !EVALION_ENSAMBLADO
-inline void Ensamblar(FORMULAPREPARADA *F) { SinEnsamblar(F); }
-#endif
 
 // The entry for a number result: the same evaluation, without a block where the steps (or
 // the form's machine code) give the number, through the form's own entry: one jump. The x87
@@ -487,41 +485,32 @@ struct DesdeColumnas {
     }
 };
 
-// The rows of such a copy, a light form (or, under the host's settings, one that also calls
-// C code), as machine code (Ensamblador.cpp): Codigo(Valores,
-// Desde, Hasta) writes rows Desde.. up to Hasta (Hasta - Desde a multiple of 4) two at a
-// time, under the settings in force, and returns the first of the two rows where it stopped
-// (a zero divisor, a value that is not a number: rows for one evaluation each), Hasta when none.
-// Codigo is null where there is no such code.
-class FilasEnsambladas {
-public:
-    using Funcion = size_t (*)(double *Valores, size_t Desde, size_t Hasta);
-#if EVALION_ENSAMBLADO
-    FilasEnsambladas(const FORMULAPREPARADA *Copia, const DesdeColumnas &Desde);
-    ~FilasEnsambladas();
-#else
-    FilasEnsambladas(const FORMULAPREPARADA *, const DesdeColumnas &) {}
-#endif
-    FilasEnsambladas(const FilasEnsambladas &) = delete;
-    FilasEnsambladas &operator=(const FilasEnsambladas &) = delete;
-    Funcion Codigo = nullptr;
+// Rows go through a form of numbers a block at a time: each step runs over the whole block
+// before the next, a loop the compiler vectorises, and its dispatch is paid once per block.
+// A block of rows is 8 KB per slot: the few slots of a usual form stay in the first-level
+// cache, and the dispatch is paid once per 1024 rows.
+constexpr uint32_t FILAS_POR_BLOQUE = 1024;
 
-private:
-    void *Memoria = nullptr;
-    size_t Largo = 0;
+// A block's first row, and how the copy's steps read the host's columns.
+struct DesdeFila : DesdeColumnas {
+    size_t Fila;
 };
 
-// Filas rows of a form, whose variables bound with A_VincularColumna are columns
-// (A_EvaluarFilas; Maquina.cpp). Una
-// is the library's exported evaluation, which every row that is not run in blocks goes
-// through, so that it is the very code a host calls.
-// Valores, Errores and Posiciones overlapping each other are refused with FILAS_SOLAPADAS,
-// nothing written; any of them may be null.
-using Evaluacion = BLOQUEDEDATOS(EVALION_CONV *)(const FORMULAPREPARADA *, ESTADODEANALISIS *);
-constexpr int32_t FILAS_SOLAPADAS = -2;
-int32_t EvaluarFilas(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, int32_t Filas, double *Valores,
-                     int32_t *Errores, int32_t *Posiciones, Evaluacion Una);
+// How a block of rows went through the steps: whether every step ran (else one stopped at a
+// row it cannot give, a division by zero), and how many calls of C code ran over the whole
+// block, whose values are kept.
+struct Recorrido {
+    bool Completo;
+    uint32_t Llamadas;
+};
 
+// The steps of a form of numbers without requests over the n rows of a block (Desde) into
+// Valores (Maquina.cpp). Ranuras holds a block per slot the steps write and Libre one more,
+// which each step writes and then swaps with its slot's, so that no loop writes what it
+// reads; Guardadas a block per call of C code, where its values are kept for the rows
+// computed again. Rows whose value is a not-a-number are the caller's to compute again.
+Recorrido FilasEnBloque(const FORMULAPREPARADA *F, double **Ranuras, double *&Libre, double *const *Guardadas,
+                        const DesdeFila &Desde, uint32_t n, double *Valores, const AjustesDeEvaluacion *Anfitrion);
 
 } // namespace Motor
 

@@ -1,12 +1,69 @@
-// The prepared forms' operations besides preparing (Compilador.cpp) and evaluating
-// (Maquina.cpp): what a form holds, the names it asks for, binding them, its options, and
-// its release. The exported entry points (formula/Exportaciones.cpp) delegate to these.
+// The prepared forms' operations: preparing a form (its program, then the one place that
+// chooses how it is evaluated: the steps, the blocks, its machine code), what it holds, the
+// names it asks for, binding them, its options, and its release. The exported entry points
+// (formula/Exportaciones.cpp) delegate to these.
 #include <cstdlib>
 #include <cstring>
 
-#include "Evaluacion.h" // and the program
+#include "Ensamblador.h"
+#include "Forma.h"
 
 namespace Motor {
+
+void Clasificar(FORMULAPREPARADA *F)
+{
+    F->Ajustes = false;
+    F->Numerico = true;
+    F->Llama = false;
+    for (uint32_t k = 0; k < F->Instrucciones; ++k) {
+        F->Llama = F->Llama || F->Codigo[k].Codigo == O_NATIVA;
+        switch (F->Codigo[k].Codigo) {
+        case O_NUMERO: case O_VINCULADA: case O_SIGNO: case O_FIN: // no arithmetic: a sign is a bit
+            break;
+        case O_NIVEL1: case O_NIVEL1K: case O_TERMINO: case O_TERMINOK: case O_POTENCIA: case O_POTENCIAK:
+        case O_VARIABLE: // asked in the steps too, while the host answers plain numbers
+        case O_NATIVA:   // a step too: its arguments are numbers there
+            F->Ajustes = true;
+            break;
+        case O_FUNCION:
+            F->Ajustes = true;
+            F->Numerico = false;
+            break;
+        default: // texts, failures
+            F->Numerico = false;
+            break;
+        }
+    }
+    F->Numerico = F->Numerico && F->Ranuras <= RANURAS_NUMERICAS && Traducir(F);
+    F->SinPeticiones = F->SinPeticiones && F->Numerico;
+    F->Ligera = PASOS_AMPLIOS && F->SinPeticiones;
+    for (uint32_t p = 0; F->Ligera && p < F->CuantosPasos; ++p)
+        F->Ligera = OperacionDePaso(F->Pasos[p].Codigo) != P_POTENCIA && F->Pasos[p].Codigo != CODIGO_NATIVA;
+    F->Ajustar = F->Ajustes && !(F->Opciones & AJUSTES_DEL_ANFITRION);
+}
+
+FORMULAPREPARADA *Preparar(const ESTADODEANALISIS *Estado, const char *Expresion, BLOQUEDEDATOS &Error)
+{
+    FORMULAPREPARADA *F = Compilar(Estado, Expresion, Error);
+    if (F == nullptr)
+        return nullptr;
+    F->Soltar = Liberar;
+    Clasificar(F);
+    Ensamblar(F);
+    // A form that asks nothing gives one answer: an error refuses it. A record without
+    // callbacks serves for that one evaluation.
+    if (F->CuantosNombres == 0) {
+        ESTADODEANALISIS Registro;
+        Inicializar(&Registro, SinVariable(), SinFuncion(), Estado->SepMillar, Estado->SepDecimal);
+        const BLOQUEDEDATOS R = EvaluarResto(F, &Registro);
+        if (R.Error != 0) {
+            Liberar(F);
+            std::memcpy(&Error, &R, sizeof R);
+            return nullptr;
+        }
+    }
+    return F;
+}
 
 size_t Tamano(const FORMULAPREPARADA *F, uint32_t &Tokens)
 {
@@ -25,16 +82,8 @@ void Liberar(FORMULAPREPARADA *F)
     __atomic_store_n(&F->PorLiberar, true, __ATOMIC_RELEASE);
     if (EstaEnCurso(F) || !__atomic_exchange_n(&F->PorLiberar, false, __ATOMIC_ACQ_REL))
         return;
-    std::free(F->Codigo);
-    std::free(F->Fallos);
-    std::free(F->Textos);
-    std::free(F->Nombres);
-    std::free(F->Direcciones);
-    std::free(F->Columnas);
-    std::free(F->Nativas);
-    std::free(F->Pasos);
     SoltarEnsamblado(F);
-    std::free(F);
+    SoltarPrograma(F);
 }
 
 const char *NombreUsado(const FORMULAPREPARADA *F, int32_t Indice, int32_t *Argumentos)

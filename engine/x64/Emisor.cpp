@@ -15,294 +15,16 @@
 // processor, the form keeps its steps: nothing changes but the time.
 #include <cmath>
 #include <cstddef>
-#include <initializer_list>
+#include <cstdlib>
 
-#include "Evaluacion.h"
-
-#if EVALION_ENSAMBLADO
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
+#include "Arbol.h"
+#include "Emisor.h"
+#include "Escritor.h"
 
 namespace Motor {
 
 #if EVALION_ENSAMBLADO
 namespace {
-
-// Values in xmm0..xmm13 (xmm0..xmm12 across rows); xmm14 and xmm15 are scratch.
-constexpr uint32_t RANURAS_EN_REGISTROS = 14;
-constexpr uint8_t XMM_MASCARA = 13; // rows: which rows give up
-constexpr uint8_t XMM_DATO = 14;  // a divisor, or an operand read once
-constexpr uint8_t XMM_VALOR = 15; // the value being made
-// The frame of a form that calls C code: the general registers (one evaluation's four, the
-// rows' three), the arguments, across rows the two rows' values, and the values in registers
-// (two rows each across rows); 8 more than a multiple of 16, so that rsp is aligned at each call.
-constexpr uint32_t LLAMADA_ARGUMENTOS = 32, LLAMADA_REGISTROS = 64, MARCO_LLAMADAS = 64 + 8 * 14 + 8;
-constexpr uint32_t FILAS_ARGUMENTOS = 32, FILAS_VALOR = 96, FILAS_REGISTROS = 112, MARCO_FILAS = 112 + 16 * 14 + 8;
-static_assert(MARCO_LLAMADAS % 16 == 8 && MARCO_FILAS % 16 == 8, "rsp aligned at a call");
-
-// Where an SSE instruction reads its second operand.
-struct Lugar {
-    enum Tipo : uint8_t { REGISTRO, CONSTANTE, DIRECCION, COLUMNA, EN_PASO, EN_FORMA, PILA } Tipo;
-    uint8_t Registro;    // REGISTRO
-    uint32_t Constante;  // CONSTANTE: offset in the buffer of its 16 bytes; COLUMNA: bytes past the row;
-                         // PILA: from rsp;
-                         // EN_PASO: of the variable's address in the form's steps;
-                         // EN_FORMA: of the variable's address in the form (Enlaces)
-    const double *Direccion; // DIRECCION: the variable's double; COLUMNA: the column
-};
-
-struct Escritor {
-    uint8_t *Datos;
-    size_t Capacidad;
-    size_t Largo = 0;
-    bool Lleno = false;
-
-    void Byte(uint8_t b)
-    {
-        if (Largo < Capacidad)
-            Datos[Largo++] = b;
-        else
-            Lleno = true;
-    }
-    void Bytes(std::initializer_list<uint8_t> Lista)
-    {
-        for (uint8_t b : Lista)
-            Byte(b);
-    }
-    void Entero32(uint32_t v)
-    {
-        for (int k = 0; k < 4; ++k)
-            Byte(static_cast<uint8_t>(v >> (8 * k)));
-    }
-    void Poner32(size_t En, uint32_t v)
-    {
-        for (int k = 0; k < 4; ++k)
-            if (En + k < Capacidad)
-                Datos[En + k] = static_cast<uint8_t>(v >> (8 * k));
-    }
-    void Entero64(uint64_t v)
-    {
-        for (int k = 0; k < 8; ++k)
-            Byte(static_cast<uint8_t>(v >> (8 * k)));
-    }
-
-    // mov rax, imm64
-    void CargarRax(const void *Direccion)
-    {
-        Byte(0x48);
-        Byte(0xB8);
-        Entero64(reinterpret_cast<uintptr_t>(Direccion));
-    }
-
-    // mov [Base + disp32], Registro (Guardar) or mov Registro, [Base + disp32]: 64 bits, the
-    // first eight general registers (rax 0, rcx 1, rdx 2, rsp 4, rsi 6, rdi 7).
-    void Mover64(bool Guardar, uint8_t Registro, uint8_t Base, uint32_t Desplazamiento)
-    {
-        Byte(0x48);
-        Byte(Guardar ? 0x89 : 0x8B);
-        Byte(static_cast<uint8_t>(0x80 | (Registro << 3) | Base));
-        if (Base == RSP)
-            Byte(0x24); // no index
-        Entero32(Desplazamiento);
-    }
-    static constexpr uint8_t RAX = 0, RCX = 1, RDX = 2, RSP = 4, RSI = 6, RDI = 7;
-
-    // mov rax, [rcx + disp32]: an address kept in the form's steps
-    void CargarRaxDePasos(uint32_t Desplazamiento) { Mover64(false, RAX, RCX, Desplazamiento); }
-
-    // An SSE instruction Prefijo 0F Codigo on the register Destino and the operand L (with an
-    // immediate byte for a comparison's predicate, Inmediato >= 0). A variable's address goes
-    // into rax first.
-    void Sse(uint8_t Prefijo, uint8_t Codigo, uint8_t Destino, const Lugar &L, int Inmediato = -1)
-    {
-        if (L.Tipo == Lugar::DIRECCION || L.Tipo == Lugar::COLUMNA)
-            CargarRax(L.Direccion);
-        if (L.Tipo == Lugar::EN_PASO)
-            CargarRaxDePasos(L.Constante);
-        if (L.Tipo == Lugar::EN_FORMA) // mov rax, [rdi + disp32]: an address kept in the form itself
-            Mover64(false, RAX, RDI, L.Constante);
-        Byte(Prefijo);
-        const uint8_t Rex = static_cast<uint8_t>((Destino >= 8 ? 4 : 0) |
-                                                 (L.Tipo == Lugar::REGISTRO && L.Registro >= 8 ? 1 : 0));
-        if (Rex != 0)
-            Byte(0x40 | Rex);
-        Byte(0x0F);
-        Byte(Codigo);
-        const uint8_t Reg = static_cast<uint8_t>((Destino & 7) << 3);
-        if (L.Tipo == Lugar::REGISTRO) {
-            Byte(0xC0 | Reg | (L.Registro & 7));
-        } else if (L.Tipo == Lugar::DIRECCION || L.Tipo == Lugar::EN_PASO || L.Tipo == Lugar::EN_FORMA) {
-            Byte(Reg); // [rax]
-        } else if (L.Tipo == Lugar::PILA) { // [rsp + disp32]
-            Byte(0x84 | Reg);
-            Byte(0x24);
-            Entero32(L.Constante);
-        } else if (L.Tipo == Lugar::COLUMNA) { // [rax + rsi*8 + disp8]
-            Byte((L.Constante != 0 ? 0x44 : 0x04) | Reg);
-            Byte(0xF0);
-            if (L.Constante != 0)
-                Byte(static_cast<uint8_t>(L.Constante));
-        } else {
-            Byte(0x05 | Reg); // [rip + disp32]
-            const size_t Fin = Largo + 4 + (Inmediato >= 0 ? 1 : 0);
-            Entero32(static_cast<uint32_t>(static_cast<int64_t>(L.Constante) - static_cast<int64_t>(Fin)));
-        }
-        if (Inmediato >= 0)
-            Byte(static_cast<uint8_t>(Inmediato));
-    }
-};
-
-Lugar EnRegistro(uint8_t R) { return {Lugar::REGISTRO, R, 0, nullptr}; }
-
-
-// SSE2 scalar double operations (F2 0F xx) and the packed ones the code needs (66 0F xx).
-enum : uint8_t {
-    ESCALAR = 0xF2, EMPAQUETADO = 0x66,
-    MOVSD = 0x10, MOVUPD = 0x10, MOVSD_GUARDAR = 0x11, UNPCKLPD = 0x14, UNPCKHPD = 0x15, MOVAPD = 0x28, ADD = 0x58, MUL = 0x59, SUB = 0x5C, DIV = 0x5E, CMP = 0xC2,
-    AND = 0x54, XOR = 0x57, UCOMISD = 0x2E
-};
-// cmpsd's predicates that are the engine's comparisons, a not-a-number included: equal is
-// false and different is true for it, the orders false.
-enum : uint8_t { CMP_IGUAL = 0, CMP_MENOR = 1, CMP_MENORIGUAL = 2, CMP_DESORDENADO = 3, CMP_DISTINTO = 4 };
-
-// The constants of a form, 16 bytes each (so that the packed operations may read them, and
-// the sign mask of a negation has both halves), at the start of the buffer.
-struct Constantes {
-    Escritor &E;
-    uint32_t Cuantas = 0;
-    uint32_t Maximo;
-
-    uint32_t Agregar(uint64_t Bits)
-    {
-        for (uint32_t k = 0; k < Cuantas; ++k) { // each value once
-            uint64_t Otro;
-            std::memcpy(&Otro, E.Datos + 16 * k, sizeof Otro);
-            if (Otro == Bits)
-                return 16 * k;
-        }
-        if (Cuantas == Maximo) {
-            E.Lleno = true;
-            return 0;
-        }
-        std::memcpy(E.Datos + 16 * Cuantas, &Bits, 8);
-        std::memcpy(E.Datos + 16 * Cuantas + 8, &Bits, 8);
-        return 16 * Cuantas++;
-    }
-    uint32_t Numero(double d)
-    {
-        uint64_t Bits;
-        std::memcpy(&Bits, &d, sizeof Bits);
-        return Agregar(Bits);
-    }
-};
-
-// The steps of a form are a tree: each value is read by one later step, and nothing a step
-// does but its value depends on when it runs (a division by zero only sends the whole
-// evaluation to the steps). So the steps may run in any order their operands allow, and the
-// one that keeps fewest values alive at once (the operand that needs more registers first)
-// keeps them all in registers, however deep the slots go: a long sum of products no longer
-// waits on the stack. A form that calls C code keeps the text's order instead: a function
-// with a cost or a state sees its calls in that order, and none after a division by zero
-// that the text makes first.
-struct Arbol {
-    static constexpr uint32_t NINGUNO = 0xFFFFFFFF;
-    static constexpr int HIJOS = MAXIMO_NATIVOS;
-    struct Nodo {
-        // The steps that made its slot operands: Izq, Der, and the slot it adds to; a call's
-        // arguments, in order.
-        uint32_t Hijos[HIJOS];
-        uint32_t Registros; // how many it needs to be made
-    };
-    Nodo *Nodos = nullptr;
-    uint32_t Raiz = NINGUNO;
-    bool Llamadas = false; // some step calls C code
-    bool EnOrden = false;  // the children in the steps' order (a form that calls C code)
-    ~Arbol() { std::free(Nodos); }
-
-    // False when the steps are no such tree (then they run in their order).
-    bool Formar(const FORMULAPREPARADA *F)
-    {
-        const uint32_t n = F->CuantosPasos - 1; // without the end
-        if (n == 0 || (Nodos = static_cast<Nodo *>(std::calloc(n, sizeof(Nodo)))) == nullptr)
-            return false;
-        uint32_t Escritor[RANURAS_NUMERICAS];
-        for (uint32_t &E : Escritor)
-            E = NINGUNO;
-        for (uint32_t p = 0; p < n; ++p) {
-            const Paso &P = F->Pasos[p];
-            Nodo &N = Nodos[p];
-            for (uint32_t &H : N.Hijos)
-                H = NINGUNO;
-            const auto Leer = [&](unsigned Fuente, uint32_t Ranura, uint32_t &Hijo) {
-                if (Fuente != DE_RANURA && Fuente != DE_VALOR)
-                    return true;
-                if (Ranura >= RANURAS_NUMERICAS || Escritor[Ranura] == NINGUNO)
-                    return false;
-                Hijo = Escritor[Ranura];
-                Escritor[Ranura] = NINGUNO; // read once
-                return ++Nodos[Hijo].Registros == 1;
-            };
-            if (P.Codigo == CODIGO_NATIVA) { // its arguments in the slots after its own
-                Llamadas = true;
-                for (uint32_t k = 0; k < P.Extra; ++k)
-                    if (k >= static_cast<uint32_t>(HIJOS) || !Leer(DE_RANURA, P.A + 1 + k, N.Hijos[k]))
-                        return false;
-            } else if (P.Codigo >= CODIGO_PEDIR) {
-                return false;
-            } else {
-                // (A load or a negation has a constant on its right, which it does not read.)
-                if (!Leer(FuenteIzquierda(P.Codigo), P.Izq.Ranura, N.Hijos[0]) ||
-                    !Leer(FuenteDerecha(P.Codigo), P.Der.Ranura, N.Hijos[1]))
-                    return false;
-                if (SumaASuRanura(OperacionDePaso(P.Codigo)) && !Leer(DE_RANURA, P.A, N.Hijos[2]))
-                    return false;
-            }
-            if (P.A >= RANURAS_NUMERICAS)
-                return false;
-            Escritor[P.A] = p;
-        }
-        // Every value read once, but the last one's, which is the form's (slot 0).
-        Raiz = n - 1;
-        if (F->Pasos[Raiz].A != 0 || Escritor[0] != Raiz)
-            return false;
-        for (uint32_t p = 0; p < n; ++p)
-            if (Nodos[p].Registros != (p == Raiz ? 0u : 1u))
-                return false;
-        EnOrden = Llamadas;
-        for (uint32_t p = 0; p < n; ++p) // children come before their parent
-            Nodos[p].Registros = Necesarios(Nodos[p]);
-        return true;
-    }
-
-    // The children, the one that needs more registers first; or in the steps' order (the
-    // subtree of each child is a run of steps that ends with it, so the runs keep theirs).
-    void Orden(const Nodo &N, uint32_t Hijos[HIJOS]) const
-    {
-        for (int k = 0; k < HIJOS; ++k)
-            Hijos[k] = N.Hijos[k];
-        const auto Antes = [&](uint32_t a, uint32_t b) { // child a before child b
-            return EnOrden ? a < b : Nodos[a].Registros > Nodos[b].Registros;
-        };
-        for (int a = 0; a < HIJOS; ++a)
-            for (int b = a + 1; b < HIJOS; ++b)
-                if (Hijos[b] != NINGUNO && (Hijos[a] == NINGUNO || Antes(Hijos[b], Hijos[a]))) {
-                    const uint32_t t = Hijos[a];
-                    Hijos[a] = Hijos[b];
-                    Hijos[b] = t;
-                }
-    }
-
-    uint32_t Necesarios(const Nodo &N) const
-    {
-        uint32_t Hijos[HIJOS];
-        Orden(N, Hijos);
-        uint32_t Maximo = 1;
-        for (uint32_t k = 0; k < static_cast<uint32_t>(HIJOS) && Hijos[k] != NINGUNO; ++k)
-            Maximo = Nodos[Hijos[k]].Registros + k > Maximo ? Nodos[Hijos[k]].Registros + k : Maximo;
-        return Maximo;
-    }
-};
 
 // The code of one form: one evaluation (scalar SSE2 on the low halves), or rows, two at a
 // time (packed SSE2 on both halves).
@@ -791,58 +513,6 @@ void Emisor::EscribirFilas(const FORMULAPREPARADA *F, size_t &Entrada)
     E.Bytes({0x48, 0x89, 0xF0, 0xC3}); // mov rax, rsi; ret
 }
 
-// No step of F is a power (which the code does not compute).
-bool SinPotencias(const FORMULAPREPARADA *F)
-{
-    for (uint32_t p = 0; p < F->CuantosPasos; ++p)
-        if (F->Pasos[p].Codigo < CODIGO_PEDIR && OperacionDePaso(F->Pasos[p].Codigo) == P_POTENCIA)
-            return false;
-    return true;
-}
-
-// A division whose divisor may be zero (none but a constant's is known not to be).
-bool DivideEntreVariables(const FORMULAPREPARADA *F)
-{
-    for (uint32_t p = 0; p < F->CuantosPasos; ++p)
-        if (F->Pasos[p].Codigo < CODIGO_PEDIR && OperacionDePaso(F->Pasos[p].Codigo) == P_ENTRE &&
-            FuenteDerecha(F->Pasos[p].Codigo) != DE_CONSTANTE)
-            return true;
-    return false;
-}
-
-// Every failure of the form keeps its code (none turns into E_PARENTESIS), so that the code
-// of a form that calls C code may answer a division by zero's E_DIVISION itself.
-bool CodigosPropios(const FORMULAPREPARADA *F)
-{
-    for (uint32_t k = 0; k < F->Fallidas; ++k)
-        if (F->Fallos[k].Reemplazo != 0)
-            return false;
-    return true;
-}
-
-// The entries of a form that calls C code: counted in course around its machine code, so
-// that the code a call runs cannot change or release the form under it.
-int32_t NativaEnCurso(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, double *Numero)
-{
-    const EnCurso Cuenta(F);
-    return F->NativaEnsamblada(F, Estado, Numero);
-}
-double ValorEnCurso(const FORMULAPREPARADA *F)
-{
-    const EnCurso Cuenta(F);
-    return F->ValorEnsamblado(F);
-}
-
-bool Ensamblable(const FORMULAPREPARADA *F)
-{
-    // Under the engine's settings the switch costs more than the steps save; and a form is
-    // assembled only once the host has chosen its own settings, so that preparing a form,
-    // which many hosts do for one evaluation, asks the system for no pages. A light form, or
-    // one that also calls C code, which it calls straight under those settings.
-    return F->SinPeticiones && !F->Ajustar && (F->Opciones & AJUSTES_DEL_ANFITRION) && SinPotencias(F) &&
-           (!F->Llama || CodigosPropios(F));
-}
-
 // The code of F, written by Escribe(Emisor &, size_t &Entrada) on the heap into Texto (to be
 // released with free), its length in Largo; false when memory runs out or it does not fit.
 // Its references to its own constants are relative, so that it runs wherever it is copied.
@@ -871,101 +541,23 @@ bool EscribirCodigo(const FORMULAPREPARADA *F, bool Filas, const DesdeColumnas *
     return !E.Lleno;
 }
 
-size_t EnPaginas(size_t Largo)
-{
-    const size_t Pagina = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-    return (Largo + Pagina - 1) / Pagina * Pagina;
-}
-
-// Texto's Largo bytes in pages of their own, executable and no longer writable; null when the
-// system refuses.
-void *Ejecutable(const uint8_t *Texto, size_t Largo)
-{
-    void *Memoria = mmap(nullptr, EnPaginas(Largo), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (Memoria == MAP_FAILED)
-        return nullptr;
-    std::memcpy(Memoria, Texto, Largo);
-    if (mprotect(Memoria, EnPaginas(Largo), PROT_READ | PROT_EXEC) != 0) {
-        munmap(Memoria, EnPaginas(Largo));
-        return nullptr;
-    }
-    return Memoria;
-}
-
 } // namespace
 
-void Ensamblar(FORMULAPREPARADA *F)
+bool CodigoDeEvaluacion(const FORMULAPREPARADA *F, uint8_t *&Texto, size_t &Largo, size_t &Entrada,
+                        size_t &EntradaValor, const double *(&Enlaces)[ENLACES_EN_FORMA])
 {
-    if (!Ensamblable(F)) {
-        SoltarEnsamblado(F);
-        return;
-    }
-    uint8_t *Texto;
-    size_t Largo, Entrada = 0, EntradaValor = 0;
-    const double *Enlaces[ENLACES_EN_FORMA];
-    if (!EscribirCodigo(F, false, nullptr, Texto, Largo, Entrada, [&](Emisor &Fo, size_t &En) {
-            Fo.EscribirEvaluacion(F, En, EntradaValor);
-            std::memcpy(Enlaces, Fo.Enlaces, sizeof Enlaces);
-        })) {
-        std::free(Texto);
-        SoltarEnsamblado(F);
-        return;
-    }
-    // The code reads the bindings through the form: binding a variable elsewhere writes the
-    // same code, which is kept (asking the system for pages costs microseconds).
-    if (F->Ensamblado == nullptr || F->LargoEnsamblado != Largo || std::memcmp(F->Ensamblado, Texto, Largo) != 0) {
-        SoltarEnsamblado(F);
-        F->Ensamblado = Ejecutable(Texto, Largo);
-        if (F->Ensamblado != nullptr) {
-            F->LargoEnsamblado = Largo;
-            F->NativaEnsamblada = reinterpret_cast<EvaluacionNativa>(static_cast<uint8_t *>(F->Ensamblado) + Entrada);
-            F->ValorEnsamblado = reinterpret_cast<EvaluacionValor>(static_cast<uint8_t *>(F->Ensamblado) + EntradaValor);
-            F->Nativa = F->Llama ? NativaEnCurso : F->NativaEnsamblada;
-            F->Valor = F->Llama ? ValorEnCurso : F->ValorEnsamblado;
-        }
-    }
-    std::memcpy(F->Enlaces, Enlaces, sizeof Enlaces); // the new bindings, where the code reads them
-    std::free(Texto);
+    return EscribirCodigo(F, false, nullptr, Texto, Largo, Entrada, [&](Emisor &Fo, size_t &En) {
+        Fo.EscribirEvaluacion(F, En, EntradaValor);
+        std::memcpy(Enlaces, Fo.Enlaces, sizeof Enlaces);
+    });
 }
 
-FilasEnsambladas::FilasEnsambladas(const FORMULAPREPARADA *F, const DesdeColumnas &Desde)
+bool CodigoDeFilas(const FORMULAPREPARADA *F, const DesdeColumnas &Desde, uint8_t *&Texto, size_t &Largo,
+                   size_t &Entrada)
 {
-    // A light form; or under the host's settings, which C code is called under as it stands,
-    // one that also calls C code.
-    if (!F->Ligera && !(F->SinPeticiones && !F->Ajustar && SinPotencias(F)))
-        return;
-    // Calls of C code, which would be made again for the two rows the code stops at: rows in
-    // blocks, which keep the calls' values, where a division may stop it.
-    if (F->Llama && DivideEntreVariables(F))
-        return;
-    uint8_t *Texto;
-    size_t Entrada = 0;
-    if (EscribirCodigo(F, true, &Desde, Texto, Largo, Entrada,
-                       [F](Emisor &Fo, size_t &En) { Fo.EscribirFilas(F, En); }))
-        Memoria = Ejecutable(Texto, Largo);
-    std::free(Texto);
-    if (Memoria != nullptr)
-        Codigo = reinterpret_cast<Funcion>(static_cast<uint8_t *>(Memoria) + Entrada);
+    return EscribirCodigo(F, true, &Desde, Texto, Largo, Entrada,
+                          [F](Emisor &Fo, size_t &En) { Fo.EscribirFilas(F, En); });
 }
-
-FilasEnsambladas::~FilasEnsambladas()
-{
-    if (Memoria != nullptr)
-        munmap(Memoria, EnPaginas(Largo));
-}
-
-size_t PaginasEnsambladas(const FORMULAPREPARADA *F)
-{
-    return F->Ensamblado != nullptr ? EnPaginas(F->LargoEnsamblado) : 0;
-}
-
-void SoltarEnsamblado(FORMULAPREPARADA *F)
-{
-    if (F->Ensamblado != nullptr)
-        munmap(F->Ensamblado, EnPaginas(F->LargoEnsamblado));
-    SinEnsamblar(F);
-}
-
 #endif
 
 } // namespace Motor

@@ -1,6 +1,7 @@
 // The compiler of prepared forms: the walk of the grammar (Recorrido.h) with a back-end that
 // emits the program (Programa.h) as it goes, its values being slots and the numbers known
-// while preparing; and the preparation entry, which builds the form around the program.
+// while preparing; and the form built around the program, which the preparation (forma/)
+// then gives its ways of evaluating.
 //
 // One instruction is emitted for every step an analysis takes with a value: a literal into
 // a block, a request, an operator, a sign. Literals stay constants until an operation needs
@@ -10,7 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "Evaluacion.h"
+#include "Peticiones.h"
+#include "Programa.h"
 #include "Recorrido.h"
 
 namespace Motor {
@@ -293,7 +295,7 @@ FORMULAPREPARADA *Formar(Compilador &C, BLOQUEDEDATOS &Error)
     F->Columnas = static_cast<bool *>(std::calloc(Nombres ? Nombres : 1, sizeof(bool)));
     F->Nativas = static_cast<FuncionNativa *>(std::calloc(Nombres ? Nombres : 1, sizeof(FuncionNativa)));
     if (F->Direcciones == nullptr || F->Columnas == nullptr || F->Nativas == nullptr) {
-        Liberar(F);
+        SoltarPrograma(F);
         PonerErrorGeneral(Error, E_MEMORIA);
         return nullptr;
     }
@@ -313,7 +315,20 @@ FORMULAPREPARADA *Formar(Compilador &C, BLOQUEDEDATOS &Error)
 
 } // namespace
 
-FORMULAPREPARADA *Preparar(const ESTADODEANALISIS *Estado, const char *Expresion, BLOQUEDEDATOS &Error)
+void SoltarPrograma(FORMULAPREPARADA *F)
+{
+    std::free(F->Codigo);
+    std::free(F->Fallos);
+    std::free(F->Textos);
+    std::free(F->Nombres);
+    std::free(F->Direcciones);
+    std::free(F->Columnas);
+    std::free(F->Nativas);
+    std::free(F->Pasos);
+    std::free(F);
+}
+
+FORMULAPREPARADA *Compilar(const ESTADODEANALISIS *Estado, const char *Expresion, BLOQUEDEDATOS &Error)
 {
     if (Estado == nullptr || Expresion == nullptr || Expresion[0] == '\0') {
         PonerErrorGeneral(Error, E_OPERANDO);
@@ -334,21 +349,8 @@ FORMULAPREPARADA *Preparar(const ESTADODEANALISIS *Estado, const char *Expresion
     const uint32_t Tokens = ContarTokens(&C.Lector);
     SalirDelMotor(&C.Lector, Pendientes);
     FORMULAPREPARADA *F = Formar(C, Error);
-    if (F == nullptr)
-        return nullptr;
-    F->Tokens = Tokens;
-    Clasificar(F);
-    Ensamblar(F);
-    // A form that asks nothing gives one answer: an error refuses it. The lexer's record,
-    // without callbacks, serves for that one evaluation.
-    if (F->CuantosNombres == 0) {
-        const BLOQUEDEDATOS R = EvaluarResto(F, &C.Lector);
-        if (R.Error != 0) {
-            Liberar(F);
-            std::memcpy(&Error, &R, sizeof R);
-            return nullptr;
-        }
-    }
+    if (F != nullptr)
+        F->Tokens = Tokens;
     return F;
 }
 

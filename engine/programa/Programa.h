@@ -294,53 +294,25 @@ struct FORMULAPREPARADA {
     EvaluacionValor ValorEnsamblado;
     int32_t EnCurso;  // evaluations in course that may run the host's code
     bool PorLiberar;  // released by the host while one was: the last one releases it
+    void (*Soltar)(FORMULAPREPARADA *); // how the form is released (Liberar), for that last one
 };
 
 namespace Motor {
 
-// What an evaluation needs, from the instructions and the bindings of the moment: decides
-// the flags of the form and writes its steps (Maquina.cpp).
-void Clasificar(FORMULAPREPARADA *F);
-
-// A light form's steps as machine code, under the host's settings, when the processor and
-// the system allow it; and its release. Ensamblar follows every Clasificar of a form the host
-// holds (the bindings' addresses are written into the code).
-// (Without machine code, Ensamblar only sets the form's entry: Evaluacion.h.)
-#if EVALION_ENSAMBLADO
-void Ensamblar(FORMULAPREPARADA *F);
-void SoltarEnsamblado(FORMULAPREPARADA *F);
-size_t PaginasEnsambladas(const FORMULAPREPARADA *F); // the bytes its code's pages hold
-#else
-inline void SoltarEnsamblado(FORMULAPREPARADA *) {}
-inline size_t PaginasEnsambladas(const FORMULAPREPARADA *) { return 0; }
-#endif
+// A form of numbers only is also kept as steps on doubles: writes F's steps from its program
+// and the bindings of the moment (Pasos.cpp); false when it is no such form or memory runs out.
+// Sets SinPeticiones: the steps ask the host nothing.
+bool Traducir(FORMULAPREPARADA *F);
 
 // Options of a form, as bits: evaluate under the host's floating-point settings as they are.
 enum : int32_t { AJUSTES_DEL_ANFITRION = 1 };
 
-// The prepared forms' operations, which the exported entry points delegate to. Preparar
-// (Compilador.cpp) returns null, with the error in Error, when every evaluation would give
-// that same error without a request, and E_MEMORIA at position 0 when memory runs out; the
-// evaluation is inline (Evaluacion.h); the rest is in Preparada.cpp.
-FORMULAPREPARADA *Preparar(const ESTADODEANALISIS *Estado, const char *Expresion, BLOQUEDEDATOS &Error);
-void Liberar(FORMULAPREPARADA *Formula);
-const char *NombreUsado(const FORMULAPREPARADA *Formula, int32_t Indice, int32_t *Argumentos);
-// Binds the name of Argumentos arguments (-1: a variable) to Direccion (Columna: one number
-// per row of A_EvaluarFilas, not one for every row) or to Funcion (C code of 1 to
-// MAXIMO_NATIVOS arguments), or unbinds it when that is null; returns how many uses it has.
-int32_t Vincular(FORMULAPREPARADA *Formula, const char *Nombre, int32_t Argumentos, const double *Direccion,
-                 bool Columna, FuncionNativa Funcion);
-inline int32_t VincularFuncion(FORMULAPREPARADA *Formula, const char *Nombre, int32_t Argumentos, FuncionNativa Funcion)
-{
-    return Argumentos < 0 ? 0 : Vincular(Formula, Nombre, Argumentos, nullptr, false, Funcion);
-}
-// Binding, unbinding and setting options are refused with CAMBIO_EN_CURSO, nothing changed,
-// while an evaluation of the form is in course that may run the host's code (from that code:
-// the evaluation goes on with the form it began with).
-constexpr int32_t CAMBIO_EN_CURSO = -3;
-int32_t Opciones(FORMULAPREPARADA *Formula, int32_t Opciones);
-// The bytes a form holds on the heap, and the tokens its text was read into.
-size_t Tamano(const FORMULAPREPARADA *Formula, uint32_t &Tokens);
+// The program of Expresion read with the separators of Estado, as a form whose evaluation is
+// not chosen yet (Compilador.cpp); null, with the error in Error, for a syntax error that
+// leaves nothing to evaluate, E_MEMORIA at position 0 when memory runs out.
+FORMULAPREPARADA *Compilar(const ESTADODEANALISIS *Estado, const char *Expresion, BLOQUEDEDATOS &Error);
+// Frees what the program of a form holds on the heap, and the form.
+void SoltarPrograma(FORMULAPREPARADA *F);
 
 } // namespace Motor
 

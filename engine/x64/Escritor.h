@@ -1,0 +1,190 @@
+// The x86-64 machine code writer's lowest part: where an SSE instruction reads its operand,
+// the encoder of the few instruction forms the code uses, the SSE2 opcodes and predicates,
+// the registers' roles and the frame's layout, and the pool of constants beside the code.
+// No byte of an instruction is written but through it.
+#ifndef EVALION_X64_ESCRITOR_H
+#define EVALION_X64_ESCRITOR_H
+
+#include <cstdint>
+#include <cstring>
+#include <initializer_list>
+
+#include "Evaluacion.h"
+
+#if EVALION_ENSAMBLADO
+namespace Motor {
+namespace {
+
+// Values in xmm0..xmm13 (xmm0..xmm12 across rows); xmm14 and xmm15 are scratch.
+constexpr uint32_t RANURAS_EN_REGISTROS = 14;
+constexpr uint8_t XMM_MASCARA = 13; // rows: which rows give up
+constexpr uint8_t XMM_DATO = 14;  // a divisor, or an operand read once
+constexpr uint8_t XMM_VALOR = 15; // the value being made
+// The frame of a form that calls C code: the general registers (one evaluation's four, the
+// rows' three), the arguments, across rows the two rows' values, and the values in registers
+// (two rows each across rows); 8 more than a multiple of 16, so that rsp is aligned at each call.
+constexpr uint32_t LLAMADA_ARGUMENTOS = 32, LLAMADA_REGISTROS = 64, MARCO_LLAMADAS = 64 + 8 * 14 + 8;
+constexpr uint32_t FILAS_ARGUMENTOS = 32, FILAS_VALOR = 96, FILAS_REGISTROS = 112, MARCO_FILAS = 112 + 16 * 14 + 8;
+static_assert(MARCO_LLAMADAS % 16 == 8 && MARCO_FILAS % 16 == 8, "rsp aligned at a call");
+
+// Where an SSE instruction reads its second operand.
+struct Lugar {
+    enum Tipo : uint8_t { REGISTRO, CONSTANTE, DIRECCION, COLUMNA, EN_PASO, EN_FORMA, PILA } Tipo;
+    uint8_t Registro;    // REGISTRO
+    uint32_t Constante;  // CONSTANTE: offset in the buffer of its 16 bytes; COLUMNA: bytes past the row;
+                         // PILA: from rsp;
+                         // EN_PASO: of the variable's address in the form's steps;
+                         // EN_FORMA: of the variable's address in the form (Enlaces)
+    const double *Direccion; // DIRECCION: the variable's double; COLUMNA: the column
+};
+
+struct Escritor {
+    uint8_t *Datos;
+    size_t Capacidad;
+    size_t Largo = 0;
+    bool Lleno = false;
+
+    void Byte(uint8_t b)
+    {
+        if (Largo < Capacidad)
+            Datos[Largo++] = b;
+        else
+            Lleno = true;
+    }
+    void Bytes(std::initializer_list<uint8_t> Lista)
+    {
+        for (uint8_t b : Lista)
+            Byte(b);
+    }
+    void Entero32(uint32_t v)
+    {
+        for (int k = 0; k < 4; ++k)
+            Byte(static_cast<uint8_t>(v >> (8 * k)));
+    }
+    void Poner32(size_t En, uint32_t v)
+    {
+        for (int k = 0; k < 4; ++k)
+            if (En + k < Capacidad)
+                Datos[En + k] = static_cast<uint8_t>(v >> (8 * k));
+    }
+    void Entero64(uint64_t v)
+    {
+        for (int k = 0; k < 8; ++k)
+            Byte(static_cast<uint8_t>(v >> (8 * k)));
+    }
+
+    // mov rax, imm64
+    void CargarRax(const void *Direccion)
+    {
+        Byte(0x48);
+        Byte(0xB8);
+        Entero64(reinterpret_cast<uintptr_t>(Direccion));
+    }
+
+    // mov [Base + disp32], Registro (Guardar) or mov Registro, [Base + disp32]: 64 bits, the
+    // first eight general registers (rax 0, rcx 1, rdx 2, rsp 4, rsi 6, rdi 7).
+    void Mover64(bool Guardar, uint8_t Registro, uint8_t Base, uint32_t Desplazamiento)
+    {
+        Byte(0x48);
+        Byte(Guardar ? 0x89 : 0x8B);
+        Byte(static_cast<uint8_t>(0x80 | (Registro << 3) | Base));
+        if (Base == RSP)
+            Byte(0x24); // no index
+        Entero32(Desplazamiento);
+    }
+    static constexpr uint8_t RAX = 0, RCX = 1, RDX = 2, RSP = 4, RSI = 6, RDI = 7;
+
+    // mov rax, [rcx + disp32]: an address kept in the form's steps
+    void CargarRaxDePasos(uint32_t Desplazamiento) { Mover64(false, RAX, RCX, Desplazamiento); }
+
+    // An SSE instruction Prefijo 0F Codigo on the register Destino and the operand L (with an
+    // immediate byte for a comparison's predicate, Inmediato >= 0). A variable's address goes
+    // into rax first.
+    void Sse(uint8_t Prefijo, uint8_t Codigo, uint8_t Destino, const Lugar &L, int Inmediato = -1)
+    {
+        if (L.Tipo == Lugar::DIRECCION || L.Tipo == Lugar::COLUMNA)
+            CargarRax(L.Direccion);
+        if (L.Tipo == Lugar::EN_PASO)
+            CargarRaxDePasos(L.Constante);
+        if (L.Tipo == Lugar::EN_FORMA) // mov rax, [rdi + disp32]: an address kept in the form itself
+            Mover64(false, RAX, RDI, L.Constante);
+        Byte(Prefijo);
+        const uint8_t Rex = static_cast<uint8_t>((Destino >= 8 ? 4 : 0) |
+                                                 (L.Tipo == Lugar::REGISTRO && L.Registro >= 8 ? 1 : 0));
+        if (Rex != 0)
+            Byte(0x40 | Rex);
+        Byte(0x0F);
+        Byte(Codigo);
+        const uint8_t Reg = static_cast<uint8_t>((Destino & 7) << 3);
+        if (L.Tipo == Lugar::REGISTRO) {
+            Byte(0xC0 | Reg | (L.Registro & 7));
+        } else if (L.Tipo == Lugar::DIRECCION || L.Tipo == Lugar::EN_PASO || L.Tipo == Lugar::EN_FORMA) {
+            Byte(Reg); // [rax]
+        } else if (L.Tipo == Lugar::PILA) { // [rsp + disp32]
+            Byte(0x84 | Reg);
+            Byte(0x24);
+            Entero32(L.Constante);
+        } else if (L.Tipo == Lugar::COLUMNA) { // [rax + rsi*8 + disp8]
+            Byte((L.Constante != 0 ? 0x44 : 0x04) | Reg);
+            Byte(0xF0);
+            if (L.Constante != 0)
+                Byte(static_cast<uint8_t>(L.Constante));
+        } else {
+            Byte(0x05 | Reg); // [rip + disp32]
+            const size_t Fin = Largo + 4 + (Inmediato >= 0 ? 1 : 0);
+            Entero32(static_cast<uint32_t>(static_cast<int64_t>(L.Constante) - static_cast<int64_t>(Fin)));
+        }
+        if (Inmediato >= 0)
+            Byte(static_cast<uint8_t>(Inmediato));
+    }
+};
+
+inline Lugar EnRegistro(uint8_t R) { return {Lugar::REGISTRO, R, 0, nullptr}; }
+
+
+// SSE2 scalar double operations (F2 0F xx) and the packed ones the code needs (66 0F xx).
+enum : uint8_t {
+    ESCALAR = 0xF2, EMPAQUETADO = 0x66,
+    MOVSD = 0x10, MOVUPD = 0x10, MOVSD_GUARDAR = 0x11, UNPCKLPD = 0x14, UNPCKHPD = 0x15, MOVAPD = 0x28, ADD = 0x58, MUL = 0x59, SUB = 0x5C, DIV = 0x5E, CMP = 0xC2,
+    AND = 0x54, XOR = 0x57, UCOMISD = 0x2E
+};
+// cmpsd's predicates that are the engine's comparisons, a not-a-number included: equal is
+// false and different is true for it, the orders false.
+enum : uint8_t { CMP_IGUAL = 0, CMP_MENOR = 1, CMP_MENORIGUAL = 2, CMP_DESORDENADO = 3, CMP_DISTINTO = 4 };
+
+// The constants of a form, 16 bytes each (so that the packed operations may read them, and
+// the sign mask of a negation has both halves), at the start of the buffer.
+struct Constantes {
+    Escritor &E;
+    uint32_t Cuantas = 0;
+    uint32_t Maximo;
+
+    uint32_t Agregar(uint64_t Bits)
+    {
+        for (uint32_t k = 0; k < Cuantas; ++k) { // each value once
+            uint64_t Otro;
+            std::memcpy(&Otro, E.Datos + 16 * k, sizeof Otro);
+            if (Otro == Bits)
+                return 16 * k;
+        }
+        if (Cuantas == Maximo) {
+            E.Lleno = true;
+            return 0;
+        }
+        std::memcpy(E.Datos + 16 * Cuantas, &Bits, 8);
+        std::memcpy(E.Datos + 16 * Cuantas + 8, &Bits, 8);
+        return 16 * Cuantas++;
+    }
+    uint32_t Numero(double d)
+    {
+        uint64_t Bits;
+        std::memcpy(&Bits, &d, sizeof Bits);
+        return Agregar(Bits);
+    }
+};
+
+} // namespace
+} // namespace Motor
+#endif
+
+#endif
