@@ -353,6 +353,30 @@ class Columnas(unittest.TestCase):
         with self.assertRaises(TypeError):
             formula.evaluar_columnas(x=[1.0, 2.0])
 
+    def test_la_primera_fila_fallida(self):
+        # Found with or without numpy, whether the call wrote the codes (a request: z) or a
+        # second call finds the row (every name bound); rows of NaN before it are no failure.
+        x = array.array("d", [math.nan, 3, 2, 5, 2])
+        for texto, vinculos in [("1 / (x - 2)", {}), ("1 / (x - 2) + z", {}), ("1 / (x - 2) + z", {"z": 1})]:
+            for modulo in {None, numpy}:
+                with self.subTest(texto=texto, vinculos=vinculos, numpy=modulo is not None), \
+                        mock.patch.object(evalion, "_numpy", modulo):
+                    a = Analizador({"z": 1})
+                    formula = a.preparar(texto)
+                    for nombre, valor in vinculos.items():
+                        formula.vincular(nombre, valor)
+                    esperado = None
+                    for fila, valor in enumerate(x):
+                        try:
+                            Analizador({"x": valor, "z": 1}).analizar(texto)
+                        except ErrorDeAnalisis as error:
+                            esperado = (fila, error.codigo, error.posicion)
+                            break
+                    with self.assertRaises(ErrorDeAnalisis) as error:
+                        formula.evaluar_columnas(x=x)
+                    hecho = error.exception
+                    self.assertEqual((hecho.fila, hecho.codigo, hecho.posicion), esperado)
+
     def test_tipos_de_los_resultados(self):
         # With numpy all three results are its arrays, codes and positions of int32; without
         # it, arrays of the array module. A failure raised names its row with Python ints.
@@ -381,6 +405,8 @@ class Columnas(unittest.TestCase):
         formula.vincular("y", 100)
         self.assertEqual(list(formula.evaluar_columnas(x=array.array("d", [5, 6]))), [105.0, 106.0])
         self.assertEqual(formula.evaluar(), 101.0)
+        self.assertEqual(list(formula.evaluar_columnas(y=array.array("d", [7]))), [8.0])
+        self.assertEqual(list(formula.evaluar_columnas()), [101.0])
 
     @unittest.skipIf(numpy is None, "numpy is not installed")
     def test_numpy_sin_copia(self):
