@@ -362,24 +362,30 @@ class Formula:
         return a._ejecutar(evaluar)
 
     def evaluar_columnas(self, columnas=None, /, *, errores=False, **por_nombre):
-        """Evaluates the formula once per row of columns given by name (evaluar_columnas(x=...,
-        y=...), or a dict first for names that are no Python keywords): each is a one-dimensional buffer of doubles (a numpy array of float64, an
-        array('d'), ...), all of one length, read in place without copying, and row i
-        evaluates with each variable bound to its column's element i; a variable bound with
-        vincular keeps its number in every row. Other names are asked of the analyser for
-        every row, in the order of evaluar. The engine runs without the
-        GIL, except while a request runs Python code, and no Python code runs per row: a call
-        costs the engine's rows and a few microseconds more.
+        """Evaluates the formula once per row of columns given by name: a table first (a dict,
+        a pandas DataFrame, anything with keys() and columns by name), of which only the
+        columns the text uses as variables are read and the others ignored, and keywords
+        (evaluar_columnas(x=..., y=...)), which win over the table's. Each column is a
+        one-dimensional buffer of float64 (a numpy array, a pandas Series, an array('d'), ...),
+        all of one length, read in place without copying, and row i evaluates with each
+        variable bound to its column's element i; a variable bound with vincular and given no
+        column keeps its number in every row, and any other name is asked of the analyser for
+        every row, in the order of evaluar. The engine runs without the GIL, except while a
+        request runs Python code, and no Python code runs per row: a call costs the engine's
+        rows and a few microseconds more.
 
-        Returns the values as a numpy array of float64 (an array('d') without numpy); a row
-        whose value is a text gives NaN. A failed row raises ErrorDeAnalisis for the first
-        one, with fila set to its index; with errores=True nothing is raised and the result
-        is (values, codes, positions), codes 0 where a row did not fail: codes and positions
-        are numpy arrays of int32 (array('i') without numpy). A column for a name
-        the text never uses as a variable is a ValueError."""
+        Returns the values as a numpy array of float64 (an array('d') without numpy; one row
+        when no column is used); a row whose value is a text gives NaN. A failed row raises
+        ErrorDeAnalisis for the first one, with fila set to its index; with errores=True
+        nothing is raised and the result is (values, codes, positions), codes 0 where a row did
+        not fail: codes and positions are numpy arrays of int32 (array('i') without numpy).
+        A column the text uses that holds anything but float64 (texts, ints, float32) is a
+        TypeError naming it: it is not converted, which would copy it. A keyword for a name
+        the text never uses as a variable is a ValueError (a misspelt name would otherwise
+        leave the right one to the analyser); a table's column for such a name is ignored."""
         if self._rechazo is not None:
             raise ErrorDeAnalisis(self._rechazo.codigo, self._rechazo.posicion)
-        columnas = {**(columnas or {}), **por_nombre}
+        columnas = {**self._de_la_tabla(columnas), **por_nombre}
         vistas = {nombre: _columna(nombre, valor) for nombre, valor in columnas.items()}
         filas = {largo for _, _, largo in vistas.values()}
         if len(filas) > 1:
@@ -408,6 +414,18 @@ class Formula:
         error = ErrorDeAnalisis(int(codigos[fila]), int(posiciones[fila]))
         error.fila = fila
         raise error
+
+    def _de_la_tabla(self, tabla):
+        """The columns of a table (a dict, a DataFrame, anything with keys() and columns by
+        name) that the text uses as variables, by name; the others are never looked at."""
+        if tabla is None:
+            return {}
+        try:
+            claves = tabla.keys()
+        except AttributeError:
+            raise TypeError(f"a table has keys() and columns by name (a dict, a DataFrame), not "
+                            f"{type(tabla).__name__}") from None
+        return {nombre: tabla[nombre] for nombre in self._variables if nombre in claves}
 
     def _filas(self, vistas, n, valores, codigos, posiciones):
         """One A_EvaluarFilas over n rows with the columns of vistas bound (name -> (what keeps
@@ -486,10 +504,13 @@ def _columna(nombre, valor):
     empty, its length), without copying it: a numpy array of float64 straight, any other
     buffer through a view of it (a read-only one through numpy, which gives the address of
     any buffer)."""
+    if _numpy is not None and type(valor) is not _numpy.ndarray and hasattr(valor, "__array__"):
+        valor = _numpy.asarray(valor)  # a pandas Series: its own array, not a copy, when of float64
     if _numpy is not None and type(valor) is _numpy.ndarray:
-        if valor.dtype != _numpy.float64 or valor.ndim != 1 or not valor.flags.c_contiguous:
-            raise TypeError(f"column {nombre!r} is not one contiguous dimension of doubles (dtype {valor.dtype}, "
-                            f"{valor.ndim} dimensions)")
+        if valor.dtype != _numpy.float64:
+            raise _no_es_de_float64(nombre, valor.dtype)
+        if valor.ndim != 1 or not valor.flags.c_contiguous:
+            raise TypeError(f"column {nombre!r} is not one contiguous dimension ({valor.ndim} dimensions)")
         if not len(valor):
             return valor, None, 0
         if not valor.flags.writeable:
@@ -500,7 +521,9 @@ def _columna(nombre, valor):
         vista = memoryview(valor)
     except TypeError:
         raise TypeError(f"column {nombre!r} is no buffer of doubles but {type(valor).__name__}") from None
-    if vista.ndim != 1 or vista.format not in ("d", "<d", "=d") or not vista.c_contiguous:
+    if vista.format not in ("d", "<d", "=d"):
+        raise _no_es_de_float64(nombre, f"format {vista.format!r}")
+    if vista.ndim != 1 or not vista.c_contiguous:
         raise TypeError(f"column {nombre!r} is not one contiguous dimension of doubles (format {vista.format!r})")
     if len(vista) == 0:
         return vista, None, 0
@@ -511,6 +534,15 @@ def _columna(nombre, valor):
         raise TypeError(f"column {nombre!r} is read-only; without numpy only writable buffers are read in place")
     ancla = _numpy.asarray(vista)
     return ancla, ancla.ctypes.data, len(vista)
+
+
+def _no_es_de_float64(nombre, tipo):
+    """The error of a column that holds anything but float64 numbers: texts, or numbers of
+    another type, which are not converted, since that would copy the column (and round an
+    int beyond 2**53) behind the caller's back."""
+    como = "texts or other objects are no numbers" if str(tipo) in ("object", "string") else \
+        "convert it first, e.g. with astype('float64'), which copies it"
+    return TypeError(f"column {nombre!r} holds {tipo}, not float64: {como}")
 
 
 def _formula_de(texto, decimal, millar, estandar, vinculos):

@@ -352,6 +352,8 @@ class Columnas(unittest.TestCase):
             formula.evaluar_columnas(x=array.array("f", [1]))
         with self.assertRaises(TypeError):
             formula.evaluar_columnas(x=[1.0, 2.0])
+        with self.assertRaises(TypeError):  # a table has keys()
+            formula.evaluar_columnas([array.array("d", [1])])
 
     def test_la_primera_fila_fallida(self):
         # Found with or without numpy, whether the call wrote the codes (a request: z) or a
@@ -376,6 +378,33 @@ class Columnas(unittest.TestCase):
                         formula.evaluar_columnas(x=x)
                     hecho = error.exception
                     self.assertEqual((hecho.fila, hecho.codigo, hecho.posicion), esperado)
+
+    @unittest.skipIf(dask is None, "pandas is not installed")
+    def test_una_tabla_tal_cual(self):
+        # The columns the text does not use are left alone; one it uses and the table lacks
+        # (z) is asked of the analyser.
+        import pandas
+
+        precio, iva = numpy.array([100.0, 20.0, 3.0]), numpy.array([0.5, 1.0, 4.0])
+        formula = Analizador({"z": 10}).preparar("precio * iva + z")
+        for tabla in [{"precio": precio, "iva": iva, "otra": numpy.zeros(2), "texto": ["a"], 7: None},
+                      pandas.DataFrame({"texto": ["a", "b", "c"], "precio": precio, "n": [1, 2, 3], "iva": iva})]:
+            with self.subTest(tabla=type(tabla).__name__):
+                self.assertEqual(list(formula.evaluar_columnas(tabla)), [60.0, 30.0, 22.0])
+
+    @unittest.skipIf(dask is None, "pandas is not installed")
+    def test_columnas_que_no_son_de_float64(self):
+        # Refused with the column's name, never converted: an int column would be copied,
+        # and rounded beyond 2**53.
+        import pandas
+
+        formula = Analizador().preparar("precio * 2")
+        for tabla in [pandas.DataFrame({"precio": ["a", "b"]}), pandas.DataFrame({"precio": [1, 2]}),
+                      {"precio": numpy.array([1, 2])}, {"precio": numpy.array([1, 2], numpy.float32)}]:
+            with self.subTest(tabla=tabla):
+                with self.assertRaises(TypeError) as error:
+                    formula.evaluar_columnas(tabla)
+                self.assertIn("'precio'", str(error.exception))
 
     def test_tipos_de_los_resultados(self):
         # With numpy all three results are its arrays, codes and positions of int32; without
