@@ -467,8 +467,7 @@ class Distribuido(unittest.TestCase):
         entera = formula.evaluar_columnas(x=tabla["x"].to_numpy(), y=tabla["y"].to_numpy())
 
         def particion(trozo, f):
-            return pandas.Series(f.evaluar_columnas(x=trozo["x"].to_numpy(), y=trozo["y"].to_numpy()),
-                                 index=trozo.index)
+            return pandas.Series(f.evaluar_columnas(trozo), index=trozo.index)  # the partition as it is
 
         repartida = dask.dataframe.from_pandas(tabla, npartitions=4)
         calculada = repartida.map_partitions(particion, formula, meta=("v", "f8")).compute(scheduler="processes")
