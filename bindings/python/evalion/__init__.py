@@ -461,8 +461,8 @@ class Formula:
         """Puts back the formula's own binding (a number of vincular, or none) of the named
         variables that a call of evaluar_columnas left bound to a column."""
         for nombre in list(nombres):
-            numero = self._vinculos.get(nombre)
-            f.A_Vincular(self._formula, self._variables[nombre], ctypes.byref(numero) if numero else None)
+            numero = self._vinculos.get(nombre)  # a c_double, false when it holds 0: compared with None
+            f.A_Vincular(self._formula, self._variables[nombre], ctypes.byref(numero) if numero is not None else None)
             del self._columnas[nombre]
 
     def __reduce__(self):

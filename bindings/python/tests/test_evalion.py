@@ -429,13 +429,16 @@ class Columnas(unittest.TestCase):
                 self.assertEqual([type(v) for v in (hecho.codigo, hecho.posicion, hecho.fila)], [int] * 3)
 
     def test_vinculos_propios_despues(self):
-        formula = Analizador().preparar("x + y")
-        formula.vincular("x", 1)
-        formula.vincular("y", 100)
-        self.assertEqual(list(formula.evaluar_columnas(x=array.array("d", [5, 6]))), [105.0, 106.0])
-        self.assertEqual(formula.evaluar(), 101.0)
-        self.assertEqual(list(formula.evaluar_columnas(y=array.array("d", [7]))), [8.0])
-        self.assertEqual(list(formula.evaluar_columnas()), [101.0])
+        # x's own number is back after a call that gave it a column; 0 is a number like any other.
+        for propio, solo, con_y in [(1, 101.0, 8.0), (0, 100.0, 7.0)]:
+            with self.subTest(propio=propio):
+                formula = Analizador().preparar("x + y")
+                formula.vincular("x", propio)
+                formula.vincular("y", 100)
+                self.assertEqual(list(formula.evaluar_columnas(x=array.array("d", [5, 6]))), [105.0, 106.0])
+                self.assertEqual(formula.evaluar(), solo)
+                self.assertEqual(list(formula.evaluar_columnas(y=array.array("d", [7]))), [con_y])
+                self.assertEqual(list(formula.evaluar_columnas()), [solo])
 
     @unittest.skipIf(numpy is None, "numpy is not installed")
     def test_numpy_sin_copia(self):
