@@ -36,14 +36,15 @@ PANTALLA=(qt6-base-dev)
 # download, into the build tree); python3-*: the Python binding, installed by pip offline
 # (python3-venv: the manual's example installs it into a virtual environment; python3-numpy,
 # -pandas and -dask: column evaluation returns numpy arrays, and a test ships a formula to
-# dask's process scheduler); lcl-2.2 and lazarus-src-2.2: lazbuild and the LCL, for the
+# dask's process scheduler; python3-numexpr: the peer of bench/columnas.py, which leaves its
+# columns out without it); lcl-2.2 and lazarus-src-2.2: lazbuild and the LCL, for the
 # Lazarus package and the LCL Evaldemo (the sources give the LCL for 32-bit Windows);
 # locales: the locales below.
 RESTO=(libgtest-dev libbenchmark-dev libmuparser-dev clang-14
   libclang-rt-14-dev valgrind g++-mingw-w64-i686 fonts-wine man-db pandoc
   wine wine32:i386 xvfb xauth x11-apps imagemagick xdotool qemu-system-x86 cpio kmod rsync
   fp-compiler-3.2.2 fp-utils-3.2.2 fpc-source-3.2.2 python3 python3-pip python3-venv
-  python3-numpy python3-pandas python3-dask lcl-2.2 lazarus-src-2.2 locales)
+  python3-numpy python3-pandas python3-dask python3-numexpr lcl-2.2 lazarus-src-2.2 locales)
 
 # The status that says: everything else went, these packages are not installed.
 NO_INSTALADOS=3

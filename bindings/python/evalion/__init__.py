@@ -285,6 +285,10 @@ class Formula:
         self._texto = texto
         self._formula = None
         self._vinculos = {}  # name -> the ctypes.c_double the engine reads
+        # name -> the address of the column evaluar_columnas left bound: kept bound between
+        # calls, so that a call with the same columns binds nothing, and never read, since
+        # every evaluation binds its own columns or puts the formula's own bindings back first.
+        self._columnas = {}
         f = analizador._bibliotecas.formula
         rechazo = _b.BLOQUEDEDATOS()
         self._formula = f.A_Preparar(analizador._puntero, datos, ctypes.byref(rechazo))
@@ -296,6 +300,10 @@ class Formula:
             if nombre is None:
                 break
             self.nombres.append((_b.decodificar(nombre), None if argumentos.value < 0 else argumentos.value))
+        # The engine's bytes of each variable's name, encoded once for every call that binds
+        # columns; and whether the text calls a function, which only a request answers.
+        self._variables = {nombre: _b.codificar(nombre) for nombre, argumentos in self.nombres if argumentos is None}
+        self._llama = any(argumentos is not None for _, argumentos in self.nombres)
 
     @property
     def preparada(self):
@@ -324,6 +332,7 @@ class Formula:
         usos = f.A_Vincular(self._formula, _b.codificar(nombre), None if numero is None else ctypes.byref(numero))
         if usos == _FORMULA_EN_CURSO:
             raise RuntimeError("a formula is not bound while it is being evaluated")
+        self._columnas.pop(nombre, None)  # replaced
         if numero is None or not usos:
             self._vinculos.pop(nombre, None)
         else:
@@ -344,68 +353,117 @@ class Formula:
         if self._rechazo is not None:
             raise ErrorDeAnalisis(self._rechazo.codigo, self._rechazo.posicion)
         a = self._analizador
-        return a._ejecutar(lambda: a._bibliotecas.formula.A_Evaluar(self._formula, a._puntero))
+        f = a._bibliotecas.formula
+
+        def evaluar():
+            self._propios(f, self._columnas)
+            return f.A_Evaluar(self._formula, a._puntero)
+
+        return a._ejecutar(evaluar)
 
     def evaluar_columnas(self, columnas=None, /, *, errores=False, **por_nombre):
-        """Evaluates the formula once per row of columns given by name (evaluar_columnas(x=...,
-        y=...), or a dict first for names that are no Python keywords): each is a one-dimensional buffer of doubles (a numpy array of float64, an
-        array('d'), ...), all of one length, read in place without copying, and row i
-        evaluates with each variable bound to its column's element i; a variable bound with
-        vincular keeps its number in every row. Other names are asked of the analyser for
-        every row, in the order of evaluar. The engine runs without the
-        GIL, except while a request runs Python code.
+        """Evaluates the formula once per row of columns given by name: a table first (a dict,
+        a pandas DataFrame, anything with keys() and columns by name), of which only the
+        columns the text uses as variables are read and the others ignored, and keywords
+        (evaluar_columnas(x=..., y=...)), which win over the table's. Each column is a
+        one-dimensional buffer of float64 (a numpy array, a pandas Series, an array('d'), ...),
+        all of one length, read in place without copying, and row i evaluates with each
+        variable bound to its column's element i; a variable bound with vincular and given no
+        column keeps its number in every row, and any other name is asked of the analyser for
+        every row, in the order of evaluar. The engine runs without the GIL, except while a
+        request runs Python code, and no Python code runs per row: a call costs the engine's
+        rows and a few microseconds more.
 
-        Returns the values as a numpy array of float64 (an array('d') without numpy); a row
-        whose value is a text gives NaN. A failed row raises ErrorDeAnalisis for the first
-        one, with fila set to its index; with errores=True nothing is raised and the result
-        is (values, codes, positions), codes 0 where a row did not fail: codes and positions
-        are numpy arrays of int32 (array('i') without numpy). A column for a name
-        the text never uses as a variable is a ValueError."""
+        Returns the values as a numpy array of float64 (an array('d') without numpy; one row
+        when no column is used); a row whose value is a text gives NaN. A failed row raises
+        ErrorDeAnalisis for the first one, with fila set to its index; with errores=True
+        nothing is raised and the result is (values, codes, positions), codes 0 where a row did
+        not fail: codes and positions are numpy arrays of int32 (array('i') without numpy).
+        A column the text uses that holds anything but float64 (texts, ints, float32) is a
+        TypeError naming it: it is not converted, which would copy it. A keyword for a name
+        the text never uses as a variable is a ValueError (a misspelt name would otherwise
+        leave the right one to the analyser); a table's column for such a name is ignored."""
         if self._rechazo is not None:
             raise ErrorDeAnalisis(self._rechazo.codigo, self._rechazo.posicion)
-        columnas = {**(columnas or {}), **por_nombre}
+        columnas = {**self._de_la_tabla(columnas), **por_nombre}
         vistas = {nombre: _columna(nombre, valor) for nombre, valor in columnas.items()}
-        filas = {len(vista) for vista, _, _ in vistas.values()}
+        filas = {largo for _, _, largo in vistas.values()}
         if len(filas) > 1:
             raise ValueError(f"the columns differ in length: {sorted(filas)}")
         n = filas.pop() if filas else 1
         if n > 0x7FFFFFFF:
             raise ValueError(f"at most {0x7FFFFFFF} rows in one call, not {n}")
-        if _numpy is not None:
-            valores, codigos, posiciones = _numpy.empty(n), _numpy.zeros(n, _numpy.int32), _numpy.zeros(n, _numpy.int32)
-        else:
-            valores = array.array("d", bytes(8 * n))
-            codigos, posiciones = array.array("i", bytes(4 * n)), array.array("i", bytes(4 * n))
+        # With every name the text uses bound, no row asks anything, so a row evaluated again
+        # gives the same and nobody sees it: the codes and positions, which cost the engine as
+        # much as a light form's values, are then written only when a row failed, in a second
+        # call that finds it.
+        sin_peticiones = not self._llama and all(v in vistas or v in self._vinculos for v in self._variables)
+        valores = _vacio("d", n)
+        codigos = posiciones = None
+        if errores or not sin_peticiones:
+            codigos, posiciones = _vacio("i", n), _vacio("i", n)
+        fallidas = self._filas(vistas, n, valores, codigos, posiciones)
+        if errores:
+            return valores, codigos, posiciones
+        if fallidas == 0:
+            return valores
+        if codigos is None:
+            codigos, posiciones = _vacio("i", n), _vacio("i", n)
+            self._filas(vistas, n, valores, codigos, posiciones)
+        fila = _primera_fallida(codigos)
+        error = ErrorDeAnalisis(int(codigos[fila]), int(posiciones[fila]))
+        error.fila = fila
+        raise error
+
+    def _de_la_tabla(self, tabla):
+        """The columns of a table (a dict, a DataFrame, anything with keys() and columns by
+        name) that the text uses as variables, by name; the others are never looked at."""
+        if tabla is None:
+            return {}
+        try:
+            claves = tabla.keys()
+        except AttributeError:
+            raise TypeError(f"a table has keys() and columns by name (a dict, a DataFrame), not "
+                            f"{type(tabla).__name__}") from None
+        return {nombre: tabla[nombre] for nombre in self._variables if nombre in claves}
+
+    def _filas(self, vistas, n, valores, codigos, posiciones):
+        """One A_EvaluarFilas over n rows with the columns of vistas bound (name -> (what keeps
+        it, its address, its length)), left bound afterwards; returns how many rows failed, or
+        raises what a request raised."""
         a = self._analizador
         f = a._bibliotecas.formula
         if not a._ocupado.acquire(blocking=False):
             raise RuntimeError("this Analizador is already analysing; use one per thread")
-        usados = []
         try:
-            # The formula's own bindings (vincular) stay one number for every row.
-            for nombre, (_, _, direccion) in vistas.items():
-                if f.A_VincularColumna(self._formula, _b.codificar(nombre), direccion) == 0:
+            # A variable bound with vincular and given no column stays one number for every row.
+            sueltos = [nombre for nombre in self._columnas if nombre not in vistas]
+            if sueltos:
+                self._propios(f, sueltos)
+            for nombre, (_, direccion, _) in vistas.items():
+                if self._columnas.get(nombre, -1) == direccion:
+                    continue  # bound there by the last call
+                datos = self._variables.get(nombre)
+                if datos is None or f.A_VincularColumna(self._formula, datos, direccion) == 0:
                     raise ValueError(f"the formula uses no variable {nombre!r}")
-                usados.append(nombre)
+                self._columnas[nombre] = direccion
             a._pendiente = None
-            f.A_EvaluarFilas(self._formula, a._puntero, n, _direccion(valores), _direccion(codigos),
-                             _direccion(posiciones))
+            fallidas = f.A_EvaluarFilas(self._formula, a._puntero, n, _direccion(valores), _direccion(codigos),
+                                        _direccion(posiciones))
             pendiente, a._pendiente = a._pendiente, None
         finally:
-            for nombre in usados:  # the formula's own bindings again
-                numero = self._vinculos.get(nombre)
-                f.A_Vincular(self._formula, _b.codificar(nombre), ctypes.byref(numero) if numero else None)
             a._ocupado.release()
         if pendiente is not None:
             raise pendiente
-        if errores:
-            return valores, codigos, posiciones
-        fallidas = _numpy.flatnonzero(codigos) if _numpy is not None else (f for f, c in enumerate(codigos) if c)
-        for fila in fallidas:  # the first one
-            error = ErrorDeAnalisis(int(codigos[fila]), int(posiciones[fila]))
-            error.fila = int(fila)
-            raise error
-        return valores
+        return fallidas
+
+    def _propios(self, f, nombres):
+        """Puts back the formula's own binding (a number of vincular, or none) of the named
+        variables that a call of evaluar_columnas left bound to a column."""
+        for nombre in list(nombres):
+            numero = self._vinculos.get(nombre)  # a c_double, false when it holds 0: compared with None
+            f.A_Vincular(self._formula, self._variables[nombre], ctypes.byref(numero) if numero is not None else None)
+            del self._columnas[nombre]
 
     def __reduce__(self):
         a = self._analizador
@@ -417,31 +475,74 @@ class Formula:
             self._formula = None
 
 
+def _vacio(tipo, n):
+    """n doubles ("d") or int32 ("i") for the engine to write every one of: a numpy array, or
+    an array of the array module without numpy."""
+    if _numpy is not None:
+        return _numpy.empty(n, _numpy.float64 if tipo == "d" else _numpy.int32)
+    return array.array(tipo, bytes(array.array(tipo).itemsize * n))
+
+
 def _direccion(objeto):
-    """The address of a writable buffer's first byte (None when it is empty)."""
-    vista = memoryview(objeto).cast("B")
-    return ctypes.addressof(ctypes.c_char.from_buffer(vista)) if len(vista) else None
+    """The address of a writable buffer's first byte (None when it is empty or None)."""
+    if objeto is None or not len(objeto):
+        return None
+    return ctypes.addressof(ctypes.c_char.from_buffer(objeto))
+
+
+def _primera_fallida(codigos):
+    """The index of the first non-zero code, found by numpy or by bytes.lstrip: C code, never
+    a loop of Python's over the rows."""
+    if _numpy is not None and isinstance(codigos, _numpy.ndarray):
+        return int(_numpy.argmax(codigos != 0))
+    datos = bytes(codigos)
+    return (len(datos) - len(datos.lstrip(b"\0"))) // codigos.itemsize
 
 
 def _columna(nombre, valor):
-    """A column as (its view, what keeps its memory exported, the address of its first double
-    or None when it is empty), without copying it: a read-only one through numpy, which
-    gives the address of any buffer."""
+    """A column as (what keeps its memory, the address of its first double or None when it is
+    empty, its length), without copying it: a numpy array of float64 straight, any other
+    buffer through a view of it (a read-only one through numpy, which gives the address of
+    any buffer)."""
+    if _numpy is not None and type(valor) is not _numpy.ndarray and hasattr(valor, "__array__"):
+        valor = _numpy.asarray(valor)  # a pandas Series: its own array, not a copy, when of float64
+    if _numpy is not None and type(valor) is _numpy.ndarray:
+        if valor.dtype != _numpy.float64:
+            raise _no_es_de_float64(nombre, valor.dtype)
+        if valor.ndim != 1 or not valor.flags.c_contiguous:
+            raise TypeError(f"column {nombre!r} is not one contiguous dimension ({valor.ndim} dimensions)")
+        if not len(valor):
+            return valor, None, 0
+        if not valor.flags.writeable:
+            return valor, valor.ctypes.data, len(valor)
+        ancla = ctypes.c_char.from_buffer(valor)  # a quarter of what ctypes.data costs
+        return ancla, ctypes.addressof(ancla), len(valor)
     try:
         vista = memoryview(valor)
     except TypeError:
         raise TypeError(f"column {nombre!r} is no buffer of doubles but {type(valor).__name__}") from None
-    if vista.ndim != 1 or vista.format not in ("d", "<d", "=d") or not vista.c_contiguous:
+    if vista.format not in ("d", "<d", "=d"):
+        raise _no_es_de_float64(nombre, f"format {vista.format!r}")
+    if vista.ndim != 1 or not vista.c_contiguous:
         raise TypeError(f"column {nombre!r} is not one contiguous dimension of doubles (format {vista.format!r})")
     if len(vista) == 0:
-        return vista, None, None
+        return vista, None, 0
     if not vista.readonly:
         ancla = ctypes.c_char.from_buffer(vista.cast("B"))
-        return vista, ancla, ctypes.cast(ctypes.addressof(ancla), ctypes.POINTER(ctypes.c_double))
+        return ancla, ctypes.addressof(ancla), len(vista)
     if _numpy is None:
         raise TypeError(f"column {nombre!r} is read-only; without numpy only writable buffers are read in place")
     ancla = _numpy.asarray(vista)
-    return vista, ancla, ctypes.cast(ancla.ctypes.data, ctypes.POINTER(ctypes.c_double))
+    return ancla, ancla.ctypes.data, len(vista)
+
+
+def _no_es_de_float64(nombre, tipo):
+    """The error of a column that holds anything but float64 numbers: texts, or numbers of
+    another type, which are not converted, since that would copy the column (and round an
+    int beyond 2**53) behind the caller's back."""
+    como = "texts or other objects are no numbers" if str(tipo) in ("object", "string") else \
+        "convert it first, e.g. with astype('float64'), which copies it"
+    return TypeError(f"column {nombre!r} holds {tipo}, not float64: {como}")
 
 
 def _formula_de(texto, decimal, millar, estandar, vinculos):

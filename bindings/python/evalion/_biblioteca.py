@@ -177,7 +177,8 @@ class Bibliotecas:
             f.A_Nombre.restype = ctypes.c_char_p
             f.A_Vincular.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.POINTER(ctypes.c_double)]
             f.A_Vincular.restype = ctypes.c_int32
-            f.A_VincularColumna.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.POINTER(ctypes.c_double)]
+            # A column is passed as the address of its first double, which Python has as an int.
+            f.A_VincularColumna.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_void_p]
             f.A_VincularColumna.restype = ctypes.c_int32
             # The values, codes and positions are passed as addresses of the caller's buffers.
             f.A_EvaluarFilas.argtypes = [ctypes.c_void_p, pestado, ctypes.c_int32, ctypes.c_void_p, ctypes.c_void_p,

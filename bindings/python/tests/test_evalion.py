@@ -352,6 +352,59 @@ class Columnas(unittest.TestCase):
             formula.evaluar_columnas(x=array.array("f", [1]))
         with self.assertRaises(TypeError):
             formula.evaluar_columnas(x=[1.0, 2.0])
+        with self.assertRaises(TypeError):  # a table has keys()
+            formula.evaluar_columnas([array.array("d", [1])])
+
+    def test_la_primera_fila_fallida(self):
+        # Found with or without numpy, whether the call wrote the codes (a request: z) or a
+        # second call finds the row (every name bound); rows of NaN before it are no failure.
+        x = array.array("d", [math.nan, 3, 2, 5, 2])
+        for texto, vinculos in [("1 / (x - 2)", {}), ("1 / (x - 2) + z", {}), ("1 / (x - 2) + z", {"z": 1})]:
+            for modulo in {None, numpy}:
+                with self.subTest(texto=texto, vinculos=vinculos, numpy=modulo is not None), \
+                        mock.patch.object(evalion, "_numpy", modulo):
+                    a = Analizador({"z": 1})
+                    formula = a.preparar(texto)
+                    for nombre, valor in vinculos.items():
+                        formula.vincular(nombre, valor)
+                    esperado = None
+                    for fila, valor in enumerate(x):
+                        try:
+                            Analizador({"x": valor, "z": 1}).analizar(texto)
+                        except ErrorDeAnalisis as error:
+                            esperado = (fila, error.codigo, error.posicion)
+                            break
+                    with self.assertRaises(ErrorDeAnalisis) as error:
+                        formula.evaluar_columnas(x=x)
+                    hecho = error.exception
+                    self.assertEqual((hecho.fila, hecho.codigo, hecho.posicion), esperado)
+
+    @unittest.skipIf(dask is None, "pandas is not installed")
+    def test_una_tabla_tal_cual(self):
+        # The columns the text does not use are left alone; one it uses and the table lacks
+        # (z) is asked of the analyser.
+        import pandas
+
+        precio, iva = numpy.array([100.0, 20.0, 3.0]), numpy.array([0.5, 1.0, 4.0])
+        formula = Analizador({"z": 10}).preparar("precio * iva + z")
+        for tabla in [{"precio": precio, "iva": iva, "otra": numpy.zeros(2), "texto": ["a"], 7: None},
+                      pandas.DataFrame({"texto": ["a", "b", "c"], "precio": precio, "n": [1, 2, 3], "iva": iva})]:
+            with self.subTest(tabla=type(tabla).__name__):
+                self.assertEqual(list(formula.evaluar_columnas(tabla)), [60.0, 30.0, 22.0])
+
+    @unittest.skipIf(dask is None, "pandas is not installed")
+    def test_columnas_que_no_son_de_float64(self):
+        # Refused with the column's name, never converted: an int column would be copied,
+        # and rounded beyond 2**53.
+        import pandas
+
+        formula = Analizador().preparar("precio * 2")
+        for tabla in [pandas.DataFrame({"precio": ["a", "b"]}), pandas.DataFrame({"precio": [1, 2]}),
+                      {"precio": numpy.array([1, 2])}, {"precio": numpy.array([1, 2], numpy.float32)}]:
+            with self.subTest(tabla=tabla):
+                with self.assertRaises(TypeError) as error:
+                    formula.evaluar_columnas(tabla)
+                self.assertIn("'precio'", str(error.exception))
 
     def test_tipos_de_los_resultados(self):
         # With numpy all three results are its arrays, codes and positions of int32; without
@@ -376,11 +429,16 @@ class Columnas(unittest.TestCase):
                 self.assertEqual([type(v) for v in (hecho.codigo, hecho.posicion, hecho.fila)], [int] * 3)
 
     def test_vinculos_propios_despues(self):
-        formula = Analizador().preparar("x + y")
-        formula.vincular("x", 1)
-        formula.vincular("y", 100)
-        self.assertEqual(list(formula.evaluar_columnas(x=array.array("d", [5, 6]))), [105.0, 106.0])
-        self.assertEqual(formula.evaluar(), 101.0)
+        # x's own number is back after a call that gave it a column; 0 is a number like any other.
+        for propio, solo, con_y in [(1, 101.0, 8.0), (0, 100.0, 7.0)]:
+            with self.subTest(propio=propio):
+                formula = Analizador().preparar("x + y")
+                formula.vincular("x", propio)
+                formula.vincular("y", 100)
+                self.assertEqual(list(formula.evaluar_columnas(x=array.array("d", [5, 6]))), [105.0, 106.0])
+                self.assertEqual(formula.evaluar(), solo)
+                self.assertEqual(list(formula.evaluar_columnas(y=array.array("d", [7]))), [con_y])
+                self.assertEqual(list(formula.evaluar_columnas()), [solo])
 
     @unittest.skipIf(numpy is None, "numpy is not installed")
     def test_numpy_sin_copia(self):
@@ -412,8 +470,7 @@ class Distribuido(unittest.TestCase):
         entera = formula.evaluar_columnas(x=tabla["x"].to_numpy(), y=tabla["y"].to_numpy())
 
         def particion(trozo, f):
-            return pandas.Series(f.evaluar_columnas(x=trozo["x"].to_numpy(), y=trozo["y"].to_numpy()),
-                                 index=trozo.index)
+            return pandas.Series(f.evaluar_columnas(trozo), index=trozo.index)  # the partition as it is
 
         repartida = dask.dataframe.from_pandas(tabla, npartitions=4)
         calculada = repartida.map_partitions(particion, formula, meta=("v", "f8")).compute(scheduler="processes")
