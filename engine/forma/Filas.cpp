@@ -245,6 +245,8 @@ EVALION_NOINLINE bool FilasEnBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS
     // its own machine code, four rows a turn, where it has such code.
     if (N >= FILAS_PARA_ENSAMBLAR && Valores != nullptr) {
         FilasEnsambladas Codigo(&Copia.Forma, Copia.Desde());
+        if (Codigo.Rechazadas) // (a flag only ever set: rows on several threads may set it at once)
+            __atomic_store_n(&const_cast<FORMULAPREPARADA *>(F)->SinPaginas, true, __ATOMIC_RELAXED);
         if (Codigo.Codigo != nullptr) {
             Fallidas = FilasDeCodigo(F, Estado, Copia, Codigo.Codigo, N, Valores, Errores, Posiciones, Una);
             return true;

@@ -287,6 +287,7 @@ struct FORMULAPREPARADA {
     EvaluacionNativa Nativa; // the entry for a number result: its machine code, or the steps'
     const double *Enlaces[Motor::ENLACES_EN_FORMA]; // with machine code: its first variables' addresses
     void *Ensamblado;        // the pages of that code, or null
+    bool SinPaginas;         // the system refused pages for code once: none is asked for again
     size_t LargoEnsamblado;
     // The machine code's own entries where Nativa and Valor first count the evaluation in
     // course (a form that calls C code: Evaluacion.h, EnCurso).

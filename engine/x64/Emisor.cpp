@@ -121,30 +121,26 @@ struct Emisor {
         E.Sse(Aritmetica(), Codigo, R, Leible(L, XMM_DATO), Inmediato);
     }
 
-    // A form that calls C code keeps its frame for the calls from entry to return: add rsp
-    // (Codigo 0xC4) or sub rsp (0xEC) its size.
+    // A form that calls C code keeps its frame for the calls from entry to return: reserves it
+    // (sub rsp) or gives it back (add rsp).
+    enum : uint8_t { RESERVAR, DEVOLVER };
     void Marco(uint8_t Codigo)
     {
         if (!A.Llamadas)
             return;
-        E.Byte(0x48);
-        E.Byte(0x81);
-        E.Byte(Codigo);
-        E.Entero32(Filas ? MARCO_FILAS : MARCO_LLAMADAS);
+        E.Pila(Codigo == RESERVAR, Filas ? MARCO_FILAS : MARCO_LLAMADAS);
     }
 
     void Renunciar(uint8_t Condicion) // jcc rel32 to where the code gives up
     {
-        E.Byte(0x0F);
-        E.Byte(Condicion);
-        E.Entero32(static_cast<uint32_t>(static_cast<int64_t>(Pasos) - static_cast<int64_t>(E.Largo + 4)));
+        E.Saltar(Condicion, Pasos);
     }
 
     // Across rows: gives up when a half of xmm13 is all ones (movmskpd eax, xmm13; test; jnz).
     void RenunciarSiMascara()
     {
-        E.Bytes({0x66, 0x41, 0x0F, 0x50, 0xC5, 0x85, 0xC0});
-        Renunciar(0x85);
+        E.ProbarMascara();
+        Renunciar(Escritor::SI_DISTINTO);
     }
 
     uint32_t Uno = 0, Cero = 0, Signo = 0; // the constants every step may need
@@ -199,9 +195,8 @@ void Emisor::EscribirPaso(const Paso *P, uint8_t Destino, const Lugar &Izq, cons
             RenunciarSiMascara();
         } else { // b == 0 (ZF set, PF clear): the steps decide
             E.Sse(EMPAQUETADO, UCOMISD, Divisor.Registro, {Lugar::CONSTANTE, 0, Cero, nullptr});
-            E.Byte(0x7A); // jp over the jump: unordered is no zero
-            E.Byte(6);
-            Renunciar(0x84); // je
+            E.SaltarJccSiParidad(); // over the jump: unordered is no zero
+            Renunciar(Escritor::SI_IGUAL);
         }
         Cargar(V, Izq);
         E.Sse(Aritmetica(), DIV, V, Divisor);
@@ -290,8 +285,7 @@ uint8_t Emisor::EscribirLlamada(const Paso *P, size_t EnPasos, const uint8_t *De
             E.CargarRax(reinterpret_cast<const void *>(P->Izq.Funcion));
         else
             E.CargarRaxDePasos(static_cast<uint32_t>(EnPasos + offsetof(Paso, Izq)));
-        E.Byte(0xFF); // call rax
-        E.Byte(0xD0);
+        E.LlamarRax();
         if (Filas && Fila == 0)
             E.Sse(ESCALAR, MOVSD_GUARDAR, 0, Pila(FILAS_VALOR));
     }
@@ -429,7 +423,7 @@ void Emisor::EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada, size
     }
     const bool EnPasos = A.Llamadas || CuantasVariables > ENLACES_EN_FORMA; // the steps hold those addresses
     const auto Cuerpo = [&] { // the value into xmm0
-        Marco(0xEC);
+        Marco(RESERVAR);
         if (EnPasos) // mov rcx, [rdi + the steps' offset]: where the bound variables are
             E.Mover64(false, Escritor::RCX, Escritor::RDI, static_cast<uint32_t>(offsetof(FORMULAPREPARADA, Pasos)));
         CargarVariables(false);
@@ -440,36 +434,33 @@ void Emisor::EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada, size
     // form that calls C code has made its calls by then, and the steps would make them again:
     // it answers the division's error itself (a form of numbers turns it into no other code).
     Pasos = E.Largo;
-    Marco(0xC4);
+    Marco(DEVOLVER);
     if (A.Llamadas) {
         E.Sse(ESCALAR, MOVSD, 0, {Lugar::CONSTANTE, 0, K.Numero(__builtin_nan("")), nullptr});
-        E.Bytes({0xF2, 0x0F, 0x11, 0x02}); // movsd [rdx], xmm0
-        E.Byte(0xB8);                      // mov eax, E_DIVISION
-        E.Entero32(static_cast<uint32_t>(E_DIVISION));
-        E.Byte(0xC3); // ret
+        E.GuardarEnRdx();
+        E.PonerEax(static_cast<uint32_t>(E_DIVISION));
+        E.Volver();
     } else {
         E.CargarRax(F->Ligera ? reinterpret_cast<const void *>(&EvaluarPasos<false, false, true>)
                               : reinterpret_cast<const void *>(&EvaluarPasos<false, true, true>));
-        E.Byte(0xFF); // jmp rax
-        E.Byte(0xE0);
+        E.SaltarARax();
     }
     const size_t SinValor = E.Largo;
-    Marco(0xC4);
+    Marco(DEVOLVER);
     E.Sse(ESCALAR, MOVSD, 0, {Lugar::CONSTANTE, 0, K.Numero(__builtin_nan("")), nullptr});
-    E.Byte(0xC3); // ret
+    E.Volver();
     Entrada = E.Largo;
     Cuerpo();
-    E.Bytes({0xF2, 0x0F, 0x11, 0x02}); // movsd [rdx], xmm0: the value, slot 0's
-    Marco(0xC4);
-    E.Byte(0x31); // xor eax, eax
-    E.Byte(0xC0);
-    E.Byte(0xC3); // ret
+    E.GuardarEnRdx(); // the value, slot 0's
+    Marco(DEVOLVER);
+    E.CerosEnEax();
+    E.Volver();
     // A_Valor's: a zero divisor answers a NaN.
     EntradaValor = E.Largo;
     Pasos = SinValor;
     Cuerpo();
-    Marco(0xC4);
-    E.Byte(0xC3); // ret
+    Marco(DEVOLVER);
+    E.Volver();
     for (uint32_t v = 0; v < CuantasVariables && v < ENLACES_EN_FORMA; ++v)
         Enlaces[v] = Variables[v].Direccion;
 }
@@ -484,33 +475,32 @@ void Emisor::EscribirFilas(const FORMULAPREPARADA *F, size_t &Entrada)
         return;
     }
     const size_t PrimerPar = E.Largo; // gives up: rax = the pair's row
-    Marco(0xC4);
-    E.Bytes({0x48, 0x89, 0xF0, 0xC3}); // mov rax, rsi; ret
+    Marco(DEVOLVER);
+    E.RaxDeRsi();
+    E.Volver();
     const size_t SegundoPar = E.Largo;
-    Marco(0xC4);
-    E.Bytes({0x48, 0x8D, 0x46, 0x02, 0xC3}); // lea rax, [rsi + 2]; ret
+    Marco(DEVOLVER);
+    E.RaxDeRsiMas(2);
+    E.Volver();
     Entrada = E.Largo;
-    Marco(0xEC);
+    Marco(RESERVAR);
     CargarVariables(false); // the numbers, once per call
     const size_t Vuelta = E.Largo;
-    E.Bytes({0x48, 0x39, 0xD6}); // cmp rsi, rdx
-    E.Byte(0x0F); // jae to the end, patched below
-    E.Byte(0x83);
-    const size_t Salto = E.Largo;
-    E.Entero32(0);
+    E.CompararRsiRdx();
+    const size_t Salto = E.Saltar(Escritor::SI_NO_MENOR, Escritor::SIN_DESTINO); // to the end
     for (uint32_t Par = 0; Par < 2; ++Par) {
         Desfase = 16 * Par;
         Pasos = Par == 0 ? PrimerPar : SegundoPar;
         CargarVariables(true);
         EscribirPasos(F);
-        E.Bytes({0x66, 0x0F, 0x11, 0x44, 0xF7, static_cast<uint8_t>(Desfase)}); // movupd [rdi + rsi*8 + d], xmm0
+        E.GuardarFilas(static_cast<uint8_t>(Desfase));
     }
-    E.Bytes({0x48, 0x83, 0xC6, 0x04}); // add rsi, 4
-    E.Byte(0xE9); // jmp back
-    E.Entero32(static_cast<uint32_t>(static_cast<int64_t>(Vuelta) - static_cast<int64_t>(E.Largo + 4)));
-    E.Poner32(Salto, static_cast<uint32_t>(E.Largo - (Salto + 4)));
-    Marco(0xC4);
-    E.Bytes({0x48, 0x89, 0xF0, 0xC3}); // mov rax, rsi; ret
+    E.SumarARsi(4);
+    E.Saltar(0, Vuelta);
+    E.Resolver(Salto);
+    Marco(DEVOLVER);
+    E.RaxDeRsi();
+    E.Volver();
 }
 
 // The code of F, written by Escribe(Emisor &, size_t &Entrada) on the heap into Texto (to be

@@ -61,8 +61,8 @@ bool Ensamblable(const FORMULAPREPARADA *F)
     // assembled only once the host has chosen its own settings, so that preparing a form,
     // which many hosts do for one evaluation, asks the system for no pages. A light form, or
     // one that also calls C code, which it calls straight under those settings.
-    return F->SinPeticiones && !F->Ajustar && (F->Opciones & AJUSTES_DEL_ANFITRION) && SinPotencias(F) &&
-           (!F->Llama || CodigosPropios(F));
+    return !F->SinPaginas && F->SinPeticiones && !F->Ajustar && (F->Opciones & AJUSTES_DEL_ANFITRION) &&
+           SinPotencias(F) && (!F->Llama || CodigosPropios(F));
 }
 
 
@@ -87,6 +87,9 @@ void Ensamblar(FORMULAPREPARADA *F)
     if (F->Ensamblado == nullptr || F->LargoEnsamblado != Largo || std::memcmp(F->Ensamblado, Texto, Largo) != 0) {
         SoltarEnsamblado(F);
         F->Ensamblado = Ejecutable(Texto, Largo);
+        // Refused (a policy against executable memory): the steps serve, and every later
+        // binding would only be refused again, each time a system call and maybe an audit record.
+        F->SinPaginas = F->Ensamblado == nullptr;
         if (F->Ensamblado != nullptr) {
             F->LargoEnsamblado = Largo;
             F->NativaEnsamblada = reinterpret_cast<EvaluacionNativa>(static_cast<uint8_t *>(F->Ensamblado) + Entrada);
@@ -107,12 +110,14 @@ FilasEnsambladas::FilasEnsambladas(const FORMULAPREPARADA *F, const DesdeColumna
         return;
     // Calls of C code, which would be made again for the two rows the code stops at: rows in
     // blocks, which keep the calls' values, where a division may stop it.
-    if (F->Llama && DivideEntreVariables(F))
+    if (F->SinPaginas || (F->Llama && DivideEntreVariables(F)))
         return;
     uint8_t *Texto;
     size_t Entrada = 0;
-    if (CodigoDeFilas(F, Desde, Texto, Largo, Entrada))
+    if (CodigoDeFilas(F, Desde, Texto, Largo, Entrada)) {
         Memoria = Ejecutable(Texto, Largo);
+        Rechazadas = Memoria == nullptr;
+    }
     std::free(Texto);
     if (Memoria != nullptr)
         Codigo = reinterpret_cast<Funcion>(static_cast<uint8_t *>(Memoria) + Entrada);

@@ -41,6 +41,7 @@ public:
     FilasEnsambladas(const FilasEnsambladas &) = delete;
     FilasEnsambladas &operator=(const FilasEnsambladas &) = delete;
     Funcion Codigo = nullptr;
+    bool Rechazadas = false; // the system refused the code its pages (the form then asks no more)
 
 private:
     void *Memoria = nullptr;

@@ -97,6 +97,46 @@ struct Escritor {
     // mov rax, [rcx + disp32]: an address kept in the form's steps
     void CargarRaxDePasos(uint32_t Desplazamiento) { Mover64(false, RAX, RCX, Desplazamiento); }
 
+    // The general instructions the code's frame, entries, exits and loop need.
+    enum : uint8_t { SI_IGUAL = 0x84, SI_DISTINTO = 0x85, SI_PARIDAD = 0x8A, SI_NO_MENOR = 0x83 }; // jcc's
+    void Volver() { Byte(0xC3); }                 // ret
+    void LlamarRax() { Bytes({0xFF, 0xD0}); }     // call rax
+    void SaltarARax() { Bytes({0xFF, 0xE0}); }    // jmp rax
+    void PonerEax(uint32_t v) { Byte(0xB8); Entero32(v); } // mov eax, imm32
+    void CerosEnEax() { Bytes({0x31, 0xC0}); }   // xor eax, eax
+    void RaxDeRsi() { Bytes({0x48, 0x89, 0xF0}); } // mov rax, rsi
+    void RaxDeRsiMas(uint8_t d) { Bytes({0x48, 0x8D, 0x46, d}); } // lea rax, [rsi + d]
+    void CompararRsiRdx() { Bytes({0x48, 0x39, 0xD6}); }         // cmp rsi, rdx
+    void SumarARsi(uint8_t v) { Bytes({0x48, 0x83, 0xC6, v}); } // add rsi, imm8
+    // sub rsp, imm32 (Reservar) or add rsp, imm32
+    void Pila(bool Reservar, uint32_t Bytes_)
+    {
+        Bytes({0x48, 0x81, static_cast<uint8_t>(Reservar ? 0xEC : 0xC4)});
+        Entero32(Bytes_);
+    }
+    // movsd [rdx], xmm0: a number result where the caller's third argument points
+    void GuardarEnRdx() { Bytes({0xF2, 0x0F, 0x11, 0x02}); }
+    // movupd [rdi + rsi*8 + d], xmm0: two rows' values into the host's array
+    void GuardarFilas(uint8_t d) { Bytes({0x66, 0x0F, 0x11, 0x44, 0xF7, d}); }
+    // movmskpd eax, xmm13; test eax, eax: whether either half of the rows' mask is set
+    void ProbarMascara() { Bytes({0x66, 0x41, 0x0F, 0x50, 0xC5, 0x85, 0xC0}); }
+    // jp over the next 6 bytes (a jcc rel32): an unordered comparison goes on
+    void SaltarJccSiParidad() { Bytes({0x7A, 6}); }
+    // jcc rel32 (Condicion: SI_...) or jmp rel32 (Condicion 0) to Destino, a place written
+    // already; or, with Destino SIN_DESTINO, to one patched later by Resolver (returns where).
+    static constexpr size_t SIN_DESTINO = ~size_t{0};
+    size_t Saltar(uint8_t Condicion, size_t Destino)
+    {
+        if (Condicion != 0)
+            Bytes({0x0F, Condicion});
+        else
+            Byte(0xE9);
+        const size_t En = Largo;
+        Entero32(Destino == SIN_DESTINO ? 0 : static_cast<uint32_t>(static_cast<int64_t>(Destino) - static_cast<int64_t>(Largo + 4)));
+        return En;
+    }
+    void Resolver(size_t En) { Poner32(En, static_cast<uint32_t>(Largo - (En + 4))); }
+
     // An SSE instruction Prefijo 0F Codigo on the register Destino and the operand L (with an
     // immediate byte for a comparison's predicate, Inmediato >= 0). A variable's address goes
     // into rax first.

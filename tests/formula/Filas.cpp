@@ -135,15 +135,27 @@ TEST(Filas, ManyRowsOfALightForm)
 {
     const char *const TEXTOS[] = {
         "x*2+1", "x*x*x+2*x*x-3*x+7", "(x>3)*(x-3)", "1/(x-2)", "x/y", "-x+y*3-1", "x<>y", "x>=y", "n(x)+1",
-        "x+(y+(x+(y+(x+(y+(x+(y+(x+(y+(x+(y+(x+(y*x/3))))))))))))))", // 15 slots
+        "x+(y+(x+(y+(x+(y+(x+(y+(x+(y+(x+(y+(x+(y*x/3)))))))))))))", // 15 slots
         "m(x; y)*n(y)-n(m(2; x))+x*y", // calls nested, their values and a column live across them
+        "x*y+3*x*y", "x*x-3*x*y",      // a slot plus or minus a constant's product of two
     };
     HostDePrueba Host;
     const std::vector<double> X = Columna(1, 65537), Y = Columna(2.5, 65537);
     const DeY YS[] = {{true, 0}, {false, 0.5}};
-    for (const char *Texto : TEXTOS)
+    for (const char *Texto : TEXTOS) {
         for (const DeY &YDe : YS)
             CompararFilas(Host, Texto, FORMULA_AJUSTES_DEL_ANFITRION, YDe, X, Y);
+        // Every text is well formed: rows that all failed alike would prove nothing.
+        ESTADODEANALISIS Estado;
+        A_Inicializar(&Estado);
+        Formula P(A_Preparar(&Estado, Texto, nullptr));
+        const double Tres = 3;
+        A_Vincular(P.F, "x", &Tres);
+        A_Vincular(P.F, "y", &Tres);
+        A_VincularFuncion(P.F, "n", 1, reinterpret_cast<FORMULA_NATIVA>(Ene));
+        A_VincularFuncion(P.F, "m", 2, reinterpret_cast<FORMULA_NATIVA>(Eme));
+        EXPECT_EQ(A_Evaluar(P.F, &Estado).Error, 0) << Texto;
+    }
     CompararFilas(Host, "x*2+1", 0, YS[0], X, Y);
 }
 
