@@ -168,7 +168,7 @@ constexpr bool PASOS_AMPLIOS = EVALION_PASOS_AMPLIOS != 0;
 #else
 #define EVALION_VALOR_EN_FORMA 1
 #endif
-// Where the light forms are also assembled into machine code of their own (Ensamblador.cpp).
+// Where the light forms are also assembled into machine code of their own (x64/).
 #if EVALION_PASOS_AMPLIOS && defined(__x86_64__) && defined(__linux__)
 #define EVALION_ENSAMBLADO 1
 #else
@@ -253,7 +253,7 @@ constexpr uint32_t ENLACES_EN_FORMA = 8;
 
 } // namespace Motor
 
-// The entry for a number result of one form: its machine code (Ensamblador.cpp) or the steps.
+// The entry for a number result of one form: its machine code (x64/) or the steps.
 struct FORMULAPREPARADA;
 typedef int32_t (*EvaluacionNativa)(const FORMULAPREPARADA *, ESTADODEANALISIS *, double *);
 // The entry of A_Valor: the number, or a NaN for any other answer.
