@@ -4,9 +4,11 @@
 #include "Estandar.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 #include "Bloques.hpp"
 #include "Cifras.h"
@@ -33,10 +35,13 @@ std::string_view Parte(std::string_view T, size_t Desde, size_t Cuantos = std::s
     return std::string_view(T.data() + Desde, std::min(Cuantos, T.size() - Desde));
 }
 
-// A number result; a negative zero is 0, so that no result reads "-0".
+// A number as a result gives it: a negative zero is 0, so that no result reads "-0".
+double SinMenosCero(double Valor) { return Valor == 0 ? 0.0 : Valor; }
+
+// A number result.
 void AsignarNumero(BLOQUEDEDATOS &R, double Valor)
 {
-    R.Numero = Valor == 0 ? 0.0 : Valor;
+    R.Numero = SinMenosCero(Valor);
     R.Tipo = TIPO_NUMERO;
     R.Error = 0;
 }
@@ -118,20 +123,26 @@ double Resto(double a, double b)
 
 // The mean; a sum that overflows with finite numbers is taken again scaled down by a power
 // of two, which is exact, so that the mean of finite numbers is finite.
-double Promedio(const BLOQUEDEDATOS *P, int32_t N)
+// The functions of numbers read their arguments from the blocks of a request or from the
+// doubles of a bound call, through one body: both give the same bits.
+double Numero(const BLOQUEDEDATOS &B) { return B.Numero; }
+double Numero(double x) { return x; }
+
+template <typename T>
+double Promedio(const T *P, int32_t N)
 {
     double Suma = 0;
     bool Finitos = true;
     for (int32_t i = 0; i < N; ++i) {
-        Suma += P[i].Numero;
-        Finitos = Finitos && std::isfinite(P[i].Numero);
+        Suma += Numero(P[i]);
+        Finitos = Finitos && std::isfinite(Numero(P[i]));
     }
     if (std::isfinite(Suma) || !Finitos)
         return Suma / N;
     const int Escala = static_cast<int>(std::ceil(std::log2(static_cast<double>(N)))) + 1;
     Suma = 0;
     for (int32_t i = 0; i < N; ++i)
-        Suma += std::ldexp(P[i].Numero, -Escala);
+        Suma += std::ldexp(Numero(P[i]), -Escala);
     return std::ldexp(Suma / N, Escala);
 }
 
@@ -220,34 +231,20 @@ void Valor(const BLOQUEDEDATOS &T, BLOQUEDEDATOS &R)
 }
 
 // Y and O: 1 when every argument (Todos) or any of them is not 0, else 0.
-void Conectar(const BLOQUEDEDATOS *P, int32_t N, bool Todos, BLOQUEDEDATOS &R)
+template <bool Todos, typename T>
+double Conectar(const T *P, int32_t N)
 {
-    const auto NoCero = [](const BLOQUEDEDATOS &B) { return B.Numero != 0; };
-    AsignarNumero(R, (Todos ? std::all_of(P, P + N, NoCero) : std::any_of(P, P + N, NoCero)) ? 1 : 0);
+    const auto NoCero = [](const T &B) { return Numero(B) != 0; };
+    return (Todos ? std::all_of(P, P + N, NoCero) : std::any_of(P, P + N, NoCero)) ? 1 : 0;
 }
 
-using TCalculo = void (*)(const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R);
-using TUnaria = double (*)(double);
-
-// One function: its name, how many arguments it takes, their kinds ("n" a number, "t" a
-// text, "?" either; the last letter stands for every further argument), and its body: a
-// function of one number, or one that fills R from the arguments.
-struct TFuncion {
-    const char *Nombre;
-    int32_t Minimo;
-    int32_t Maximo; // 0: no upper bound
-    const char *Tipos;
-    TUnaria Unaria;
-    TCalculo Calculo;
-};
-
 // Folds the numbers of P with Paso, starting from the first one.
-template <typename TPaso>
-double Plegar(const BLOQUEDEDATOS *P, int32_t N, TPaso Paso)
+template <double (*Paso)(double, double), typename T>
+double Plegar(const T *P, int32_t N)
 {
-    double Acumulado = P[0].Numero;
+    double Acumulado = Numero(P[0]);
     for (int32_t i = 1; i < N; ++i)
-        Acumulado = Paso(Acumulado, P[i].Numero);
+        Acumulado = Paso(Acumulado, Numero(P[i]));
     return Acumulado;
 }
 
@@ -256,7 +253,35 @@ double Mayor(double a, double b) { return std::isnan(a) ? a : std::isnan(b) || b
 double Menor(double a, double b) { return std::isnan(a) ? a : std::isnan(b) || b < a ? b : a; }
 double Sumar(double a, double b) { return a + b; }
 
-const TFuncion FUNCIONES[] = {
+template <typename T> double Redondeo(const T *P, int32_t N) { return Redondear(Numero(P[0]), N > 1 ? Numero(P[1]) : 0); }
+template <typename T> double Residuo(const T *P, int32_t) { return Resto(Numero(P[0]), Numero(P[1])); }
+
+using TCalculo = void (*)(const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R);
+using TUnaria = double (*)(double);
+using TNumeros = double (*)(const double *X, int32_t N);
+
+// A function of numbers that answers a request with its number.
+template <double (*Cuerpo)(const BLOQUEDEDATOS *, int32_t)>
+void EnBloque(const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R)
+{
+    AsignarNumero(R, Cuerpo(P, N));
+}
+
+// One function: its name, how many arguments it takes, their kinds ("n" a number, "t" a
+// text, "?" either; the last letter stands for every further argument), and its body: a
+// function of one number, or one that fills R from the arguments; a function of numbers
+// of several arguments has that body on doubles too, for bound calls.
+struct TFuncion {
+    const char *Nombre;
+    int32_t Minimo;
+    int32_t Maximo; // 0: no upper bound
+    const char *Tipos;
+    TUnaria Unaria;
+    TCalculo Calculo;
+    TNumeros Numeros = nullptr;
+};
+
+constexpr TFuncion FUNCIONES[] = {
     {"Abs", 1, 1, "n", [](double x) { return std::fabs(x); }, nullptr},
     {"Signo", 1, 1, "n", [](double x) { return x > 0 ? 1.0 : x < 0 ? -1.0 : x == 0 ? 0.0 : x; }, nullptr},
     {"Raiz", 1, 1, "n", [](double x) { return std::sqrt(x); }, nullptr},
@@ -273,20 +298,14 @@ const TFuncion FUNCIONES[] = {
     {"Entero", 1, 1, "n", [](double x) { return std::floor(x); }, nullptr},
     {"Techo", 1, 1, "n", [](double x) { return std::ceil(x); }, nullptr},
     {"No", 1, 1, "n", [](double x) { return x == 0 ? 1.0 : 0.0; }, nullptr},
-    {"Redondear", 1, 2, "n", nullptr,
-     [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) { AsignarNumero(R, Redondear(P[0].Numero, N > 1 ? P[1].Numero : 0)); }},
-    {"Resto", 2, 2, "n", nullptr,
-     [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { AsignarNumero(R, Resto(P[0].Numero, P[1].Numero)); }},
-    {"Max", 1, 0, "n", nullptr,
-     [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) { AsignarNumero(R, Plegar(P, N, Mayor)); }},
-    {"Min", 1, 0, "n", nullptr,
-     [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) { AsignarNumero(R, Plegar(P, N, Menor)); }},
-    {"Suma", 1, 0, "n", nullptr,
-     [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) { AsignarNumero(R, Plegar(P, N, Sumar)); }},
-    {"Promedio", 1, 0, "n", nullptr,
-     [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) { AsignarNumero(R, Promedio(P, N)); }},
-    {"Y", 1, 0, "n", nullptr, [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) { Conectar(P, N, true, R); }},
-    {"O", 1, 0, "n", nullptr, [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) { Conectar(P, N, false, R); }},
+    {"Redondear", 1, 2, "n", nullptr, EnBloque<Redondeo<BLOQUEDEDATOS>>, Redondeo<double>},
+    {"Resto", 2, 2, "n", nullptr, EnBloque<Residuo<BLOQUEDEDATOS>>, Residuo<double>},
+    {"Max", 1, 0, "n", nullptr, EnBloque<Plegar<Mayor, BLOQUEDEDATOS>>, Plegar<Mayor, double>},
+    {"Min", 1, 0, "n", nullptr, EnBloque<Plegar<Menor, BLOQUEDEDATOS>>, Plegar<Menor, double>},
+    {"Suma", 1, 0, "n", nullptr, EnBloque<Plegar<Sumar, BLOQUEDEDATOS>>, Plegar<Sumar, double>},
+    {"Promedio", 1, 0, "n", nullptr, EnBloque<Promedio<BLOQUEDEDATOS>>, Promedio<double>},
+    {"Y", 1, 0, "n", nullptr, EnBloque<Conectar<true, BLOQUEDEDATOS>>, Conectar<true, double>},
+    {"O", 1, 0, "n", nullptr, EnBloque<Conectar<false, BLOQUEDEDATOS>>, Conectar<false, double>},
     {"si", 3, 3, "?", nullptr, [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { Evalion::Si(P, R); }},
     {"Longitud", 1, 1, "t", nullptr,
      [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { AsignarNumero(R, static_cast<double>(Texto(P[0]).size())); }},
@@ -335,6 +354,62 @@ bool TiposValidos(const TFuncion &F, const BLOQUEDEDATOS *P, int32_t N)
     return true;
 }
 
+// A bound call of the function FUNCIONES[I] on the numbers X: what the handler answers for
+// them, under the settings the handler computes with. Out of line, so that each bound
+// function below is only the gathering of its arguments.
+EVALION_NOINLINE double Calcular(size_t I, const double *X, int32_t N)
+{
+    const Motor::AjustesEnmascarados Ajustes;
+    const TFuncion &F = FUNCIONES[I];
+    return SinMenosCero(F.Unaria ? F.Unaria(X[0]) : F.Numeros(X, N));
+}
+
+template <size_t I> double Nativa1(double a) { const double X[] = {a}; return Calcular(I, X, 1); }
+template <size_t I> double Nativa2(double a, double b) { const double X[] = {a, b}; return Calcular(I, X, 2); }
+template <size_t I> double Nativa3(double a, double b, double c) { const double X[] = {a, b, c}; return Calcular(I, X, 3); }
+template <size_t I> double Nativa4(double a, double b, double c, double d)
+{
+    const double X[] = {a, b, c, d};
+    return Calcular(I, X, 4);
+}
+
+// Whether FUNCIONES[I] has C code for calls of N numbers: a function of numbers only (its
+// body on doubles) that takes N arguments.
+constexpr bool ConNativa(size_t I, int32_t N)
+{
+    const TFuncion &F = FUNCIONES[I];
+    return (F.Unaria != nullptr || F.Numeros != nullptr) && N >= F.Minimo && (F.Maximo == 0 || N <= F.Maximo);
+}
+
+// Each function's C code for 1 to 4 numbers, where it has one; only those are made.
+struct TNativas {
+    double (*Uno)(double) = nullptr;
+    double (*Dos)(double, double) = nullptr;
+    double (*Tres)(double, double, double) = nullptr;
+    double (*Cuatro)(double, double, double, double) = nullptr;
+};
+template <size_t I> constexpr TNativas NativasDe()
+{
+    TNativas T;
+    if constexpr (ConNativa(I, 1))
+        T.Uno = &Nativa1<I>;
+    if constexpr (ConNativa(I, 2))
+        T.Dos = &Nativa2<I>;
+    if constexpr (ConNativa(I, 3))
+        T.Tres = &Nativa3<I>;
+    if constexpr (ConNativa(I, 4))
+        T.Cuatro = &Nativa4<I>;
+    return T;
+}
+template <size_t... I> constexpr std::array<TNativas, sizeof...(I)> TablaDeNativas(std::index_sequence<I...>)
+{
+    return {{NativasDe<I>()...}};
+}
+constexpr auto NATIVAS = TablaDeNativas(std::make_index_sequence<std::size(FUNCIONES)>());
+
+const double PI = 3.141592653589793;
+const double E = 2.718281828459045;
+
 } // namespace
 
 extern "C" {
@@ -344,9 +419,9 @@ EVALION_ESTANDAR_API int32_t EVALION_CONV A_EstandarVariable(const char *Variabl
     if (Variable == nullptr || R == nullptr)
         return 0;
     if (MismoNombre(Variable, "Pi"))
-        AsignarNumero(*R, 3.141592653589793);
+        AsignarNumero(*R, PI);
     else if (MismoNombre(Variable, "E"))
-        AsignarNumero(*R, 2.718281828459045);
+        AsignarNumero(*R, E);
     else
         return 0;
     return 1;
@@ -374,6 +449,29 @@ EVALION_ESTANDAR_API int32_t EVALION_CONV A_EstandarFuncion(const char *Funcion,
         return 1;
     }
     return 0;
+}
+
+EVALION_ESTANDAR_API ESTANDAR_NATIVA EVALION_CONV A_EstandarNativa(const char *Funcion, int32_t Argumentos)
+{
+    if (Funcion == nullptr || Argumentos < 1 || Argumentos > 4)
+        return nullptr;
+    for (size_t I = 0; I < std::size(FUNCIONES); ++I) {
+        if (!MismoNombre(Funcion, FUNCIONES[I].Nombre))
+            continue;
+        const TNativas &C = NATIVAS[I];
+        return Argumentos == 1 ? reinterpret_cast<ESTANDAR_NATIVA>(C.Uno)
+             : Argumentos == 2 ? reinterpret_cast<ESTANDAR_NATIVA>(C.Dos)
+             : Argumentos == 3 ? reinterpret_cast<ESTANDAR_NATIVA>(C.Tres)
+                               : reinterpret_cast<ESTANDAR_NATIVA>(C.Cuatro);
+    }
+    return nullptr;
+}
+
+EVALION_ESTANDAR_API const double *EVALION_CONV A_EstandarConstante(const char *Variable)
+{
+    if (Variable == nullptr)
+        return nullptr;
+    return MismoNombre(Variable, "Pi") ? &PI : MismoNombre(Variable, "E") ? &E : nullptr;
 }
 
 EVALION_ESTANDAR_API const char *EVALION_CONV A_Mensaje(int32_t Codigo)
