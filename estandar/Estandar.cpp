@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <string_view>
 #include <utility>
@@ -123,26 +124,42 @@ double Resto(double a, double b)
 
 // The mean; a sum that overflows with finite numbers is taken again scaled down by a power
 // of two, which is exact, so that the mean of finite numbers is finite.
-// The functions of numbers read their arguments from the blocks of a request or from the
-// doubles of a bound call, through one body: both give the same bits.
-double Numero(const BLOQUEDEDATOS &B) { return B.Numero; }
-double Numero(double x) { return x; }
+// The numbers of a call: those of the blocks of a request, or the doubles of a bound call,
+// read by one same body of each function, so that both give the same bits (a second copy
+// of a body could keep a sum in the x87 unit's wider registers where the first does not).
+class TNumeros {
+public:
+    explicit TNumeros(const BLOQUEDEDATOS *P)
+        : Base(reinterpret_cast<const unsigned char *>(P) + offsetof(BLOQUEDEDATOS, Numero)), Salto(sizeof *P)
+    {
+    }
+    explicit TNumeros(const double *X) : Base(reinterpret_cast<const unsigned char *>(X)), Salto(sizeof *X) {}
+    double operator[](int32_t i) const
+    {
+        double Numero;
+        std::memcpy(&Numero, Base + static_cast<size_t>(i) * Salto, sizeof Numero);
+        return Numero;
+    }
 
-template <typename T>
-double Promedio(const T *P, int32_t N)
+private:
+    const unsigned char *Base;
+    size_t Salto;
+};
+
+double Promedio(TNumeros P, int32_t N)
 {
     double Suma = 0;
     bool Finitos = true;
     for (int32_t i = 0; i < N; ++i) {
-        Suma += Numero(P[i]);
-        Finitos = Finitos && std::isfinite(Numero(P[i]));
+        Suma += P[i];
+        Finitos = Finitos && std::isfinite(P[i]);
     }
     if (std::isfinite(Suma) || !Finitos)
         return Suma / N;
     const int Escala = static_cast<int>(std::ceil(std::log2(static_cast<double>(N)))) + 1;
     Suma = 0;
     for (int32_t i = 0; i < N; ++i)
-        Suma += std::ldexp(Numero(P[i]), -Escala);
+        Suma += std::ldexp(P[i], -Escala);
     return std::ldexp(Suma / N, Escala);
 }
 
@@ -231,20 +248,22 @@ void Valor(const BLOQUEDEDATOS &T, BLOQUEDEDATOS &R)
 }
 
 // Y and O: 1 when every argument (Todos) or any of them is not 0, else 0.
-template <bool Todos, typename T>
-double Conectar(const T *P, int32_t N)
+template <bool Todos>
+double Conectar(TNumeros P, int32_t N)
 {
-    const auto NoCero = [](const T &B) { return Numero(B) != 0; };
-    return (Todos ? std::all_of(P, P + N, NoCero) : std::any_of(P, P + N, NoCero)) ? 1 : 0;
+    for (int32_t i = 0; i < N; ++i)
+        if ((P[i] != 0) != Todos)
+            return Todos ? 0 : 1;
+    return Todos ? 1 : 0;
 }
 
 // Folds the numbers of P with Paso, starting from the first one.
-template <double (*Paso)(double, double), typename T>
-double Plegar(const T *P, int32_t N)
+template <double (*Paso)(double, double)>
+double Plegar(TNumeros P, int32_t N)
 {
-    double Acumulado = Numero(P[0]);
+    double Acumulado = P[0];
     for (int32_t i = 1; i < N; ++i)
-        Acumulado = Paso(Acumulado, Numero(P[i]));
+        Acumulado = Paso(Acumulado, P[i]);
     return Acumulado;
 }
 
@@ -253,24 +272,16 @@ double Mayor(double a, double b) { return std::isnan(a) ? a : std::isnan(b) || b
 double Menor(double a, double b) { return std::isnan(a) ? a : std::isnan(b) || b < a ? b : a; }
 double Sumar(double a, double b) { return a + b; }
 
-template <typename T> double Redondeo(const T *P, int32_t N) { return Redondear(Numero(P[0]), N > 1 ? Numero(P[1]) : 0); }
-template <typename T> double Residuo(const T *P, int32_t) { return Resto(Numero(P[0]), Numero(P[1])); }
+double Redondeo(TNumeros P, int32_t N) { return Redondear(P[0], N > 1 ? P[1] : 0); }
+double Residuo(TNumeros P, int32_t) { return Resto(P[0], P[1]); }
 
 using TCalculo = void (*)(const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R);
 using TUnaria = double (*)(double);
-using TNumeros = double (*)(const double *X, int32_t N);
-
-// A function of numbers that answers a request with its number.
-template <double (*Cuerpo)(const BLOQUEDEDATOS *, int32_t)>
-void EnBloque(const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R)
-{
-    AsignarNumero(R, Cuerpo(P, N));
-}
+using TDeNumeros = double (*)(TNumeros P, int32_t N);
 
 // One function: its name, how many arguments it takes, their kinds ("n" a number, "t" a
 // text, "?" either; the last letter stands for every further argument), and its body: a
-// function of one number, or one that fills R from the arguments; a function of numbers
-// of several arguments has that body on doubles too, for bound calls.
+// function of one number, or of several numbers, or one that fills R from the arguments.
 struct TFuncion {
     const char *Nombre;
     int32_t Minimo;
@@ -278,7 +289,7 @@ struct TFuncion {
     const char *Tipos;
     TUnaria Unaria;
     TCalculo Calculo;
-    TNumeros Numeros = nullptr;
+    TDeNumeros Numeros = nullptr;
 };
 
 constexpr TFuncion FUNCIONES[] = {
@@ -298,14 +309,14 @@ constexpr TFuncion FUNCIONES[] = {
     {"Entero", 1, 1, "n", [](double x) { return std::floor(x); }, nullptr},
     {"Techo", 1, 1, "n", [](double x) { return std::ceil(x); }, nullptr},
     {"No", 1, 1, "n", [](double x) { return x == 0 ? 1.0 : 0.0; }, nullptr},
-    {"Redondear", 1, 2, "n", nullptr, EnBloque<Redondeo<BLOQUEDEDATOS>>, Redondeo<double>},
-    {"Resto", 2, 2, "n", nullptr, EnBloque<Residuo<BLOQUEDEDATOS>>, Residuo<double>},
-    {"Max", 1, 0, "n", nullptr, EnBloque<Plegar<Mayor, BLOQUEDEDATOS>>, Plegar<Mayor, double>},
-    {"Min", 1, 0, "n", nullptr, EnBloque<Plegar<Menor, BLOQUEDEDATOS>>, Plegar<Menor, double>},
-    {"Suma", 1, 0, "n", nullptr, EnBloque<Plegar<Sumar, BLOQUEDEDATOS>>, Plegar<Sumar, double>},
-    {"Promedio", 1, 0, "n", nullptr, EnBloque<Promedio<BLOQUEDEDATOS>>, Promedio<double>},
-    {"Y", 1, 0, "n", nullptr, EnBloque<Conectar<true, BLOQUEDEDATOS>>, Conectar<true, double>},
-    {"O", 1, 0, "n", nullptr, EnBloque<Conectar<false, BLOQUEDEDATOS>>, Conectar<false, double>},
+    {"Redondear", 1, 2, "n", nullptr, nullptr, Redondeo},
+    {"Resto", 2, 2, "n", nullptr, nullptr, Residuo},
+    {"Max", 1, 0, "n", nullptr, nullptr, Plegar<Mayor>},
+    {"Min", 1, 0, "n", nullptr, nullptr, Plegar<Menor>},
+    {"Suma", 1, 0, "n", nullptr, nullptr, Plegar<Sumar>},
+    {"Promedio", 1, 0, "n", nullptr, nullptr, Promedio},
+    {"Y", 1, 0, "n", nullptr, nullptr, Conectar<true>},
+    {"O", 1, 0, "n", nullptr, nullptr, Conectar<false>},
     {"si", 3, 3, "?", nullptr, [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { Evalion::Si(P, R); }},
     {"Longitud", 1, 1, "t", nullptr,
      [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { AsignarNumero(R, static_cast<double>(Texto(P[0]).size())); }},
@@ -361,7 +372,7 @@ EVALION_NOINLINE double Calcular(size_t I, const double *X, int32_t N)
 {
     const Motor::AjustesEnmascarados Ajustes;
     const TFuncion &F = FUNCIONES[I];
-    return SinMenosCero(F.Unaria ? F.Unaria(X[0]) : F.Numeros(X, N));
+    return SinMenosCero(F.Unaria ? F.Unaria(X[0]) : F.Numeros(TNumeros(X), N));
 }
 
 template <size_t I> double Nativa1(double a) { const double X[] = {a}; return Calcular(I, X, 1); }
@@ -444,6 +455,8 @@ EVALION_ESTANDAR_API int32_t EVALION_CONV A_EstandarFuncion(const char *Funcion,
             R->Error = E_INCOMPATIBLES;
         else if (F.Unaria)
             AsignarNumero(*R, F.Unaria(Parametros[0].Numero));
+        else if (F.Numeros)
+            AsignarNumero(*R, F.Numeros(TNumeros(Parametros), N));
         else
             F.Calculo(Parametros, N, *R);
         return 1;
