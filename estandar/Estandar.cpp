@@ -282,75 +282,89 @@ using TDeNumeros = double (*)(TNumeros P, int32_t N);
 // One function: its name, how many arguments it takes, their kinds ("n" a number, "t" a
 // text, "?" either; the last letter stands for every further argument), and its body: a
 // function of one number, or of several numbers, or one that fills R from the arguments.
+// Which body a function has says whether it has C code for bound calls (Numerica).
 struct TFuncion {
+    constexpr TFuncion(const char *N, int32_t Mi, int32_t Ma, const char *T, TUnaria U)
+        : Nombre(N), Minimo(Mi), Maximo(Ma), Tipos(T), Unaria(U), Numerica(true)
+    {
+    }
+    constexpr TFuncion(const char *N, int32_t Mi, int32_t Ma, const char *T, TDeNumeros D)
+        : Nombre(N), Minimo(Mi), Maximo(Ma), Tipos(T), Numeros(D), Numerica(true)
+    {
+    }
+    constexpr TFuncion(const char *N, int32_t Mi, int32_t Ma, const char *T, TCalculo C)
+        : Nombre(N), Minimo(Mi), Maximo(Ma), Tipos(T), Calculo(C)
+    {
+    }
     const char *Nombre;
     int32_t Minimo;
     int32_t Maximo; // 0: no upper bound
     const char *Tipos;
-    TUnaria Unaria;
-    TCalculo Calculo;
+    TUnaria Unaria = nullptr;
+    TCalculo Calculo = nullptr;
     TDeNumeros Numeros = nullptr;
+    bool Numerica = false; // a function of numbers only, whose answer is a number
 };
 
 constexpr TFuncion FUNCIONES[] = {
-    {"Abs", 1, 1, "n", [](double x) { return std::fabs(x); }, nullptr},
-    {"Signo", 1, 1, "n", [](double x) { return x > 0 ? 1.0 : x < 0 ? -1.0 : x == 0 ? 0.0 : x; }, nullptr},
-    {"Raiz", 1, 1, "n", [](double x) { return std::sqrt(x); }, nullptr},
-    {"Exp", 1, 1, "n", [](double x) { return std::exp(x); }, nullptr},
-    {"Ln", 1, 1, "n", [](double x) { return std::log(x); }, nullptr},
-    {"Log", 1, 1, "n", [](double x) { return std::log10(x); }, nullptr},
-    {"Seno", 1, 1, "n", [](double x) { return std::sin(x); }, nullptr},
-    {"Coseno", 1, 1, "n", [](double x) { return std::cos(x); }, nullptr},
-    {"Tangente", 1, 1, "n", [](double x) { return std::tan(x); }, nullptr},
-    {"ArcoSeno", 1, 1, "n", [](double x) { return std::asin(x); }, nullptr},
-    {"ArcoCoseno", 1, 1, "n", [](double x) { return std::acos(x); }, nullptr},
-    {"ArcoTangente", 1, 1, "n", [](double x) { return std::atan(x); }, nullptr},
-    {"Truncar", 1, 1, "n", [](double x) { return std::trunc(x); }, nullptr},
-    {"Entero", 1, 1, "n", [](double x) { return std::floor(x); }, nullptr},
-    {"Techo", 1, 1, "n", [](double x) { return std::ceil(x); }, nullptr},
-    {"No", 1, 1, "n", [](double x) { return x == 0 ? 1.0 : 0.0; }, nullptr},
-    {"Redondear", 1, 2, "n", nullptr, nullptr, Redondeo},
-    {"Resto", 2, 2, "n", nullptr, nullptr, Residuo},
-    {"Max", 1, 0, "n", nullptr, nullptr, Plegar<Mayor>},
-    {"Min", 1, 0, "n", nullptr, nullptr, Plegar<Menor>},
-    {"Suma", 1, 0, "n", nullptr, nullptr, Plegar<Sumar>},
-    {"Promedio", 1, 0, "n", nullptr, nullptr, Promedio},
-    {"Y", 1, 0, "n", nullptr, nullptr, Conectar<true>},
-    {"O", 1, 0, "n", nullptr, nullptr, Conectar<false>},
-    {"si", 3, 3, "?", nullptr, [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { Evalion::Si(P, R); }},
-    {"Longitud", 1, 1, "t", nullptr,
+    {"Abs", 1, 1, "n", [](double x) { return std::fabs(x); }},
+    {"Signo", 1, 1, "n", [](double x) { return x > 0 ? 1.0 : x < 0 ? -1.0 : x == 0 ? 0.0 : x; }},
+    {"Raiz", 1, 1, "n", [](double x) { return std::sqrt(x); }},
+    {"Exp", 1, 1, "n", [](double x) { return std::exp(x); }},
+    {"Ln", 1, 1, "n", [](double x) { return std::log(x); }},
+    {"Log", 1, 1, "n", [](double x) { return std::log10(x); }},
+    {"Seno", 1, 1, "n", [](double x) { return std::sin(x); }},
+    {"Coseno", 1, 1, "n", [](double x) { return std::cos(x); }},
+    {"Tangente", 1, 1, "n", [](double x) { return std::tan(x); }},
+    {"ArcoSeno", 1, 1, "n", [](double x) { return std::asin(x); }},
+    {"ArcoCoseno", 1, 1, "n", [](double x) { return std::acos(x); }},
+    {"ArcoTangente", 1, 1, "n", [](double x) { return std::atan(x); }},
+    {"Truncar", 1, 1, "n", [](double x) { return std::trunc(x); }},
+    {"Entero", 1, 1, "n", [](double x) { return std::floor(x); }},
+    {"Techo", 1, 1, "n", [](double x) { return std::ceil(x); }},
+    {"No", 1, 1, "n", [](double x) { return x == 0 ? 1.0 : 0.0; }},
+    {"Redondear", 1, 2, "n", Redondeo},
+    {"Resto", 2, 2, "n", Residuo},
+    {"Max", 1, 0, "n", Plegar<Mayor>},
+    {"Min", 1, 0, "n", Plegar<Menor>},
+    {"Suma", 1, 0, "n", Plegar<Sumar>},
+    {"Promedio", 1, 0, "n", Promedio},
+    {"Y", 1, 0, "n", Conectar<true>},
+    {"O", 1, 0, "n", Conectar<false>},
+    {"si", 3, 3, "?", [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { Evalion::Si(P, R); }},
+    {"Longitud", 1, 1, "t",
      [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { AsignarNumero(R, static_cast<double>(Texto(P[0]).size())); }},
-    {"Mayusculas", 1, 1, "t", nullptr,
+    {"Mayusculas", 1, 1, "t",
      [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { CambiarCaso(P[0], R, Mayuscula); }},
-    {"Minusculas", 1, 1, "t", nullptr,
+    {"Minusculas", 1, 1, "t",
      [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { CambiarCaso(P[0], R, Minuscula); }},
-    {"Izquierda", 2, 2, "tn", nullptr,
+    {"Izquierda", 2, 2, "tn",
      [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { Tramo(Texto(P[0]), 1, P[1].Numero, R); }},
-    {"Derecha", 2, 2, "tn", nullptr,
+    {"Derecha", 2, 2, "tn",
      [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) {
          const std::string_view T = Texto(P[0]);
          // At most the whole text: the start counted from a larger count would be rounded.
          const double Cuantos = std::min(std::trunc(P[1].Numero), static_cast<double>(T.size()));
          Tramo(T, static_cast<double>(T.size()) - Cuantos + 1, Cuantos, R);
      }},
-    {"Medio", 3, 3, "tnn", nullptr,
+    {"Medio", 3, 3, "tnn",
      [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { Tramo(Texto(P[0]), P[1].Numero, P[2].Numero, R); }},
-    {"Recortar", 1, 1, "t", nullptr,
+    {"Recortar", 1, 1, "t",
      [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) {
          const std::string_view T = Texto(P[0]);
          const size_t Primero = T.find_first_not_of(" \t\r\n");
          AsignarTexto(R, Primero == std::string_view::npos ? std::string_view{}
                                                            : Parte(T, Primero, T.find_last_not_of(" \t\r\n") - Primero + 1));
      }},
-    {"Buscar", 2, 2, "t", nullptr,
+    {"Buscar", 2, 2, "t",
      [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) {
          const size_t Donde = Texto(P[1]).find(Texto(P[0]));
          AsignarNumero(R, Donde == std::string_view::npos ? 0.0 : static_cast<double>(Donde + 1));
      }},
-    {"Texto", 1, 1, "n", nullptr,
+    {"Texto", 1, 1, "n",
      [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { char Escrito[32];
          AsignarTexto(R, std::string_view(Escrito, Evalion::EscribirNumero(P[0].Numero, Escrito))); }},
-    {"Valor", 1, 1, "t", nullptr, [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { Valor(P[0], R); }},
+    {"Valor", 1, 1, "t", [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { Valor(P[0], R); }},
 };
 
 // Whether every argument is of the kind its place asks for.
@@ -389,7 +403,7 @@ template <size_t I> double Nativa4(double a, double b, double c, double d)
 constexpr bool ConNativa(size_t I, int32_t N)
 {
     const TFuncion &F = FUNCIONES[I];
-    return (F.Unaria != nullptr || F.Numeros != nullptr) && N >= F.Minimo && (F.Maximo == 0 || N <= F.Maximo);
+    return F.Numerica && N >= F.Minimo && (F.Maximo == 0 || N <= F.Maximo);
 }
 
 // Each function's C code for 1 to 4 numbers, where it has one; only those are made.
