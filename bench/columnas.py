@@ -14,8 +14,9 @@ then the ratios of evalion to C, to numexpr with one thread and to numpy, and la
 of a call: ns per call of evaluar_columnas and of the bare A_EvaluarFilas on one row.
 
 Each figure is the fastest of up to 15 repetitions (fewer when one takes over a second); a
-row whose form asks the analyser for a name or a function (the standard library's Raiz, Si,
-Seno...) runs Python for every row, which the figures show. The peers get the same operations:
+row whose form asks the analyser for a name or a function (the standard library's Si, whose
+arguments may be texts) runs Python for every row, which the figures show; the library's
+functions of numbers (Raiz, Seno, Abs...) are computed by the form itself. The peers get the same operations:
 a chain of + and - groups from the right in this language, so the cubic is x*x*x+(2*x*x-(3*x+7))
 for them, as it is for the engine. Speed is shown here, never checked.
 """

@@ -1,6 +1,6 @@
 # The Windows distribution, Evalion-<version>-win32.zip: both DLLs, the standard library's
 # and the two of prepared expressions with their MinGW import libraries and .def files,
-# Parser.h, Estandar.h and Formula.h, Evaldemo.exe and LEEME.txt; where lazbuild is there,
+# Parser.h, Estandar.h, Formula.h and FormulaEstandar.h, Evaldemo.exe and LEEME.txt; where lazbuild is there,
 # the Lazarus package (lazarus/Evalcomp: the package file, the unit, its resources and the
 # engine's object with the two import libraries it links) and the LCL Evaldemo beside its
 # DLL (lazarus/Evaldemo). Made by cpack, or by the "package" target of the windows build.
@@ -16,7 +16,7 @@ install(FILES ${EVALION_IMPORTACION}/libEvalion.a ${EVALION_IMPORTACION}/libEval
   ${PROJECT_SOURCE_DIR}/estandar/EvalionEstandar.def
   ${PROJECT_SOURCE_DIR}/formula/EvalionFormula.def ${PROJECT_SOURCE_DIR}/formula/EvalionFormulaobj.def
   DESTINATION lib)
-install(FILES ${PROJECT_SOURCE_DIR}/include/evalion/Parser.h ${PROJECT_SOURCE_DIR}/include/evalion/Estandar.h ${PROJECT_SOURCE_DIR}/include/evalion/Formula.h DESTINATION include)
+install(FILES ${PROJECT_SOURCE_DIR}/include/evalion/Parser.h ${PROJECT_SOURCE_DIR}/include/evalion/Estandar.h ${PROJECT_SOURCE_DIR}/include/evalion/Formula.h ${PROJECT_SOURCE_DIR}/include/evalion/FormulaEstandar.h DESTINATION include)
 if(TARGET evalcomp_lazarus)
   install(FILES ${EVALCOMP_CARPETA}/Evalcomp.lpk ${EVALCOMP_CARPETA}/Evalcomp.pas ${EVALCOMP_CARPETA}/Evalion.pas
     ${EVALCOMP_CARPETA}/evalcomp.res ${EVALCOMP_CARPETA}/TEVALION.bmp ${EVALCOMP_CARPETA}/DESCRIPTION

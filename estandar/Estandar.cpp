@@ -4,9 +4,12 @@
 #include "Estandar.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 #include "Bloques.hpp"
 #include "Cifras.h"
@@ -33,10 +36,13 @@ std::string_view Parte(std::string_view T, size_t Desde, size_t Cuantos = std::s
     return std::string_view(T.data() + Desde, std::min(Cuantos, T.size() - Desde));
 }
 
-// A number result; a negative zero is 0, so that no result reads "-0".
+// A number as a result gives it: a negative zero is 0, so that no result reads "-0".
+double SinMenosCero(double Valor) { return Valor == 0 ? 0.0 : Valor; }
+
+// A number result.
 void AsignarNumero(BLOQUEDEDATOS &R, double Valor)
 {
-    R.Numero = Valor == 0 ? 0.0 : Valor;
+    R.Numero = SinMenosCero(Valor);
     R.Tipo = TIPO_NUMERO;
     R.Error = 0;
 }
@@ -118,20 +124,42 @@ double Resto(double a, double b)
 
 // The mean; a sum that overflows with finite numbers is taken again scaled down by a power
 // of two, which is exact, so that the mean of finite numbers is finite.
-double Promedio(const BLOQUEDEDATOS *P, int32_t N)
+// The numbers of a call: those of the blocks of a request, or the doubles of a bound call,
+// read by one same body of each function, so that both give the same bits (a second copy
+// of a body could keep a sum in the x87 unit's wider registers where the first does not).
+class TNumeros {
+public:
+    explicit TNumeros(const BLOQUEDEDATOS *P)
+        : Base(reinterpret_cast<const unsigned char *>(P) + offsetof(BLOQUEDEDATOS, Numero)), Salto(sizeof *P)
+    {
+    }
+    explicit TNumeros(const double *X) : Base(reinterpret_cast<const unsigned char *>(X)), Salto(sizeof *X) {}
+    double operator[](int32_t i) const
+    {
+        double Numero;
+        std::memcpy(&Numero, Base + static_cast<size_t>(i) * Salto, sizeof Numero);
+        return Numero;
+    }
+
+private:
+    const unsigned char *Base;
+    size_t Salto;
+};
+
+double Promedio(TNumeros P, int32_t N)
 {
     double Suma = 0;
     bool Finitos = true;
     for (int32_t i = 0; i < N; ++i) {
-        Suma += P[i].Numero;
-        Finitos = Finitos && std::isfinite(P[i].Numero);
+        Suma += P[i];
+        Finitos = Finitos && std::isfinite(P[i]);
     }
     if (std::isfinite(Suma) || !Finitos)
         return Suma / N;
     const int Escala = static_cast<int>(std::ceil(std::log2(static_cast<double>(N)))) + 1;
     Suma = 0;
     for (int32_t i = 0; i < N; ++i)
-        Suma += std::ldexp(P[i].Numero, -Escala);
+        Suma += std::ldexp(P[i], -Escala);
     return std::ldexp(Suma / N, Escala);
 }
 
@@ -220,34 +248,22 @@ void Valor(const BLOQUEDEDATOS &T, BLOQUEDEDATOS &R)
 }
 
 // Y and O: 1 when every argument (Todos) or any of them is not 0, else 0.
-void Conectar(const BLOQUEDEDATOS *P, int32_t N, bool Todos, BLOQUEDEDATOS &R)
+template <bool Todos>
+double Conectar(TNumeros P, int32_t N)
 {
-    const auto NoCero = [](const BLOQUEDEDATOS &B) { return B.Numero != 0; };
-    AsignarNumero(R, (Todos ? std::all_of(P, P + N, NoCero) : std::any_of(P, P + N, NoCero)) ? 1 : 0);
+    for (int32_t i = 0; i < N; ++i)
+        if ((P[i] != 0) != Todos)
+            return Todos ? 0 : 1;
+    return Todos ? 1 : 0;
 }
 
-using TCalculo = void (*)(const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R);
-using TUnaria = double (*)(double);
-
-// One function: its name, how many arguments it takes, their kinds ("n" a number, "t" a
-// text, "?" either; the last letter stands for every further argument), and its body: a
-// function of one number, or one that fills R from the arguments.
-struct TFuncion {
-    const char *Nombre;
-    int32_t Minimo;
-    int32_t Maximo; // 0: no upper bound
-    const char *Tipos;
-    TUnaria Unaria;
-    TCalculo Calculo;
-};
-
 // Folds the numbers of P with Paso, starting from the first one.
-template <typename TPaso>
-double Plegar(const BLOQUEDEDATOS *P, int32_t N, TPaso Paso)
+template <double (*Paso)(double, double)>
+double Plegar(TNumeros P, int32_t N)
 {
-    double Acumulado = P[0].Numero;
+    double Acumulado = P[0];
     for (int32_t i = 1; i < N; ++i)
-        Acumulado = Paso(Acumulado, P[i].Numero);
+        Acumulado = Paso(Acumulado, P[i]);
     return Acumulado;
 }
 
@@ -256,71 +272,99 @@ double Mayor(double a, double b) { return std::isnan(a) ? a : std::isnan(b) || b
 double Menor(double a, double b) { return std::isnan(a) ? a : std::isnan(b) || b < a ? b : a; }
 double Sumar(double a, double b) { return a + b; }
 
-const TFuncion FUNCIONES[] = {
-    {"Abs", 1, 1, "n", [](double x) { return std::fabs(x); }, nullptr},
-    {"Signo", 1, 1, "n", [](double x) { return x > 0 ? 1.0 : x < 0 ? -1.0 : x == 0 ? 0.0 : x; }, nullptr},
-    {"Raiz", 1, 1, "n", [](double x) { return std::sqrt(x); }, nullptr},
-    {"Exp", 1, 1, "n", [](double x) { return std::exp(x); }, nullptr},
-    {"Ln", 1, 1, "n", [](double x) { return std::log(x); }, nullptr},
-    {"Log", 1, 1, "n", [](double x) { return std::log10(x); }, nullptr},
-    {"Seno", 1, 1, "n", [](double x) { return std::sin(x); }, nullptr},
-    {"Coseno", 1, 1, "n", [](double x) { return std::cos(x); }, nullptr},
-    {"Tangente", 1, 1, "n", [](double x) { return std::tan(x); }, nullptr},
-    {"ArcoSeno", 1, 1, "n", [](double x) { return std::asin(x); }, nullptr},
-    {"ArcoCoseno", 1, 1, "n", [](double x) { return std::acos(x); }, nullptr},
-    {"ArcoTangente", 1, 1, "n", [](double x) { return std::atan(x); }, nullptr},
-    {"Truncar", 1, 1, "n", [](double x) { return std::trunc(x); }, nullptr},
-    {"Entero", 1, 1, "n", [](double x) { return std::floor(x); }, nullptr},
-    {"Techo", 1, 1, "n", [](double x) { return std::ceil(x); }, nullptr},
-    {"No", 1, 1, "n", [](double x) { return x == 0 ? 1.0 : 0.0; }, nullptr},
-    {"Redondear", 1, 2, "n", nullptr,
-     [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) { AsignarNumero(R, Redondear(P[0].Numero, N > 1 ? P[1].Numero : 0)); }},
-    {"Resto", 2, 2, "n", nullptr,
-     [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { AsignarNumero(R, Resto(P[0].Numero, P[1].Numero)); }},
-    {"Max", 1, 0, "n", nullptr,
-     [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) { AsignarNumero(R, Plegar(P, N, Mayor)); }},
-    {"Min", 1, 0, "n", nullptr,
-     [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) { AsignarNumero(R, Plegar(P, N, Menor)); }},
-    {"Suma", 1, 0, "n", nullptr,
-     [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) { AsignarNumero(R, Plegar(P, N, Sumar)); }},
-    {"Promedio", 1, 0, "n", nullptr,
-     [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) { AsignarNumero(R, Promedio(P, N)); }},
-    {"Y", 1, 0, "n", nullptr, [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) { Conectar(P, N, true, R); }},
-    {"O", 1, 0, "n", nullptr, [](const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R) { Conectar(P, N, false, R); }},
-    {"si", 3, 3, "?", nullptr, [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { Evalion::Si(P, R); }},
-    {"Longitud", 1, 1, "t", nullptr,
+double Redondeo(TNumeros P, int32_t N) { return Redondear(P[0], N > 1 ? P[1] : 0); }
+double Residuo(TNumeros P, int32_t) { return Resto(P[0], P[1]); }
+
+using TCalculo = void (*)(const BLOQUEDEDATOS *P, int32_t N, BLOQUEDEDATOS &R);
+using TUnaria = double (*)(double);
+using TDeNumeros = double (*)(TNumeros P, int32_t N);
+
+// One function: its name, how many arguments it takes, their kinds ("n" a number, "t" a
+// text, "?" either; the last letter stands for every further argument), and its body: a
+// function of one number, or of several numbers, or one that fills R from the arguments.
+// Which body a function has says whether it has C code for bound calls (Numerica).
+struct TFuncion {
+    constexpr TFuncion(const char *N, int32_t Mi, int32_t Ma, const char *T, TUnaria U)
+        : Nombre(N), Minimo(Mi), Maximo(Ma), Tipos(T), Unaria(U), Numerica(true)
+    {
+    }
+    constexpr TFuncion(const char *N, int32_t Mi, int32_t Ma, const char *T, TDeNumeros D)
+        : Nombre(N), Minimo(Mi), Maximo(Ma), Tipos(T), Numeros(D), Numerica(true)
+    {
+    }
+    constexpr TFuncion(const char *N, int32_t Mi, int32_t Ma, const char *T, TCalculo C)
+        : Nombre(N), Minimo(Mi), Maximo(Ma), Tipos(T), Calculo(C)
+    {
+    }
+    const char *Nombre;
+    int32_t Minimo;
+    int32_t Maximo; // 0: no upper bound
+    const char *Tipos;
+    TUnaria Unaria = nullptr;
+    TCalculo Calculo = nullptr;
+    TDeNumeros Numeros = nullptr;
+    bool Numerica = false; // a function of numbers only, whose answer is a number
+};
+
+constexpr TFuncion FUNCIONES[] = {
+    {"Abs", 1, 1, "n", [](double x) { return std::fabs(x); }},
+    {"Signo", 1, 1, "n", [](double x) { return x > 0 ? 1.0 : x < 0 ? -1.0 : x == 0 ? 0.0 : x; }},
+    {"Raiz", 1, 1, "n", [](double x) { return std::sqrt(x); }},
+    {"Exp", 1, 1, "n", [](double x) { return std::exp(x); }},
+    {"Ln", 1, 1, "n", [](double x) { return std::log(x); }},
+    {"Log", 1, 1, "n", [](double x) { return std::log10(x); }},
+    {"Seno", 1, 1, "n", [](double x) { return std::sin(x); }},
+    {"Coseno", 1, 1, "n", [](double x) { return std::cos(x); }},
+    {"Tangente", 1, 1, "n", [](double x) { return std::tan(x); }},
+    {"ArcoSeno", 1, 1, "n", [](double x) { return std::asin(x); }},
+    {"ArcoCoseno", 1, 1, "n", [](double x) { return std::acos(x); }},
+    {"ArcoTangente", 1, 1, "n", [](double x) { return std::atan(x); }},
+    {"Truncar", 1, 1, "n", [](double x) { return std::trunc(x); }},
+    {"Entero", 1, 1, "n", [](double x) { return std::floor(x); }},
+    {"Techo", 1, 1, "n", [](double x) { return std::ceil(x); }},
+    {"No", 1, 1, "n", [](double x) { return x == 0 ? 1.0 : 0.0; }},
+    {"Redondear", 1, 2, "n", Redondeo},
+    {"Resto", 2, 2, "n", Residuo},
+    {"Max", 1, 0, "n", Plegar<Mayor>},
+    {"Min", 1, 0, "n", Plegar<Menor>},
+    {"Suma", 1, 0, "n", Plegar<Sumar>},
+    {"Promedio", 1, 0, "n", Promedio},
+    {"Y", 1, 0, "n", Conectar<true>},
+    {"O", 1, 0, "n", Conectar<false>},
+    {"si", 3, 3, "?", [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { Evalion::Si(P, R); }},
+    {"Longitud", 1, 1, "t",
      [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { AsignarNumero(R, static_cast<double>(Texto(P[0]).size())); }},
-    {"Mayusculas", 1, 1, "t", nullptr,
+    {"Mayusculas", 1, 1, "t",
      [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { CambiarCaso(P[0], R, Mayuscula); }},
-    {"Minusculas", 1, 1, "t", nullptr,
+    {"Minusculas", 1, 1, "t",
      [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { CambiarCaso(P[0], R, Minuscula); }},
-    {"Izquierda", 2, 2, "tn", nullptr,
+    {"Izquierda", 2, 2, "tn",
      [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { Tramo(Texto(P[0]), 1, P[1].Numero, R); }},
-    {"Derecha", 2, 2, "tn", nullptr,
+    {"Derecha", 2, 2, "tn",
      [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) {
          const std::string_view T = Texto(P[0]);
          // At most the whole text: the start counted from a larger count would be rounded.
          const double Cuantos = std::min(std::trunc(P[1].Numero), static_cast<double>(T.size()));
          Tramo(T, static_cast<double>(T.size()) - Cuantos + 1, Cuantos, R);
      }},
-    {"Medio", 3, 3, "tnn", nullptr,
+    {"Medio", 3, 3, "tnn",
      [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { Tramo(Texto(P[0]), P[1].Numero, P[2].Numero, R); }},
-    {"Recortar", 1, 1, "t", nullptr,
+    {"Recortar", 1, 1, "t",
      [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) {
          const std::string_view T = Texto(P[0]);
          const size_t Primero = T.find_first_not_of(" \t\r\n");
          AsignarTexto(R, Primero == std::string_view::npos ? std::string_view{}
                                                            : Parte(T, Primero, T.find_last_not_of(" \t\r\n") - Primero + 1));
      }},
-    {"Buscar", 2, 2, "t", nullptr,
+    {"Buscar", 2, 2, "t",
      [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) {
          const size_t Donde = Texto(P[1]).find(Texto(P[0]));
          AsignarNumero(R, Donde == std::string_view::npos ? 0.0 : static_cast<double>(Donde + 1));
      }},
-    {"Texto", 1, 1, "n", nullptr,
+    {"Texto", 1, 1, "n",
      [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { char Escrito[32];
          AsignarTexto(R, std::string_view(Escrito, Evalion::EscribirNumero(P[0].Numero, Escrito))); }},
-    {"Valor", 1, 1, "t", nullptr, [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { Valor(P[0], R); }},
+    {"Valor", 1, 1, "t", [](const BLOQUEDEDATOS *P, int32_t, BLOQUEDEDATOS &R) { Valor(P[0], R); }},
 };
 
 // Whether every argument is of the kind its place asks for.
@@ -335,6 +379,62 @@ bool TiposValidos(const TFuncion &F, const BLOQUEDEDATOS *P, int32_t N)
     return true;
 }
 
+// A bound call of the function FUNCIONES[I] on the numbers X: what the handler answers for
+// them, under the settings the handler computes with. Out of line, so that each bound
+// function below is only the gathering of its arguments.
+EVALION_NOINLINE double Calcular(size_t I, const double *X, int32_t N)
+{
+    const Motor::AjustesEnmascarados Ajustes;
+    const TFuncion &F = FUNCIONES[I];
+    return SinMenosCero(F.Unaria ? F.Unaria(X[0]) : F.Numeros(TNumeros(X), N));
+}
+
+template <size_t I> double Nativa1(double a) { const double X[] = {a}; return Calcular(I, X, 1); }
+template <size_t I> double Nativa2(double a, double b) { const double X[] = {a, b}; return Calcular(I, X, 2); }
+template <size_t I> double Nativa3(double a, double b, double c) { const double X[] = {a, b, c}; return Calcular(I, X, 3); }
+template <size_t I> double Nativa4(double a, double b, double c, double d)
+{
+    const double X[] = {a, b, c, d};
+    return Calcular(I, X, 4);
+}
+
+// Whether FUNCIONES[I] has C code for calls of N numbers: a function of numbers only (its
+// body on doubles) that takes N arguments.
+constexpr bool ConNativa(size_t I, int32_t N)
+{
+    const TFuncion &F = FUNCIONES[I];
+    return F.Numerica && N >= F.Minimo && (F.Maximo == 0 || N <= F.Maximo);
+}
+
+// Each function's C code for 1 to 4 numbers, where it has one; only those are made.
+struct TNativas {
+    double (*Uno)(double) = nullptr;
+    double (*Dos)(double, double) = nullptr;
+    double (*Tres)(double, double, double) = nullptr;
+    double (*Cuatro)(double, double, double, double) = nullptr;
+};
+template <size_t I> constexpr TNativas NativasDe()
+{
+    TNativas T;
+    if constexpr (ConNativa(I, 1))
+        T.Uno = &Nativa1<I>;
+    if constexpr (ConNativa(I, 2))
+        T.Dos = &Nativa2<I>;
+    if constexpr (ConNativa(I, 3))
+        T.Tres = &Nativa3<I>;
+    if constexpr (ConNativa(I, 4))
+        T.Cuatro = &Nativa4<I>;
+    return T;
+}
+template <size_t... I> constexpr std::array<TNativas, sizeof...(I)> TablaDeNativas(std::index_sequence<I...>)
+{
+    return {{NativasDe<I>()...}};
+}
+constexpr auto NATIVAS = TablaDeNativas(std::make_index_sequence<std::size(FUNCIONES)>());
+
+const double PI = 3.141592653589793;
+const double E = 2.718281828459045;
+
 } // namespace
 
 extern "C" {
@@ -344,9 +444,9 @@ EVALION_ESTANDAR_API int32_t EVALION_CONV A_EstandarVariable(const char *Variabl
     if (Variable == nullptr || R == nullptr)
         return 0;
     if (MismoNombre(Variable, "Pi"))
-        AsignarNumero(*R, 3.141592653589793);
+        AsignarNumero(*R, PI);
     else if (MismoNombre(Variable, "E"))
-        AsignarNumero(*R, 2.718281828459045);
+        AsignarNumero(*R, E);
     else
         return 0;
     return 1;
@@ -369,11 +469,36 @@ EVALION_ESTANDAR_API int32_t EVALION_CONV A_EstandarFuncion(const char *Funcion,
             R->Error = E_INCOMPATIBLES;
         else if (F.Unaria)
             AsignarNumero(*R, F.Unaria(Parametros[0].Numero));
+        else if (F.Numeros)
+            AsignarNumero(*R, F.Numeros(TNumeros(Parametros), N));
         else
             F.Calculo(Parametros, N, *R);
         return 1;
     }
     return 0;
+}
+
+EVALION_ESTANDAR_API ESTANDAR_NATIVA EVALION_CONV A_EstandarNativa(const char *Funcion, int32_t Argumentos)
+{
+    if (Funcion == nullptr || Argumentos < 1 || Argumentos > 4)
+        return nullptr;
+    for (size_t I = 0; I < std::size(FUNCIONES); ++I) {
+        if (!MismoNombre(Funcion, FUNCIONES[I].Nombre))
+            continue;
+        const TNativas &C = NATIVAS[I];
+        return Argumentos == 1 ? reinterpret_cast<ESTANDAR_NATIVA>(C.Uno)
+             : Argumentos == 2 ? reinterpret_cast<ESTANDAR_NATIVA>(C.Dos)
+             : Argumentos == 3 ? reinterpret_cast<ESTANDAR_NATIVA>(C.Tres)
+                               : reinterpret_cast<ESTANDAR_NATIVA>(C.Cuatro);
+    }
+    return nullptr;
+}
+
+EVALION_ESTANDAR_API const double *EVALION_CONV A_EstandarConstante(const char *Variable)
+{
+    if (Variable == nullptr)
+        return nullptr;
+    return MismoNombre(Variable, "Pi") ? &PI : MismoNombre(Variable, "E") ? &E : nullptr;
 }
 
 EVALION_ESTANDAR_API const char *EVALION_CONV A_Mensaje(int32_t Codigo)

@@ -271,14 +271,15 @@ EVALION_NOINLINE bool FilasEnBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS
     // Straight into Valores unless a row computed again would then read an answer as its input.
     const bool Directas = Valores != nullptr && !Copia.EnSuSitio;
     Repeticion Rep;
+    uint32_t Hechas[FILAS_POR_BLOQUE]; // per row, the calls of C code the block made
     AjustesDeEvaluacion Ajustes; // one switch for every block
     if (F->Ajustar)
         Ajustes.Entrar();
     for (size_t Desde = 0; Desde < N; Desde += FILAS_POR_BLOQUE) {
         const uint32_t n = static_cast<uint32_t>(N - Desde < FILAS_POR_BLOQUE ? N - Desde : FILAS_POR_BLOQUE);
         double *const Destino = Directas ? Valores + Desde : Propias;
-        const Recorrido B = FilasEnBloque(&Copia.Forma, Ranuras, Libre, Guardadas, Copia.Bloque(Desde), n, Destino,
-                                          F->Ajustar ? &Ajustes : nullptr);
+        const Recorrido B = FilasEnBloque(&Copia.Forma, Ranuras, Libre, Guardadas, Hechas, Copia.Bloque(Desde), n,
+                                          Destino, F->Ajustar ? &Ajustes : nullptr);
         if (Errores != nullptr)
             std::memset(Errores + Desde, 0, n * sizeof *Errores);
         if (Posiciones != nullptr)
@@ -286,15 +287,17 @@ EVALION_NOINLINE bool FilasEnBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS
         // Rows the steps cannot give, one evaluation each, under the host's settings as each
         // evaluation expects them: every row of a block a step stopped in; otherwise those
         // whose value is a not-a-number, since a vectorised loop may take the operands of a
-        // sum or product in either order, and of two not-a-numbers x86 keeps the first.
+        // sum or product in either order, and of two not-a-numbers x86 keeps the first; and
+        // those that left a call of C code to their own evaluation, with the calls before it.
         bool Fuera = false;
         for (uint32_t j = 0; j < n; ++j) {
-            if (B.Completo && !EsNaN(Destino[j]))
+            const uint32_t Hecha = B.Aplazadas && Hechas[j] < B.Llamadas ? Hechas[j] : B.Llamadas;
+            if (B.Completo && !EsNaN(Destino[j]) && Hecha == B.Llamadas)
                 continue;
             if (!Fuera && F->Ajustar)
                 Ajustes.Salir();
             Fuera = true;
-            Fallidas += PonerFila(Copia.FilaOtraVez(Estado, Desde + j, j, Guardadas, B.Llamadas, Rep, Una), &Destino[j],
+            Fallidas += PonerFila(Copia.FilaOtraVez(Estado, Desde + j, j, Guardadas, Hecha, Rep, Una), &Destino[j],
                                   Desde + j, Errores, Posiciones);
         }
         if (Fuera && F->Ajustar)

@@ -498,11 +498,21 @@ struct DesdeFila : DesdeColumnas {
 
 // How a block of rows went through the steps: whether every step ran (else one stopped at a
 // row it cannot give, a division by zero), and how many calls of C code ran over the whole
-// block, whose values are kept.
+// block, whose values are kept; Aplazadas, whether a row left a call of C code to its own
+// evaluation (Hechas).
 struct Recorrido {
     bool Completo;
     uint32_t Llamadas;
+    bool Aplazadas = false;
 };
+
+// For each row of a block, how many of its calls of C code the block made: all of them
+// (TODAS_HECHAS), or those before the first whose argument was a not-a-number. The loops
+// of a block may take the operands of a sum or product in either order, and of two
+// not-a-numbers x86 keeps the first, so such an argument may carry other bits than one
+// evaluation's; the call is then left to the row's own evaluation, with every later one of
+// the row, so that the code still sees each call once, with the arguments it would.
+constexpr uint32_t TODAS_HECHAS = UINT32_MAX;
 
 // The steps of a form of numbers without requests over the n rows of a block (Desde) into
 // Valores (Maquina.cpp). Ranuras holds a block per slot the steps write and Libre one more,
@@ -510,7 +520,8 @@ struct Recorrido {
 // reads; Guardadas a block per call of C code, where its values are kept for the rows
 // computed again. Rows whose value is a not-a-number are the caller's to compute again.
 Recorrido FilasEnBloque(const FORMULAPREPARADA *F, double **Ranuras, double *&Libre, double *const *Guardadas,
-                        const DesdeFila &Desde, uint32_t n, double *Valores, const AjustesDeEvaluacion *Anfitrion);
+                        uint32_t *Hechas, const DesdeFila &Desde, uint32_t n, double *Valores,
+                        const AjustesDeEvaluacion *Anfitrion);
 
 } // namespace Motor
 

@@ -6,6 +6,7 @@
 // give up (a division by zero, an answer that is no plain number) by handing what they
 // asked so far to the block evaluation, which then gives the analysis's answer without
 // asking the host a second time.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -258,32 +259,54 @@ bool Recorrer(const Paso &P, double *const *Ranuras, const DesdeFila &Desde, uin
     return I.Datos == nullptr ? Recorrer<true, false>(I, D, n, v, Calcular) : Recorrer<false, false>(I, D, n, v, Calcular);
 }
 
-// A call of C code of Cuantos arguments over n rows, its arguments read in their slots'
-// blocks: one call a row, with no dispatch among them.
-template <unsigned Cuantos> void NativaEnFilas(FuncionNativa Funcion, const double *const *A, uint32_t n, double *v)
+// Whether row j calls the C code of the block's call Llamada: not when an argument is a
+// not-a-number, nor after it left an earlier call to its own evaluation (Hechas, TODAS_HECHAS
+// in Evaluacion.h), where that call and every later one of the row are left to it as well.
+template <unsigned Cuantos>
+inline bool Llamar(const double *const *A, uint32_t j, uint32_t Llamada, uint32_t *Hechas, bool &Aplazadas)
 {
-    if constexpr (Cuantos == 1) {
-        const auto f = reinterpret_cast<double (*)(double)>(Funcion);
-        for (uint32_t j = 0; j < n; ++j)
-            v[j] = f(A[0][j]);
-    } else if constexpr (Cuantos == 2) {
-        const auto f = reinterpret_cast<double (*)(double, double)>(Funcion);
-        for (uint32_t j = 0; j < n; ++j)
-            v[j] = f(A[0][j], A[1][j]);
-    } else if constexpr (Cuantos == 3) {
-        const auto f = reinterpret_cast<double (*)(double, double, double)>(Funcion);
-        for (uint32_t j = 0; j < n; ++j)
-            v[j] = f(A[0][j], A[1][j], A[2][j]);
-    } else {
-        const auto f = reinterpret_cast<double (*)(double, double, double, double)>(Funcion);
-        for (uint32_t j = 0; j < n; ++j)
-            v[j] = f(A[0][j], A[1][j], A[2][j], A[3][j]);
+    bool NaN = Hechas[j] != TODAS_HECHAS;
+    for (unsigned a = 0; a < Cuantos; ++a) {
+        // Told by the bits: the host's settings are lent here, and a comparison of a
+        // signaling not-a-number would trap where the host unmasked the invalid operation.
+        uint64_t Bits;
+        std::memcpy(&Bits, &A[a][j], sizeof Bits);
+        NaN = NaN || (Bits << 1) > (uint64_t{0x7FF0000000000000} << 1);
+    }
+    if (!NaN)
+        return true;
+    Hechas[j] = Hechas[j] < Llamada ? Hechas[j] : Llamada;
+    Aplazadas = true;
+    return false;
+}
+
+// A call of C code of Cuantos arguments over n rows, its arguments read in their slots'
+// blocks: one call a row, with no dispatch among them; a row left to its own evaluation gets
+// a not-a-number, which makes it computed again.
+template <unsigned Cuantos>
+void NativaEnFilas(FuncionNativa Funcion, const double *const *A, uint32_t n, double *v, uint32_t Llamada,
+                   uint32_t *Hechas, bool &Aplazadas)
+{
+    for (uint32_t j = 0; j < n; ++j) {
+        if (!Llamar<Cuantos>(A, j, Llamada, Hechas, Aplazadas)) {
+            v[j] = NAN;
+        } else if constexpr (Cuantos == 1) {
+            v[j] = reinterpret_cast<double (*)(double)>(Funcion)(A[0][j]);
+        } else if constexpr (Cuantos == 2) {
+            v[j] = reinterpret_cast<double (*)(double, double)>(Funcion)(A[0][j], A[1][j]);
+        } else if constexpr (Cuantos == 3) {
+            v[j] = reinterpret_cast<double (*)(double, double, double)>(Funcion)(A[0][j], A[1][j], A[2][j]);
+        } else {
+            v[j] = reinterpret_cast<double (*)(double, double, double, double)>(Funcion)(A[0][j], A[1][j], A[2][j],
+                                                                                         A[3][j]);
+        }
     }
 }
 
 // Such a call over a block, under the host's settings once for the whole block (Anfitrion,
 // when the evaluation switches them), as each evaluation would call it under them.
-void NativaEnBloque(const Paso &P, double *const *Ranuras, uint32_t n, double *v, const AjustesDeEvaluacion *Anfitrion)
+void NativaEnBloque(const Paso &P, double *const *Ranuras, uint32_t n, double *v, const AjustesDeEvaluacion *Anfitrion,
+                    uint32_t Llamada, uint32_t *Hechas, bool &Aplazadas)
 {
     const double *A[MAXIMO_NATIVOS] = {};
     for (unsigned a = 0; a < P.Extra; ++a)
@@ -291,23 +314,19 @@ void NativaEnBloque(const Paso &P, double *const *Ranuras, uint32_t n, double *v
     if (Anfitrion != nullptr)
         Anfitrion->Prestar();
     switch (P.Extra) { // one argument at least, as every call
-    case 1: NativaEnFilas<1>(P.Izq.Funcion, A, n, v); break;
-    case 2: NativaEnFilas<2>(P.Izq.Funcion, A, n, v); break;
-    case 3: NativaEnFilas<3>(P.Izq.Funcion, A, n, v); break;
-    default: NativaEnFilas<4>(P.Izq.Funcion, A, n, v); break;
+    case 1: NativaEnFilas<1>(P.Izq.Funcion, A, n, v, Llamada, Hechas, Aplazadas); break;
+    case 2: NativaEnFilas<2>(P.Izq.Funcion, A, n, v, Llamada, Hechas, Aplazadas); break;
+    case 3: NativaEnFilas<3>(P.Izq.Funcion, A, n, v, Llamada, Hechas, Aplazadas); break;
+    default: NativaEnFilas<4>(P.Izq.Funcion, A, n, v, Llamada, Hechas, Aplazadas); break;
     }
     if (Anfitrion != nullptr)
         Anfitrion->Recobrar();
 }
 
-// One step over n rows into v; false when a row needs one evaluation of its own.
-bool PasoEnBloque(const Paso &P, double *const *Ranuras, const DesdeFila &Desde, uint32_t n, double *v,
-                  const AjustesDeEvaluacion *Anfitrion)
+// One step but a call of C code over n rows into v; false when a row needs one evaluation
+// of its own.
+bool PasoEnBloque(const Paso &P, double *const *Ranuras, const DesdeFila &Desde, uint32_t n, double *v)
 {
-    if (P.Codigo == CODIGO_NATIVA) {
-        NativaEnBloque(P, Ranuras, n, v, Anfitrion);
-        return true;
-    }
     const auto Comparacion = [&](auto Compara) {
         return Recorrer(P, Ranuras, Desde, n, v, [Compara](double a, double b, double &r, uint32_t) {
             r = Compara(a, b) ? 1.0 : 0.0;
@@ -359,15 +378,20 @@ bool PasoEnBloque(const Paso &P, double *const *Ranuras, const DesdeFila &Desde,
 // and then swaps with its slot's, so that no loop writes what it reads; Guardadas a block per
 // call of C code, where its values are kept for the rows computed again.
 Recorrido FilasEnBloque(const FORMULAPREPARADA *F, double **Ranuras, double *&Libre, double *const *Guardadas,
-                        const DesdeFila &Desde, uint32_t n, double *Valores, const AjustesDeEvaluacion *Anfitrion)
+                        uint32_t *Hechas, const DesdeFila &Desde, uint32_t n, double *Valores,
+                        const AjustesDeEvaluacion *Anfitrion)
 {
     Recorrido R{false, 0};
     for (const Paso *P = F->Pasos;; ++P) {
         double *const v = P->Fin ? Valores : Libre; // the last step writes the answers
-        if (!PasoEnBloque(*P, Ranuras, Desde, n, v, Anfitrion))
-            return R;
-        if (P->Codigo == CODIGO_NATIVA)
+        if (P->Codigo == CODIGO_NATIVA) {
+            if (R.Llamadas == 0)
+                std::fill(Hechas, Hechas + n, TODAS_HECHAS);
+            NativaEnBloque(*P, Ranuras, n, v, Anfitrion, R.Llamadas, Hechas, R.Aplazadas);
             std::memcpy(Guardadas[R.Llamadas++], v, n * sizeof(double));
+        } else if (!PasoEnBloque(*P, Ranuras, Desde, n, v)) {
+            return R;
+        }
         if (P->Fin) {
             R.Completo = true;
             return R;

@@ -38,6 +38,24 @@ EVALION_ESTANDAR_API int32_t EVALION_CONV A_EstandarVariable(const char *Variabl
 EVALION_ESTANDAR_API int32_t EVALION_CONV A_EstandarFuncion(const char *Funcion, const BLOQUEDEDATOS *Parametros,
                                                             int32_t N, BLOQUEDEDATOS *R);
 
+/* A C function of 1 to 4 doubles returning a double, of the C compiler's default convention,
+ * of the same type as FORMULA_NATIVA in Formula.h: cast back to double (*)(double, ...) of its
+ * count of arguments before calling it. */
+typedef void (*ESTANDAR_NATIVA)(void);
+
+/* The standard function Funcion (matched as A_EstandarFuncion matches it) as C code for calls
+ * of Argumentos numbers, for A_VincularFuncion: the function computes what A_EstandarFuncion
+ * answers for such a call, bit for bit, under the floating-point settings it uses (a host's
+ * odd settings give the same). NULL when there is none: an unknown name, a count the function
+ * does not take (A_EstandarFuncion answers E_FUNCION), a count outside 1 to 4, or a function
+ * whose answer or arguments may be texts (si, Texto, Longitud, Mayusculas...), and for a NULL
+ * Funcion. A text argument makes a bound call fail with E_INCOMPATIBLES, as the handler does. */
+EVALION_ESTANDAR_API ESTANDAR_NATIVA EVALION_CONV A_EstandarNativa(const char *Funcion, int32_t Argumentos);
+
+/* The constant Variable (Pi, E; matched as A_EstandarVariable matches it) as a number that
+ * lives as long as the library, for A_Vincular; NULL for any other name and for NULL. */
+EVALION_ESTANDAR_API const double *EVALION_CONV A_EstandarConstante(const char *Variable);
+
 /* The Spanish message of an error code, Windows-1252, NUL-terminated and static, ending in a
  * blank so that the position follows directly ("Se esperaba una variable en la posición ");
  * NULL for a code without one (a host's own code). */

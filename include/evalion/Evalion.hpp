@@ -28,6 +28,7 @@
 #include "Codificacion.hpp"
 #include "Estandar.h"
 #include "Formula.h"
+#include "FormulaEstandar.h"
 #include "Parser.h"
 
 #include <algorithm>
@@ -40,6 +41,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -207,6 +209,7 @@ public:
         BLOQUEDEDATOS Bloque{};
         Valor.Escribir(Bloque);
         FNucleo->FVariables.insert_or_assign(Codificacion::Utf8ALatin1(Nombre), TVariable{Bloque, nullptr});
+        ++FNucleo->FCambios;
         return *this;
     }
 
@@ -214,6 +217,7 @@ public:
     TAnalizador &Variable(std::string_view Nombre, TCalculoVariable Calculo)
     {
         FNucleo->FVariables.insert_or_assign(Codificacion::Utf8ALatin1(Nombre), TVariable{{}, Compartir(std::move(Calculo))});
+        ++FNucleo->FCambios;
         return *this;
     }
 
@@ -222,6 +226,7 @@ public:
     {
         FNucleo->FFunciones.insert_or_assign(Codificacion::Utf8ALatin1(Nombre),
                                              TFuncion{Argumentos, std::make_shared<const TCalculoFuncion>(std::move(Calculo))});
+        ++FNucleo->FCambios;
         return *this;
     }
 
@@ -231,19 +236,25 @@ public:
     TAnalizador &AlPedirVariable(TResolverVariable Resolver)
     {
         FNucleo->FResolverVariable = Compartir(std::move(Resolver));
+        ++FNucleo->FCambios;
         return *this;
     }
 
     TAnalizador &AlPedirFuncion(TResolverFuncion Resolver)
     {
         FNucleo->FResolverFuncion = Compartir(std::move(Resolver));
+        ++FNucleo->FCambios;
         return *this;
     }
 
-    // Turns the standard library (Raiz, Seno, Pi, Mayusculas...) on or off.
+    // Turns the standard library (Raiz, Seno, Pi, Mayusculas...) on or off. A prepared form
+    // computes its functions of numbers and its constants itself (A_VincularEstandar), but
+    // for the names this analyser answers otherwise: its own variables and functions, any
+    // of one kind when it has a catch-all handler of that kind, and those the form binds.
     TAnalizador &Estandar(bool Activa = true)
     {
         FNucleo->FEstandar = Activa;
+        ++FNucleo->FCambios;
         return *this;
     }
 
@@ -451,6 +462,7 @@ private:
         std::shared_ptr<const TResolverVariable> FResolverVariable;
         std::shared_ptr<const TResolverFuncion> FResolverFuncion;
         bool FEstandar = false;
+        uint64_t FCambios = 0; // counts the changes of names, handlers and FEstandar, for the forms
         bool FAnalizando = false;
         std::exception_ptr FExcepcion;
     };
@@ -476,7 +488,9 @@ class TFormula {
 public:
     TFormula(TFormula &&Otra) noexcept
         : FNucleo(std::move(Otra.FNucleo)), FFormula(std::exchange(Otra.FFormula, nullptr)),
-          FRechazo(std::move(Otra.FRechazo)), FVinculos(std::move(Otra.FVinculos))
+          FRechazo(std::move(Otra.FRechazo)), FVinculos(std::move(Otra.FVinculos)),
+          FFuncionesPropias(std::move(Otra.FFuncionesPropias)), FEstandar(std::move(Otra.FEstandar)),
+          FCambiosVistos(Otra.FCambiosVistos)
     {
     }
     TFormula &operator=(TFormula &&Otra) noexcept
@@ -487,6 +501,9 @@ public:
             FFormula = std::exchange(Otra.FFormula, nullptr);
             FRechazo = std::move(Otra.FRechazo);
             FVinculos = std::move(Otra.FVinculos);
+            FFuncionesPropias = std::move(Otra.FFuncionesPropias);
+            FEstandar = std::move(Otra.FEstandar);
+            FCambiosVistos = Otra.FCambiosVistos;
         }
         return *this;
     }
@@ -507,6 +524,7 @@ public:
         TAnalizador::TNucleo &Compartido = Nucleo();
         if (FFormula == nullptr)
             return FRechazo;
+        AlDia(Compartido);
         return Compartido.Ejecutar([&] { return A_Evaluar(FFormula, &Compartido.FEstado); });
     }
 
@@ -515,7 +533,7 @@ public:
     // no handler runs); Evaluar then says which.
     double Valor() const
     {
-        Nucleo();
+        AlDia(Nucleo());
         return A_ValorEnLinea(FFormula);
     }
 
@@ -550,9 +568,12 @@ public:
         const std::string Buscado = Codificacion::Utf8ALatin1(Nombre);
         int32_t Usos = 0;
         int32_t Cuantos;
-        for (int32_t k = 0; const char *Usado = A_Nombre(FFormula, k, &Cuantos); ++k)
-            if (Cuantos == Argumentos && Iguales(Usado, Buscado))
-                Usos += Cambiado(A_VincularFuncion(FFormula, Usado, Argumentos, Puntero));
+        for (int32_t k = 0; const char *Usado = A_Nombre(FFormula, k, &Cuantos); ++k) {
+            if (Cuantos != Argumentos || !Iguales(Usado, Buscado))
+                continue;
+            Usos += Cambiado(A_VincularFuncion(FFormula, Usado, Argumentos, Puntero));
+            Propio(Usado, Argumentos, Puntero != nullptr);
+        }
         return Usos;
     }
     // The same with the count read from the function's type: VincularFuncion("f", &Funcion)
@@ -606,9 +627,12 @@ public:
             for (const std::string &Usado : Vinculadas) {
                 const auto Propia = FVinculos.find(Usado);
                 A_Vincular(FFormula, Usado.c_str(), Propia == FVinculos.end() ? nullptr : Propia->second);
+                if (FEstandar.erase({Usado, -1}) > 0)
+                    FCambiosVistos = ~Compartido.FCambios; // a standard constant to bind again
             }
         };
         int32_t Fallidas = 0;
+        AlDia(Compartido);
         try {
             // The form's own bindings (Vincular) stay what they are: one number for every row.
             for (const TColumna &C : Columnas) {
@@ -691,12 +715,67 @@ private:
                 continue;
             Usos += Cambiado(Columnas != nullptr ? A_VincularColumna(FFormula, Usado, Direccion)
                                                  : A_Vincular(FFormula, Usado, Direccion));
-            if (Columnas != nullptr)
+            if (Columnas != nullptr) {
                 Columnas->push_back(Usado);
-            else
+            } else if (Direccion != nullptr) {
                 FVinculos[Usado] = Direccion;
+                Propio(Usado, -1, true);
+            } else {
+                FVinculos.erase(Usado);
+                Propio(Usado, -1, false);
+            }
         }
         return Usos;
+    }
+
+    // A name the host bound itself (Mio) or unbound: the standard library no longer binds it
+    // or binds it again at the next evaluation.
+    void Propio(const std::string &Nombre, int32_t Argumentos, bool Mio)
+    {
+        if (Argumentos >= 0) {
+            if (Mio)
+                FFuncionesPropias.insert({Nombre, Argumentos});
+            else
+                FFuncionesPropias.erase({Nombre, Argumentos});
+        }
+        if (FEstandar.erase({Nombre, Argumentos}) > 0 || !Mio)
+            FCambiosVistos = ~FNucleo->FCambios;
+    }
+
+    // The standard library's names bound as the analyser stands: when its names, handlers or
+    // standard switch changed since the last evaluation, the names bound before are unbound,
+    // and with the library on, those it computes as numbers are bound but for the ones the
+    // analyser or the form answers otherwise, which win as they would in a request.
+    void AlDia(TAnalizador::TNucleo &Compartido) const
+    {
+        if (FFormula == nullptr || FCambiosVistos == Compartido.FCambios)
+            return;
+        for (const auto &[Nombre, Argumentos] : FEstandar) {
+            if (Argumentos < 0)
+                A_Vincular(FFormula, Nombre.c_str(), nullptr);
+            else
+                A_VincularFuncion(FFormula, Nombre.c_str(), Argumentos, nullptr);
+        }
+        FEstandar.clear();
+        if (Compartido.FEstandar)
+            Cambiado(A_VincularEstandar(FFormula, &TFormula::DelAnfitrion, const_cast<TFormula *>(this)));
+        FCambiosVistos = Compartido.FCambios;
+    }
+
+    // Whether the analyser or the form answers Nombre itself; the names it leaves to the
+    // standard library are remembered, for AlDia to unbind.
+    static int32_t DelAnfitrion(void *Datos, const char *Nombre, int32_t Argumentos)
+    {
+        const TFormula &F = *static_cast<const TFormula *>(Datos);
+        const TAnalizador::TNucleo &N = *F.FNucleo;
+        const bool Suyo = Argumentos < 0
+                              ? N.FResolverVariable || N.FVariables.count(std::string_view(Nombre)) > 0 ||
+                                    F.FVinculos.count(Nombre) > 0
+                              : N.FResolverFuncion || N.FFunciones.count(std::string_view(Nombre)) > 0 ||
+                                    F.FFuncionesPropias.count({Nombre, Argumentos}) > 0;
+        if (!Suyo)
+            F.FEstandar.insert({Nombre, Argumentos});
+        return Suyo;
     }
 
     // The shared names and handlers; a form moved from has none.
@@ -711,6 +790,10 @@ private:
     FORMULAPREPARADA *FFormula;
     TResultado FRechazo;
     std::map<std::string, const double *> FVinculos; // by the text's name: put back after rows
+    std::set<std::pair<std::string, int32_t>> FFuncionesPropias; // bound with VincularFuncion
+    // The names the standard library bound (-1: a variable), as of the analyser's FCambios.
+    mutable std::set<std::pair<std::string, int32_t>> FEstandar;
+    mutable uint64_t FCambiosVistos = ~uint64_t{0};
 };
 
 inline TFormula TAnalizador::Preparar(std::string_view Utf8)

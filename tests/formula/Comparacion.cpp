@@ -6,7 +6,7 @@
 #include <iterator>
 #include <vector>
 
-#include "Formula.h"
+#include "FormulaEstandar.h"
 
 namespace Comparacion {
 
@@ -24,6 +24,7 @@ uint64_t Semilla;
 uint32_t Contador;
 const double *Vinculada; // the analysis's host answers every variable with it
 bool Nativas;            // and every function as the C code below
+bool ConEstandar;        // the standard library answers its names before the script
 std::vector<Peticion> *Registro;
 Cuentas Cuenta;
 uint64_t Llamadas; // calls of the C code below, which every path must make as the analysis asks
@@ -147,6 +148,8 @@ void EVALION_CONV PedirVariable(char *Nombre, BLOQUEDEDATOS *R)
         R->Tipo = TIPO_NUMERO;
         return;
     }
+    if (ConEstandar && A_EstandarVariable(Nombre, R))
+        return;
     Responder(R);
 }
 
@@ -158,7 +161,7 @@ void EVALION_CONV PedirFuncion(char *Nombre, BLOQUEDEDATOS *Parametros, int32_t 
     Registro->push_back(P);
     if (Nativas)
         ComoNativa(Parametros, N, R);
-    else
+    else if (!(ConEstandar && A_EstandarFuncion(Nombre, Parametros, N, R)))
         Responder(R);
 }
 
@@ -270,6 +273,21 @@ std::string CompararFilas(FORMULAPREPARADA *F, ESTADODEANALISIS &Estado, const C
     return {};
 }
 
+// With Vincular every variable is the host's own: the standard library binds none of them.
+int32_t VariablesPropias(void *Vincular, const char *, int32_t Argumentos)
+{
+    return *static_cast<const bool *>(Vincular) && Argumentos < 0;
+}
+
+// Whether the form answers a request of the analysis itself: a variable bound to the case's
+// number, a call bound to C code, or a name the standard library bound.
+bool Ligada(const Peticion &P, const Caso &C)
+{
+    if (P.N < 0)
+        return C.Vincular || (C.Estandar && A_EstandarConstante(P.Nombre.c_str()) != nullptr);
+    return (C.Nativas && C.Vincular && P.N <= 4) || (C.Estandar && A_EstandarNativa(P.Nombre.c_str(), P.N) != nullptr);
+}
+
 } // namespace
 
 const Cuentas &Contadas() { return Cuenta; }
@@ -288,6 +306,7 @@ std::string Comparar(const Caso &C)
     Registro = &DelAnalisis;
     Vinculada = C.Vincular ? &C.Vinculada : nullptr;
     Nativas = C.Vincular && C.Nativas;
+    ConEstandar = C.Estandar;
     ConTrampas = C.Trampas && !C.AjustesDelAnfitrion;
     Llamadas = 0;
     const BLOQUEDEDATOS Esperado = ConTrampa([&] { return A_Analizar(&Estado, C.Texto.c_str()); });
@@ -315,10 +334,18 @@ std::string Comparar(const Caso &C)
                     A_Vincular(F, Nombre, &C.Vinculada);
                 else if (Nativas && N >= 1 && N <= 4 && A_VincularFuncion(F, Nombre, N, NATIVAS[N - 1]) == 0)
                     SinLigar = "function " + std::string(Nombre) + "/" + std::to_string(N) + " listed but not bound";
+        }
+        if (C.Estandar) {
+            bool Propias = C.Vincular;
+            const int32_t Ligados = A_VincularEstandar(F, VariablesPropias, &Propias);
+            ++Cuenta.Estandar;
+            Cuenta.Estandares += static_cast<uint64_t>(Ligados);
+        }
+        if (C.Vincular || C.Estandar) {
             // Bound names are never asked for; the analysis's other requests must match.
             std::vector<Peticion> Pedidas;
             for (const Peticion &P : DelAnalisis)
-                if (P.N >= 0 && !(Nativas && P.N <= 4))
+                if (!Ligada(P, C))
                     Pedidas.push_back(P);
             DelAnalisis.swap(Pedidas);
         }

@@ -25,6 +25,10 @@ struct Caso {
     bool AjustesDelAnfitrion = false; // the form's option
     // Across rows, the answers written over the column itself (a transform in place).
     bool EnSuSitio = false;
+    // The form given the standard library (A_VincularEstandar) and the analysis's host
+    // answering its names with A_EstandarFuncion and A_EstandarVariable before its script;
+    // with Vincular the variables are the host's own, which the form leaves to it.
+    bool Estandar = false;
     // Without the option, the invalid operation's trap unmasked around every call of the
     // engine, as Pascal programs run: none may trap (the host's code runs with it masked).
     bool Trampas = false;
@@ -40,6 +44,8 @@ struct Cuentas {
     // Of the rows' cases, how many were in place; the cases run with the trap unmasked; the
     // calls of bound code compared (the analysis's, each matched on every way).
     uint64_t EnSuSitio = 0, Trampas = 0, Llamadas = 0;
+    // The cases with the standard library bound, and the standard names they bound.
+    uint64_t Estandar = 0, Estandares = 0;
 };
 const Cuentas &Contadas();
 

@@ -42,9 +42,32 @@ const char *const OPERANDOS[] = {"1", "0", "2,5", "1.000", "007", "1234567890123
 // Only numbers and variables: the forms that bound variables turn into numbers only.
 const char *const NUMERICOS[] = {"1", "0", "2,5", "3", "x", "y", "-x", "1e5", "12345678901234567890", "0,1"};
 const char *const OPERADORES[] = {"+", "-", "*", "/", "^", "=", "<>", "<", ">", "<=", ">=", " + ", "^-"};
+// The standard library's names, in other cases too, for the cases that bind it: functions of
+// numbers (bound), and of texts or of any kind (always asked for); and its constants.
+const char *const ESTANDAR[] = {"Raiz", "Abs", "Seno", "Coseno", "Tangente", "Ln", "Log", "Exp", "Max", "MIN",
+                                "Suma", "Promedio", "Redondear", "Resto", "Signo", "Y", "o", "No", "Truncar",
+                                "Entero", "Techo", "ArcoSeno", "ArcoCoseno", "ArcoTangente", "raiz", "si",
+                                "Texto", "Longitud", "Valor", "Mayusculas"};
+const char *const CONSTANTES[] = {"Pi", "E", "pi", "-E", "Raiz(-1)", "Ln(0)", "Exp(1000)", "-Exp(1000)"};
 const char *const RUIDO[] = {"(", ")", ";", "$", "\t", " ", "\"", "f(", "((", "))", ",", ".", "ü", "#", "^^"};
 
-void Expresion(Azar &A, std::string &T, int Hondura, bool Numeros)
+void Expresion(Azar &A, std::string &T, int Hondura, bool Numeros, bool Estandar);
+
+// A call of Nombre with 1 to 5 arguments (1 to 4 are bound where the function takes them).
+void Llamada(Azar &A, std::string &T, const char *Nombre, int Hondura, bool Numeros, bool Estandar)
+{
+    T += Nombre;
+    T += "(";
+    const uint32_t Argumentos = 1 + A.Hasta(Estandar ? 5 : 3);
+    for (uint32_t a = 0; a < Argumentos; ++a) {
+        if (a > 0)
+            T += ";";
+        Expresion(A, T, Hondura + 1, Numeros, Estandar);
+    }
+    T += ")";
+}
+
+void Expresion(Azar &A, std::string &T, int Hondura, bool Numeros, bool Estandar)
 {
     const uint32_t Terminos = 1 + A.Hasta(Hondura > 3 ? 2 : 4);
     for (uint32_t k = 0; k < Terminos; ++k) {
@@ -53,19 +76,16 @@ void Expresion(Azar &A, std::string &T, int Hondura, bool Numeros)
         const uint32_t Que = A.Hasta(10);
         if (Que < 2 && Hondura < 6) {
             T += A.Hasta(2) ? "(" : "-(";
-            Expresion(A, T, Hondura + 1, Numeros);
+            Expresion(A, T, Hondura + 1, Numeros, Estandar);
             T += ")";
+        } else if (Estandar && Que >= 7 && Hondura < 6) {
+            Llamada(A, T, ESTANDAR[A.Hasta(Numeros ? 24 : std::size(ESTANDAR))], Hondura, Numeros, Estandar);
+        } else if (Estandar && Que == 6) {
+            T += CONSTANTES[A.Hasta(std::size(CONSTANTES))];
         } else if (Numeros) {
             T += NUMERICOS[A.Hasta(std::size(NUMERICOS))];
         } else if (Que == 2 && Hondura < 6) {
-            T += A.Hasta(2) ? "f(" : "Raiz(";
-            const uint32_t Argumentos = 1 + A.Hasta(3);
-            for (uint32_t a = 0; a < Argumentos; ++a) {
-                if (a > 0)
-                    T += ";";
-                Expresion(A, T, Hondura + 1, Numeros);
-            }
-            T += ")";
+            Llamada(A, T, A.Hasta(2) ? "f" : "Raiz", Hondura, Numeros, Estandar);
         } else {
             T += OPERANDOS[A.Hasta(std::size(OPERANDOS))];
         }
@@ -73,10 +93,10 @@ void Expresion(Azar &A, std::string &T, int Hondura, bool Numeros)
 }
 
 // A well-formed text, then as often as not a few pieces put in, taken out or changed.
-std::string Texto(Azar &A)
+std::string Texto(Azar &A, bool Estandar)
 {
     std::string T;
-    Expresion(A, T, 0, A.Hasta(3) == 0);
+    Expresion(A, T, 0, A.Hasta(3) == 0, Estandar);
     for (uint32_t Cambios = A.Hasta(2) ? 0 : 1 + A.Hasta(3); Cambios > 0 && !T.empty(); --Cambios) {
         const size_t Donde = A.Hasta(static_cast<uint32_t>(T.size()));
         switch (A.Hasta(3)) {
@@ -93,8 +113,10 @@ bool Probar(const Comparacion::Caso &C)
     const std::string Diferencia = Comparacion::Comparar(C);
     if (Diferencia.empty())
         return true;
-    std::printf("difference on [%s] (thousands %d, decimal %d, seed %llu%s):\n%s\n", C.Texto.c_str(), C.Millar,
+    std::printf("difference on [%s] (thousands %d, decimal %d, seed %llu%s%s%s%s%s):\n%s\n", C.Texto.c_str(), C.Millar,
                 C.Decimal, static_cast<unsigned long long>(C.Semilla), C.SinPeticiones ? ", no callbacks" : "",
+                C.Vincular ? ", variables bound" : "", C.Nativas ? ", C code" : "",
+                C.AjustesDelAnfitrion ? ", host's settings" : "", C.Estandar ? ", standard library" : "",
                 Diferencia.c_str());
     return false;
 }
@@ -140,9 +162,10 @@ int main(int argc, char **argv)
 
     for (uint64_t k = 0; k < Casos; ++k) {
         Comparacion::Caso C;
-        C.Texto = Texto(A);
+        C.Estandar = A.Hasta(4) == 0; // a quarter of the cases: standard names, bound
+        C.Texto = Texto(A, C.Estandar);
         C.Semilla = A.Siguiente();
-        C.SinPeticiones = A.Hasta(16) == 0;
+        C.SinPeticiones = A.Hasta(16) == 0 && !C.Estandar; // the library's handler needs the callbacks
         C.AjustesDelAnfitrion = A.Hasta(4) == 0;
         if (A.Hasta(4) == 0) { // variables bound, some to values the operators treat apart
             // (not-a-numbers: quiet with a payload, negative, signaling)
@@ -151,7 +174,7 @@ int main(int argc, char **argv)
             C.Vincular = true;
             C.SinPeticiones = false; // the analysis's host answers what the form binds
             C.Vinculada = VALORES[A.Hasta(std::size(VALORES))];
-            C.Nativas = C.Semilla / 64 % 2 == 1; // and half the time the functions to C code
+            C.Nativas = !C.Estandar && C.Semilla / 64 % 2 == 1; // and half the time the functions to C code
             C.EnSuSitio = C.Semilla / 128 % 2 == 1;
             // the trap unmasked, where no bound code (the host's own) divides by zero
             C.Trampas = !C.Nativas && C.Semilla / 256 % 2 == 1;
@@ -166,11 +189,12 @@ int main(int argc, char **argv)
     const Comparacion::Cuentas &N = Comparacion::Contadas();
     std::printf("%llu cases (%llu from the corpus): %llu prepared, %llu refused, %llu requests compared, "
                 "%llu across rows (%llu in place), %llu with the invalid trap unmasked, %llu calls of bound "
-                "code counted, no difference\n",
+                "code counted, %llu with the standard library bound (%llu names), no difference\n",
                 static_cast<unsigned long long>(Casos + DelCorpus), static_cast<unsigned long long>(DelCorpus),
                 static_cast<unsigned long long>(N.Preparados), static_cast<unsigned long long>(N.Rechazados),
                 static_cast<unsigned long long>(N.Peticiones), static_cast<unsigned long long>(N.Filas),
                 static_cast<unsigned long long>(N.EnSuSitio), static_cast<unsigned long long>(N.Trampas),
-                static_cast<unsigned long long>(N.Llamadas));
+                static_cast<unsigned long long>(N.Llamadas), static_cast<unsigned long long>(N.Estandar),
+                static_cast<unsigned long long>(N.Estandares));
     return 0;
 }

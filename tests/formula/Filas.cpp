@@ -111,6 +111,7 @@ TEST(Filas, EachRowAsOneEvaluationWithItsNumbers)
         "-x+y*3-1", "x=y", "x<>y", "x<=y", "x>=y", "x<y", "--x*-y", "3", "x",
         "f(x)+1",      // a function: every row asks for it
         "n(x)+1", "m(x; y)*n(y)-n(m(2; x))", // bound to C code: the rows in blocks
+        "n(x*-y)+m(-x*y; x)",   // two not-a-numbers of other signs into the code's argument
         "n(x)+z", "n(x+\"a\")", // asked and failing with a call bound
         "x+z*y",       // an unbound variable: every row asks for it
         "x+\"a\"", "\"a\"+x", // texts: every row fails

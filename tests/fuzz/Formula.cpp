@@ -1,7 +1,8 @@
 // Fuzz target for prepared forms: each input is analysed and evaluated prepared, and the two
 // must agree on the block and on every request. The input is the analysis target's:
 //   [0] thousands separator  [1] decimal separator
-//   [2] bits 0-1: callbacks installed, bit 2: variables bound, bit 3: the host-settings option
+//   [2] bits 0-1: callbacks installed, bit 2: variables bound, bit 3: the host-settings option,
+//       bit 4: functions bound to C code, bit 5: the standard library bound
 //   [3..10] seed of the answers  [11..] the expression
 // so that both targets share their seed corpus.
 #include <cstdio>
@@ -22,6 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Datos, size_t Largo)
     C.Vincular = (Datos[2] & 4) != 0 && !C.SinPeticiones;
     C.Vinculada = Datos[3] % 3; // 0, 1 or 2: a divisor of zero among them
     C.Nativas = (Datos[2] & 16) != 0;
+    C.Estandar = (Datos[2] & 32) != 0 && !C.SinPeticiones && !C.Nativas;
     C.AjustesDelAnfitrion = (Datos[2] & 8) != 0;
     for (size_t k = 0; k < 8; ++k)
         C.Semilla = C.Semilla << 8 | Datos[3 + k];

@@ -292,6 +292,57 @@ TEST(Interfaz, PreparedExpressions)
     EXPECT_THROW(A.Preparar(std::string(1025, '1')), std::length_error);
 }
 
+// The standard library is computed inside a form, with no request, but a name the host
+// answers itself wins, as in the analysis, also when it is given after the form was made:
+// one row per way of defining a name.
+TEST(Interfaz, StandardInsideTheFormHostNamesWin)
+{
+    struct Fila {
+        const char *Como;
+        std::function<void(TAnalizador &, Evalion::TFormula &)> Definir;
+        double Esperado; // of Raiz(x) + Pi, x = 16
+    };
+    const double X = 16, Tres = 3;
+    const auto Tres_ = +[](double) { return 3.0; };
+    const Fila FILAS[] = {
+        {"nothing", [](TAnalizador &, Evalion::TFormula &) {}, 4 + 3.141592653589793},
+        {"a function", [](TAnalizador &A, Evalion::TFormula &) { A.Funcion("Raiz", 1, [](const TArgumentos &) { return 1; }); }, 1 + 3.141592653589793},
+        {"a variable", [](TAnalizador &A, Evalion::TFormula &) { A.Variable("Pi", 2); }, 6},
+        {"a catch-all", [](TAnalizador &A, Evalion::TFormula &) {
+             A.AlPedirFuncion([](std::string_view, const TArgumentos &) -> std::optional<TResultado> { return 0; }); }, 3.141592653589793},
+        {"a binding", [&](TAnalizador &, Evalion::TFormula &F) { F.Vincular("Pi", &Tres); }, 7},
+        {"C code", [&](TAnalizador &, Evalion::TFormula &F) { F.VincularFuncion("Raiz", Tres_); }, 3 + 3.141592653589793},
+        {"the library off", [](TAnalizador &A, Evalion::TFormula &) { A.Estandar(false); }, 0},
+    };
+    for (const Fila &R : FILAS) {
+        SCOPED_TRACE(R.Como);
+        TAnalizador A;
+        int Pedidas = 0;
+        A.Estandar().AlPedirVariable([&](std::string_view) -> std::optional<TResultado> {
+            ++Pedidas;
+            return std::nullopt;
+        });
+        Evalion::TFormula F = A.Preparar("Raiz(x) + Pi");
+        F.Vincular("x", &X);
+        EXPECT_EQ(F.Evaluar().Numero(), 4 + 3.141592653589793); // Pi is asked: a catch-all
+        Pedidas = 0;
+        R.Definir(A, F);
+        const TResultado Valor = F.Evaluar();
+        if (R.Esperado == 0)
+            EXPECT_EQ(Valor.Codigo(), E_FUNCION);
+        else
+            EXPECT_EQ(Valor.Numero(), R.Esperado);
+    }
+    // Without a catch-all, Pi and Raiz are the form's own: Valor needs no request.
+    TAnalizador A;
+    Evalion::TFormula F = A.Estandar().Preparar("Raiz(x) + Pi");
+    F.Vincular("x", &X);
+    EXPECT_EQ(F.Valor(), 4 + 3.141592653589793);
+    A.Variable("Pi", 1);
+    EXPECT_TRUE(std::isnan(F.Valor())); // the host's Pi is asked for now
+    EXPECT_EQ(F.Evaluar().Numero(), 5);
+}
+
 // A form made by a factory whose analyser is gone still answers with that analyser's names
 // and handlers, which it shares (under AddressSanitizer, a use of freed memory otherwise).
 Evalion::TFormula Fabricar(int &Pedidas)

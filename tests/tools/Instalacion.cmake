@@ -80,7 +80,7 @@ if(CON_EVALDEMO)
 endif()
 # Every function the C headers declare has a page that `man` finds by its name.
 if(CON_PAGINAS)
-  foreach(cabecera Parser.h Formula.h Estandar.h)
+  foreach(cabecera Parser.h Formula.h Estandar.h FormulaEstandar.h)
     file(STRINGS ${PREFIJO}/include/evalion/${cabecera} lineas REGEX "A_[A-Za-z]+ *\\(")
     string(REGEX MATCHALL "A_[A-Za-z]+ *\\(" llamadas "${lineas}")
     foreach(llamada ${llamadas})

@@ -19,7 +19,7 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${archivo} WORKING_DIRECTORY 
 set(raiz ${TRABAJO}/Evalion-${VERSION}-win32)
 foreach(parte bin/Evalion.dll bin/Evalionobj.dll bin/EvalionEstandar.dll bin/Evaldemo.exe lib/libEvalion.a
     lib/libEvalionobj.a lib/libEvalionEstandar.a lib/EvalionEstandar.def include/Estandar.h
-    bin/EvalionFormula.dll bin/EvalionFormulaobj.dll lib/libEvalionFormula.a include/Formula.h
+    bin/EvalionFormula.dll bin/EvalionFormulaobj.dll lib/libEvalionFormula.a include/Formula.h include/FormulaEstandar.h
     lib/Evalion.def lib/Evalionobj.def include/Parser.h LEEME.txt)
   if(NOT EXISTS ${raiz}/${parte})
     fallar("the distribution lacks ${parte}")

@@ -74,6 +74,39 @@ int main(void)
             }
         }
     }
+    {
+        /* The C code for prepared forms (cdecl) against the handler, bit for bit, on sums
+         * whose x87 intermediates would round otherwise in registers wider than a double. */
+        static const double Valores[] = {1e16, 1, -1e16, 0.1, 3, -0.0, 1e308, 2.5};
+        typedef double (*TRES)(double, double, double);
+        typedef double (*CUATRO)(double, double, double, double);
+        typedef double (*UNA)(double);
+        const TRES Suma = (TRES)A_EstandarNativa("suma", 3);
+        const CUATRO Promedio = (CUATRO)A_EstandarNativa("Promedio", 4);
+        const UNA Raiz = (UNA)A_EstandarNativa("Raiz", 1);
+        const double *Pi = A_EstandarConstante("PI");
+        size_t i, j;
+        if (Suma == NULL || Promedio == NULL || Raiz == NULL || Pi == NULL || *Pi != 3.141592653589793 ||
+            A_EstandarNativa("Texto", 1) != NULL || A_EstandarConstante("Tau") != NULL)
+            ++Fallos;
+        for (i = 0; Suma != NULL && Promedio != NULL && Raiz != NULL && i < 8; ++i)
+            for (j = 0; j < 8; ++j) {
+                BLOQUEDEDATOS P[4];
+                double a = Valores[i], b = Valores[j], c = Valores[(i + j) % 8], Nativo;
+                memset(P, 0, sizeof P);
+                P[0].Numero = a, P[1].Numero = b, P[2].Numero = c, P[3].Numero = a;
+                P[0].Tipo = P[1].Tipo = P[2].Tipo = P[3].Tipo = TIPO_NUMERO;
+                A_EstandarFuncion("Suma", P, 3, &R);
+                Nativo = Suma(a, b, c);
+                Fallos += memcmp(&Nativo, &R.Numero, sizeof Nativo) != 0;
+                A_EstandarFuncion("Promedio", P, 4, &R);
+                Nativo = Promedio(a, b, c, a);
+                Fallos += memcmp(&Nativo, &R.Numero, sizeof Nativo) != 0;
+                A_EstandarFuncion("Raiz", P + 2, 1, &R);
+                Nativo = Raiz(c);
+                Fallos += memcmp(&Nativo, &R.Numero, sizeof Nativo) != 0;
+            }
+    }
     if (A_Mensaje(E_VARIABLE) == NULL || strcmp(A_Mensaje(E_VARIABLE), "Se esperaba una variable en la posici\xF3n ") != 0)
         ++Fallos;
     printf("%d wrong answers\n", Fallos);

@@ -109,7 +109,8 @@ class Analizador:
     variables and funciones map names (as typed, case-sensitive) to values or to callables:
     a variable's callable is called with no argument, a function's with one float or str per
     argument; a plain value answers every call. With estandar=True the names neither
-    dictionary has are asked of the standard library (Pi, E, Raiz, Max, Mayusculas, ...).
+    dictionary has are asked of the standard library (Pi, E, Raiz, Max, Mayusculas, ...);
+    a Formula computes its constants and functions of numbers itself, with no request.
     Both dictionaries may be changed between analyses (and from a callable: the next
     request sees the change).
 
@@ -301,9 +302,21 @@ class Formula:
                 break
             self.nombres.append((_b.decodificar(nombre), None if argumentos.value < 0 else argumentos.value))
         # The engine's bytes of each variable's name, encoded once for every call that binds
-        # columns; and whether the text calls a function, which only a request answers.
+        # columns.
         self._variables = {nombre: _b.codificar(nombre) for nombre, argumentos in self.nombres if argumentos is None}
-        self._llama = any(argumentos is not None for _, argumentos in self.nombres)
+        # The standard library's constants and calls of functions of numbers the text uses,
+        # (name, count or None, bytes, what binds it), and those bound to it now: with the
+        # analyser's estandar on, each one the host does not answer itself is computed by the
+        # formula, as A_VincularEstandar binds them in C (before each evaluation, since the
+        # analyser's dictionaries may change between them).
+        self._estandar = []
+        self._del_estandar = set()
+        s = analizador._bibliotecas.estandar
+        for nombre, argumentos in self.nombres:
+            datos = _b.codificar(nombre)
+            codigo = s.A_EstandarConstante(datos) if argumentos is None else s.A_EstandarNativa(datos, argumentos)
+            if codigo:
+                self._estandar.append((nombre, argumentos, datos, codigo))
 
     @property
     def preparada(self):
@@ -333,6 +346,7 @@ class Formula:
         if usos == _FORMULA_EN_CURSO:
             raise RuntimeError("a formula is not bound while it is being evaluated")
         self._columnas.pop(nombre, None)  # replaced
+        self._del_estandar.discard((nombre, None))  # bound by the caller now, or unbound
         if numero is None or not usos:
             self._vinculos.pop(nombre, None)
         else:
@@ -357,6 +371,7 @@ class Formula:
 
         def evaluar():
             self._propios(f, self._columnas)
+            self._al_dia(f, ())
             return f.A_Evaluar(self._formula, a._puntero)
 
         return a._ejecutar(evaluar)
@@ -397,7 +412,9 @@ class Formula:
         # gives the same and nobody sees it: the codes and positions, which cost the engine as
         # much as a light form's values, are then written only when a row failed, in a second
         # call that finds it.
-        sin_peticiones = not self._llama and all(v in vistas or v in self._vinculos for v in self._variables)
+        self._al_dia(self._analizador._bibliotecas.formula, vistas)
+        sin_peticiones = all((v, k) in self._del_estandar for v, k in self.nombres if k is not None) and all(
+            v in vistas or v in self._vinculos or (v, None) in self._del_estandar for v in self._variables)
         valores = _vacio("d", n)
         codigos = posiciones = None
         if errores or not sin_peticiones:
@@ -440,6 +457,7 @@ class Formula:
             sueltos = [nombre for nombre in self._columnas if nombre not in vistas]
             if sueltos:
                 self._propios(f, sueltos)
+                self._al_dia(f, vistas)
             for nombre, (_, direccion, _) in vistas.items():
                 if self._columnas.get(nombre, -1) == direccion:
                     continue  # bound there by the last call
@@ -456,6 +474,36 @@ class Formula:
         if pendiente is not None:
             raise pendiente
         return fallidas
+
+    def _al_dia(self, f, columnas):
+        """Binds to the standard library the names it computes (Formula._estandar) that the
+        analyser answers from it now: with estandar on, neither in its dictionaries, nor bound
+        with vincular, nor given a column (columnas, or left bound to one); unbinds the others
+        it had bound."""
+        if not self._estandar:
+            return
+        a = self._analizador
+        queridos = set()
+        if a.estandar:
+            for nombre, argumentos, _, _ in self._estandar:
+                if argumentos is None:
+                    if not (nombre in a.variables or nombre in self._vinculos or nombre in columnas or
+                            nombre in self._columnas):
+                        queridos.add((nombre, None))
+                elif nombre not in a.funciones:
+                    queridos.add((nombre, argumentos))
+        if queridos == self._del_estandar:
+            return
+        for nombre, argumentos, datos, codigo in self._estandar:
+            clave = (nombre, argumentos)
+            if (clave in queridos) == (clave in self._del_estandar):
+                continue
+            puntero = codigo if clave in queridos else None
+            if argumentos is None:
+                f.A_Vincular(self._formula, datos, ctypes.cast(puntero, ctypes.POINTER(ctypes.c_double)))
+            else:
+                f.A_VincularFuncion(self._formula, datos, argumentos, puntero)
+        self._del_estandar = queridos
 
     def _propios(self, f, nombres):
         """Puts back the formula's own binding (a number of vincular, or none) of the named

@@ -158,6 +158,12 @@ class Bibliotecas:
         s.A_EstandarVariable.restype = ctypes.c_int32
         s.A_EstandarFuncion.argtypes = [ctypes.c_char_p, PBLOQUE, ctypes.c_int32, PBLOQUE]
         s.A_EstandarFuncion.restype = ctypes.c_int32
+        # The C code of a function of numbers and the address of a constant, only handed on to
+        # the prepared expressions: Python never calls nor reads them.
+        s.A_EstandarNativa.argtypes = [ctypes.c_char_p, ctypes.c_int32]
+        s.A_EstandarNativa.restype = ctypes.c_void_p
+        s.A_EstandarConstante.argtypes = [ctypes.c_char_p]
+        s.A_EstandarConstante.restype = ctypes.c_void_p
         s.A_Mensaje.argtypes = [ctypes.c_int32]
         s.A_Mensaje.restype = ctypes.c_char_p
         self._formula = None
@@ -177,6 +183,8 @@ class Bibliotecas:
             f.A_Nombre.restype = ctypes.c_char_p
             f.A_Vincular.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.POINTER(ctypes.c_double)]
             f.A_Vincular.restype = ctypes.c_int32
+            f.A_VincularFuncion.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int32, ctypes.c_void_p]
+            f.A_VincularFuncion.restype = ctypes.c_int32
             # A column is passed as the address of its first double, which Python has as an int.
             f.A_VincularColumna.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_void_p]
             f.A_VincularColumna.restype = ctypes.c_int32

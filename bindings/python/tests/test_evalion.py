@@ -455,6 +455,54 @@ class Columnas(unittest.TestCase):
             formula.evaluar_columnas(x=x[::2])
 
 
+class EstandarEnLaFormula(unittest.TestCase):
+    """The standard library computed by the formula itself (no request reaches Python), and a
+    name the host defines winning as in analizar, also when defined after preparar."""
+
+    def test_sin_peticiones_y_el_anfitrion_gana(self):
+        a = Analizador(estandar=True)
+        pedidas = []
+        a.funciones["f"] = lambda v: pedidas.append(v) or v  # a request, counted
+        formula = a.preparar("Raiz(x) + Pi + f(1)")
+        formula.vincular("x", 16)
+        # (what the host defines, the value, the requests of f only)
+        filas = [
+            (lambda: None, 4 + math.pi + 1),
+            (lambda: a.funciones.__setitem__("Raiz", lambda v: 100), 100 + math.pi + 1),
+            (lambda: a.variables.__setitem__("Pi", 2), 100 + 2 + 1),
+            (lambda: (a.funciones.pop("Raiz"), a.variables.pop("Pi")), 4 + math.pi + 1),
+            (lambda: formula.vincular("Pi", 3), 4 + 3 + 1),
+            (lambda: formula.vincular("Pi", None), 4 + math.pi + 1),
+        ]
+        estandar = a._bibliotecas.estandar
+        for definir, esperado in filas:
+            definir()
+            pedidas.clear()
+            with mock.patch.object(estandar, "A_EstandarFuncion", wraps=estandar.A_EstandarFuncion) as handler:
+                self.assertEqual(formula.evaluar(), esperado)
+            self.assertEqual(pedidas, [1])
+            self.assertEqual(handler.call_count, 0)  # Raiz is the host's or the formula's
+        a.estandar = False
+        with self.assertRaises(ErrorDeAnalisis) as error:
+            formula.evaluar()
+        self.assertEqual(error.exception.codigo, _biblioteca.E_FUNCION)
+
+    @unittest.skipIf(numpy is None, "numpy is not installed")
+    def test_columnas_con_el_estandar(self):
+        a = Analizador(estandar=True)
+        x = numpy.array([0.0, -0.0, -4, 9, float("inf"), float("nan")])
+        formula = a.preparar("Raiz(x) + Max(x; 1; Pi) - Abs(E)")
+        esperados = [Analizador(estandar=True, variables={"x": float(v)}).analizar(
+            "Raiz(x) + Max(x; 1; Pi) - Abs(E)") for v in x]
+        obtenidos = formula.evaluar_columnas(x=x)
+        numpy.testing.assert_array_equal(obtenidos, numpy.array(esperados))
+        # a column named as a constant is that column, and the constant comes back after it
+        e = formula.evaluar_columnas(x=x, E=numpy.zeros(len(x)))
+        numpy.testing.assert_array_equal(e, obtenidos + math.e)
+        formula.vincular("x", 9)
+        self.assertEqual(formula.evaluar(), 3 + 9 - math.e)
+
+
 class Distribuido(unittest.TestCase):
     @unittest.skipIf(dask is None, "dask and pandas are not installed")
     def test_map_partitions_en_procesos(self):
