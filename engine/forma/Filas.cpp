@@ -12,23 +12,6 @@ namespace Motor {
 
 namespace {
 
-// A not-a-number, told by its bits: a comparison would raise the invalid flag for a signaling
-// one, and trap where the host unmasked it, which no evaluation of it does.
-inline bool EsNaN(double v)
-{
-    uint64_t Bits;
-    std::memcpy(&Bits, &v, sizeof Bits);
-    return (Bits << 1) > (uint64_t{0x7FF0000000000000} << 1);
-}
-
-// Blocks of rows pay where the compiler vectorises their loops. With the x87 unit (32-bit
-// x86) a double is no vector lane, and rows go one by one there, which also keeps the 32-bit
-// DLLs small.
-#if defined(__i386__)
-constexpr bool FILAS_EN_BLOQUES = false;
-#else
-constexpr bool FILAS_EN_BLOQUES = true;
-#endif
 
 // Whether two arrays share a byte (none when either is null or empty); as integers, since
 // pointers into different arrays do not compare.
@@ -131,8 +114,10 @@ struct Sombra {
     // How the copy's steps read the columns.
     DesdeColumnas Desde() const { return {Actual, Columnas, Forma.CuantosNombres}; }
 
+#if EVALION_FILAS_EN_BLOQUES
     // How the copy's steps read a block of rows from Desde.
     DesdeFila Bloque(size_t Fila) const { return {Desde(), Fila}; }
+#endif
 
     void PonerColumnas(size_t i)
     {
@@ -147,6 +132,7 @@ struct Sombra {
         return Una(&Forma, Estado);
     }
 
+#if EVALION_FILAS_EN_BLOQUES
     // Row i again, as row j of a block whose first Llamadas calls of C code ran over it and
     // kept their values in Guardadas: with those values (through the blocks, which take them
     // as the steps hand them over), so that the code sees each call once.
@@ -163,6 +149,7 @@ struct Sombra {
             Rep.Nativas[k] = Guardadas[k][j];
         return EvaluarEnBloques(&Forma, Estado, &Rep);
     }
+#endif
 };
 
 // One row's block into the host's arrays (the value into *Valor, when there is one); true
@@ -179,6 +166,29 @@ inline bool PonerFila(const BLOQUEDEDATOS &R, double *Valor, size_t i, int32_t *
 }
 
 inline double *Fila(double *Valores, size_t i) { return Valores != nullptr ? Valores + i : nullptr; }
+
+// Rows one by one: each the block Igual when given (every row fails alike), else one
+// evaluation of its numbers on the copy, else (no copy: a NULL form or record) A_Evaluar's.
+EVALION_NOINLINE int32_t FilasUnaAUna(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, Sombra *Copia,
+                                      const BLOQUEDEDATOS *Igual, size_t N, double *Valores, int32_t *Errores,
+                                      int32_t *Posiciones, Evaluacion Una)
+{
+    int32_t Fallidas = 0;
+    for (size_t i = 0; i < N; ++i)
+        Fallidas += PonerFila(Igual != nullptr ? *Igual : Copia != nullptr ? Copia->Fila(Estado, i, Una) : Una(F, Estado),
+                              Fila(Valores, i), i, Errores, Posiciones);
+    return Fallidas;
+}
+
+#if EVALION_FILAS_EN_BLOQUES
+// A not-a-number, told by its bits: a comparison would raise the invalid flag for a signaling
+// one, and trap where the host unmasked it, which no evaluation of it does.
+inline bool EsNaN(double v)
+{
+    uint64_t Bits;
+    std::memcpy(&Bits, &v, sizeof Bits);
+    return (Bits << 1) > (uint64_t{0x7FF0000000000000} << 1);
+}
 
 // Rows worth a form's own machine code: writing it into pages of its own takes some 25
 // microseconds on a virtual machine (the system's calls and first touch of the pages), and it
@@ -220,19 +230,6 @@ uint32_t LlamadasEnPasos(const FORMULAPREPARADA *F)
     for (uint32_t p = 0; p < F->CuantosPasos; ++p)
         n += F->Pasos[p].Codigo == CODIGO_NATIVA;
     return n;
-}
-
-// Rows one by one: each the block Igual when given (every row fails alike), else one
-// evaluation of its numbers on the copy, else (no copy: a NULL form or record) A_Evaluar's.
-EVALION_NOINLINE int32_t FilasUnaAUna(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, Sombra *Copia,
-                                      const BLOQUEDEDATOS *Igual, size_t N, double *Valores, int32_t *Errores,
-                                      int32_t *Posiciones, Evaluacion Una)
-{
-    int32_t Fallidas = 0;
-    for (size_t i = 0; i < N; ++i)
-        Fallidas += PonerFila(Igual != nullptr ? *Igual : Copia != nullptr ? Copia->Fila(Estado, i, Una) : Una(F, Estado),
-                              Fila(Valores, i), i, Errores, Posiciones);
-    return Fallidas;
 }
 
 // The rows of a form of numbers without requests, a block of rows through each step at once
@@ -310,6 +307,7 @@ EVALION_NOINLINE bool FilasEnBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS
     std::free(Memoria);
     return true;
 }
+#endif
 
 } // namespace
 
@@ -334,11 +332,12 @@ int32_t EvaluarFilas(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, int32_
         return FilasUnaAUna(F, Estado, nullptr, &SinMemoria, N, Valores, Errores, Posiciones, Una);
     }
     // Blocks only where every row is the steps' numbers: no request, nothing but numbers.
+#if EVALION_FILAS_EN_BLOQUES
     int32_t Fallidas;
-    if constexpr (FILAS_EN_BLOQUES)
-        if (F->Numerico && F->SinPeticiones &&
-            FilasEnBloques(F, Estado, Copia, N, Valores, Errores, Posiciones, Una, Fallidas))
-            return Fallidas;
+    if (F->Numerico && F->SinPeticiones &&
+        FilasEnBloques(F, Estado, Copia, N, Valores, Errores, Posiciones, Una, Fallidas))
+        return Fallidas;
+#endif
     return FilasUnaAUna(F, Estado, &Copia, nullptr, N, Valores, Errores, Posiciones, Una);
 }
 

@@ -485,6 +485,15 @@ struct DesdeColumnas {
     }
 };
 
+// Blocks of rows pay where the compiler vectorises their loops. With the x87 unit (32-bit
+// x86) a double is no vector lane, and rows go one by one there, which also keeps the 32-bit
+// DLLs small.
+#if defined(__i386__)
+#define EVALION_FILAS_EN_BLOQUES 0
+#else
+#define EVALION_FILAS_EN_BLOQUES 1
+#endif
+#if EVALION_FILAS_EN_BLOQUES
 // Rows go through a form of numbers a block at a time: each step runs over the whole block
 // before the next, a loop the compiler vectorises, and its dispatch is paid once per block.
 // A block of rows is 8 KB per slot: the few slots of a usual form stay in the first-level
@@ -522,6 +531,7 @@ constexpr uint32_t TODAS_HECHAS = UINT32_MAX;
 Recorrido FilasEnBloque(const FORMULAPREPARADA *F, double **Ranuras, double *&Libre, double *const *Guardadas,
                         uint32_t *Hechas, const DesdeFila &Desde, uint32_t n, double *Valores,
                         const AjustesDeEvaluacion *Anfitrion);
+#endif
 
 } // namespace Motor
 

@@ -203,6 +203,7 @@ int32_t NumeroConLlamadas(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, d
 }
 #endif
 
+#if EVALION_FILAS_EN_BLOQUES
 namespace {
 
 
@@ -401,5 +402,6 @@ Recorrido FilasEnBloque(const FORMULAPREPARADA *F, double **Ranuras, double *&Li
         Ranuras[P->A] = Escrita;
     }
 }
+#endif
 
 } // namespace Motor

@@ -116,10 +116,18 @@ void Responder(BLOQUEDEDATOS *R)
 
 // The C code bound to the calls of 1 to 4 arguments: infinities and not-a-numbers among its
 // values (1/0, 0/0). More arguments are summed.
-double Nativa1(double a) { return ++Llamadas, 1 / a; }
-double Nativa2(double a, double b) { return ++Llamadas, a / b; }
-double Nativa3(double a, double b, double c) { return ++Llamadas, a * b + c; }
-double Nativa4(double a, double b, double c, double d) { return ++Llamadas, (a - b) / (c - d); }
+// One compiled body each, which the form calls through its pointer and the analysis's host
+// calls too: a copy inlined into the host could take the operands of a product in the other
+// order, and of two not-a-numbers keep the other one.
+#if defined(__GNUC__) && !defined(__clang__)
+#define EVALION_UNA_COPIA __attribute__((noipa))
+#else
+#define EVALION_UNA_COPIA __attribute__((noinline))
+#endif
+EVALION_UNA_COPIA double Nativa1(double a) { return ++Llamadas, 1 / a; }
+EVALION_UNA_COPIA double Nativa2(double a, double b) { return ++Llamadas, a / b; }
+EVALION_UNA_COPIA double Nativa3(double a, double b, double c) { return ++Llamadas, a * b + c; }
+EVALION_UNA_COPIA double Nativa4(double a, double b, double c, double d) { return ++Llamadas, (a - b) / (c - d); }
 const FORMULA_NATIVA NATIVAS[] = {reinterpret_cast<FORMULA_NATIVA>(Nativa1), reinterpret_cast<FORMULA_NATIVA>(Nativa2),
                                   reinterpret_cast<FORMULA_NATIVA>(Nativa3), reinterpret_cast<FORMULA_NATIVA>(Nativa4)};
 
