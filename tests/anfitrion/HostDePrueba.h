@@ -5,6 +5,8 @@
 #ifndef EVALION_HOSTDEPRUEBA_H
 #define EVALION_HOSTDEPRUEBA_H
 
+#include <cstdint>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <set>
@@ -14,6 +16,21 @@
 #include "Parser.h"
 
 namespace Pruebas {
+
+// A double's bits and the double of some bits, as the tests compare numbers (not-a-numbers
+// and the sign of zero included).
+inline uint64_t Bits(double Valor)
+{
+    uint64_t B;
+    std::memcpy(&B, &Valor, sizeof B);
+    return B;
+}
+inline double DeBits(uint64_t B)
+{
+    double Valor;
+    std::memcpy(&Valor, &B, sizeof Valor);
+    return Valor;
+}
 
 BLOQUEDEDATOS Numero(double Valor);
 BLOQUEDEDATOS Texto(const std::string &Valor);

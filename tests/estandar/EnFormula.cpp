@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "FormulaEstandar.h"
+#include "HostDePrueba.h"
 
 namespace {
 
@@ -36,22 +37,12 @@ void EVALION_CONV PedirFuncion(char *Nombre, BLOQUEDEDATOS *Parametros, int32_t 
         R->Error = E_FUNCION;
 }
 
-double Bits(uint64_t b)
-{
-    double d;
-    std::memcpy(&d, &b, sizeof d);
-    return d;
-}
-uint64_t BitsDe(double d)
-{
-    uint64_t b;
-    std::memcpy(&b, &d, sizeof b);
-    return b;
-}
+using Pruebas::Bits;
+using Pruebas::DeBits;
 
 const double INF = std::numeric_limits<double>::infinity();
 const double VALORES[] = {0,    -0.0, -1,       -2.5, 0.5,  1,   2.675, 1e308, -1e308, 9007199254740993.0,
-                          1e-310, INF, -INF, Bits(0x7FF8000000000005), Bits(0xFFF8000000000009), 3, -7};
+                          1e-310, INF, -INF, DeBits(0x7FF8000000000005), DeBits(0xFFF8000000000009), 3, -7};
 
 // Every function of numbers with each count it takes up to 4, the constants, and texts that
 // mix them with the engine's arithmetic.
@@ -78,7 +69,7 @@ void Comparar(const BLOQUEDEDATOS &A, const BLOQUEDEDATOS &B, const char *Como)
     EXPECT_EQ(A.Posicion, B.Posicion);
     if (A.Error == 0) {
         EXPECT_EQ(A.Tipo, B.Tipo);
-        EXPECT_EQ(BitsDe(A.Numero), BitsDe(B.Numero));
+        EXPECT_EQ(Bits(A.Numero), Bits(B.Numero));
     }
 }
 
@@ -119,8 +110,8 @@ void CompararTodo(int32_t Opciones)
             EXPECT_EQ(Codigo, E.Error);
             const double Valor = A_ValorEnLinea(F);
             if (E.Error == 0) {
-                EXPECT_EQ(BitsDe(Numero), BitsDe(E.Numero)) << "A_EvaluarNumero " << x << ", " << y;
-                EXPECT_EQ(BitsDe(Valor), BitsDe(E.Numero)) << "A_ValorEnLinea " << x << ", " << y;
+                EXPECT_EQ(Bits(Numero), Bits(E.Numero)) << "A_EvaluarNumero " << x << ", " << y;
+                EXPECT_EQ(Bits(Valor), Bits(E.Numero)) << "A_ValorEnLinea " << x << ", " << y;
             }
             EXPECT_EQ(PeticionesDeFunciones, Pedidas) << "the bound form asked for a function";
         }
@@ -132,7 +123,7 @@ void CompararTodo(int32_t Opciones)
         for (int32_t i = 0; i < Filas; ++i) {
             EXPECT_EQ(Errores[i], Esperados[i].Error) << "row " << i;
             if (Esperados[i].Error == 0) {
-                EXPECT_EQ(BitsDe(Valores[i]), BitsDe(Esperados[i].Numero)) << "row " << i;
+                EXPECT_EQ(Bits(Valores[i]), Bits(Esperados[i].Numero)) << "row " << i;
             }
         }
         A_Liberar(F);

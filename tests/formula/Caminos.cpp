@@ -14,20 +14,9 @@
 
 namespace {
 
+using Pruebas::Bits;
+using Pruebas::DeBits;
 using Pruebas::Formula;
-
-uint64_t Bits(double d)
-{
-    uint64_t b;
-    std::memcpy(&b, &d, sizeof b);
-    return b;
-}
-double DeBits(uint64_t b)
-{
-    double d;
-    std::memcpy(&d, &b, sizeof d);
-    return d;
-}
 const double NAN_A = DeBits(0x7FF8000000000005), NAN_B = DeBits(0xFFF8000000000009), NAN_S = DeBits(0x7FF0000000000003);
 
 // Rows enough for each way across rows: one block, several, the form's own code.

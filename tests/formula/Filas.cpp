@@ -20,24 +20,14 @@ namespace {
 using Pruebas::HostDePrueba;
 
 using Pruebas::Formula;
-
-uint64_t Bits(double V)
-{
-    uint64_t B;
-    std::memcpy(&B, &V, sizeof B);
-    return B;
-}
+using Pruebas::Bits;
+using Pruebas::DeBits;
 
 // Columns longer than two blocks of rows, whose values cross what the operators treat apart:
 // 0 and 2 (divisions by zero below), negatives under powers, overflow, not-a-number.
 // Without them (Raros false) no row leaves its block for one evaluation of its own.
 std::vector<double> Columna(double Semilla, size_t Filas, bool Raros = true)
 {
-    const auto DeBits = [](uint64_t Bits) {
-        double d;
-        std::memcpy(&d, &Bits, sizeof d);
-        return d;
-    };
     // Not-a-numbers of every kind: quiet, negative with a payload, signaling.
     const double RAROS[] = {2, 0, -1, 0.5, 1e308, -0.0, 3, std::numeric_limits<double>::quiet_NaN(), 1e-310, 7.25,
                             DeBits(0xFFF8000000000123u), -2, DeBits(0x7FF0000000000001u)};
