@@ -173,17 +173,6 @@ void EVALION_CONV PedirFuncion(char *Nombre, BLOQUEDEDATOS *Parametros, int32_t 
         Responder(R);
 }
 
-// Not-a-numbers of other bits than the one an invalid operation makes: quiet with a payload,
-// negative, and signaling.
-double NaN(uint64_t Bits)
-{
-    double d;
-    std::memcpy(&d, &Bits, sizeof d);
-    return d;
-}
-const double NAN_CARGADO = NaN(0x7FF8000000000005), NAN_NEGATIVO = NaN(0xFFF8000000000009),
-             NAN_SENALIZADOR = NaN(0x7FF0000000000003);
-
 // The numbers of the rows: the case's bound value first, then what the operators treat
 // apart. One case in sixteen takes enough rows to cross blocks of rows, one in 8192 enough
 // (and an odd count) for the form's own machine code across rows.
@@ -297,6 +286,15 @@ bool Ligada(const Peticion &P, const Caso &C)
 }
 
 } // namespace
+
+double NaN(uint64_t Bits)
+{
+    double d;
+    std::memcpy(&d, &Bits, sizeof d);
+    return d;
+}
+const double NAN_CARGADO = NaN(0x7FF8000000000005), NAN_NEGATIVO = NaN(0xFFF8000000000009),
+             NAN_SENALIZADOR = NaN(0x7FF0000000000003);
 
 const Cuentas &Contadas() { return Cuenta; }
 

@@ -34,6 +34,11 @@ struct Caso {
     bool Trampas = false;
 };
 
+// Not-a-numbers of other bits than the one an invalid operation makes, which the cases bind
+// and put in their columns: quiet with a payload, negative, and signaling.
+double NaN(uint64_t Bits);
+extern const double NAN_CARGADO, NAN_NEGATIVO, NAN_SENALIZADOR;
+
 // An empty text when both agree, otherwise what differs.
 std::string Comparar(const Caso &C);
 

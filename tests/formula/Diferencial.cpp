@@ -6,7 +6,6 @@
 // Prints the counts and exits 1 at the first difference, with the case that shows it.
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <dirent.h>
 #include <fstream>
 #include <iterator>
@@ -15,13 +14,6 @@
 #include "Comparacion.h"
 
 namespace {
-
-double Bits(uint64_t b)
-{
-    double d;
-    std::memcpy(&d, &b, sizeof d);
-    return d;
-}
 
 struct Azar {
     uint64_t Estado;
@@ -169,8 +161,8 @@ int main(int argc, char **argv)
         C.AjustesDelAnfitrion = A.Hasta(4) == 0;
         if (A.Hasta(4) == 0) { // variables bound, some to values the operators treat apart
             // (not-a-numbers: quiet with a payload, negative, signaling)
-            const double VALORES[] = {5, 0, -1, 0.5, 1e308, Bits(0x7FF8000000000005), Bits(0xFFF8000000000009),
-                                      Bits(0x7FF0000000000003)};
+            const double VALORES[] = {5, 0, -1, 0.5, 1e308, Comparacion::NAN_CARGADO,
+                                      Comparacion::NAN_NEGATIVO, Comparacion::NAN_SENALIZADOR};
             C.Vincular = true;
             C.SinPeticiones = false; // the analysis's host answers what the form binds
             C.Vinculada = VALORES[A.Hasta(std::size(VALORES))];
