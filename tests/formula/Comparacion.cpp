@@ -178,7 +178,9 @@ void EVALION_CONV PedirFuncion(char *Nombre, BLOQUEDEDATOS *Parametros, int32_t 
 // (and an odd count) for the form's own machine code across rows.
 std::vector<double> Columna(const Caso &C)
 {
-    const double OTROS[] = {0, -1, 0.5, 2, 1e308, 3, -0.0, 1e-310, NAN_CARGADO, NAN_SENALIZADOR};
+    // (The last four: a square, a cube, an inverse and a root that are not pow's double.)
+    const double OTROS[] = {0, -1, 0.5, 2, 1e308, 3, -0.0, 1e-310, NAN_CARGADO, NAN_SENALIZADOR,
+                            0x1.b08f6f86721b4p+0, 0x1.cba276b4b881ap+0, 0x1.312dcd8bdbf24p+0, 0x1.03ad2b36e39b2p+27};
     std::vector<double> Filas(C.Semilla % 8192 == 0 ? 65537 : C.Semilla % 16 == 0 ? 600 : 7);
     for (size_t i = 0; i < Filas.size(); ++i)
         Filas[i] = i == 0 ? C.Vinculada : OTROS[(i + C.Semilla) % std::size(OTROS)];
