@@ -308,7 +308,7 @@ function TFormula.EvaluarFilas(Filas: Int32; Valores: PDouble; Errores, Posicion
 var
   I: Int32;
 begin
-  if FFormula = nil then
+  if (FFormula = nil) and (Filas > 0) then
   begin
     { A_EvaluarFilas would fail each row as a nil form, at position 0: the text's own error
       is the one Evaluar gives. }
