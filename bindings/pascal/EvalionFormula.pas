@@ -42,6 +42,15 @@ const
     program starts with invalid operation, division by zero and overflow unmasked, which
     then trap in the engine's arithmetic: mask them first (SetExceptionMask). }
   FORMULA_AJUSTES_DEL_ANFITRION = 1;
+  { Added to A_VincularFuncion's count: a call with an argument that is no plain number asks
+    the host; and the operation the function computes (sqrt, fabs, a choice), which a form's
+    machine code then computes itself. }
+  FORMULA_TEXTO_AL_ANFITRION = $100;
+  FORMULA_ES_RAIZ = $1000;
+  FORMULA_ES_ABS = $2000;
+  FORMULA_ES_SI = $3000;
+  { Added to A_EstandarNativa's count: si too. }
+  ESTANDAR_CON_TEXTOS = $100;
 
 type
   { A prepared expression: the host only holds pointers to it. }
@@ -201,7 +210,7 @@ uses
 
 function A_VincularEstandar(Formula: PFORMULAPREPARADA; Propio: TESTANDAR_PROPIO; Datos: Pointer): Int32;
 var
-  K, Argumentos, Usos: Int32;
+  K, Argumentos, Marcas, Usos: Int32;
   Nombre: PAnsiChar;
   Constante: PDouble;
   Nativa: Pointer;
@@ -213,16 +222,23 @@ begin
   begin
     Constante := nil;
     Nativa := nil;
+    Marcas := 0;
     if Argumentos < 0 then
       Constante := A_EstandarConstante(Nombre)
     else
-      Nativa := A_EstandarNativa(Nombre, Argumentos);
+    begin
+      Marcas := A_EstandarMarcas(Nombre, Argumentos);
+      if Marcas and FORMULA_TEXTO_AL_ANFITRION <> 0 then
+        Nativa := A_EstandarNativa(Nombre, Argumentos or ESTANDAR_CON_TEXTOS)
+      else
+        Nativa := A_EstandarNativa(Nombre, Argumentos);
+    end;
     if ((Constante <> nil) or (Nativa <> nil)) and not (Assigned(Propio) and Propio(Datos, Nombre, Argumentos)) then
     begin
       if Constante <> nil then
         Usos := A_Vincular(Formula, Nombre, Constante)
       else
-        Usos := A_VincularFuncion(Formula, Nombre, Argumentos, Nativa);
+        Usos := A_VincularFuncion(Formula, Nombre, Argumentos or Marcas, Nativa);
       if Usos = FORMULA_EN_CURSO then
         Exit(FORMULA_EN_CURSO);
       if Usos > 0 then

@@ -166,6 +166,7 @@ struct Emisor {
                 bool SoloFallidas = false);
     uint8_t Tomar(uint32_t &Libres);
     uint8_t EscribirLlamada(const Paso *P, size_t EnPasos, const uint8_t *De, uint32_t &Libres);
+    uint8_t EscribirOperacion(const Paso *P, const uint8_t *De, uint32_t &Libres);
     uint8_t EscribirPotencia(const Paso *P, const Arbol::Nodo &N, const uint8_t *De, size_t EnPasos, uint32_t &Libres);
     bool Preparar(const FORMULAPREPARADA *F);
     void CargarVariables(bool DeColumnas);
@@ -363,6 +364,42 @@ uint8_t Emisor::EscribirLlamada(const Paso *P, size_t EnPasos, const uint8_t *De
     return Tomar(Libres);
 }
 
+// C code bound as an operation the code computes the same (NATIVA_RAIZ, _ABS, _SI): its
+// instructions instead of the call, its arguments in the registers De. A choice tests the
+// bits of its condition for a zero, with no comparison that a signaling NaN would flag.
+uint8_t Emisor::EscribirOperacion(const Paso *P, const uint8_t *De, uint32_t &Libres)
+{
+    const uint8_t V = XMM_VALOR, D = XMM_DATO;
+    const Lugar Absoluto = {Lugar::CONSTANTE, 0, K.Agregar(0x7FFFFFFFFFFFFFFF), nullptr};
+    switch (static_cast<int32_t>(P->Der.Ranura)) {
+    case NATIVA_RAIZ: // sqrt, and a zero +0: and with the mask of what is no zero
+        E.Sse(Aritmetica(), SQRT, V, EnRegistro(De[0]));
+        E.Sse(EMPAQUETADO, MOVAPD, D, EnRegistro(V));
+        E.Sse(EMPAQUETADO, CMP, D, {Lugar::CONSTANTE, 0, Cero, nullptr}, CMP_DISTINTO);
+        E.Sse(EMPAQUETADO, AND, V, EnRegistro(D));
+        break;
+    case NATIVA_ABS:
+        E.Sse(EMPAQUETADO, MOVAPD, V, EnRegistro(De[0]));
+        E.Sse(EMPAQUETADO, AND, V, Absoluto);
+        break;
+    default: { // NATIVA_SI: D = all ones where the condition is +0 or -0; V = D ? b : a
+        E.Sse(EMPAQUETADO, MOVAPD, D, EnRegistro(De[0]));
+        E.Sse(EMPAQUETADO, AND, D, Absoluto);
+        E.Sse(EMPAQUETADO, PCMPEQD, D, {Lugar::CONSTANTE, 0, Cero, nullptr});
+        E.Sse(EMPAQUETADO, PSHUFD, V, EnRegistro(D), 0xB1); // each half's two words swapped
+        E.Sse(EMPAQUETADO, PAND, D, EnRegistro(V));
+        E.Sse(EMPAQUETADO, MOVAPD, V, EnRegistro(D));
+        E.Sse(EMPAQUETADO, ANDN, V, EnRegistro(De[1]));
+        E.Sse(EMPAQUETADO, AND, D, EnRegistro(De[2]));
+        E.Sse(EMPAQUETADO, OR, V, EnRegistro(D));
+        break;
+    }
+    }
+    for (uint32_t k = 0; k < P->Extra; ++k)
+        Libres |= 1u << De[k];
+    return Tomar(Libres);
+}
+
 // A power, as the steps compute it (Elevar), called; x^2, x^3, x^-1 and x^0,5 first computed
 // here where pow surely gives the same double (Potencias.h).
 uint8_t Emisor::EscribirPotencia(const Paso *P, const Arbol::Nodo &N, const uint8_t *De, size_t EnPasos, uint32_t &Libres)
@@ -410,7 +447,7 @@ uint8_t Emisor::EscribirArbol(const FORMULAPREPARADA *F, uint32_t p, uint32_t &L
     const Paso *P = &F->Pasos[p];
     const size_t EnPasos = static_cast<size_t>(p) * sizeof(Paso);
     if (P->Codigo == CODIGO_NATIVA)
-        return EscribirLlamada(P, EnPasos, De, Libres);
+        return P->Der.Ranura != 0 ? EscribirOperacion(P, De, Libres) : EscribirLlamada(P, EnPasos, De, Libres);
     if (OperacionDePaso(P->Codigo) == P_POTENCIA)
         return EscribirPotencia(P, N, De, EnPasos, Libres);
     const Lugar Izq = N.Hijos[0] != Arbol::NINGUNO ? EnRegistro(De[0])

@@ -218,7 +218,8 @@ inline Lugar EnRegistro(uint8_t R) { return {Lugar::REGISTRO, R, 0, nullptr}; }
 enum : uint8_t {
     ESCALAR = 0xF2, EMPAQUETADO = 0x66,
     MOVSD = 0x10, MOVUPD = 0x10, MOVSD_GUARDAR = 0x11, UNPCKLPD = 0x14, UNPCKHPD = 0x15, MOVAPD = 0x28, ADD = 0x58, MUL = 0x59, SUB = 0x5C, DIV = 0x5E, CMP = 0xC2,
-    AND = 0x54, XOR = 0x57, UCOMISD = 0x2E, SQRT = 0x51, MIN = 0x5D
+    AND = 0x54, XOR = 0x57, UCOMISD = 0x2E, SQRT = 0x51, MIN = 0x5D, ANDN = 0x55, OR = 0x56,
+    PCMPEQD = 0x76, PSHUFD = 0x70, PAND = 0xDB
 };
 // FMA3 opcodes (Escritor::Fma), the packed form; the scalar one is the next. 231: Destino =
 // Uno * Otro op Destino; 213: Destino = Destino * Uno op Otro.

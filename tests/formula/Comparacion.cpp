@@ -18,6 +18,7 @@ struct Peticion {
     std::string Nombre;
     int32_t N; // -1 for a variable
     std::vector<std::string> Argumentos;
+    bool Numeros = true; // every argument a plain number
 };
 
 uint64_t Semilla;
@@ -164,8 +165,10 @@ void EVALION_CONV PedirVariable(char *Nombre, BLOQUEDEDATOS *R)
 void EVALION_CONV PedirFuncion(char *Nombre, BLOQUEDEDATOS *Parametros, int32_t N, BLOQUEDEDATOS *R)
 {
     Peticion P{Nombre, N, {}};
-    for (int32_t k = 0; k < N; ++k)
+    for (int32_t k = 0; k < N; ++k) {
         P.Argumentos.push_back(Describir(Parametros[k], false));
+        P.Numeros = P.Numeros && Parametros[k].Tipo == TIPO_NUMERO;
+    }
     Registro->push_back(P);
     if (Nativas)
         ComoNativa(Parametros, N, R);
@@ -284,7 +287,12 @@ bool Ligada(const Peticion &P, const Caso &C)
 {
     if (P.N < 0)
         return C.Vincular || (C.Estandar && A_EstandarConstante(P.Nombre.c_str()) != nullptr);
-    return (C.Nativas && C.Vincular && P.N <= 4) || (C.Estandar && A_EstandarNativa(P.Nombre.c_str(), P.N) != nullptr);
+    if (C.Nativas && C.Vincular && P.N <= 4)
+        return true;
+    const int32_t Marcas = C.Estandar ? A_EstandarMarcas(P.Nombre.c_str(), P.N) : 0;
+    const bool AlAnfitrion = (Marcas & FORMULA_TEXTO_AL_ANFITRION) != 0; // unless every argument is a number
+    return C.Estandar && A_EstandarNativa(P.Nombre.c_str(), P.N | (AlAnfitrion ? ESTANDAR_CON_TEXTOS : 0)) != nullptr &&
+           (!AlAnfitrion || P.Numeros);
 }
 
 } // namespace

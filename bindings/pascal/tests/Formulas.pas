@@ -27,7 +27,11 @@ const
     (Texto: 'Exp(x) - Tangente(y)'; Vinculados: 2; Peticiones: ''),         { overflows }
     (Texto: 'x + Raiz("a")'; Vinculados: 1; Peticiones: ''),                { a text argument }
     (Texto: 'Raiz(x; y)'; Vinculados: 0; Peticiones: 'Raiz;'),              { a count it does not take }
+{$IFDEF CPUX86_64} { si is bound where a double comes back whole; its text arguments stay the host's }
+    (Texto: 'Si(x > y; Pi; E) * Abs(y)'; Vinculados: 4; Peticiones: ''),
+{$ELSE}
     (Texto: 'Si(x > y; Pi; E) * Abs(y)'; Vinculados: 3; Peticiones: 'Si;'),
+{$ENDIF}
     (Texto: 'Longitud(Texto(x)) + Seno(y)'; Vinculados: 1; Peticiones: 'Texto;Longitud;'),
     (Texto: 'Max(x; y; 1) + Redondear(x / 3; 2)'; Vinculados: 2; Peticiones: ''),
     (Texto: 'pi * Coseno(y) / e'; Vinculados: 3; Peticiones: ''),          { names in any case }
