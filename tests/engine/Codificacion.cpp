@@ -118,6 +118,11 @@ TEST(Codificacion, EveryFormAsTheDisassemblerReadsIt)
         {[](Escritor &E) { E.Fma(FMSUB213 + 1, 0, 8, 13); }, {"vfmsub213sd %xmm13,%xmm8,%xmm0"}},
         {[](Escritor &E) { E.Sse(EMPAQUETADO, SQRT, 15, EnRegistro(4)); }, {"sqrtpd %xmm4,%xmm15"}},
         {[](Escritor &E) { E.Sse(EMPAQUETADO, CMP, 14, EnRegistro(12), CMP_NO_MENOR); }, {"cmpnltpd %xmm12,%xmm14"}},
+        {[](Escritor &E) { E.Sse(EMPAQUETADO, ANDN, 15, EnRegistro(2)); }, {"andnpd %xmm2,%xmm15"}},
+        {[](Escritor &E) { E.Sse(EMPAQUETADO, OR, 15, EnRegistro(14)); }, {"orpd %xmm14,%xmm15"}},
+        {[](Escritor &E) { E.Sse(EMPAQUETADO, PCMPEQD, 14, En(Lugar::CONSTANTE, 0)); }, {"pcmpeqd -0x49(%rip),%xmm14 # 0x0"}},
+        {[](Escritor &E) { E.Sse(EMPAQUETADO, PSHUFD, 15, EnRegistro(14), 0xB1); }, {"pshufd $0xb1,%xmm14,%xmm15"}},
+        {[](Escritor &E) { E.Sse(EMPAQUETADO, PAND, 14, EnRegistro(15)); }, {"pand %xmm15,%xmm14"}},
         // Jumps: back to a place written, forward to one patched, the short one over a jcc.
         {[](Escritor &E) { E.Saltar(Escritor::SI_IGUAL, 0x40); }, {"je 0x40"}},
         {[](Escritor &E) { E.Saltar(Escritor::SI_PARIDAD, 0x40); }, {"jp 0x40"}},
