@@ -23,6 +23,16 @@ bool DivideEntreVariables(const FORMULAPREPARADA *F)
     return false;
 }
 
+// A call of C code that the machine code makes (one it computes itself, FORMULA_ES_..., is as
+// pure as an operator: made again for a row, it changes nothing).
+bool LlamaCodigoC(const FORMULAPREPARADA *F)
+{
+    for (uint32_t p = 0; p < F->CuantosPasos; ++p)
+        if (F->Pasos[p].Codigo == CODIGO_NATIVA && F->Pasos[p].Der.Ranura == 0)
+            return true;
+    return false;
+}
+
 // Every failure of the form keeps its code (none turns into E_PARENTESIS), so that the code
 // of a form that calls C code may answer a division by zero's E_DIVISION itself.
 bool CodigosPropios(const FORMULAPREPARADA *F)
@@ -97,11 +107,12 @@ FilasEnsambladas::FilasEnsambladas(const FORMULAPREPARADA *F, const DesdeColumna
 {
     // A form that asks nothing, whose powers the code computes as the steps do; one that calls
     // C code only under the host's settings, which the code calls it under as they stand.
-    if (!F->SinPeticiones || (F->Llama && F->Ajustar))
+    const bool Llama = F->Llama && LlamaCodigoC(F);
+    if (!F->SinPeticiones || (Llama && F->Ajustar))
         return;
     // Calls of C code, which would be made again for the two rows the code stops at: rows in
     // blocks, which keep the calls' values, where a division may stop it.
-    if (F->SinPaginas || (F->Llama && DivideEntreVariables(F)))
+    if (F->SinPaginas || (Llama && DivideEntreVariables(F)))
         return;
     uint8_t *Texto;
     size_t Entrada = 0;
