@@ -55,14 +55,17 @@ foreach(biblioteca Evalion Evalionobj)
   endif()
 endforeach()
 foreach(biblioteca Evalion Evalionobj)
+  # The host's answer is its standard output; Wine's own processes may write on standard error
+  # (seen: a background process of a fresh 64-bit prefix reporting its crash).
   execute_process(COMMAND ${WINE32} ${raiz}/bin/anfitrion_${biblioteca}.exe "f(x)+1"
-    RESULT_VARIABLE rc OUTPUT_VARIABLE salida ERROR_VARIABLE salida)
+    RESULT_VARIABLE rc OUTPUT_VARIABLE salida ERROR_VARIABLE errores)
   if(rc EQUAL 77)
     message("${salida}")
     return()
   endif()
   if(NOT rc EQUAL 0 OR NOT salida MATCHES "^6\r?\n")
-    fallar("the host of ${biblioteca} from the distribution printed '${salida}' (status ${rc}), expected 6")
+    fallar("the host of ${biblioteca} from the distribution printed '${salida}' (status ${rc}), expected 6; "
+      "on standard error: '${errores}'")
   endif()
   message(STATUS "${biblioteca}: f(x)+1 = 6 from the distribution")
 endforeach()
