@@ -69,11 +69,11 @@ function(evalion_motor objetivo)
     POSITION_INDEPENDENT_CODE ON
     CXX_VISIBILITY_PRESET hidden
     VISIBILITY_INLINES_HIDDEN ON)
-  # Nor unwind tables in the 32-bit DLLs: Windows unwinds them by their frames, and no
-  # exception is let through the engine (the C++ interface rethrows a handler's after the
-  # engine has returned), so the tables would only take room.
+  # Nor unwind tables in the 32-bit DLLs, for the analysis either: Windows unwinds them by
+  # their frames, and no exception is let through the engine (the C++ interface rethrows a
+  # handler's after the engine has returned), so the tables would only take room.
   if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
-    target_compile_options(${objetivo} PRIVATE -fno-asynchronous-unwind-tables)
+    target_compile_options(${objetivo} PRIVATE -fno-asynchronous-unwind-tables -fno-exceptions)
   endif()
   if(ARG_OBJETO)
     target_compile_definitions(${objetivo} PUBLIC EVALION_OBJETO)

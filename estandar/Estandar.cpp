@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "Bloques.hpp"
+#include "Formula.h"
 #include "Cifras.h"
 #include "Codificacion.hpp"
 #include "ComaFlotante.h"
@@ -384,12 +385,53 @@ bool TiposValidos(const TFuncion &F, const BLOQUEDEDATOS *P, int32_t N)
 // function below is only the gathering of its arguments.
 EVALION_NOINLINE double Calcular(size_t I, const double *X, int32_t N)
 {
-    const Motor::AjustesEnmascarados Ajustes;
     const TFuncion &F = FUNCIONES[I];
+#if defined(__x86_64__) || defined(_M_X64)
+    // Called under the engine's controls already (a form under the host's settings, which
+    // most hosts keep as every C program starts): no switch, whose load of MXCSR is most of
+    // the cost of a short function; MXCSR is loaded back only where the function raised a
+    // flag the host's did not hold, so that none is left pending.
+    const unsigned Antes = _mm_getcsr();
+    if ((Antes & ~0x3Fu) == Motor::MXCSR_MOTOR) {
+        const double Valor = SinMenosCero(F.Unaria ? F.Unaria(X[0]) : F.Numeros(TNumeros(X), N));
+        if ((_mm_getcsr() & ~Antes) != 0)
+            _mm_setcsr(Antes);
+        return Valor;
+    }
+#endif
+    const Motor::AjustesEnmascarados Ajustes;
     return SinMenosCero(F.Unaria ? F.Unaria(X[0]) : F.Numeros(TNumeros(X), N));
 }
 
-template <size_t I> double Nativa1(double a) { const double X[] = {a}; return Calcular(I, X, 1); }
+#if defined(__x86_64__) || defined(_M_X64)
+// si of three numbers, as the handler answers it: the chosen block whole, its bits as they
+// came; the condition's zero told by its bits, so that a signaling NaN raises nothing.
+double SiNativa(double Condicion, double Si, double No)
+{
+    uint64_t Bits;
+    std::memcpy(&Bits, &Condicion, sizeof Bits);
+    return (Bits << 1) == 0 ? No : Si;
+}
+#endif
+
+template <size_t I> double Nativa1(double a)
+{
+#if defined(__x86_64__) || defined(_M_X64)
+    // A function of one number under the engine's controls, Calcular's first way written out
+    // for it: a direct call, no table.
+    if constexpr (FUNCIONES[I].Unaria != nullptr) {
+        const unsigned Antes = _mm_getcsr();
+        if ((Antes & ~0x3Fu) == Motor::MXCSR_MOTOR) {
+            const double Valor = SinMenosCero(FUNCIONES[I].Unaria(a));
+            if ((_mm_getcsr() & ~Antes) != 0)
+                _mm_setcsr(Antes);
+            return Valor;
+        }
+    }
+#endif
+    const double X[] = {a};
+    return Calcular(I, X, 1);
+}
 template <size_t I> double Nativa2(double a, double b) { const double X[] = {a, b}; return Calcular(I, X, 2); }
 template <size_t I> double Nativa3(double a, double b, double c) { const double X[] = {a, b, c}; return Calcular(I, X, 3); }
 template <size_t I> double Nativa4(double a, double b, double c, double d)
@@ -480,6 +522,11 @@ EVALION_ESTANDAR_API int32_t EVALION_CONV A_EstandarFuncion(const char *Funcion,
 
 EVALION_ESTANDAR_API ESTANDAR_NATIVA EVALION_CONV A_EstandarNativa(const char *Funcion, int32_t Argumentos)
 {
+#if defined(__x86_64__) || defined(_M_X64) // (where a double comes back in an SSE register, its bits whole)
+    if (Funcion != nullptr && Argumentos == (3 | ESTANDAR_CON_TEXTOS) && MismoNombre(Funcion, "si"))
+        return reinterpret_cast<ESTANDAR_NATIVA>(&SiNativa);
+#endif
+    Argumentos &= ~ESTANDAR_CON_TEXTOS;
     if (Funcion == nullptr || Argumentos < 1 || Argumentos > 4)
         return nullptr;
     for (size_t I = 0; I < std::size(FUNCIONES); ++I) {
@@ -492,6 +539,19 @@ EVALION_ESTANDAR_API ESTANDAR_NATIVA EVALION_CONV A_EstandarNativa(const char *F
                                : reinterpret_cast<ESTANDAR_NATIVA>(C.Cuatro);
     }
     return nullptr;
+}
+
+EVALION_ESTANDAR_API int32_t EVALION_CONV A_EstandarMarcas(const char *Funcion, int32_t Argumentos)
+{
+    if (Funcion == nullptr)
+        return 0;
+    if (Argumentos == 1 && MismoNombre(Funcion, "Raiz"))
+        return FORMULA_ES_RAIZ;
+    if (Argumentos == 1 && MismoNombre(Funcion, "Abs"))
+        return FORMULA_ES_ABS;
+    if (Argumentos == 3 && MismoNombre(Funcion, "si") && A_EstandarNativa(Funcion, 3 | ESTANDAR_CON_TEXTOS) != nullptr)
+        return FORMULA_ES_SI | FORMULA_TEXTO_AL_ANFITRION;
+    return 0;
 }
 
 EVALION_ESTANDAR_API const double *EVALION_CONV A_EstandarConstante(const char *Variable)

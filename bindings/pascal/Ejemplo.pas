@@ -1,12 +1,13 @@
 { Evalion from Pascal: a TEvalion whose events an object of the host answers, with the
-  standard library behind its own names.
+  standard library behind its own names; then a text prepared once and evaluated over a
+  column, the standard library computed inside the form.
   fpc -dEVALION_OBJETO Ejemplo.pas }
 program Ejemplo;
 
 {$IFDEF FPC}{$MODE DELPHI}{$ENDIF}
 
 uses
-  SysUtils, Math, Evalion, EvalionEstandar;
+  SysUtils, Math, Evalion, EvalionEstandar, EvalionFormula;
 
 type
   TCalculo = class
@@ -45,6 +46,27 @@ begin
     WriteLn(Texto, ' -> ', FloatToStr(R.Numero));
 end;
 
+{ Texto over the rows of x: Raiz and Redondear are computed by the form, IVA is asked of the
+  analyser's event at every row. }
+procedure Filas(Evaluador: TEvalion; const Texto: AnsiString);
+const
+  X: array[0..2] of Double = (0, 3, 4);
+var
+  Formula: TFormula;
+  Valores: array[0..2] of Double;
+  I: Integer;
+begin
+  Formula := TFormula.Create(Evaluador, Texto);
+  Formula.Estandar := True;
+  Formula.VincularColumna('x', @X[0]);
+  Formula.EvaluarFilas(Length(X), @Valores[0]);
+  Write(Texto, ' for x = 0, 3, 4 ->');
+  for I := 0 to High(Valores) do
+    Write(' ', FloatToStr(Valores[I]));
+  WriteLn;
+  Formula.Free;
+end;
+
 var
   Evaluador: TEvalion;
   Calculo: TCalculo;
@@ -57,6 +79,7 @@ begin
   Mostrar(Evaluador, 'doble(Raiz(2)) ^ 2');
   Mostrar(Evaluador, 'Mayusculas("iva")');
   Mostrar(Evaluador, 'Precio * IVA');
+  Filas(Evaluador, 'Redondear(Raiz(x*x + 16) * (1 + IVA); 2)');
   Evaluador.Free;
   Calculo.Free;
 end.

@@ -224,12 +224,20 @@ type
     function GetSeparadorMillar: AnsiChar;
     procedure SetSeparadorDecimal(Valor: AnsiChar);
     procedure SetSeparadorMillar(Valor: AnsiChar);
+    function GetEstado: PESTADODEANALISIS;
   public
     constructor Create(AOwner: TComponent); override;
     { The value or the error of Expresion, converted as TextoParaElMotor does. A text
       longer than EVALION_LARGO_EXPRESION characters or holding a #0 raises EEvalion, as
       the engine would read only a cut part of it. }
     function Analizar(const Expresion: AnsiString): BLOQUEDEDATOS;
+    { The record, with the adapters installed, for an engine call the analyser does not
+      make itself (a prepared form's evaluation, EvalionFormula's TFormula): such a call
+      is followed by RelanzarExcepcion, as Analizar does. }
+    property Estado: PESTADODEANALISIS read GetEstado;
+    { Raises again the exception an event raised during the last engine call on Estado,
+      if one did; nothing otherwise. }
+    procedure RelanzarExcepcion;
     { The record's requests; public so that a host may install them on a record of its own. }
     procedure _AlPedirVariable(Variable: PAnsiChar; var R: BLOQUEDEDATOS); {$IFDEF WIN32}register;{$ENDIF}
     procedure _AlPedirFuncion(Funcion: PAnsiChar; Parametros: PBLOQUES; N: Int32; var R: BLOQUEDEDATOS);
@@ -246,6 +254,10 @@ type
 { Puts TEvalion on the component palette page "Evalion"; the form designer calls it when
   it loads the package. }
 procedure Register;
+
+{ Expresion as TextoParaElMotor converts it, or EEvalion when the engine would read only a
+  cut part of it: over EVALION_LARGO_EXPRESION characters, or holding a #0. }
+function ExpresionParaElMotor(const Expresion: string): RawByteString;
 {$ENDIF}
 
 { Helpers for requests: R holds a number or a text (converted, then cut to 1023 bytes). }
@@ -470,9 +482,17 @@ end;
 
 { A Pascal exception must not unwind through the engine's frames: they would never release
   what they hold (the arguments of every pending call). The adapters keep it and answer
-  with a code that ends the analysis. An event counts as assigned by its code word alone. }
+  with a code that ends the analysis. Once one is kept, every later request of the same
+  call fails at once without its event: rows of a prepared form go on after a failed row,
+  and the one exception kept is the first. An event counts as assigned by its code word
+  alone. }
 procedure TEvalion._AlPedirVariable(Variable: PAnsiChar; var R: BLOQUEDEDATOS);
 begin
+  if FExcepcion <> nil then
+  begin
+    R.Error := E_EXCEPCION;
+    Exit;
+  end;
   if TMethod(FOnPedirVariable).Code = nil then
   begin
     SinEvento(Variable, E_VARIABLE, R);
@@ -488,6 +508,11 @@ end;
 
 procedure TEvalion._AlPedirFuncion(Funcion: PAnsiChar; Parametros: PBLOQUES; N: Int32; var R: BLOQUEDEDATOS);
 begin
+  if FExcepcion <> nil then
+  begin
+    R.Error := E_EXCEPCION;
+    Exit;
+  end;
   if TMethod(FOnPedirFuncion).Code = nil then
   begin
     SinEvento(Funcion, E_FUNCION, R);
@@ -501,25 +526,41 @@ begin
   end;
 end;
 
+function ExpresionParaElMotor(const Expresion: string): RawByteString;
+var
+  Nulo: Integer;
+begin
+  Result := TextoParaElMotor(Expresion);
+  if Length(Result) > EVALION_LARGO_EXPRESION then
+    raise EEvalion.CreateFmt('Evalion: an expression holds at most %d characters', [EVALION_LARGO_EXPRESION]);
+  Nulo := Pos(#0, Result);
+  if Nulo > 0 then
+    raise EEvalion.CreateFmt('Evalion: the expression has a NUL at character %d', [Nulo]);
+end;
+
 function TEvalion.Analizar(const Expresion: AnsiString): BLOQUEDEDATOS;
 var
   Texto: RawByteString;
-  Nulo: Integer;
+begin
+  Texto := ExpresionParaElMotor(Expresion);
+  Result := A_Analizar(@FEstado, PAnsiChar(Texto));
+  RelanzarExcepcion;
+end;
+
+procedure TEvalion.RelanzarExcepcion;
+var
   Excepcion: TObject;
 begin
-  Texto := TextoParaElMotor(Expresion);
-  if Length(Texto) > EVALION_LARGO_EXPRESION then
-    raise EEvalion.CreateFmt('Evalion: an expression holds at most %d characters', [EVALION_LARGO_EXPRESION]);
-  Nulo := Pos(#0, Texto);
-  if Nulo > 0 then
-    raise EEvalion.CreateFmt('Evalion: the expression has a NUL at character %d', [Nulo]);
-  Result := A_Analizar(@FEstado, PAnsiChar(Texto));
-  if FExcepcion <> nil then
-  begin
-    Excepcion := FExcepcion;
-    FExcepcion := nil;
-    raise Excepcion;
-  end;
+  if FExcepcion = nil then
+    Exit;
+  Excepcion := FExcepcion;
+  FExcepcion := nil;
+  raise Excepcion;
+end;
+
+function TEvalion.GetEstado: PESTADODEANALISIS;
+begin
+  Result := @FEstado;
 end;
 
 function TEvalion.GetSeparadorDecimal: AnsiChar;

@@ -111,7 +111,13 @@ int32_t Opciones(FORMULAPREPARADA *F, int32_t Opciones)
 int32_t Vincular(FORMULAPREPARADA *F, const char *Nombre, int32_t Argumentos, const double *Direccion, bool Columna,
                  FuncionNativa Funcion)
 {
-    if (F == nullptr || Nombre == nullptr || Argumentos > MAXIMO_NATIVOS)
+    // A function's count in the low byte, what else its binding says above (only with the
+    // count its operation takes).
+    const int32_t Marcas = Argumentos < 0 ? 0 : Argumentos & ~0xFF, Operacion = Marcas & NATIVA_OPERACION;
+    Argumentos = Argumentos < 0 ? Argumentos : Argumentos & 0xFF;
+    const bool Valida = (Marcas & ~(NATIVA_TEXTO_AL_ANFITRION | NATIVA_OPERACION)) == 0 && Operacion <= NATIVA_SI &&
+                        (Operacion == 0 || Argumentos == (Operacion == NATIVA_SI ? 3 : 1));
+    if (F == nullptr || Nombre == nullptr || Argumentos > MAXIMO_NATIVOS || !Valida)
         return 0;
     if (EstaEnCurso(F))
         return CAMBIO_EN_CURSO;
@@ -129,6 +135,7 @@ int32_t Vincular(FORMULAPREPARADA *F, const char *Nombre, int32_t Argumentos, co
             F->Columnas[n] = Columna && Ligado;
         } else {
             F->Nativas[n] = Funcion;
+            F->Nombres[n].Marcas = Funcion != nullptr ? Marcas : 0;
         }
         // Every use switches between the asked code and the bound one.
         for (uint32_t k = 0; k < F->Instrucciones; ++k) {

@@ -384,6 +384,11 @@ EVALION_SIEMPRE_EN_LINEA BLOQUEDEDATOS Evaluar(const FORMULAPREPARADA *F, ESTADO
         if constexpr (PASOS_AMPLIOS)
             if (F->Llama)
                 return PasosConLlamadas(F, Estado);
+#if EVALION_ENSAMBLADO
+        double v; // a form with powers
+        if (F->Ensamblado != nullptr && F->Nativa(F, Estado, &v) == 0)
+            return BloqueDeNumero(v);
+#endif
         return EvaluarPasos<false, true>(F, Estado);
     }
     return EvaluarResto(F, Estado);

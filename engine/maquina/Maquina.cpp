@@ -34,6 +34,19 @@ inline void ResponderNativa(FuncionNativa Funcion, const BLOQUEDEDATOS *Parametr
     R.Tipo = TIPO_NUMERO;
 }
 
+// A call of C code bound to ask the host for a call with an argument that is no plain number
+// (a text, or both kinds), and one such: the host answers it (as if the name were not bound).
+inline bool TextoAlAnfitrion(const FORMULAPREPARADA *F, const Instruccion &I, const BLOQUEDEDATOS *Parametros)
+{
+    const Uso &U = F->Nombres[I.U.Nombre.Extra];
+    if (!(U.Marcas & NATIVA_TEXTO_AL_ANFITRION))
+        return false;
+    for (int32_t a = 0; a < U.Argumentos; ++a)
+        if (Parametros[a].Tipo != TIPO_NUMERO)
+            return true;
+    return false;
+}
+
 EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS *Estado, BLOQUEDEDATOS &R,
                                      const Repeticion *Rep)
 {
@@ -91,17 +104,19 @@ EVALION_NOINLINE void EvaluarBloques(const FORMULAPREPARADA *F, ESTADODEANALISIS
                 }
                 ++Llamadas;
                 [[fallthrough]];
-            case O_FUNCION: // C code answers in the host's place, through the same request
-                Pedir(I->Codigo == O_NATIVA || Instalada(Estado->AlPedirFuncion), E_FUNCION,
+            case O_FUNCION: { // C code answers in the host's place, through the same request
+                const bool Nativa = I->Codigo == O_NATIVA && !TextoAlAnfitrion(F, *I, &Otras[I->A]);
+                Pedir(Nativa || Instalada(Estado->AlPedirFuncion), E_FUNCION,
                       [&](char *Destino) { CopiarPedido(F, I->U.Nombre, Destino); }, Ajustar, Ajustes, A,
                       [&](char *Nombre) { // the arguments in slots A+1 ...
                           const int32_t Cuantos = F->Nombres[I->U.Nombre.Extra].Argumentos;
-                          if (I->Codigo == O_NATIVA)
+                          if (Nativa)
                               ResponderNativa(F->Nativas[I->U.Nombre.Extra], &Otras[I->A], Cuantos, A);
                           else
                               LlamarFuncion(Estado, Nombre, &Otras[I->A], Cuantos, &A);
                       });
                 break;
+            }
             case O_SIGNO:
                 AplicarSigno(A, I->Extra != 0);
                 break;

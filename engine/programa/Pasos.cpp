@@ -94,6 +94,7 @@ bool Traducir(FORMULAPREPARADA *F)
             P.Codigo = CODIGO_NATIVA;
             P.Extra = static_cast<uint8_t>(Argumentos);
             P.Izq.Funcion = F->Nativas[I.U.Nombre.Extra];
+            P.Der.Ranura = static_cast<uint32_t>(F->Nombres[I.U.Nombre.Extra].Marcas & NATIVA_OPERACION);
             Pasos.Agregar(P);
             EnRanura(I.A);
             continue;

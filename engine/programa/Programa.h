@@ -98,6 +98,18 @@ struct Uso {
     uint32_t Lugar;
     Texto Nombre;
     int32_t Argumentos;
+    int32_t Marcas = 0; // a function bound to C code: what else the binding says of it (NATIVA_...)
+};
+
+// What a binding of C code may say besides the count of its arguments (A_VincularFuncion's
+// Argumentos): a call with an argument that is no number asks the host instead of failing;
+// and the operation it computes, which the machine code may then compute itself.
+enum : int32_t {
+    NATIVA_TEXTO_AL_ANFITRION = 0x100,
+    NATIVA_OPERACION = 0xF000, // one of:
+    NATIVA_RAIZ = 0x1000,      // sqrt(x), a zero +0
+    NATIVA_ABS = 0x2000,       // fabs(x)
+    NATIVA_SI = 0x3000,        // c (no zero, a NaN too) ? a : b, the chosen one's bits
 };
 
 // The steps of a form of numbers only: the slots' values without the rest of their blocks,

@@ -30,6 +30,7 @@ struct Arbol {
     Nodo *Nodos = nullptr;
     uint32_t Raiz = NINGUNO;
     bool Llamadas = false; // some step calls C code
+    bool Potencias = false; // some step is a power, which may call pow
     bool EnOrden = false;  // the children in the steps' order (a form that calls C code)
     ~Arbol() { std::free(Nodos); }
 
@@ -64,6 +65,7 @@ struct Arbol {
             } else if (P.Codigo >= CODIGO_PEDIR) {
                 return false;
             } else {
+                Potencias = Potencias || OperacionDePaso(P.Codigo) == P_POTENCIA;
                 // (A load or a negation has a constant on its right, which it does not read.)
                 if (!Leer(FuenteIzquierda(P.Codigo), P.Izq.Ranura, N.Hijos[0]) ||
                     !Leer(FuenteDerecha(P.Codigo), P.Der.Ranura, N.Hijos[1]))

@@ -1,4 +1,4 @@
-// The steps of a light form (numbers and bound variables, no request, no power) as x86-64
+// The steps of a light form (numbers, bound variables and powers, no request) as x86-64
 // machine code: one function per form, every value in an SSE register (the steps run in the
 // order of their tree that needs fewest), every constant next to the code. Its calling cost is
 // that of a plain C function, with no dispatch per step.
@@ -20,11 +20,26 @@
 #include "Arbol.h"
 #include "Emisor.h"
 #include "Escritor.h"
+#include "Potencias.h"
 
 namespace Motor {
 
 #if EVALION_ENSAMBLADO
 namespace {
+
+// A power as the steps compute it, for the code to call.
+EVALION_NOINLINE double ElevarEnCodigo(double Base, double Exponente) { return Elevar(Base, Exponente); }
+
+// Whether the processor has FMA and pow's error is glibc's (2.28 on) bound: the powers that are
+// a product, a quotient or a root may then be checked here rather than called.
+bool PotenciaConFma()
+{
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 28))
+    return __builtin_cpu_supports("fma");
+#else
+    return false;
+#endif
+}
 
 // The code of one form: one evaluation (scalar SSE2 on the low halves), or rows, two at a
 // time (packed SSE2 on both halves).
@@ -121,12 +136,12 @@ struct Emisor {
         E.Sse(Aritmetica(), Codigo, R, Leible(L, XMM_DATO), Inmediato);
     }
 
-    // A form that calls C code keeps its frame for the calls from entry to return: reserves it
+    // A form that calls C code (or pow) keeps its frame for the calls from entry to return: reserves it
     // (sub rsp) or gives it back (add rsp).
     enum : uint8_t { RESERVAR, DEVOLVER };
     void Marco(uint8_t Codigo)
     {
-        if (!A.Llamadas)
+        if (!A.Llamadas && !A.Potencias)
             return;
         E.Pila(Codigo == RESERVAR, Filas ? MARCO_FILAS : MARCO_LLAMADAS);
     }
@@ -146,7 +161,13 @@ struct Emisor {
     uint32_t Uno = 0, Cero = 0, Signo = 0; // the constants every step may need
     void EscribirPaso(const Paso *P, uint8_t Destino, const Lugar &Izq, const Lugar &Der);
     uint8_t EscribirArbol(const FORMULAPREPARADA *F, uint32_t p, uint32_t &Libres);
+    bool PotenciasRapidas = false; // x^2, x^3, x^-1 and x^0,5 computed here where they can be
+    void Llamar(const void *Funcion, size_t EnPasos, uint32_t Cuantos, const Lugar *Args, uint32_t Libres,
+                bool SoloFallidas = false);
+    uint8_t Tomar(uint32_t &Libres);
     uint8_t EscribirLlamada(const Paso *P, size_t EnPasos, const uint8_t *De, uint32_t &Libres);
+    uint8_t EscribirOperacion(const Paso *P, const uint8_t *De, uint32_t &Libres);
+    uint8_t EscribirPotencia(const Paso *P, const Arbol::Nodo &N, const uint8_t *De, size_t EnPasos, uint32_t &Libres);
     bool Preparar(const FORMULAPREPARADA *F);
     void CargarVariables(bool DeColumnas);
     void EscribirPasos(const FORMULAPREPARADA *F);
@@ -228,7 +249,7 @@ void Emisor::EscribirPaso(const Paso *P, uint8_t Destino, const Lugar &Izq, cons
         Operar(MUL, V, Der);
         SumarASuRanura(Op == P_MASPOR ? ADD : SUB);
         break;
-    default: // a power or a request: no light form holds one
+    default: // a request: no light form holds one (a power is written apart)
         E.Lleno = true;
         return;
     }
@@ -236,15 +257,16 @@ void Emisor::EscribirPaso(const Paso *P, uint8_t Destino, const Lugar &Izq, cons
         E.Sse(EMPAQUETADO, MOVAPD, Destino, EnRegistro(XMM_VALOR));
 }
 
-// Step p and the steps its operands come from, into registers from Libres (a bit per
-// register); returns the register of its value.
-// A call of C code with its arguments in the registers De: every register the rest of the
-// evaluation still needs and the general registers in use (one evaluation's arguments rdi,
-// rsi, rdx and the steps' address rcx; the rows' arguments) wait in the frame meanwhile, since
-// the call may change them all. One evaluation reads the function from the form's steps, so
-// that binding another one changes no code; rows, written for one call, call it twice, once
-// per row of the pair. Its value goes to a free register, which it returns.
-uint8_t Emisor::EscribirLlamada(const Paso *P, size_t EnPasos, const uint8_t *De, uint32_t &Libres)
+// A call of C code (Funcion; one evaluation's bound functions, null, read from the form's
+// steps at EnPasos, so that binding another one changes no code) with its arguments where Args
+// say, its value into xmm15. Every register the rest of the evaluation still needs (the tree's
+// not in Libres, the variables') and the general registers in use (one evaluation's arguments
+// rdi, rsi, rdx and the steps' address rcx; the rows' arguments) wait in the frame meanwhile,
+// since the call may change them all. Rows, written for one call, call it twice, once per row
+// of the pair; or, for a power (SoloFallidas), only for the rows whose bits are set in eax,
+// the others keeping their halves of xmm15.
+void Emisor::Llamar(const void *Funcion, size_t EnPasos, uint32_t Cuantos, const Lugar *Args, uint32_t Libres,
+                    bool SoloFallidas)
 {
     const auto Pila = [](uint32_t Bytes) { return Lugar{Lugar::PILA, 0, Bytes, nullptr}; };
     const uint8_t GENERALES[] = {Escritor::RDI, Escritor::RSI, Escritor::RDX, Escritor::RCX};
@@ -253,17 +275,25 @@ uint8_t Emisor::EscribirLlamada(const Paso *P, size_t EnPasos, const uint8_t *De
     const uint8_t Ancho = Filas ? 16 : 8, Forma = Filas ? EMPAQUETADO : ESCALAR;
     const uint32_t Argumentos = Filas ? FILAS_ARGUMENTOS : LLAMADA_ARGUMENTOS;
     const uint32_t Registros = Filas ? FILAS_REGISTROS : LLAMADA_REGISTROS;
+    SoloFallidas = SoloFallidas && Filas;
+    if (SoloFallidas) { // before an argument's load may change them
+        E.GuardarEax(FILAS_FALLIDAS);
+        E.Sse(EMPAQUETADO, MOVSD_GUARDAR, XMM_VALOR, Pila(FILAS_VALOR));
+    }
     for (uint32_t g = 0; g < Generales; ++g)
         E.Mover64(true, GENERALES[g], Escritor::RSP, 8 * g);
     // The arguments go to xmm0, xmm1...: through the frame, unless they are there already
     // (one evaluation; rows take each row's half from the frame).
     bool EnSuSitio = !Filas;
-    for (uint32_t k = 0; k < P->Extra; ++k)
-        EnSuSitio = EnSuSitio && De[k] == k;
-    for (uint32_t k = 0; k < P->Extra; ++k) {
-        if (!EnSuSitio)
-            E.Sse(Forma, MOVSD_GUARDAR, De[k], Pila(Argumentos + Ancho * k));
-        Libres |= 1u << De[k];
+    for (uint32_t k = 0; k < Cuantos; ++k)
+        EnSuSitio = EnSuSitio && Args[k].Tipo == Lugar::REGISTRO && Args[k].Registro == k;
+    for (uint32_t k = 0; k < Cuantos && !EnSuSitio; ++k) {
+        uint8_t R = Args[k].Registro;
+        if (Args[k].Tipo != Lugar::REGISTRO) {
+            Cargar(XMM_VALOR, Args[k]);
+            R = XMM_VALOR;
+        }
+        E.Sse(Forma, MOVSD_GUARDAR, R, Pila(Argumentos + Ancho * k));
     }
     uint32_t Vivos = ((1u << A.Nodos[A.Raiz].Registros) - 1) & ~Libres; // the tree's registers in use
     for (uint32_t v = 0; v < CuantasVariables; ++v)
@@ -276,20 +306,31 @@ uint8_t Emisor::EscribirLlamada(const Paso *P, size_t EnPasos, const uint8_t *De
     // at once: a row's half is taken from a pair in a register, and the first row's value
     // waits alone.
     for (uint32_t Fila = 0; Fila < (Filas ? 2u : 1u); ++Fila) {
-        for (uint8_t k = 0; k < P->Extra && !EnSuSitio; ++k) {
+        size_t Sigue = Escritor::SIN_DESTINO;
+        if (SoloFallidas) {
+            E.ProbarBits(FILAS_FALLIDAS, static_cast<uint8_t>(1u << Fila));
+            Sigue = E.Saltar(Escritor::SI_IGUAL, Escritor::SIN_DESTINO);
+        }
+        for (uint8_t k = 0; k < Cuantos && !EnSuSitio; ++k) {
             E.Sse(Forma, MOVSD, k, Pila(Argumentos + Ancho * k));
             if (Fila == 1)
                 E.Sse(EMPAQUETADO, UNPCKHPD, k, EnRegistro(k));
         }
-        if (Filas)
-            E.CargarRax(reinterpret_cast<const void *>(P->Izq.Funcion));
+        if (Funcion != nullptr)
+            E.CargarRax(Funcion);
         else
             E.CargarRaxDePasos(static_cast<uint32_t>(EnPasos + offsetof(Paso, Izq)));
         E.LlamarRax();
-        if (Filas && Fila == 0)
+        if (SoloFallidas) {
+            E.Sse(ESCALAR, MOVSD_GUARDAR, 0, Pila(FILAS_VALOR + 8 * Fila));
+            E.Resolver(Sigue);
+        } else if (Filas && Fila == 0) {
             E.Sse(ESCALAR, MOVSD_GUARDAR, 0, Pila(FILAS_VALOR));
+        }
     }
-    if (Filas) { // the two rows' values: the first's below the second's
+    if (SoloFallidas) {
+        E.Sse(EMPAQUETADO, MOVSD, XMM_VALOR, Pila(FILAS_VALOR));
+    } else if (Filas) { // the two rows' values: the first's below the second's
         E.Sse(ESCALAR, MOVSD, XMM_VALOR, Pila(FILAS_VALOR));
         E.Sse(EMPAQUETADO, UNPCKLPD, XMM_VALOR, EnRegistro(0));
     } else {
@@ -300,10 +341,95 @@ uint8_t Emisor::EscribirLlamada(const Paso *P, size_t EnPasos, const uint8_t *De
             E.Sse(Forma, MOVSD, r, Pila(Registros + Ancho * r));
     for (uint32_t g = 0; g < Generales; ++g)
         E.Mover64(false, GENERALES[g], Escritor::RSP, 8 * g);
+}
+
+// xmm15 into a free register, which it takes and returns.
+uint8_t Emisor::Tomar(uint32_t &Libres)
+{
     const uint8_t Destino = static_cast<uint8_t>(__builtin_ctz(Libres));
     Libres &= ~(1u << Destino);
     E.Sse(EMPAQUETADO, MOVAPD, Destino, EnRegistro(XMM_VALOR));
     return Destino;
+}
+
+// A call of bound C code with its arguments in the registers De; its value in a free register.
+uint8_t Emisor::EscribirLlamada(const Paso *P, size_t EnPasos, const uint8_t *De, uint32_t &Libres)
+{
+    Lugar Args[Arbol::HIJOS];
+    for (uint32_t k = 0; k < P->Extra; ++k) {
+        Args[k] = EnRegistro(De[k]);
+        Libres |= 1u << De[k];
+    }
+    Llamar(Filas ? reinterpret_cast<const void *>(P->Izq.Funcion) : nullptr, EnPasos, P->Extra, Args, Libres);
+    return Tomar(Libres);
+}
+
+// C code bound as an operation the code computes the same (NATIVA_RAIZ, _ABS, _SI): its
+// instructions instead of the call, its arguments in the registers De. A choice tests the
+// bits of its condition for a zero, with no comparison that a signaling NaN would flag.
+uint8_t Emisor::EscribirOperacion(const Paso *P, const uint8_t *De, uint32_t &Libres)
+{
+    const uint8_t V = XMM_VALOR, D = XMM_DATO;
+    const Lugar Absoluto = {Lugar::CONSTANTE, 0, K.Agregar(0x7FFFFFFFFFFFFFFF), nullptr};
+    switch (static_cast<int32_t>(P->Der.Ranura)) {
+    case NATIVA_RAIZ: // sqrt, and a zero +0: and with the mask of what is no zero
+        E.Sse(Aritmetica(), SQRT, V, EnRegistro(De[0]));
+        E.Sse(EMPAQUETADO, MOVAPD, D, EnRegistro(V));
+        E.Sse(EMPAQUETADO, CMP, D, {Lugar::CONSTANTE, 0, Cero, nullptr}, CMP_DISTINTO);
+        E.Sse(EMPAQUETADO, AND, V, EnRegistro(D));
+        break;
+    case NATIVA_ABS:
+        E.Sse(EMPAQUETADO, MOVAPD, V, EnRegistro(De[0]));
+        E.Sse(EMPAQUETADO, AND, V, Absoluto);
+        break;
+    default: { // NATIVA_SI: D = all ones where the condition is +0 or -0; V = D ? b : a
+        E.Sse(EMPAQUETADO, MOVAPD, D, EnRegistro(De[0]));
+        E.Sse(EMPAQUETADO, AND, D, Absoluto);
+        E.Sse(EMPAQUETADO, PCMPEQD, D, {Lugar::CONSTANTE, 0, Cero, nullptr});
+        E.Sse(EMPAQUETADO, PSHUFD, V, EnRegistro(D), 0xB1); // each half's two words swapped
+        E.Sse(EMPAQUETADO, PAND, D, EnRegistro(V));
+        E.Sse(EMPAQUETADO, MOVAPD, V, EnRegistro(D));
+        E.Sse(EMPAQUETADO, ANDN, V, EnRegistro(De[1]));
+        E.Sse(EMPAQUETADO, AND, D, EnRegistro(De[2]));
+        E.Sse(EMPAQUETADO, OR, V, EnRegistro(D));
+        break;
+    }
+    }
+    for (uint32_t k = 0; k < P->Extra; ++k)
+        Libres |= 1u << De[k];
+    return Tomar(Libres);
+}
+
+// A power, as the steps compute it (Elevar), called; x^2, x^3, x^-1 and x^0,5 first computed
+// here where pow surely gives the same double (Potencias.h).
+uint8_t Emisor::EscribirPotencia(const Paso *P, const Arbol::Nodo &N, const uint8_t *De, size_t EnPasos, uint32_t &Libres)
+{
+    Lugar Base = N.Hijos[0] != Arbol::NINGUNO ? EnRegistro(De[0])
+                                              : Operando(FuenteIzquierda(P->Codigo), P->Izq, EnPasos + offsetof(Paso, Izq));
+    const Lugar Exponente = N.Hijos[1] != Arbol::NINGUNO ? EnRegistro(De[1])
+                                                         : Operando(FuenteDerecha(P->Codigo), P->Der, EnPasos + offsetof(Paso, Der));
+    for (int h = 0; h < 2; ++h)
+        if (N.Hijos[h] != Arbol::NINGUNO)
+            Libres |= 1u << De[h];
+    const double k = FuenteDerecha(P->Codigo) == DE_CONSTANTE ? P->Der.Numero : 0.0;
+    const bool Rapida = PotenciasRapidas && (k == 2.0 || k == 3.0 || k == -1.0 || k == 0.5);
+    size_t Fin = Escritor::SIN_DESTINO;
+    if (Rapida) {
+        if (Base.Tipo != Lugar::REGISTRO) { // into the register its value will take
+            const uint8_t R = static_cast<uint8_t>(__builtin_ctz(Libres));
+            Cargar(R, Base);
+            Base = EnRegistro(R);
+        }
+        EscribirPotenciaRapida(E, K, Filas, k, Base.Registro);
+        const size_t Lenta = E.Saltar(Filas ? Escritor::SI_DISTINTO : Escritor::SI_NO_MAYOR, Escritor::SIN_DESTINO);
+        Fin = E.Saltar(0, Escritor::SIN_DESTINO); // the value in xmm15, as the call leaves it
+        E.Resolver(Lenta);
+    }
+    const Lugar Args[2] = {Base, Exponente};
+    Llamar(reinterpret_cast<const void *>(&ElevarEnCodigo), 0, 2, Args, Libres, Rapida);
+    if (Fin != Escritor::SIN_DESTINO)
+        E.Resolver(Fin);
+    return Tomar(Libres);
 }
 
 uint8_t Emisor::EscribirArbol(const FORMULAPREPARADA *F, uint32_t p, uint32_t &Libres)
@@ -319,9 +445,11 @@ uint8_t Emisor::EscribirArbol(const FORMULAPREPARADA *F, uint32_t p, uint32_t &L
                 De[h] = R;
     }
     const Paso *P = &F->Pasos[p];
-    if (P->Codigo == CODIGO_NATIVA)
-        return EscribirLlamada(P, static_cast<size_t>(p) * sizeof(Paso), De, Libres);
     const size_t EnPasos = static_cast<size_t>(p) * sizeof(Paso);
+    if (P->Codigo == CODIGO_NATIVA)
+        return P->Der.Ranura != 0 ? EscribirOperacion(P, De, Libres) : EscribirLlamada(P, EnPasos, De, Libres);
+    if (OperacionDePaso(P->Codigo) == P_POTENCIA)
+        return EscribirPotencia(P, N, De, EnPasos, Libres);
     const Lugar Izq = N.Hijos[0] != Arbol::NINGUNO ? EnRegistro(De[0])
                                                    : Operando(FuenteIzquierda(P->Codigo), P->Izq, EnPasos + offsetof(Paso, Izq));
     const Lugar Der = N.Hijos[1] != Arbol::NINGUNO ? EnRegistro(De[1])
@@ -350,7 +478,13 @@ bool Emisor::Preparar(const FORMULAPREPARADA *F)
     Uno = K.Numero(1.0);
     Cero = K.Numero(0.0);
     Signo = K.Agregar(uint64_t{1} << 63);
-    if (!A.Formar(F) || A.Nodos[A.Raiz].Registros > EnRegistros)
+    if (!A.Formar(F))
+        return false;
+    if (A.Potencias) { // registers for the check of a power's value: xmm12 and xmm13
+        EnRegistros = 12;
+        PotenciasRapidas = PotenciaConFma();
+    }
+    if (A.Nodos[A.Raiz].Registros > EnRegistros)
         return false;
     for (uint32_t p = 0; p + 1 < F->CuantosPasos; ++p)
         for (int Lado = 0; Lado < 2 && F->Pasos[p].Codigo < CODIGO_PEDIR; ++Lado) { // (no call reads a variable)
@@ -510,10 +644,13 @@ template <class Escribir>
 bool EscribirCodigo(const FORMULAPREPARADA *F, bool Filas, const DesdeColumnas *Desde, uint8_t *&Texto, size_t &Largo,
                     size_t &Entrada, Escribir Escribe)
 {
-    // At most: three constants a step and the four fixed ones; 96 bytes of code a step, for
+    // At most: three constants a step and the four fixed ones (a power's check has ten more); 96 bytes of code a step, for
     // each of one evaluation's two entries, and 1024 a call (the frame's moves; two calls across rows).
-    const uint32_t MaximoConstantes = 3 * F->CuantosPasos + 4;
-    size_t Tamano = 16u * MaximoConstantes + (Filas ? 96u : 192u) * F->CuantosPasos + 256u;
+    uint32_t Potencias = 0;
+    for (uint32_t p = 0; p < F->CuantosPasos; ++p)
+        Potencias += F->Pasos[p].Codigo < CODIGO_PEDIR && OperacionDePaso(F->Pasos[p].Codigo) == P_POTENCIA;
+    const uint32_t MaximoConstantes = 3 * F->CuantosPasos + 4 + 10 * Potencias;
+    size_t Tamano = 16u * MaximoConstantes + (Filas ? 96u : 192u) * F->CuantosPasos + 256u + 1536u * Potencias;
     for (uint32_t p = 0; p < F->CuantosPasos; ++p)
         Tamano += F->Pasos[p].Codigo == CODIGO_NATIVA ? 1024u : 0u;
     Texto = static_cast<uint8_t *>(std::calloc(Tamano, 1));

@@ -13,15 +13,6 @@ namespace Motor {
 #if EVALION_ENSAMBLADO
 namespace {
 
-// No step of F is a power (which the code does not compute).
-bool SinPotencias(const FORMULAPREPARADA *F)
-{
-    for (uint32_t p = 0; p < F->CuantosPasos; ++p)
-        if (F->Pasos[p].Codigo < CODIGO_PEDIR && OperacionDePaso(F->Pasos[p].Codigo) == P_POTENCIA)
-            return false;
-    return true;
-}
-
 // A division whose divisor may be zero (none but a constant's is known not to be).
 bool DivideEntreVariables(const FORMULAPREPARADA *F)
 {
@@ -59,10 +50,10 @@ bool Ensamblable(const FORMULAPREPARADA *F)
 {
     // Under the engine's settings the switch costs more than the steps save; and a form is
     // assembled only once the host has chosen its own settings, so that preparing a form,
-    // which many hosts do for one evaluation, asks the system for no pages. A light form, or
-    // one that also calls C code, which it calls straight under those settings.
+    // which many hosts do for one evaluation, asks the system for no pages. A form that asks
+    // nothing: numbers, powers, and C code, which it calls straight under those settings.
     return !F->SinPaginas && F->SinPeticiones && !F->Ajustar && (F->Opciones & AJUSTES_DEL_ANFITRION) &&
-           SinPotencias(F) && (!F->Llama || CodigosPropios(F));
+           (!F->Llama || CodigosPropios(F));
 }
 
 
@@ -104,9 +95,9 @@ void Ensamblar(FORMULAPREPARADA *F)
 
 FilasEnsambladas::FilasEnsambladas(const FORMULAPREPARADA *F, const DesdeColumnas &Desde)
 {
-    // A light form; or under the host's settings, which C code is called under as it stands,
-    // one that also calls C code.
-    if (!F->Ligera && !(F->SinPeticiones && !F->Ajustar && SinPotencias(F)))
+    // A form that asks nothing, whose powers the code computes as the steps do; one that calls
+    // C code only under the host's settings, which the code calls it under as they stand.
+    if (!F->SinPeticiones || (F->Llama && F->Ajustar))
         return;
     // Calls of C code, which would be made again for the two rows the code stops at: rows in
     // blocks, which keep the calls' values, where a division may stop it.

@@ -15,7 +15,8 @@
 namespace Motor {
 namespace {
 
-// Values in xmm0..xmm13 (xmm0..xmm12 across rows); xmm14 and xmm15 are scratch.
+// Values in xmm0..xmm13 (xmm0..xmm12 across rows); xmm14 and xmm15 are scratch. A form with
+// powers keeps its values in xmm0..xmm11, xmm12 and xmm13 for the check of a power's value.
 constexpr uint32_t RANURAS_EN_REGISTROS = 14;
 constexpr uint8_t XMM_MASCARA = 13; // rows: which rows give up
 constexpr uint8_t XMM_DATO = 14;  // a divisor, or an operand read once
@@ -25,6 +26,7 @@ constexpr uint8_t XMM_VALOR = 15; // the value being made
 // (two rows each across rows); 8 more than a multiple of 16, so that rsp is aligned at each call.
 constexpr uint32_t LLAMADA_ARGUMENTOS = 32, LLAMADA_REGISTROS = 64, MARCO_LLAMADAS = 64 + 8 * 14 + 8;
 constexpr uint32_t FILAS_ARGUMENTOS = 32, FILAS_VALOR = 96, FILAS_REGISTROS = 112, MARCO_FILAS = 112 + 16 * 14 + 8;
+constexpr uint32_t FILAS_FALLIDAS = 80; // a power's call across rows: which of the two rows call (past its two arguments)
 static_assert(MARCO_LLAMADAS % 16 == 8 && MARCO_FILAS % 16 == 8, "rsp aligned at a call");
 
 // Where an SSE instruction reads its second operand.
@@ -98,7 +100,8 @@ struct Escritor {
     void CargarRaxDePasos(uint32_t Desplazamiento) { Mover64(false, RAX, RCX, Desplazamiento); }
 
     // The general instructions the code's frame, entries, exits and loop need.
-    enum : uint8_t { SI_IGUAL = 0x84, SI_DISTINTO = 0x85, SI_PARIDAD = 0x8A, SI_NO_MENOR = 0x83 }; // jcc's
+    enum : uint8_t { SI_IGUAL = 0x84, SI_DISTINTO = 0x85, SI_PARIDAD = 0x8A, SI_NO_MENOR = 0x83,
+                     SI_NO_MAYOR = 0x86 }; // jcc's
     void Volver() { Byte(0xC3); }                 // ret
     void LlamarRax() { Bytes({0xFF, 0xD0}); }     // call rax
     void SaltarARax() { Bytes({0xFF, 0xE0}); }    // jmp rax
@@ -118,8 +121,37 @@ struct Escritor {
     void GuardarEnRdx() { Bytes({0xF2, 0x0F, 0x11, 0x02}); }
     // movupd [rdi + rsi*8 + d], xmm0: two rows' values into the host's array
     void GuardarFilas(uint8_t d) { Bytes({0x66, 0x0F, 0x11, 0x44, 0xF7, d}); }
-    // movmskpd eax, xmm13; test eax, eax: whether either half of the rows' mask is set
-    void ProbarMascara() { Bytes({0x66, 0x41, 0x0F, 0x50, 0xC5, 0x85, 0xC0}); }
+    // movmskpd eax, xmmR; test eax, eax: whether either half of a mask is set
+    void ProbarMascara(uint8_t R = 13)
+    {
+        Byte(0x66);
+        if (R >= 8)
+            Byte(0x41);
+        Bytes({0x0F, 0x50, static_cast<uint8_t>(0xC0 | (R & 7)), 0x85, 0xC0});
+    }
+    // A fused multiply-add of three registers (VEX.128.66.0F38.W1 Codigo /r, FMA3): Destino
+    // and Uno as the opcode's 132/213/231 form says, Otro the operand it may read from memory.
+    void Fma(uint8_t Codigo, uint8_t Destino, uint8_t Uno, uint8_t Otro)
+    {
+        Byte(0xC4);
+        Byte(static_cast<uint8_t>((Destino >= 8 ? 0 : 0x80) | 0x40 | (Otro >= 8 ? 0 : 0x20) | 0x02));
+        Byte(static_cast<uint8_t>(0x80 | ((~Uno & 15) << 3) | 0x01));
+        Byte(Codigo);
+        Byte(static_cast<uint8_t>(0xC0 | ((Destino & 7) << 3) | (Otro & 7)));
+    }
+    // mov [rsp + disp32], eax
+    void GuardarEax(uint32_t Desplazamiento)
+    {
+        Bytes({0x89, 0x84, 0x24});
+        Entero32(Desplazamiento);
+    }
+    // test byte [rsp + disp32], imm8
+    void ProbarBits(uint32_t Desplazamiento, uint8_t Bits_)
+    {
+        Bytes({0xF6, 0x84, 0x24});
+        Entero32(Desplazamiento);
+        Byte(Bits_);
+    }
     // jp over the next 6 bytes (a jcc rel32): an unordered comparison goes on
     void SaltarJccSiParidad() { Bytes({0x7A, 6}); }
     // jcc rel32 (Condicion: SI_...) or jmp rel32 (Condicion 0) to Destino, a place written
@@ -186,11 +218,16 @@ inline Lugar EnRegistro(uint8_t R) { return {Lugar::REGISTRO, R, 0, nullptr}; }
 enum : uint8_t {
     ESCALAR = 0xF2, EMPAQUETADO = 0x66,
     MOVSD = 0x10, MOVUPD = 0x10, MOVSD_GUARDAR = 0x11, UNPCKLPD = 0x14, UNPCKHPD = 0x15, MOVAPD = 0x28, ADD = 0x58, MUL = 0x59, SUB = 0x5C, DIV = 0x5E, CMP = 0xC2,
-    AND = 0x54, XOR = 0x57, UCOMISD = 0x2E
+    AND = 0x54, XOR = 0x57, UCOMISD = 0x2E, SQRT = 0x51, MIN = 0x5D, ANDN = 0x55, OR = 0x56,
+    PCMPEQD = 0x76, PSHUFD = 0x70, PAND = 0xDB
 };
+// FMA3 opcodes (Escritor::Fma), the packed form; the scalar one is the next. 231: Destino =
+// Uno * Otro op Destino; 213: Destino = Destino * Uno op Otro.
+enum : uint8_t { FMADD231 = 0xB8, FMSUB231 = 0xBA, FNMADD231 = 0xBC, FMSUB213 = 0xAA };
 // cmpsd's predicates that are the engine's comparisons, a not-a-number included: equal is
 // false and different is true for it, the orders false.
-enum : uint8_t { CMP_IGUAL = 0, CMP_MENOR = 1, CMP_MENORIGUAL = 2, CMP_DESORDENADO = 3, CMP_DISTINTO = 4 };
+enum : uint8_t { CMP_IGUAL = 0, CMP_MENOR = 1, CMP_MENORIGUAL = 2, CMP_DESORDENADO = 3, CMP_DISTINTO = 4,
+                 CMP_NO_MENOR = 5 };
 
 // The constants of a form, 16 bytes each (so that the packed operations may read them, and
 // the sign mask of a negation has both halves), at the start of the buffer.

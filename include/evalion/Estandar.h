@@ -49,8 +49,19 @@ typedef void (*ESTANDAR_NATIVA)(void);
  * odd settings give the same). NULL when there is none: an unknown name, a count the function
  * does not take (A_EstandarFuncion answers E_FUNCION), a count outside 1 to 4, or a function
  * whose answer or arguments may be texts (si, Texto, Longitud, Mayusculas...), and for a NULL
- * Funcion. A text argument makes a bound call fail with E_INCOMPATIBLES, as the handler does. */
+ * Funcion. A text argument makes a bound call fail with E_INCOMPATIBLES, as the handler does.
+ * With ESTANDAR_CON_TEXTOS added to Argumentos it also gives the functions that answer a
+ * number for numbers and a text for texts (si of three arguments, on x86-64), for a binding
+ * that leaves a call with a text argument to the host's request (A_EstandarMarcas). */
+enum { ESTANDAR_CON_TEXTOS = 0x100 };
 EVALION_ESTANDAR_API ESTANDAR_NATIVA EVALION_CONV A_EstandarNativa(const char *Funcion, int32_t Argumentos);
+
+/* What a binding of A_EstandarNativa's code for Funcion with Argumentos numbers should add to
+ * the count it gives A_VincularFuncion (Formula.h): FORMULA_TEXTO_AL_ANFITRION for si (whose
+ * code then comes with ESTANDAR_CON_TEXTOS), and the operation the function computes, which a
+ * form's machine code computes itself (FORMULA_ES_RAIZ for Raiz, FORMULA_ES_ABS for Abs,
+ * FORMULA_ES_SI for si); 0 for the rest, for an unknown name and for NULL. */
+EVALION_ESTANDAR_API int32_t EVALION_CONV A_EstandarMarcas(const char *Funcion, int32_t Argumentos);
 
 /* The constant Variable (Pi, E; matched as A_EstandarVariable matches it) as a number that
  * lives as long as the library, for A_Vincular; NULL for any other name and for NULL. */

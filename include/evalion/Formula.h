@@ -148,6 +148,22 @@ EVALION_FORMULA_API int32_t EVALION_CONV A_VincularColumna(FORMULAPREPARADA *For
  * by A_Nombre. */
 EVALION_FORMULA_API int32_t EVALION_CONV A_VincularFuncion(FORMULAPREPARADA *Formula, const char *Funcion,
                                                            int32_t Argumentos, FORMULA_NATIVA Puntero);
+/* What A_VincularFuncion may be told besides the count, added to Argumentos:
+ *   FORMULA_TEXTO_AL_ANFITRION: a call with an argument that is no plain number (a text, or
+ *     a block of both kinds) asks the host, as if the name were not bound, rather than
+ *     failing or calling the function (one whose answer for texts is the host's: si).
+ *   One of FORMULA_ES_RAIZ (one argument: the function computes sqrt(x), and +0 for a zero),
+ *     FORMULA_ES_ABS (one: fabs(x)) and FORMULA_ES_SI (three: the second argument, bits and
+ *     all, unless the first is +0 or -0, then the third): the function computes exactly that,
+ *     so that a form's machine code computes it itself instead of calling it. A count other
+ *     than the one given, or other bits, bind nothing (0). The standard library's
+ *     A_EstandarMarcas says which of these its functions take. */
+enum {
+    FORMULA_TEXTO_AL_ANFITRION = 0x100,
+    FORMULA_ES_RAIZ = 0x1000,
+    FORMULA_ES_ABS = 0x2000,
+    FORMULA_ES_SI = 0x3000
+};
 
 /* Options of a form, as bits (A_Opciones replaces them all; a new form has none).
  *   FORMULA_AJUSTES_DEL_ANFITRION: evaluations compute under the floating-point settings the
@@ -157,8 +173,8 @@ EVALION_FORMULA_API int32_t EVALION_CONV A_VincularFuncion(FORMULAPREPARADA *For
  *     nearest, every exception masked, no flush to zero); under others they follow the
  *     host's (another rounding; a trap where the host unmasked one), and what the engine's
  *     arithmetic raises stays in the host's flags. Requests then run under those settings
- *     as they stand. On x86-64 Linux a form of numbers, bound variables and functions bound
- *     to C code, without powers, is then also written as machine code of its own, which
+ *     as they stand. On x86-64 Linux a form of numbers, bound variables, powers and
+ *     functions bound to C code is then also written as machine code of its own, which
  *     gives the same answers sooner. */
 enum { FORMULA_AJUSTES_DEL_ANFITRION = 1 };
 EVALION_FORMULA_API int32_t EVALION_CONV A_Opciones(FORMULAPREPARADA *Formula, int32_t Opciones);

@@ -22,10 +22,12 @@ typedef int32_t (*ESTANDAR_PROPIO)(void *Datos, const char *Nombre, int32_t Argu
 /* Binds every name of the form that the standard library computes as a number: each call of
  * a function of numbers with a count it takes (1 to 4) to A_EstandarNativa's code (through
  * A_VincularFuncion), each constant (Pi, E) to A_EstandarConstante's number (through
- * A_Vincular); evaluations then give what a host answering those names with
- * A_EstandarFuncion and A_EstandarVariable gets, with no request. Names for which Propio
- * (when not NULL) returns nonzero are skipped; so are the rest of the standard library (si,
- * the texts' functions, Texto, other counts), which a host answers through its requests.
+ * A_Vincular), with the bits A_EstandarMarcas gives; evaluations then give what a host
+ * answering those names with A_EstandarFuncion and A_EstandarVariable gets, with no request
+ * (si too on x86-64, whose calls with a text argument stay the host's requests). Names for
+ * which Propio (when not NULL) returns nonzero are skipped; so are the rest of the standard
+ * library (the texts' functions, Texto, other counts), which a host answers through its
+ * requests.
  * Returns how many names it bound; FORMULA_EN_CURSO, with what was bound until then, when
  * the form is being evaluated; 0 for a NULL form. */
 static inline int32_t A_VincularEstandar(FORMULAPREPARADA *Formula, ESTANDAR_PROPIO Propio, void *Datos)
@@ -36,12 +38,15 @@ static inline int32_t A_VincularEstandar(FORMULAPREPARADA *Formula, ESTANDAR_PRO
     const char *Nombre;
     for (k = 0; (Nombre = A_Nombre(Formula, k, &Argumentos)) != NULL; ++k) {
         const double *Constante = Argumentos < 0 ? A_EstandarConstante(Nombre) : NULL;
-        const ESTANDAR_NATIVA Nativa = Argumentos < 0 ? NULL : A_EstandarNativa(Nombre, Argumentos);
+        const int32_t Marcas = Argumentos < 0 ? 0 : A_EstandarMarcas(Nombre, Argumentos);
+        const ESTANDAR_NATIVA Nativa =
+            Argumentos < 0 ? NULL
+                           : A_EstandarNativa(Nombre, Argumentos | (Marcas & FORMULA_TEXTO_AL_ANFITRION ? ESTANDAR_CON_TEXTOS : 0));
         int32_t Usos;
         if ((Constante == NULL && Nativa == NULL) || (Propio != NULL && Propio(Datos, Nombre, Argumentos) != 0))
             continue;
         Usos = Constante != NULL ? A_Vincular(Formula, Nombre, Constante)
-                                 : A_VincularFuncion(Formula, Nombre, Argumentos, (FORMULA_NATIVA)Nativa);
+                                 : A_VincularFuncion(Formula, Nombre, Argumentos | Marcas, (FORMULA_NATIVA)Nativa);
         if (Usos == FORMULA_EN_CURSO)
             return FORMULA_EN_CURSO;
         Vinculados += Usos > 0;

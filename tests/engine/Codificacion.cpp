@@ -110,11 +110,28 @@ TEST(Codificacion, EveryFormAsTheDisassemblerReadsIt)
         {[](Escritor &E) { E.GuardarEnRdx(); }, {"movsd %xmm0,(%rdx)"}},
         {[](Escritor &E) { E.GuardarFilas(16); }, {"movupd %xmm0,0x10(%rdi,%rsi,8)"}},
         {[](Escritor &E) { E.ProbarMascara(); }, {"movmskpd %xmm13,%eax", "test %eax,%eax"}},
+        {[](Escritor &E) { E.ProbarMascara(3); }, {"movmskpd %xmm3,%eax", "test %eax,%eax"}},
+        {[](Escritor &E) { E.Fma(FMSUB231, 14, 3, 3); }, {"vfmsub231pd %xmm3,%xmm3,%xmm14"}},
+        {[](Escritor &E) { E.Fma(FMSUB231 + 1, 2, 12, 9); }, {"vfmsub231sd %xmm9,%xmm12,%xmm2"}},
+        {[](Escritor &E) { E.Fma(FMADD231 + 1, 15, 14, 1); }, {"vfmadd231sd %xmm1,%xmm14,%xmm15"}},
+        {[](Escritor &E) { E.Fma(FNMADD231, 14, 15, 15); }, {"vfnmadd231pd %xmm15,%xmm15,%xmm14"}},
+        {[](Escritor &E) { E.Fma(FMSUB213 + 1, 0, 8, 13); }, {"vfmsub213sd %xmm13,%xmm8,%xmm0"}},
+        {[](Escritor &E) { E.Sse(EMPAQUETADO, SQRT, 15, EnRegistro(4)); }, {"sqrtpd %xmm4,%xmm15"}},
+        {[](Escritor &E) { E.Sse(EMPAQUETADO, CMP, 14, EnRegistro(12), CMP_NO_MENOR); }, {"cmpnltpd %xmm12,%xmm14"}},
+        {[](Escritor &E) { E.Sse(EMPAQUETADO, ANDN, 15, EnRegistro(2)); }, {"andnpd %xmm2,%xmm15"}},
+        {[](Escritor &E) { E.Sse(EMPAQUETADO, OR, 15, EnRegistro(14)); }, {"orpd %xmm14,%xmm15"}},
+        {[](Escritor &E) { E.Sse(EMPAQUETADO, PCMPEQD, 14, En(Lugar::CONSTANTE, 0)); }, {"pcmpeqd -0x49(%rip),%xmm14 # 0x0"}},
+        {[](Escritor &E) { E.Sse(EMPAQUETADO, PSHUFD, 15, EnRegistro(14), 0xB1); }, {"pshufd $0xb1,%xmm14,%xmm15"}},
+        {[](Escritor &E) { E.Sse(EMPAQUETADO, PAND, 14, EnRegistro(15)); }, {"pand %xmm15,%xmm14"}},
         // Jumps: back to a place written, forward to one patched, the short one over a jcc.
         {[](Escritor &E) { E.Saltar(Escritor::SI_IGUAL, 0x40); }, {"je 0x40"}},
         {[](Escritor &E) { E.Saltar(Escritor::SI_PARIDAD, 0x40); }, {"jp 0x40"}},
         {[](Escritor &E) { E.Saltar(Escritor::SI_DISTINTO, 0x40); }, {"jne 0x40"}},
         {[](Escritor &E) { E.Saltar(0, 0x40); }, {"jmp 0x40"}},
+        {[](Escritor &E) { E.Saltar(Escritor::SI_NO_MAYOR, 0x40); }, {"jbe 0x40"}},
+        {[](Escritor &E) { E.GuardarEax(80); }, {"mov %eax,0x50(%rsp)"}},
+        {[](Escritor &E) { E.ProbarBits(80, 2); }, {"testb $0x2,0x50(%rsp)"}},
+        {[](Escritor &E) { E.Sse(ESCALAR, MIN, 13, En(Lugar::CONSTANTE, 0)); }, {"minsd -0x49(%rip),%xmm13 # 0x0"}},
         {[](Escritor &E) {
              const size_t En = E.Saltar(Escritor::SI_NO_MENOR, Escritor::SIN_DESTINO);
              E.Volver();

@@ -41,8 +41,14 @@ using Pruebas::Bits;
 using Pruebas::DeBits;
 
 const double INF = std::numeric_limits<double>::infinity();
+#if defined(__x86_64__) || defined(_M_X64)
+constexpr bool SI_EN_FORMA = true; // si's code, where a double comes back whole
+#else
+constexpr bool SI_EN_FORMA = false;
+#endif
 const double VALORES[] = {0,    -0.0, -1,       -2.5, 0.5,  1,   2.675, 1e308, -1e308, 9007199254740993.0,
-                          1e-310, INF, -INF, DeBits(0x7FF8000000000005), DeBits(0xFFF8000000000009), 3, -7};
+                          1e-310, INF, -INF, DeBits(0x7FF8000000000005), DeBits(0xFFF8000000000009), 3, -7,
+                          DeBits(0x7FF0000000000003)};
 
 // Every function of numbers with each count it takes up to 4, the constants, and texts that
 // mix them with the engine's arithmetic.
@@ -52,6 +58,7 @@ const char *const TEXTOS[] = {
     "Redondear(x)", "Redondear(x;y)", "Resto(x;y)", "Max(x)", "Max(x;y)", "Max(x;y;-x)", "Max(y;x;1;x)",
     "Min(x;y)", "Min(x;y;-x;y)", "Suma(x;y)", "Suma(x;y;x)", "Suma(x;y;x;y)", "Promedio(x)", "Promedio(x;y)",
     "Promedio(x;y;x;y)", "Y(x;y)", "Y(x;y;1)", "O(x)", "O(x;y;0;0)", "Pi*x", "x-E", "RAIZ(Abs(x)*y)+pi",
+    "si(x;y;-x)", "si(x>y;x;y)*2", "si(x;Raiz(x);Abs(y))-1",
 };
 
 // What the analysis gives for one row.
@@ -74,7 +81,8 @@ void Comparar(const BLOQUEDEDATOS &A, const BLOQUEDEDATOS &B, const char *Como)
 }
 
 // Each text, bound, against the analysis on every pair of values, by A_Evaluar,
-// A_EvaluarNumero, A_ValorEnLinea and A_EvaluarFilas, with the form's Opciones.
+// A_EvaluarNumero, A_ValorEnLinea and A_EvaluarFilas (the pairs again and again, enough rows
+// for the form's own code across rows), with the form's Opciones.
 void CompararTodo(int32_t Opciones)
 {
     ESTADODEANALISIS Estado;
@@ -115,15 +123,22 @@ void CompararTodo(int32_t Opciones)
             }
             EXPECT_EQ(PeticionesDeFunciones, Pedidas) << "the bound form asked for a function";
         }
-        A_VincularColumna(F, "x", ColX.data());
-        A_VincularColumna(F, "y", ColY.data());
-        std::vector<double> Valores(Filas);
-        std::vector<int32_t> Errores(Filas), Posiciones(Filas);
-        A_EvaluarFilas(F, &Estado, Filas, Valores.data(), Errores.data(), Posiciones.data());
-        for (int32_t i = 0; i < Filas; ++i) {
-            EXPECT_EQ(Errores[i], Esperados[i].Error) << "row " << i;
-            if (Esperados[i].Error == 0) {
-                EXPECT_EQ(Bits(Valores[i]), Bits(Esperados[i].Numero)) << "row " << i;
+        for (const int32_t N : {Filas, 70000}) {
+            std::vector<double> Xs(N), Ys(N), Valores(N);
+            std::vector<int32_t> Errores(N), Posiciones(N);
+            for (int32_t i = 0; i < N; ++i) {
+                Xs[i] = ColX[i % Filas];
+                Ys[i] = ColY[i % Filas];
+            }
+            A_VincularColumna(F, "x", Xs.data());
+            A_VincularColumna(F, "y", Ys.data());
+            A_EvaluarFilas(F, &Estado, N, Valores.data(), Errores.data(), Posiciones.data());
+            for (int32_t i = 0; i < N; ++i) {
+                const BLOQUEDEDATOS &E = Esperados[i % Filas];
+                ASSERT_EQ(Errores[i], E.Error) << "row " << i << " of " << N;
+                if (E.Error == 0) {
+                    ASSERT_EQ(Bits(Valores[i]), Bits(E.Numero)) << "row " << i << " of " << N;
+                }
             }
         }
         A_Liberar(F);
@@ -162,6 +177,17 @@ TEST(EstandarEnFormula, WhatIsBound)
         SCOPED_TRACE(F.Nombre ? F.Nombre : "NULL");
         EXPECT_EQ(A_EstandarNativa(F.Nombre, F.Argumentos) != nullptr, F.Nativa) << F.Argumentos;
     }
+    // The marks of a binding, and si's code, which only a binding that leaves texts to the
+    // host gets (on x86-64).
+    const struct {
+        const char *Nombre;
+        int32_t Argumentos, Marcas;
+    } MARCAS[] = {{"RAIZ", 1, FORMULA_ES_RAIZ}, {"abs", 1, FORMULA_ES_ABS}, {"Raiz", 2, 0}, {"Exp", 1, 0},
+                  {"Si", 3, SI_EN_FORMA ? FORMULA_ES_SI | FORMULA_TEXTO_AL_ANFITRION : 0}, {"si", 2, 0}, {nullptr, 1, 0}};
+    for (const auto &M : MARCAS)
+        EXPECT_EQ(A_EstandarMarcas(M.Nombre, M.Argumentos), M.Marcas) << (M.Nombre ? M.Nombre : "NULL");
+    EXPECT_EQ(A_EstandarNativa("si", 3 | ESTANDAR_CON_TEXTOS) != nullptr, SI_EN_FORMA);
+    EXPECT_EQ(A_EstandarNativa("si", 2 | ESTANDAR_CON_TEXTOS), nullptr);
     ASSERT_NE(A_EstandarConstante("PI"), nullptr);
     EXPECT_EQ(*A_EstandarConstante("PI"), 3.141592653589793);
     EXPECT_EQ(*A_EstandarConstante("e"), 2.718281828459045);
@@ -172,7 +198,8 @@ TEST(EstandarEnFormula, WhatIsBound)
     A_Inicializar(&Estado);
     A_AsignarAlPedir(&Estado, PedirVariable, PedirFuncion);
     for (const char *Texto : {"1+Raiz(\"4\")", "Max(1;\"a\";3)", "Raiz(4;1)+1", "Resto(1)", "Max(1;2;3;4;5)*Pi",
-                              "Longitud(\"ab\")+Raiz(4)", "si(x;Pi;E)"}) {
+                              "Longitud(\"ab\")+Raiz(4)", "si(x;Pi;E)", "si(x;\"a\";2)", "si(\"a\";1;2)+1",
+                              "si(x;Texto(x);1)"}) {
         SCOPED_TRACE(Texto);
         const BLOQUEDEDATOS E = Analizar(Estado, Texto, 1, 0);
         FORMULAPREPARADA *F = A_Preparar(&Estado, Texto, nullptr);

@@ -94,6 +94,86 @@ TEST(Caminos, EveryWayKeepsTheAnalysisBits)
             ComoElAnalisis(Texto, Par[0], Par[1]);
 }
 
+// Powers: the machine code computes x^2, x^3, x^-1 and x^0,5 itself where the result is
+// surely pow's, and calls pow elsewhere. The inputs: the ends of the range, not-a-numbers,
+// and numbers whose product, quotient or root is not pow's double (found with pow), mixed
+// with easy ones, so that across rows a pair goes to pow for one of its rows; every row of
+// every way against the analysis of that row.
+std::vector<double> EntradasDePotencias()
+{
+    std::vector<double> V = {0.0, -0.0, 1.0, -1.0, 2.0, 0.5, -3.0, 3.25, 1e300, 1e-300, 0x1p-1074, 0x1p-1022,
+                             0x1p-540, 0x1p511, 0x1p512, 0x1.fffffffffffffp1023, 94906267.0, INFINITY, -INFINITY,
+                             NAN_A, NAN_S, 7.0, 1.5e10};
+    volatile double Exponentes[] = {2, 3, -1, 0.5};
+    int Halladas[4] = {};
+    uint64_t s = 1;
+    for (int i = 0; i < 4000000; ++i) {
+        s = s * 6364136223846793005u + 1442695040888963407u;
+        const double x = DeBits((s >> 12) | 0x3FF0000000000000u) * (i % 3 == 0 ? 1e8 : 1.0);
+        const double Ingenuos[] = {x * x, x * x * x, 1 / x, std::sqrt(x)};
+        for (int k = 0; k < 4; ++k)
+            if (Halladas[k] < 3 && Bits(std::pow(x, Exponentes[k])) != Bits(Ingenuos[k])) {
+                ++Halladas[k];
+                V.push_back(x);
+                V.push_back(1.25); // its pair's other row goes to pow with it
+            }
+    }
+    EXPECT_EQ(Halladas[0] + Halladas[1] + Halladas[2] + Halladas[3], 12);
+    return V;
+}
+
+TEST(Caminos, PowersArePowsDouble)
+{
+    const char *const TEXTOS[] = {"x^2", "x^3", "x^-1", "x^0,5", "x^y", "-x^2+1", "(x+1)^2*y", "2^x",
+                                  "x^2+x^3-x^-1*x^0,5", "(x*y)^3/y", "x^0,5^2"};
+    const std::vector<double> X = EntradasDePotencias();
+    const double YS[] = {0.5, -2, 3};
+    const int32_t N = 70000;
+    std::vector<double> Xs(N), Ys(N), Valores(N);
+    std::vector<int32_t> Errores(N);
+    for (int32_t i = 0; i < N; ++i) {
+        Xs[i] = X[i % X.size()];
+        Ys[i] = YS[i % 3];
+    }
+    ESTADODEANALISIS Estado;
+    A_Inicializar(&Estado);
+    Pruebas::HostDePrueba Host;
+    Host.Instalar(&Estado);
+    for (const char *Texto : TEXTOS) {
+        SCOPED_TRACE(Texto);
+        // The analysis of each distinct row (X.size() * 3 of them, as the columns repeat).
+        const size_t Distintas = X.size() * 3;
+        std::vector<Respuesta> Esperadas(Distintas);
+        for (size_t i = 0; i < Distintas; ++i) {
+            Host.Variables["x"] = Pruebas::Numero(Xs[i]);
+            Host.Variables["y"] = Pruebas::Numero(Ys[i]);
+            Esperadas[i] = DeBloque(A_Analizar(&Estado, Texto));
+        }
+        for (int32_t Opcion : OPCIONES) {
+            Formula P(A_Preparar(&Estado, Texto, nullptr));
+            ASSERT_NE(P.F, nullptr);
+            A_Opciones(P.F, Opcion);
+            for (size_t i = 0; i < Distintas; ++i) {
+                A_Vincular(P.F, "x", &Xs[i]);
+                A_Vincular(P.F, "y", &Ys[i]);
+                double Numero;
+                const int32_t Codigo = A_EvaluarNumero(P.F, &Estado, &Numero);
+                ASSERT_EQ((Respuesta{Codigo, Codigo == 0 ? Bits(Numero) : 0}), Esperadas[i]) << "row " << i;
+                ASSERT_EQ(DeBloque(A_Evaluar(P.F, &Estado)), Esperadas[i]) << "row " << i;
+                if (Codigo == 0) {
+                    ASSERT_EQ(Bits(A_ValorEnLinea(P.F)), Esperadas[i].Numero) << "row " << i;
+                }
+            }
+            A_VincularColumna(P.F, "x", Xs.data());
+            A_VincularColumna(P.F, "y", Ys.data());
+            A_EvaluarFilas(P.F, &Estado, N, Valores.data(), Errores.data(), nullptr);
+            for (int32_t i = 0; i < N; ++i)
+                ASSERT_EQ((Respuesta{Errores[i], Errores[i] == 0 ? Bits(Valores[i]) : 0}), Esperadas[i % Distintas])
+                    << "option " << Opcion << ", row " << i << " of the rows";
+        }
+    }
+}
+
 // A bound function sees exactly the calls the text makes, whichever way finishes the
 // evaluation: not again where a zero divisor or a not-a-number sends it to a slower way,
 // and none the text never reaches.

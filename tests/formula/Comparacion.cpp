@@ -18,6 +18,7 @@ struct Peticion {
     std::string Nombre;
     int32_t N; // -1 for a variable
     std::vector<std::string> Argumentos;
+    bool Numeros = true; // every argument a plain number
 };
 
 uint64_t Semilla;
@@ -164,8 +165,10 @@ void EVALION_CONV PedirVariable(char *Nombre, BLOQUEDEDATOS *R)
 void EVALION_CONV PedirFuncion(char *Nombre, BLOQUEDEDATOS *Parametros, int32_t N, BLOQUEDEDATOS *R)
 {
     Peticion P{Nombre, N, {}};
-    for (int32_t k = 0; k < N; ++k)
+    for (int32_t k = 0; k < N; ++k) {
         P.Argumentos.push_back(Describir(Parametros[k], false));
+        P.Numeros = P.Numeros && Parametros[k].Tipo == TIPO_NUMERO;
+    }
     Registro->push_back(P);
     if (Nativas)
         ComoNativa(Parametros, N, R);
@@ -178,7 +181,9 @@ void EVALION_CONV PedirFuncion(char *Nombre, BLOQUEDEDATOS *Parametros, int32_t 
 // (and an odd count) for the form's own machine code across rows.
 std::vector<double> Columna(const Caso &C)
 {
-    const double OTROS[] = {0, -1, 0.5, 2, 1e308, 3, -0.0, 1e-310, NAN_CARGADO, NAN_SENALIZADOR};
+    // (The last four: a square, a cube, an inverse and a root that are not pow's double.)
+    const double OTROS[] = {0, -1, 0.5, 2, 1e308, 3, -0.0, 1e-310, NAN_CARGADO, NAN_SENALIZADOR,
+                            0x1.b08f6f86721b4p+0, 0x1.cba276b4b881ap+0, 0x1.312dcd8bdbf24p+0, 0x1.03ad2b36e39b2p+27};
     std::vector<double> Filas(C.Semilla % 8192 == 0 ? 65537 : C.Semilla % 16 == 0 ? 600 : 7);
     for (size_t i = 0; i < Filas.size(); ++i)
         Filas[i] = i == 0 ? C.Vinculada : OTROS[(i + C.Semilla) % std::size(OTROS)];
@@ -282,7 +287,12 @@ bool Ligada(const Peticion &P, const Caso &C)
 {
     if (P.N < 0)
         return C.Vincular || (C.Estandar && A_EstandarConstante(P.Nombre.c_str()) != nullptr);
-    return (C.Nativas && C.Vincular && P.N <= 4) || (C.Estandar && A_EstandarNativa(P.Nombre.c_str(), P.N) != nullptr);
+    if (C.Nativas && C.Vincular && P.N <= 4)
+        return true;
+    const int32_t Marcas = C.Estandar ? A_EstandarMarcas(P.Nombre.c_str(), P.N) : 0;
+    const bool AlAnfitrion = (Marcas & FORMULA_TEXTO_AL_ANFITRION) != 0; // unless every argument is a number
+    return C.Estandar && A_EstandarNativa(P.Nombre.c_str(), P.N | (AlAnfitrion ? ESTANDAR_CON_TEXTOS : 0)) != nullptr &&
+           (!AlAnfitrion || P.Numeros);
 }
 
 } // namespace

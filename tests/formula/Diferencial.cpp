@@ -32,7 +32,7 @@ const char *const OPERANDOS[] = {"1", "0", "2,5", "1.000", "007", "1234567890123
                                  "Pi", "año", "\"ab\"", "\"\"", "\"x\"", "f(x)", "g(1;\"a\")", "h(2;3;4)",
                                  "-x", "+-1", "--\"a\""};
 // Only numbers and variables: the forms that bound variables turn into numbers only.
-const char *const NUMERICOS[] = {"1", "0", "2,5", "3", "x", "y", "-x", "1e5", "12345678901234567890", "0,1"};
+const char *const NUMERICOS[] = {"1", "0", "2,5", "3", "x", "y", "-x", "1e5", "12345678901234567890", "0,1", "2", "0,5"};
 const char *const OPERADORES[] = {"+", "-", "*", "/", "^", "=", "<>", "<", ">", "<=", ">=", " + ", "^-"};
 // The standard library's names, in other cases too, for the cases that bind it: functions of
 // numbers (bound), and of texts or of any kind (always asked for); and its constants.

@@ -419,6 +419,8 @@ TEST(Formula, BindingAFunction)
         {"F", 1, Uno, 0},       {"g", 1, Uno, 0},
         {"q", 5, Uno, 0},       {"f", -1, Uno, 0},
         {nullptr, 1, Uno, 0},
+        {"f", 1 | FORMULA_ES_RAIZ | FORMULA_TEXTO_AL_ANFITRION, Uno, 2}, {"f", 2 | FORMULA_ES_SI, Uno, 0},
+        {"f", 1 | 0x4000, Uno, 0}, {"f", 1 | 0x200, Uno, 0}, // no such operation, no such bit
     };
     for (const auto &Fila : FILAS)
         EXPECT_EQ(A_VincularFuncion(P.F, Fila.Nombre, Fila.Argumentos, Fila.Puntero), Fila.Usos)
@@ -437,6 +439,15 @@ TEST(Formula, BindingAFunction)
     Host.Peticiones.clear();
     EXPECT_EQ(A_Evaluar(Llamada.F, &Estado).Numero, 2 + 4 + 100);
     EXPECT_EQ(Host.Orden(), (std::vector<std::string>{"f()", "f()", "f"}));
+
+    // A call with a text argument: a failure, or with FORMULA_TEXTO_AL_ANFITRION the host's.
+    Formula Texto(A_Preparar(&Estado, "f(\"ab\") + f(4)", nullptr));
+    A_VincularFuncion(Texto.F, "f", 1, Uno);
+    EXPECT_EQ(A_Evaluar(Texto.F, &Estado).Error, E_INCOMPATIBLES);
+    A_VincularFuncion(Texto.F, "f", 1 | FORMULA_TEXTO_AL_ANFITRION, Uno);
+    Host.Peticiones.clear();
+    EXPECT_EQ(A_Evaluar(Texto.F, &Estado).Error, 0); // the host answers f("ab"); f(4) is the C code's
+    EXPECT_EQ(Host.Orden(), (std::vector<std::string>{"f()"}));
 }
 
 // The entry for a number result, on each way an evaluation goes: the steps (and under the

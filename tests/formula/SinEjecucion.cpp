@@ -31,7 +31,7 @@ TEST(Paginas, RefusedOnceThenTheSteps)
 {
     ESTADODEANALISIS Estado;
     A_Inicializar(&Estado);
-    for (const char *Texto : {"x*2+1", "x*x*x+2*x*x-3*x+7"}) {
+    for (const char *Texto : {"x*2+1", "x*x*x+2*x*x-3*x+7", "x^2+x^0,5"}) {
         SCOPED_TRACE(Texto);
         Pruebas::Formula P(A_Preparar(&Estado, Texto, nullptr));
         double x = 3;

@@ -305,7 +305,9 @@ class Formula:
         # columns.
         self._variables = {nombre: _b.codificar(nombre) for nombre, argumentos in self.nombres if argumentos is None}
         # The standard library's constants and calls of functions of numbers the text uses,
-        # (name, count or None, bytes, what binds it), and those bound to it now: with the
+        # (name, count or None, bytes, what binds it, what else the binding says: si leaves a
+        # call with a text argument to the analyser, and the machine code computes some of
+        # them itself), and those bound to it now: with the
         # analyser's estandar on, each one the host does not answer itself is computed by the
         # formula, as A_VincularEstandar binds them in C (before each evaluation, since the
         # analyser's dictionaries may change between them).
@@ -314,9 +316,11 @@ class Formula:
         s = analizador._bibliotecas.estandar
         for nombre, argumentos in self.nombres:
             datos = _b.codificar(nombre)
-            codigo = s.A_EstandarConstante(datos) if argumentos is None else s.A_EstandarNativa(datos, argumentos)
+            marcas = 0 if argumentos is None else s.A_EstandarMarcas(datos, argumentos)
+            con_textos = _b.ESTANDAR_CON_TEXTOS if marcas & _b.FORMULA_TEXTO_AL_ANFITRION else 0
+            codigo = s.A_EstandarConstante(datos) if argumentos is None else s.A_EstandarNativa(datos, argumentos | con_textos)
             if codigo:
-                self._estandar.append((nombre, argumentos, datos, codigo))
+                self._estandar.append((nombre, argumentos, datos, codigo, marcas))
 
     @property
     def preparada(self):
@@ -485,7 +489,7 @@ class Formula:
         a = self._analizador
         queridos = set()
         if a.estandar:
-            for nombre, argumentos, _, _ in self._estandar:
+            for nombre, argumentos, _, _, _ in self._estandar:
                 if argumentos is None:
                     if not (nombre in a.variables or nombre in self._vinculos or nombre in columnas or
                             nombre in self._columnas):
@@ -494,7 +498,7 @@ class Formula:
                     queridos.add((nombre, argumentos))
         if queridos == self._del_estandar:
             return
-        for nombre, argumentos, datos, codigo in self._estandar:
+        for nombre, argumentos, datos, codigo, marcas in self._estandar:
             clave = (nombre, argumentos)
             if (clave in queridos) == (clave in self._del_estandar):
                 continue
@@ -502,7 +506,7 @@ class Formula:
             if argumentos is None:
                 f.A_Vincular(self._formula, datos, ctypes.cast(puntero, ctypes.POINTER(ctypes.c_double)))
             else:
-                f.A_VincularFuncion(self._formula, datos, argumentos, puntero)
+                f.A_VincularFuncion(self._formula, datos, argumentos | marcas, puntero)
         self._del_estandar = queridos
 
     def _propios(self, f, nombres):

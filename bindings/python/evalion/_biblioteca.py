@@ -2,7 +2,7 @@
 
 Only the public C entry points are used: the four functions of the library whose requests
 are plain functions (a Python closure carries its own context, so the object form is not
-needed), the three of the standard library, which also holds the message table, and those
+needed), those of the standard library, which also holds the message table, and those
 of the prepared expressions in the same plain form, loaded when first used.
 """
 import ctypes
@@ -16,6 +16,8 @@ E_VARIABLE = 1000
 E_FUNCION = 1100
 LARGO_CADENA = 1024  # bytes of a text field, terminator included
 LARGO_EXPRESION = 1024  # characters of an expression
+ESTANDAR_CON_TEXTOS = 0x100  # A_EstandarNativa: also si, for a binding that leaves texts to the host (Estandar.h)
+FORMULA_TEXTO_AL_ANFITRION = 0x100  # A_VincularFuncion: a call with a text argument asks the host (Formula.h)
 
 VARIABLE_DE_ENTORNO = "EVALION_BIBLIOTECAS"
 
@@ -227,6 +229,8 @@ class Bibliotecas:
         # the prepared expressions: Python never calls nor reads them.
         s.A_EstandarNativa.argtypes = [ctypes.c_char_p, ctypes.c_int32]
         s.A_EstandarNativa.restype = ctypes.c_void_p
+        s.A_EstandarMarcas.argtypes = [ctypes.c_char_p, ctypes.c_int32]
+        s.A_EstandarMarcas.restype = ctypes.c_int32
         s.A_EstandarConstante.argtypes = [ctypes.c_char_p]
         s.A_EstandarConstante.restype = ctypes.c_void_p
         s.A_Mensaje.argtypes = [ctypes.c_int32]

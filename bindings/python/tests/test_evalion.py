@@ -502,6 +502,16 @@ class EstandarEnLaFormula(unittest.TestCase):
         formula.vincular("x", 9)
         self.assertEqual(formula.evaluar(), 3 + 9 - math.e)
 
+    @unittest.skipIf(numpy is None, "numpy is not installed")
+    def test_si_con_el_estandar(self):
+        x = numpy.array([0.0, -0.0, 2.5, float("nan")])
+        for texto in ("si(x; x; -1) * 2", "si(x > 1; Raiz(x); Abs(x))"):
+            esperados = [Analizador(estandar=True, variables={"x": float(v)}).analizar(texto) for v in x]
+            obtenidos = Analizador(estandar=True).preparar(texto).evaluar_columnas(x=x)
+            numpy.testing.assert_array_equal(obtenidos, numpy.array(esperados))
+        # with a text argument si is the analyser's, which answers the text
+        self.assertEqual(Analizador(estandar=True, variables={"s": "a"}).preparar("si(1; s; 2)").evaluar(), "a")
+
 
 class Distribuido(unittest.TestCase):
     @unittest.skipIf(dask is None, "dask and pandas are not installed")
