@@ -555,28 +555,31 @@ void Emisor::EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada, size
     // it answers the division's error itself (a form of numbers turns it into no other code).
     Pasos = E.Largo;
     const size_t Inicio = Pasos;
-    if (!A.Llamadas)
-        M.Argumentos();
-    M.Salir();
+    const auto NaN = [&] { E.Sse(ESCALAR, MOVSD, 0, {Lugar::CONSTANTE, 0, K.Numero(__builtin_nan("")), nullptr}); };
     if (A.Llamadas) {
-        E.Sse(ESCALAR, MOVSD, 0, {Lugar::CONSTANTE, 0, K.Numero(__builtin_nan("")), nullptr});
-        E.GuardarEnRdx();
-        E.PonerEax(static_cast<uint32_t>(E_DIVISION));
+        M.Salida([&] {
+            NaN();
+            E.GuardarEnRdx();
+            E.PonerEax(static_cast<uint32_t>(E_DIVISION));
+        });
         E.Volver();
     } else {
-        E.CargarRax(F->Ligera ? reinterpret_cast<const void *>(&EvaluarPasos<false, false, true>)
-                              : reinterpret_cast<const void *>(&EvaluarPasos<false, true, true>));
-        E.SaltarARax();
+        const void *Destino = F->Ligera ? reinterpret_cast<const void *>(&EvaluarPasos<false, false, true>)
+                                        : reinterpret_cast<const void *>(&EvaluarPasos<false, true, true>);
+        M.Argumentos();
+        M.Salir();
+        if (WINDOWS64) // the address among the constants: a way out the system's unwinder reads as one
+            E.SaltarA(K.Agregar(reinterpret_cast<uintptr_t>(Destino)));
+        else
+            E.SaltarADireccion(Destino);
     }
     const size_t SinValor = E.Largo;
-    M.Salir();
-    E.Sse(ESCALAR, MOVSD, 0, {Lugar::CONSTANTE, 0, K.Numero(__builtin_nan("")), nullptr});
+    M.Salida(NaN);
     E.Volver();
     Entrada = E.Largo;
     Cuerpo();
     E.GuardarEnRdx(); // the value, slot 0's
-    M.Salir();
-    E.CerosEnEax();
+    M.Salida([&] { E.CerosEnEax(); });
     E.Volver();
     // A_Valor's: a zero divisor answers a NaN.
     EntradaValor = E.Largo;
@@ -599,12 +602,8 @@ void Emisor::EscribirFilas(const FORMULAPREPARADA *F, size_t &Entrada)
         return;
     }
     Marco M = Entradas();
-    const auto Volver = [&](uint8_t Mas) { // rax = rsi + Mas (on Windows before rsi is the caller's again)
-        if (!WINDOWS64)
-            M.Salir();
-        Mas != 0 ? E.RaxDeRsiMas(Mas) : E.RaxDeRsi();
-        if (WINDOWS64)
-            M.Salir();
+    const auto Volver = [&](uint8_t Mas) { // rax = rsi + Mas
+        M.Salida([&] { Mas != 0 ? E.RaxDeRsiMas(Mas) : E.RaxDeRsi(); });
         E.Volver();
     };
     const size_t PrimerPar = E.Largo; // gives up: rax = the pair's row

@@ -130,6 +130,17 @@ struct Escritor {
     void Volver() { Byte(0xC3); }                 // ret
     void LlamarRax() { Bytes({0xFF, 0xD0}); }     // call rax
     void SaltarARax() { Bytes({0xFF, 0xE0}); }    // jmp rax
+    void SaltarADireccion(const void *Direccion) // mov rax, imm64; jmp rax
+    {
+        CargarRax(Direccion);
+        SaltarARax();
+    }
+    // jmp [rip + disp32]: to the address kept among the constants at Constante
+    void SaltarA(uint32_t Constante)
+    {
+        Bytes({0xFF, 0x25});
+        Entero32(static_cast<uint32_t>(static_cast<int64_t>(Constante) - static_cast<int64_t>(Largo + 4)));
+    }
     void PonerEax(uint32_t v) { Byte(0xB8); Entero32(v); } // mov eax, imm32
     void CerosEnEax() { Bytes({0x31, 0xC0}); }   // xor eax, eax
     void RaxDeRsi() { Bytes({0x48, 0x89, 0xF0}); } // mov rax, rsi

@@ -99,6 +99,20 @@ struct Marco {
         }
     }
 
+    // A way out but its ret: what it leaves in rax, xmm0 or the host's double (Antes) and
+    // Salir, on Windows in that order, so that it ends as the system's unwinder reads an
+    // epilogue (add rsp, pops, ret), which it may meet at any instruction.
+    template <class Hacer> void Salida(Hacer Antes)
+    {
+        if constexpr (WINDOWS64) {
+            Antes();
+            Salir();
+        } else {
+            Salir();
+            Antes();
+        }
+    }
+
     // Windows, before Salir: the entry's arguments back in rcx, rdx and r8, for a jump to
     // the steps as if they had been called.
     void Argumentos()

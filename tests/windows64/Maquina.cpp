@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <stdexcept>
 #include <vector>
 
@@ -16,6 +17,23 @@ extern "C" {
 #include "Llamada64.h"
 double Sucia(double x); // x + 1 (below)
 int64_t SuciaDesalineada = 0;
+int64_t Protegida(void (*Funcion)()); // 1 when the structured exception below ended Funcion
+void Rescate();
+EXCEPTION_DISPOSITION Manejador(EXCEPTION_RECORD *R, void *Marco, CONTEXT *C, DISPATCHER_CONTEXT *D);
+}
+constexpr DWORD EXCEPCION = 0xE0000E1A;
+
+// Calls Funcion under a structured exception handler of its own frame (Manejador), which
+// unwinds to Rescate, as a compiler's __try/__except would.
+__asm__(".globl Protegida, Rescate\n.def Protegida; .scl 2; .type 32; .endef\n.seh_proc Protegida\nProtegida:\n"
+        "  push %rbp\n  .seh_pushreg %rbp\n  sub $32, %rsp\n  .seh_stackalloc 32\n  .seh_endprologue\n"
+        "  .seh_handler Manejador, @except\n  call *%rcx\n  xor %eax, %eax\n  nop\n  add $32, %rsp\n  pop %rbp\n  ret\n"
+        "Rescate:\n  mov $1, %eax\n  add $32, %rsp\n  pop %rbp\n  ret\n.seh_endproc\n");
+EXCEPTION_DISPOSITION Manejador(EXCEPTION_RECORD *R, void *Marco, CONTEXT *C, DISPATCHER_CONTEXT *D)
+{
+    if (!(R->ExceptionFlags & EXCEPTION_UNWINDING) && R->ExceptionCode == EXCEPCION)
+        RtlUnwindEx(Marco, reinterpret_cast<void *>(&Rescate), R, reinterpret_cast<void *>(1), C, D->HistoryTable);
+    return ExceptionContinueSearch;
 }
 
 // A bound function as the convention reads it: counts an entry with RSP misaligned, soils
@@ -117,6 +135,12 @@ double Lanzar(double x)
 {
     if (x > 40000)
         throw std::runtime_error("from the bound function");
+    return x * 2;
+}
+double Levantar(double x)
+{
+    if (x > 40000)
+        RaiseException(EXCEPCION, 0, 0, nullptr);
     return x * 2;
 }
 
@@ -276,26 +300,35 @@ int main()
     }
     std::printf("the unwinder goes through the code to the host's frame, one evaluation and rows\n");
 
-    // A C++ exception from a bound function, through the code to the host. (The form is left
-    // counted in course: the engine runs no cleanup. It is not used again.)
+    // A C++ exception and a structured one from a bound function, through the code to the
+    // host. (The form is left counted in course: the engine runs no cleanup. It is not used again.)
     for (size_t i = 0; i < X.size(); ++i)
         X[i] = static_cast<double>(i); // the rows from 40001 on throw
-    for (int Forma = 0; Forma < 3; ++Forma) {
-        FORMULAPREPARADA *F = Preparar("f(x)*2+1", 50000, 0, true);
-        A_VincularFuncion(F, "f", 1, reinterpret_cast<FORMULA_NATIVA>(&Lanzar));
-        if (Forma == 2)
-            A_VincularColumna(F, "x", X.data());
-        bool Atrapada = false;
-        try {
-            double N;
-            Forma == 0 ? Numero(F, &E, &N) : Forma == 1 ? static_cast<int32_t>(A_ValorEnLinea(F))
-                                                        : Filas(F, &E, static_cast<int32_t>(X.size()), Valores.data());
-        } catch (const std::runtime_error &) {
-            Atrapada = true;
+    for (bool Estructurada : {false, true})
+        for (const char *Forma : {"A_EvaluarNumero", "A_ValorEnLinea", "rows"}) {
+            FORMULAPREPARADA *F = Preparar("f(x)*2+1", 50000, 0, true);
+            A_VincularFuncion(F, "f", 1, reinterpret_cast<FORMULA_NATIVA>(Estructurada ? &Levantar : &Lanzar));
+            if (Forma[0] == 'r')
+                A_VincularColumna(F, "x", X.data());
+            static std::function<void()> Intento;
+            Intento = [&] {
+                double N;
+                Forma[0] == 'r' ? Filas(F, &E, static_cast<int32_t>(X.size()), Valores.data())
+                : Forma[2] == 'E' ? Numero(F, &E, &N) : static_cast<int32_t>(A_ValorEnLinea(F));
+            };
+            bool Atrapada = false;
+            if (Estructurada) {
+                Atrapada = Protegida(+[] { Intento(); }) == 1;
+            } else {
+                try {
+                    Intento();
+                } catch (const std::runtime_error &) {
+                    Atrapada = true;
+                }
+            }
+            Verificar(Atrapada, Estructurada ? "the host's handler gets the structured exception" : "the host catches the C++ exception", Forma);
         }
-        Verificar(Atrapada, "the host catches the bound function's exception", Forma == 0 ? "A_EvaluarNumero" : Forma == 1 ? "A_ValorEnLinea" : "rows");
-    }
-    std::printf("a C++ exception from a bound function reaches the host through the code\n");
+    std::printf("a C++ exception and a structured one from a bound function reach the host through the code\n");
 
     // Executable pages refused: the steps, the same answers, and the system asked once.
     Rechazar = true;
