@@ -566,12 +566,7 @@ void Emisor::EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada, size
     } else {
         const void *Destino = F->Ligera ? reinterpret_cast<const void *>(&EvaluarPasos<false, false, true>)
                                         : reinterpret_cast<const void *>(&EvaluarPasos<false, true, true>);
-        M.Argumentos();
-        M.Salir();
-        if (WINDOWS64) // the address among the constants: a way out the system's unwinder reads as one
-            E.SaltarA(K.Agregar(reinterpret_cast<uintptr_t>(Destino)));
-        else
-            E.SaltarADireccion(Destino);
+        M.APasos(K, Destino);
     }
     const size_t SinValor = E.Largo;
     M.Salida(NaN);

@@ -135,10 +135,10 @@ struct Escritor {
         CargarRax(Direccion);
         SaltarARax();
     }
-    // jmp [rip + disp32]: to the address kept among the constants at Constante
-    void SaltarA(uint32_t Constante)
+    // call [rip + disp32]: the address kept among the constants at Constante
+    void LlamarA(uint32_t Constante)
     {
-        Bytes({0xFF, 0x25});
+        Bytes({0xFF, 0x15});
         Entero32(static_cast<uint32_t>(static_cast<int64_t>(Constante) - static_cast<int64_t>(Largo + 4)));
     }
     void PonerEax(uint32_t v) { Byte(0xB8); Entero32(v); } // mov eax, imm32

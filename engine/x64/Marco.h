@@ -14,9 +14,11 @@ namespace {
 // 64-bit Windows the arguments come in rcx, rdx and r8, and rsi, rdi and xmm6..xmm15 are the
 // caller's: each entry pushes rsi and rdi, reserves its frame above the 32 bytes a callee may
 // use as its arguments' home, keeps there the registers of xmm6..xmm15 the code uses, and
-// moves its arguments to where the code reads them; every way out undoes that. The system
-// unwinds such a frame (a C++ exception or a structured one raised in a bound function, on
-// its way to the host) only by a description of its prologue, which Desenrollado writes.
+// moves its arguments to where the code reads them; every way out undoes that, as an
+// epilogue the system's unwinder recognises (add rsp, the pops, ret), so a way out to the
+// steps calls them from the frame rather than jump there after it. The system unwinds such a
+// frame (a C++ exception or a structured one raised in a bound function, on its way to the
+// host) only by a description of its prologue, which Desenrollado writes.
 struct Marco {
     Escritor &E;
     uint32_t Reservado = 0;  // sub rsp
@@ -31,7 +33,7 @@ struct Marco {
     Marco(Escritor &E_, bool Llamadas, uint32_t Tamano, uint16_t Usados) : E(E_)
     {
         if constexpr (WINDOWS64) {
-            EnGuardados = Llamadas ? Tamano - 8 : 0;
+            EnGuardados = Llamadas ? Tamano - 8 : SOMBRA; // (a way out calls the steps)
             Guardados = static_cast<uint16_t>(Usados & 0xFFC0);
             Reservado = EnGuardados + 16u * Cuantos(Guardados) + 8;
         } else {
@@ -113,14 +115,21 @@ struct Marco {
         }
     }
 
-    // Windows, before Salir: the entry's arguments back in rcx, rdx and r8, for a jump to
-    // the steps as if they had been called.
-    void Argumentos()
+    // The way out to the steps (Destino) with the entry's arguments as they came: on Linux a
+    // jump once the frame is given back; on Windows a call from the frame, the arguments back
+    // in rcx, rdx and r8 and Destino among the constants, then a plain way out.
+    void APasos(Constantes &K, const void *Destino)
     {
         if constexpr (WINDOWS64) {
             E.MoverRegistro(Escritor::RCX, Escritor::RDI);
             E.MoverRegistro(Escritor::R8, Escritor::RDX);
             E.MoverRegistro(Escritor::RDX, Escritor::RSI);
+            E.LlamarA(K.Agregar(reinterpret_cast<uintptr_t>(Destino)));
+            Salir();
+            E.Volver();
+        } else {
+            Salir();
+            E.SaltarADireccion(Destino);
         }
     }
 

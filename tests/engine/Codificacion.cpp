@@ -110,7 +110,7 @@ TEST(Codificacion, EveryFormAsTheDisassemblerReadsIt)
         {[](Escritor &E) { E.Volver(); }, {"ret"}},
         {[](Escritor &E) { E.LlamarRax(); }, {"call *%rax"}},
         {[](Escritor &E) { E.SaltarARax(); }, {"jmp *%rax"}},
-        {[](Escritor &E) { E.SaltarA(16); }, {"jmp *-0x36(%rip) # 0x10"}},
+        {[](Escritor &E) { E.LlamarA(16); }, {"call *-0x36(%rip) # 0x10"}},
         {[](Escritor &E) { E.PonerEax(1200); }, {"mov $0x4b0,%eax"}},
         {[](Escritor &E) { E.CerosEnEax(); }, {"xor %eax,%eax"}},
         {[](Escritor &E) { E.RaxDeRsi(); }, {"mov %rsi,%rax"}},

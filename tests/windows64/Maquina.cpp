@@ -160,6 +160,39 @@ __attribute__((noinline)) int32_t Filas(FORMULAPREPARADA *F, ESTADODEANALISIS *E
     return Fallidas;
 }
 
+// Pisar(Funcion, a, b, c) calls Funcion(a, b, c) one instruction at a time (the trap flag);
+// at every instruction in machine code, Paso unwinds frame by frame up to Vuelta, the return
+// into Pisar, which must come with the RSP Pisar called with (Pila).
+extern "C" {
+DWORD64 Pila;
+int64_t Pisar(const void *Funcion, const void *a, const void *b, const void *c);
+void Vuelta();
+}
+__asm__(".globl Pisar, Vuelta\n.def Pisar; .scl 2; .type 32; .endef\n.seh_proc Pisar\nPisar:\n"
+        "  sub $40, %rsp\n  .seh_stackalloc 40\n  .seh_endprologue\n"
+        "  mov %rcx, %rax\n  mov %rdx, %rcx\n  mov %r8, %rdx\n  mov %r9, %r8\n  mov %rsp, Pila(%rip)\n"
+        "  pushfq\n  orq $0x100, (%rsp)\n  popfq\n  call *%rax\n"
+        "Vuelta:\n  pushfq\n  andq $-257, (%rsp)\n  popfq\n  add $40, %rsp\n  ret\n.seh_endproc\n");
+int Pisadas = 0, Perdidos = 0; // instructions of machine code stepped, and those the unwinding lost
+LONG CALLBACK Paso(EXCEPTION_POINTERS *P)
+{
+    if (P->ExceptionRecord->ExceptionCode != EXCEPTION_SINGLE_STEP)
+        return EXCEPTION_CONTINUE_SEARCH;
+    CONTEXT &C = *P->ContextRecord;
+    if (C.Rip == reinterpret_cast<DWORD64>(&Vuelta))
+        return EXCEPTION_CONTINUE_EXECUTION;
+    if (EnCodigo(reinterpret_cast<void *>(C.Rip))) {
+        CONTEXT U = C;
+        int k = 0;
+        while (k++ < 8 && U.Rip != reinterpret_cast<DWORD64>(&Vuelta) && Subir(U)) {
+        }
+        ++Pisadas;
+        Perdidos += U.Rip != reinterpret_cast<DWORD64>(&Vuelta) || U.Rsp != Pila;
+    }
+    C.EFlags |= 0x100;
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+
 // VirtualProtect as EvalionFormula.dll imports it, replaced to count (and maybe refuse) the
 // requests that make pages executable.
 using Proteger = BOOL(WINAPI *)(LPVOID, SIZE_T, DWORD, PDWORD);
@@ -299,6 +332,23 @@ int main()
         A_Liberar(F);
     }
     std::printf("the unwinder goes through the code to the host's frame, one evaluation and rows\n");
+
+    // From every instruction of the code of one evaluation, its prologue and ways out included:
+    // the entry's own, that of a zero divisor (to the steps, to a NaN, to E_DIVISION), with
+    // calls and the registers they keep.
+    AddVectoredExceptionHandler(1, Paso);
+    for (const Caso &C : {Caso{"x/y+1", 3, 2}, Caso{"x/y+1", 3, 0}, Caso{"x^2+x^0,5", 3, 0},
+                          Caso{"a*b+b*c+c*d+d*e+e*h+h*i+i*j+j*k+k*a", 0, 0}, Caso{"f(x)*2+g(x;y;x;y)", 3, 2},
+                          Caso{"f(x/y)+1", 3, 0}}) {
+        FORMULAPREPARADA *F = Preparar(C.Texto, C.x, C.y, true);
+        double N;
+        Pisadas = Perdidos = 0;
+        Pisar(reinterpret_cast<const void *>(&A_EvaluarNumero), F, &E, &N);
+        Pisar(*reinterpret_cast<void *const *>(F), F, nullptr, nullptr);
+        Verificar(Pisadas > 0 && Perdidos == 0, "the unwinding from every instruction of the code gives its caller", C.Texto);
+        A_Liberar(F);
+    }
+    std::printf("the unwinding from every instruction of the code of one evaluation gives its caller\n");
 
     // A C++ exception and a structured one from a bound function, through the code to the
     // host. (The form is left counted in course: the engine runs no cleanup. It is not used again.)
