@@ -1,8 +1,9 @@
 // The prepared forms' own machine code on 64-bit Windows: that the forms get it, its answers
 // and the convention at its entries (canaries in every kept register, a bound function that
 // checks its stack and soils its home area), the system's unwinder through it (the entries
-// it finds, and from a bound function up to the host's frame), a C++ exception through it,
-// and the steps where executable pages are refused.
+// it finds, from a bound function up to the host's frame, from every instruction of the
+// code stepped one at a time), a C++ exception and a structured one through it, and the
+// steps where executable pages are refused.
 #include <windows.h>
 
 #include <cstdio>
