@@ -10,6 +10,9 @@
 #         DLLs' interface and behaviour tables, Evaldemo.exe driven on Xvfb, the distribution;
 #         where this machine's kernel cannot run 32-bit code, the Wine tests run in a QEMU
 #         virtual machine booted once for them (tests/windows/ejecutar.sh)
+#   windows64  the 64-bit Windows build (build/windows64): the objdump checks, and under wine64
+#         (any x86-64 kernel) the interface and behaviour tables, the rows, Evaldemo.exe on
+#         Xvfb, the distribution (tests/windows64/ejecutar.sh)
 #
 # Where some packages could not be installed (a package index that failed to refresh, a
 # package with no installable version), every step that has the packages it needs still runs,
@@ -32,6 +35,8 @@ FUZZ=(clang-14 libclang-rt-14-dev)
 MINGW=(g++-mingw-w64-i686)
 WINE=(wine wine32:i386 fonts-wine xvfb xauth x11-apps imagemagick xdotool)
 MAQUINA=(qemu-system-x86 cpio kmod rsync)
+MINGW64=(g++-mingw-w64-x86-64)
+WINE64=(wine64 fonts-wine xvfb xauth x11-apps imagemagick xdotool)
 
 OMITIDO=()
 
@@ -85,6 +90,19 @@ windows() {
   fi
 }
 
+# The 64-bit Windows build always runs with its MinGW; its programs under wine64 where that is
+# installed.
+windows64() {
+  local faltan
+  faltan=$(sin "${WINE64[@]}")
+  if [ -z "$faltan" ]; then
+    tests/windows64/ejecutar.sh
+  else
+    tests/windows64/ejecutar.sh --sin-wine
+    OMITIDO+=("the 64-bit Windows programs under wine64 (ctest --preset windows64 -L wine): $faltan not installed")
+  fi
+}
+
 paso "the ci workflow" "${NATIVA[@]}" -- cmake --workflow --preset ci
 paso "valgrind" "${NATIVA[@]}" valgrind -- tests/valgrind.sh build/ci
 paso "the asan workflow" "${NATIVA[@]}" -- cmake --workflow --preset asan
@@ -92,10 +110,11 @@ paso "the tsan workflow" "${NATIVA[@]}" -- cmake --workflow --preset tsan
 paso "the Unix Makefiles build" "${NATIVA[@]}" -- construir_make
 paso "the fuzzers" "${NATIVA[@]}" "${FUZZ[@]}" -- tests/fuzz/ejecutar.sh 60
 paso "the Windows build" "${MINGW[@]}" -- windows
+paso "the 64-bit Windows build" "${MINGW64[@]}" -- windows64
 
 # A package no step named leaves out the tests that need it where the build is configured
 # (CMake's warnings name them).
-NOMBRADOS=" ${NATIVA[*]} valgrind ${FUZZ[*]} ${MINGW[*]} ${WINE[*]} ${MAQUINA[*]} "
+NOMBRADOS=" ${NATIVA[*]} valgrind ${FUZZ[*]} ${MINGW[*]} ${WINE[*]} ${MAQUINA[*]} ${MINGW64[*]} ${WINE64[*]} "
 for falta in "${FALTAN[@]}"; do
   [[ "$NOMBRADOS" == *" $falta "* ]] ||
     OMITIDO+=("what needs $falta (see the configure steps' warnings): $falta not installed")

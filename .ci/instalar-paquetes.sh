@@ -39,12 +39,14 @@ PANTALLA=(qt6-base-dev)
 # dask's process scheduler; python3-numexpr: the peer of bench/columnas.py, which leaves its
 # columns out without it); lcl-2.2 and lazarus-src-2.2: lazbuild and the LCL, for the
 # Lazarus package and the LCL Evaldemo (the sources give the LCL for 32-bit Windows);
-# locales: the locales below.
+# locales: the locales below; g++-mingw-w64-x86-64 and wine64: the 64-bit Windows build and
+# its programs, which wine64 runs on any x86-64 kernel (no i386 package).
 RESTO=(libgtest-dev libbenchmark-dev libmuparser-dev clang-14
   libclang-rt-14-dev valgrind g++-mingw-w64-i686 fonts-wine man-db pandoc
   wine wine32:i386 xvfb xauth x11-apps imagemagick xdotool qemu-system-x86 cpio kmod rsync
   fp-compiler-3.2.2 fp-utils-3.2.2 fpc-source-3.2.2 python3 python3-pip python3-venv
-  python3-numpy python3-pandas python3-dask python3-numexpr lcl-2.2 lazarus-src-2.2 locales)
+  python3-numpy python3-pandas python3-dask python3-numexpr lcl-2.2 lazarus-src-2.2 locales
+  g++-mingw-w64-x86-64 wine64)
 
 # The status that says: everything else went, these packages are not installed.
 NO_INSTALADOS=3

@@ -1,3 +1,13 @@
+# The MinGW-w64 tools of a Windows build, and the prefix of a C name in its symbol tables
+# (32-bit Windows puts an underscore before every C name, 64-bit Windows none).
+if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(EVALION_MINGW x86_64-w64-mingw32)
+  set(EVALION_SIMBOLO "")
+else()
+  set(EVALION_MINGW i686-w64-mingw32)
+  set(EVALION_SIMBOLO "_")
+endif()
+
 # Options every target of the project shares, applied per target.
 function(evalion_opciones objetivo)
   if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
@@ -104,10 +114,25 @@ function(evalion_exportar objetivo nombre_windows)
     target_link_options(${objetivo} PRIVATE -Wl,--kill-at -static-libgcc)
     set(carpeta ${CMAKE_CURRENT_BINARY_DIR}/importacion)
     set(importacion ${carpeta}/lib${nombre_windows}.a)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+      # 64-bit Windows decorates no name: the import library comes from the same .def with
+      # the @N counts taken out (written beside it, and shipped so in the distribution).
+      set(definicion ${carpeta}/${nombre_windows}.def)
+      file(READ ${CMAKE_CURRENT_SOURCE_DIR}/${nombre_windows}.def texto)
+      string(REGEX REPLACE "@[0-9]+" "" texto "${texto}")
+      string(REGEX REPLACE ";[^\n]*\n" "" texto "${texto}")
+      file(CONFIGURE OUTPUT ${definicion} CONTENT "; Import library of ${nombre_windows}.dll, 64-bit Windows: \
+plain names, one calling convention, nothing to decorate.\n${texto}" @ONLY)
+      set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${nombre_windows}.def)
+      set(opciones_dlltool "")
+    else()
+      set(definicion ${CMAKE_CURRENT_SOURCE_DIR}/${nombre_windows}.def)
+      set(opciones_dlltool -k)
+    endif()
     add_custom_command(OUTPUT ${importacion}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${carpeta}
-      COMMAND i686-w64-mingw32-dlltool -k -d ${CMAKE_CURRENT_SOURCE_DIR}/${nombre_windows}.def -l ${importacion}
-      DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${nombre_windows}.def)
+      COMMAND ${EVALION_MINGW}-dlltool ${opciones_dlltool} -d ${definicion} -l ${importacion}
+      DEPENDS ${definicion})
     add_custom_target(${objetivo}_importacion ALL DEPENDS ${importacion})
     add_library(${objetivo}_windows INTERFACE)
     add_dependencies(${objetivo}_windows ${objetivo}_importacion ${objetivo})
@@ -164,7 +189,8 @@ function(evalion_biblioteca_del_motor objetivo fuente motor nombre_windows defin
     set_target_properties(${objetivo} PROPERTIES LINKER_LANGUAGE C)
     target_link_options(${objetivo} PRIVATE -Wl,--gc-sections)
     add_custom_command(TARGET ${objetivo} POST_BUILD
-      COMMAND ${CMAKE_STRIP} --strip-all --wildcard --keep-symbol=_A_* --keep-symbol=__ZN5Motor*
+      COMMAND ${CMAKE_STRIP} --strip-all --wildcard --keep-symbol=${EVALION_SIMBOLO}A_*
+        --keep-symbol=${EVALION_SIMBOLO}_ZN5Motor*
         $<TARGET_FILE:${objetivo}>
       VERBATIM)
   endif()

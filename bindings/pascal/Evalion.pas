@@ -17,8 +17,11 @@
   Evalionobj are called in the register convention of Pascal methods: Self in EAX, then
   EDX and ECX, the remaining parameters pushed from left to right and removed by the
   method. On Linux x86-64 a method is called with Self as its first argument, which is the
-  (function, object) pair of libevalionobj with the object first. So one declaration of a
-  method type fits the library on both platforms.
+  (function, object) pair of libevalionobj with the object first; so it is on 64-bit
+  Windows (x86_64-win64), whose one convention puts Self in RCX and the parameters after it
+  in order, and where stdcall means nothing. So one declaration of a method type fits the
+  library on every platform. (The Lazarus package's own engine, EVALION_MOTOR_PROPIO, is
+  built for 32-bit Windows and Linux only.)
 
   Ownership: the host owns the record; everything the engine hands to a request (the name,
   the arguments, R) is the engine's and lives only during the request.

@@ -227,8 +227,13 @@ void EVALION_METODO TForm1::AlPedirVariable(void *Objeto, char *Variable, BLOQUE
     Evalion::PedirVariable(Variable, *R, static_cast<TForm1 *>(Objeto)->Formato);
 }
 
+#if defined(__i386__)
 void EVALION_METODO TForm1::AlPedirFuncion(void *Objeto, char *Funcion, BLOQUEDEDATOS *Parametros, BLOQUEDEDATOS *R,
                                            int32_t N)
+#else
+void EVALION_METODO TForm1::AlPedirFuncion(void *Objeto, char *Funcion, BLOQUEDEDATOS *Parametros, int32_t N,
+                                           BLOQUEDEDATOS *R)
+#endif
 {
     (void)Objeto; // the functions need nothing of the form
     Evalion::PedirFuncion(Funcion, Parametros, N, *R);

@@ -43,11 +43,17 @@ public:
 
     void Button1Click();
 
-    // The engine's two requests, in the register convention of object methods: the form
-    // arrives as Objeto.
+    // The engine's two requests, as object methods (Parser.h): the form arrives as Objeto. On
+    // 32-bit Windows in the register convention, which pushes N first, so R is declared
+    // before N; on 64-bit Windows in the one convention, the parameters in order.
     static void EVALION_METODO AlPedirVariable(void *Objeto, char *Variable, BLOQUEDEDATOS *R);
+#if defined(__i386__)
     static void EVALION_METODO AlPedirFuncion(void *Objeto, char *Funcion, BLOQUEDEDATOS *Parametros,
                                               BLOQUEDEDATOS *R, int32_t N);
+#else
+    static void EVALION_METODO AlPedirFuncion(void *Objeto, char *Funcion, BLOQUEDEDATOS *Parametros, int32_t N,
+                                              BLOQUEDEDATOS *R);
+#endif
 
 private:
     static LRESULT CALLBACK Procedimiento(HWND Ventana, UINT Mensaje, WPARAM W, LPARAM L);

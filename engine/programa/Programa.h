@@ -180,8 +180,9 @@ constexpr bool PASOS_AMPLIOS = EVALION_PASOS_AMPLIOS != 0;
 #else
 #define EVALION_VALOR_EN_FORMA 1
 #endif
-// Where the light forms are also assembled into machine code of their own (x64/).
-#if EVALION_PASOS_AMPLIOS && defined(__x86_64__) && defined(__linux__)
+// Where the light forms are also assembled into machine code of their own (x64/): x86-64
+// Linux and 64-bit Windows, whose conventions and pages the writer knows.
+#if EVALION_PASOS_AMPLIOS && defined(__x86_64__) && (defined(__linux__) || defined(_WIN64))
 #define EVALION_ENSAMBLADO 1
 #else
 #define EVALION_ENSAMBLADO 0

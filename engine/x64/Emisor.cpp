@@ -20,26 +20,13 @@
 #include "Arbol.h"
 #include "Emisor.h"
 #include "Escritor.h"
+#include "Marco.h"
 #include "Potencias.h"
 
 namespace Motor {
 
 #if EVALION_ENSAMBLADO
 namespace {
-
-// A power as the steps compute it, for the code to call.
-EVALION_NOINLINE double ElevarEnCodigo(double Base, double Exponente) { return Elevar(Base, Exponente); }
-
-// Whether the processor has FMA and pow's error is glibc's (2.28 on) bound: the powers that are
-// a product, a quotient or a root may then be checked here rather than called.
-bool PotenciaConFma()
-{
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 28))
-    return __builtin_cpu_supports("fma");
-#else
-    return false;
-#endif
-}
 
 // The code of one form: one evaluation (scalar SSE2 on the low halves), or rows, two at a
 // time (packed SSE2 on both halves).
@@ -136,15 +123,13 @@ struct Emisor {
         E.Sse(Aritmetica(), Codigo, R, Leible(L, XMM_DATO), Inmediato);
     }
 
-    // A form that calls C code (or pow) keeps its frame for the calls from entry to return: reserves it
-    // (sub rsp) or gives it back (add rsp).
-    enum : uint8_t { RESERVAR, DEVOLVER };
-    void Marco(uint8_t Codigo)
+    // The entries' frame (Marco.h): a form that calls C code (or pow) keeps one for the calls.
+    Marco Entradas() const
     {
-        if (!A.Llamadas && !A.Potencias)
-            return;
-        E.Pila(Codigo == RESERVAR, Filas ? MARCO_FILAS : MARCO_LLAMADAS);
+        return Marco(E, A.Llamadas || A.Potencias, Filas ? MARCO_FILAS : MARCO_LLAMADAS, Usados);
     }
+    uint16_t Usados = 0xFFFF; // Windows: the SSE registers the code uses (Escritor::Xmm of a first writing)
+    uint32_t Funciones = 0;   // Windows: the entries of the unwinding table at the start (DescribirMarco)
 
     void Renunciar(uint8_t Condicion) // jcc rel32 to where the code gives up
     {
@@ -281,7 +266,7 @@ void Emisor::Llamar(const void *Funcion, size_t EnPasos, uint32_t Cuantos, const
         E.Sse(EMPAQUETADO, MOVSD_GUARDAR, XMM_VALOR, Pila(FILAS_VALOR));
     }
     for (uint32_t g = 0; g < Generales; ++g)
-        E.Mover64(true, GENERALES[g], Escritor::RSP, 8 * g);
+        E.Mover64(true, GENERALES[g], Escritor::RSP, LLAMADA_GENERALES + 8 * g);
     // The arguments go to xmm0, xmm1...: through the frame, unless they are there already
     // (one evaluation; rows take each row's half from the frame).
     bool EnSuSitio = !Filas;
@@ -340,7 +325,7 @@ void Emisor::Llamar(const void *Funcion, size_t EnPasos, uint32_t Cuantos, const
         if (Vivos & (1u << r))
             E.Sse(Forma, MOVSD, r, Pila(Registros + Ancho * r));
     for (uint32_t g = 0; g < Generales; ++g)
-        E.Mover64(false, GENERALES[g], Escritor::RSP, 8 * g);
+        E.Mover64(false, GENERALES[g], Escritor::RSP, LLAMADA_GENERALES + 8 * g);
 }
 
 // xmm15 into a free register, which it takes and returns.
@@ -556,8 +541,9 @@ void Emisor::EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada, size
         return;
     }
     const bool EnPasos = A.Llamadas || CuantasVariables > ENLACES_EN_FORMA; // the steps hold those addresses
+    Marco M = Entradas();
     const auto Cuerpo = [&] { // the value into xmm0
-        Marco(RESERVAR);
+        M.Entrar();
         if (EnPasos) // mov rcx, [rdi + the steps' offset]: where the bound variables are
             E.Mover64(false, Escritor::RCX, Escritor::RDI, static_cast<uint32_t>(offsetof(FORMULAPREPARADA, Pasos)));
         CargarVariables(false);
@@ -568,35 +554,37 @@ void Emisor::EscribirEvaluacion(const FORMULAPREPARADA *F, size_t &Entrada, size
     // form that calls C code has made its calls by then, and the steps would make them again:
     // it answers the division's error itself (a form of numbers turns it into no other code).
     Pasos = E.Largo;
-    Marco(DEVOLVER);
+    const size_t Inicio = Pasos;
+    const auto NaN = [&] { E.Sse(ESCALAR, MOVSD, 0, {Lugar::CONSTANTE, 0, K.Numero(__builtin_nan("")), nullptr}); };
     if (A.Llamadas) {
-        E.Sse(ESCALAR, MOVSD, 0, {Lugar::CONSTANTE, 0, K.Numero(__builtin_nan("")), nullptr});
-        E.GuardarEnRdx();
-        E.PonerEax(static_cast<uint32_t>(E_DIVISION));
+        M.Salida([&] {
+            NaN();
+            E.GuardarEnRdx();
+            E.PonerEax(static_cast<uint32_t>(E_DIVISION));
+        });
         E.Volver();
     } else {
-        E.CargarRax(F->Ligera ? reinterpret_cast<const void *>(&EvaluarPasos<false, false, true>)
-                              : reinterpret_cast<const void *>(&EvaluarPasos<false, true, true>));
-        E.SaltarARax();
+        const void *Destino = F->Ligera ? reinterpret_cast<const void *>(&EvaluarPasos<false, false, true>)
+                                        : reinterpret_cast<const void *>(&EvaluarPasos<false, true, true>);
+        M.APasos(K, Destino);
     }
     const size_t SinValor = E.Largo;
-    Marco(DEVOLVER);
-    E.Sse(ESCALAR, MOVSD, 0, {Lugar::CONSTANTE, 0, K.Numero(__builtin_nan("")), nullptr});
+    M.Salida(NaN);
     E.Volver();
     Entrada = E.Largo;
     Cuerpo();
     E.GuardarEnRdx(); // the value, slot 0's
-    Marco(DEVOLVER);
-    E.CerosEnEax();
+    M.Salida([&] { E.CerosEnEax(); });
     E.Volver();
     // A_Valor's: a zero divisor answers a NaN.
     EntradaValor = E.Largo;
     Pasos = SinValor;
     Cuerpo();
-    Marco(DEVOLVER);
+    M.Salir();
     E.Volver();
     for (uint32_t v = 0; v < CuantasVariables && v < ENLACES_EN_FORMA; ++v)
         Enlaces[v] = Variables[v].Direccion;
+    Funciones = DescribirMarco(E, K.Inicio, M, {Inicio, Entrada, EntradaValor});
 }
 
 // size_t (Valores, Desde, Hasta): rows Desde, Desde + 1, ... while below Hasta (Hasta - Desde
@@ -608,16 +596,17 @@ void Emisor::EscribirFilas(const FORMULAPREPARADA *F, size_t &Entrada)
         E.Lleno = true;
         return;
     }
+    Marco M = Entradas();
+    const auto Volver = [&](uint8_t Mas) { // rax = rsi + Mas
+        M.Salida([&] { Mas != 0 ? E.RaxDeRsiMas(Mas) : E.RaxDeRsi(); });
+        E.Volver();
+    };
     const size_t PrimerPar = E.Largo; // gives up: rax = the pair's row
-    Marco(DEVOLVER);
-    E.RaxDeRsi();
-    E.Volver();
+    Volver(0);
     const size_t SegundoPar = E.Largo;
-    Marco(DEVOLVER);
-    E.RaxDeRsiMas(2);
-    E.Volver();
+    Volver(2);
     Entrada = E.Largo;
-    Marco(RESERVAR);
+    M.Entrar();
     CargarVariables(false); // the numbers, once per call
     const size_t Vuelta = E.Largo;
     E.CompararRsiRdx();
@@ -632,9 +621,8 @@ void Emisor::EscribirFilas(const FORMULAPREPARADA *F, size_t &Entrada)
     E.SumarARsi(4);
     E.Saltar(0, Vuelta);
     E.Resolver(Salto);
-    Marco(DEVOLVER);
-    E.RaxDeRsi();
-    E.Volver();
+    Volver(0);
+    Funciones = DescribirMarco(E, K.Inicio, M, {PrimerPar, Entrada});
 }
 
 // The code of F, written by Escribe(Emisor &, size_t &Entrada) on the heap into Texto (to be
@@ -642,7 +630,7 @@ void Emisor::EscribirFilas(const FORMULAPREPARADA *F, size_t &Entrada)
 // Its references to its own constants are relative, so that it runs wherever it is copied.
 template <class Escribir>
 bool EscribirCodigo(const FORMULAPREPARADA *F, bool Filas, const DesdeColumnas *Desde, uint8_t *&Texto, size_t &Largo,
-                    size_t &Entrada, Escribir Escribe)
+                    size_t &Entrada, uint32_t &Funciones, Escribir Escribe)
 {
     // At most: three constants a step and the four fixed ones (a power's check has ten more); 96 bytes of code a step, for
     // each of one evaluation's two entries, and 1024 a call (the frame's moves; two calls across rows).
@@ -653,36 +641,51 @@ bool EscribirCodigo(const FORMULAPREPARADA *F, bool Filas, const DesdeColumnas *
     size_t Tamano = 16u * MaximoConstantes + (Filas ? 96u : 192u) * F->CuantosPasos + 256u + 1536u * Potencias;
     for (uint32_t p = 0; p < F->CuantosPasos; ++p)
         Tamano += F->Pasos[p].Codigo == CODIGO_NATIVA ? 1024u : 0u;
+    // Windows: the unwinding table (three entries at most) and the entries' prologues and ways
+    // out (at most 110 bytes each, four ways out an entry) with their UNWIND_INFO.
+    const uint32_t Tabla = WINDOWS64 ? 48 : 0;
+    Tamano += WINDOWS64 ? Tabla + 1536u : 0u;
     Texto = static_cast<uint8_t *>(std::calloc(Tamano, 1));
     if (Texto == nullptr)
         return false;
-    Escritor E{Texto, Tamano};
-    Constantes K{E, 0, MaximoConstantes};
-    E.Largo = 16 * K.Maximo; // the constants first
-    Emisor Fo{E, K, Filas};
-    Fo.EnRegistros = Filas ? RANURAS_EN_REGISTROS - 1 : RANURAS_EN_REGISTROS;
-    if (Desde != nullptr)
-        Fo.Desde = *Desde;
-    Escribe(Fo, Entrada);
-    Largo = E.Largo;
-    return !E.Lleno;
+    // On Windows written twice: the first time to learn which SSE registers the code uses,
+    // the only ones of xmm6..xmm15 its entries then keep for the caller.
+    uint16_t Usados = 0xFFFF;
+    for (int Vez = 0; Vez < (WINDOWS64 ? 2 : 1); ++Vez) {
+        std::memset(Texto, 0, Tamano);
+        Escritor E{Texto, Tamano};
+        Constantes K{E, 0, MaximoConstantes, Tabla};
+        E.Largo = Tabla + 16 * K.Maximo; // the constants first
+        Emisor Fo{E, K, Filas};
+        Fo.EnRegistros = Filas ? RANURAS_EN_REGISTROS - 1 : RANURAS_EN_REGISTROS;
+        Fo.Usados = Usados;
+        if (Desde != nullptr)
+            Fo.Desde = *Desde;
+        Escribe(Fo, Entrada);
+        Usados = E.Xmm;
+        Largo = E.Largo;
+        Funciones = Fo.Funciones;
+        if (E.Lleno)
+            return false;
+    }
+    return true;
 }
 
 } // namespace
 
 bool CodigoDeEvaluacion(const FORMULAPREPARADA *F, uint8_t *&Texto, size_t &Largo, size_t &Entrada,
-                        size_t &EntradaValor, const double *(&Enlaces)[ENLACES_EN_FORMA])
+                        size_t &EntradaValor, const double *(&Enlaces)[ENLACES_EN_FORMA], uint32_t &Funciones)
 {
-    return EscribirCodigo(F, false, nullptr, Texto, Largo, Entrada, [&](Emisor &Fo, size_t &En) {
+    return EscribirCodigo(F, false, nullptr, Texto, Largo, Entrada, Funciones, [&](Emisor &Fo, size_t &En) {
         Fo.EscribirEvaluacion(F, En, EntradaValor);
         std::memcpy(Enlaces, Fo.Enlaces, sizeof Enlaces);
     });
 }
 
 bool CodigoDeFilas(const FORMULAPREPARADA *F, const DesdeColumnas &Desde, uint8_t *&Texto, size_t &Largo,
-                   size_t &Entrada)
+                   size_t &Entrada, uint32_t &Funciones)
 {
-    return EscribirCodigo(F, true, &Desde, Texto, Largo, Entrada,
+    return EscribirCodigo(F, true, &Desde, Texto, Largo, Entrada, Funciones,
                           [F](Emisor &Fo, size_t &En) { Fo.EscribirFilas(F, En); });
 }
 #endif

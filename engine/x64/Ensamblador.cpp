@@ -77,8 +77,9 @@ void Ensamblar(FORMULAPREPARADA *F)
     }
     uint8_t *Texto;
     size_t Largo, Entrada = 0, EntradaValor = 0;
+    uint32_t Funciones = 0;
     const double *Enlaces[ENLACES_EN_FORMA];
-    if (!CodigoDeEvaluacion(F, Texto, Largo, Entrada, EntradaValor, Enlaces)) {
+    if (!CodigoDeEvaluacion(F, Texto, Largo, Entrada, EntradaValor, Enlaces, Funciones)) {
         std::free(Texto);
         SoltarEnsamblado(F);
         return;
@@ -87,7 +88,7 @@ void Ensamblar(FORMULAPREPARADA *F)
     // same code, which is kept (asking the system for pages costs microseconds).
     if (F->Ensamblado == nullptr || F->LargoEnsamblado != Largo || std::memcmp(F->Ensamblado, Texto, Largo) != 0) {
         SoltarEnsamblado(F);
-        F->Ensamblado = Ejecutable(Texto, Largo);
+        F->Ensamblado = Ejecutable(Texto, Largo, Funciones);
         // Refused (a policy against executable memory): the steps serve, and every later
         // binding would only be refused again, each time a system call and maybe an audit record.
         F->SinPaginas = F->Ensamblado == nullptr;
@@ -116,8 +117,9 @@ FilasEnsambladas::FilasEnsambladas(const FORMULAPREPARADA *F, const DesdeColumna
         return;
     uint8_t *Texto;
     size_t Entrada = 0;
-    if (CodigoDeFilas(F, Desde, Texto, Largo, Entrada)) {
-        Memoria = Ejecutable(Texto, Largo);
+    uint32_t Funciones = 0;
+    if (CodigoDeFilas(F, Desde, Texto, Largo, Entrada, Funciones)) {
+        Memoria = Ejecutable(Texto, Largo, Funciones);
         Rechazadas = Memoria == nullptr;
     }
     std::free(Texto);

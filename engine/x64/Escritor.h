@@ -21,12 +21,25 @@ constexpr uint32_t RANURAS_EN_REGISTROS = 14;
 constexpr uint8_t XMM_MASCARA = 13; // rows: which rows give up
 constexpr uint8_t XMM_DATO = 14;  // a divisor, or an operand read once
 constexpr uint8_t XMM_VALOR = 15; // the value being made
+// The code is called, and calls C code, in the system's convention: on 64-bit Windows the
+// callee may use the 32 bytes above the return address as its arguments' home, so the frame
+// begins above them there (Marco.h).
+#if defined(_WIN64)
+constexpr bool WINDOWS64 = true;
+constexpr uint32_t SOMBRA = 32;
+#else
+constexpr bool WINDOWS64 = false;
+constexpr uint32_t SOMBRA = 0;
+#endif
 // The frame of a form that calls C code: the general registers (one evaluation's four, the
 // rows' three), the arguments, across rows the two rows' values, and the values in registers
 // (two rows each across rows); 8 more than a multiple of 16, so that rsp is aligned at each call.
-constexpr uint32_t LLAMADA_ARGUMENTOS = 32, LLAMADA_REGISTROS = 64, MARCO_LLAMADAS = 64 + 8 * 14 + 8;
-constexpr uint32_t FILAS_ARGUMENTOS = 32, FILAS_VALOR = 96, FILAS_REGISTROS = 112, MARCO_FILAS = 112 + 16 * 14 + 8;
-constexpr uint32_t FILAS_FALLIDAS = 80; // a power's call across rows: which of the two rows call (past its two arguments)
+constexpr uint32_t LLAMADA_GENERALES = SOMBRA, LLAMADA_ARGUMENTOS = SOMBRA + 32, LLAMADA_REGISTROS = SOMBRA + 64,
+                   MARCO_LLAMADAS = SOMBRA + 64 + 8 * 14 + 8;
+constexpr uint32_t FILAS_ARGUMENTOS = SOMBRA + 32, FILAS_VALOR = SOMBRA + 96, FILAS_REGISTROS = SOMBRA + 112,
+                   MARCO_FILAS = SOMBRA + 112 + 16 * 14 + 8;
+// A power's call across rows: which of the two rows call (past its two arguments).
+constexpr uint32_t FILAS_FALLIDAS = SOMBRA + 80;
 static_assert(MARCO_LLAMADAS % 16 == 8 && MARCO_FILAS % 16 == 8, "rsp aligned at a call");
 
 // Where an SSE instruction reads its second operand.
@@ -45,6 +58,8 @@ struct Escritor {
     size_t Capacidad;
     size_t Largo = 0;
     bool Lleno = false;
+
+    uint16_t Xmm = 0; // the SSE registers the code has used, a bit each
 
     void Byte(uint8_t b)
     {
@@ -94,7 +109,17 @@ struct Escritor {
             Byte(0x24); // no index
         Entero32(Desplazamiento);
     }
-    static constexpr uint8_t RAX = 0, RCX = 1, RDX = 2, RSP = 4, RSI = 6, RDI = 7;
+    static constexpr uint8_t RAX = 0, RCX = 1, RDX = 2, RSP = 4, RSI = 6, RDI = 7, R8 = 8;
+
+    // mov Destino, Fuente: 64 bits, any two of the first sixteen general registers.
+    void MoverRegistro(uint8_t Destino, uint8_t Fuente)
+    {
+        Byte(static_cast<uint8_t>(0x48 | (Fuente >= 8 ? 4 : 0) | (Destino >= 8 ? 1 : 0)));
+        Byte(0x89);
+        Byte(static_cast<uint8_t>(0xC0 | ((Fuente & 7) << 3) | (Destino & 7)));
+    }
+    void Empujar(uint8_t Registro) { Byte(static_cast<uint8_t>(0x50 | Registro)); } // push (the first eight)
+    void Sacar(uint8_t Registro) { Byte(static_cast<uint8_t>(0x58 | Registro)); }   // pop
 
     // mov rax, [rcx + disp32]: an address kept in the form's steps
     void CargarRaxDePasos(uint32_t Desplazamiento) { Mover64(false, RAX, RCX, Desplazamiento); }
@@ -105,6 +130,17 @@ struct Escritor {
     void Volver() { Byte(0xC3); }                 // ret
     void LlamarRax() { Bytes({0xFF, 0xD0}); }     // call rax
     void SaltarARax() { Bytes({0xFF, 0xE0}); }    // jmp rax
+    void SaltarADireccion(const void *Direccion) // mov rax, imm64; jmp rax
+    {
+        CargarRax(Direccion);
+        SaltarARax();
+    }
+    // call [rip + disp32]: the address kept among the constants at Constante
+    void LlamarA(uint32_t Constante)
+    {
+        Bytes({0xFF, 0x15});
+        Entero32(static_cast<uint32_t>(static_cast<int64_t>(Constante) - static_cast<int64_t>(Largo + 4)));
+    }
     void PonerEax(uint32_t v) { Byte(0xB8); Entero32(v); } // mov eax, imm32
     void CerosEnEax() { Bytes({0x31, 0xC0}); }   // xor eax, eax
     void RaxDeRsi() { Bytes({0x48, 0x89, 0xF0}); } // mov rax, rsi
@@ -128,6 +164,7 @@ struct Escritor {
         if (R >= 8)
             Byte(0x41);
         Bytes({0x0F, 0x50, static_cast<uint8_t>(0xC0 | (R & 7)), 0x85, 0xC0});
+        Xmm = static_cast<uint16_t>(Xmm | 1u << R);
     }
     // A fused multiply-add of three registers (VEX.128.66.0F38.W1 Codigo /r, FMA3): Destino
     // and Uno as the opcode's 132/213/231 form says, Otro the operand it may read from memory.
@@ -138,6 +175,7 @@ struct Escritor {
         Byte(static_cast<uint8_t>(0x80 | ((~Uno & 15) << 3) | 0x01));
         Byte(Codigo);
         Byte(static_cast<uint8_t>(0xC0 | ((Destino & 7) << 3) | (Otro & 7)));
+        Xmm = static_cast<uint16_t>(Xmm | 1u << Destino | 1u << Uno | 1u << Otro);
     }
     // mov [rsp + disp32], eax
     void GuardarEax(uint32_t Desplazamiento)
@@ -180,6 +218,7 @@ struct Escritor {
             CargarRaxDePasos(L.Constante);
         if (L.Tipo == Lugar::EN_FORMA) // mov rax, [rdi + disp32]: an address kept in the form itself
             Mover64(false, RAX, RDI, L.Constante);
+        Xmm = static_cast<uint16_t>(Xmm | 1u << Destino | (L.Tipo == Lugar::REGISTRO ? 1u << L.Registro : 0u));
         Byte(Prefijo);
         const uint8_t Rex = static_cast<uint8_t>((Destino >= 8 ? 4 : 0) |
                                                  (L.Tipo == Lugar::REGISTRO && L.Registro >= 8 ? 1 : 0));
@@ -217,7 +256,8 @@ inline Lugar EnRegistro(uint8_t R) { return {Lugar::REGISTRO, R, 0, nullptr}; }
 // SSE2 scalar double operations (F2 0F xx) and the packed ones the code needs (66 0F xx).
 enum : uint8_t {
     ESCALAR = 0xF2, EMPAQUETADO = 0x66,
-    MOVSD = 0x10, MOVUPD = 0x10, MOVSD_GUARDAR = 0x11, UNPCKLPD = 0x14, UNPCKHPD = 0x15, MOVAPD = 0x28, ADD = 0x58, MUL = 0x59, SUB = 0x5C, DIV = 0x5E, CMP = 0xC2,
+    MOVSD = 0x10, MOVUPD = 0x10, MOVSD_GUARDAR = 0x11, UNPCKLPD = 0x14, UNPCKHPD = 0x15, MOVAPD = 0x28,
+    MOVAPD_GUARDAR = 0x29, ADD = 0x58, MUL = 0x59, SUB = 0x5C, DIV = 0x5E, CMP = 0xC2,
     AND = 0x54, XOR = 0x57, UCOMISD = 0x2E, SQRT = 0x51, MIN = 0x5D, ANDN = 0x55, OR = 0x56,
     PCMPEQD = 0x76, PSHUFD = 0x70, PAND = 0xDB
 };
@@ -230,27 +270,29 @@ enum : uint8_t { CMP_IGUAL = 0, CMP_MENOR = 1, CMP_MENORIGUAL = 2, CMP_DESORDENA
                  CMP_NO_MENOR = 5 };
 
 // The constants of a form, 16 bytes each (so that the packed operations may read them, and
-// the sign mask of a negation has both halves), at the start of the buffer.
+// the sign mask of a negation has both halves), at the start of the buffer (on 64-bit Windows
+// after the code's unwinding table, Inicio bytes).
 struct Constantes {
     Escritor &E;
     uint32_t Cuantas = 0;
     uint32_t Maximo;
+    uint32_t Inicio = 0;
 
     uint32_t Agregar(uint64_t Bits)
     {
         for (uint32_t k = 0; k < Cuantas; ++k) { // each value once
             uint64_t Otro;
-            std::memcpy(&Otro, E.Datos + 16 * k, sizeof Otro);
+            std::memcpy(&Otro, E.Datos + Inicio + 16 * k, sizeof Otro);
             if (Otro == Bits)
-                return 16 * k;
+                return Inicio + 16 * k;
         }
         if (Cuantas == Maximo) {
             E.Lleno = true;
             return 0;
         }
-        std::memcpy(E.Datos + 16 * Cuantas, &Bits, 8);
-        std::memcpy(E.Datos + 16 * Cuantas + 8, &Bits, 8);
-        return 16 * Cuantas++;
+        std::memcpy(E.Datos + Inicio + 16 * Cuantas, &Bits, 8);
+        std::memcpy(E.Datos + Inicio + 16 * Cuantas + 8, &Bits, 8);
+        return Inicio + 16 * Cuantas++;
     }
     uint32_t Numero(double d)
     {

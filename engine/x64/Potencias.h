@@ -9,6 +9,20 @@
 namespace Motor {
 namespace {
 
+// A power as the steps compute it, for the code to call.
+EVALION_NOINLINE double ElevarEnCodigo(double Base, double Exponente) { return Elevar(Base, Exponente); }
+
+// Whether the processor has FMA and pow's error is glibc's (2.28 on) bound: the powers that are
+// a product, a quotient or a root may then be checked here rather than called.
+bool PotenciaConFma()
+{
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 28))
+    return __builtin_cpu_supports("fma");
+#else
+    return false;
+#endif
+}
+
 // A power is pow's double, which the code calls for. But the powers a text most often has, x^2,
 // x^3, x^-1 and x^0,5, are first computed here as a product, a quotient or a square root, with
 // its exact error from fused operations: when the value is far enough from the middle between

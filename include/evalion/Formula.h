@@ -173,9 +173,9 @@ enum {
  *     nearest, every exception masked, no flush to zero); under others they follow the
  *     host's (another rounding; a trap where the host unmasked one), and what the engine's
  *     arithmetic raises stays in the host's flags. Requests then run under those settings
- *     as they stand. On x86-64 Linux a form of numbers, bound variables, powers and
- *     functions bound to C code is then also written as machine code of its own, which
- *     gives the same answers sooner. */
+ *     as they stand. On x86-64 Linux and 64-bit Windows a form of numbers, bound variables,
+ *     powers and functions bound to C code is then also written as machine code of its own,
+ *     which gives the same answers sooner. */
 enum { FORMULA_AJUSTES_DEL_ANFITRION = 1 };
 EVALION_FORMULA_API int32_t EVALION_CONV A_Opciones(FORMULAPREPARADA *Formula, int32_t Opciones);
 

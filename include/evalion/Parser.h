@@ -19,7 +19,14 @@
 #include <stdint.h>
 
 #if defined(_WIN32)
-#  define EVALION_CONV __stdcall
+   /* 32-bit Windows: stdcall. 64-bit Windows has one calling convention (the first four
+    * arguments in RCX, RDX, R8 and R9, or XMM0 to XMM3 for doubles, the rest on the stack
+    * above 32 bytes of shadow space the caller reserves), which needs no word. */
+#  if defined(_WIN64)
+#    define EVALION_CONV
+#  else
+#    define EVALION_CONV __stdcall
+#  endif
 #  if defined(EVALION_CONSTRUYENDO)
 #    define EVALION_API __declspec(dllexport)
 #  else
@@ -71,8 +78,10 @@ enum {
     T_INVALIDO = 320     /* a character that begins no token */
 };
 
-/* Both records have one layout on every platform (4-byte packing), so that the 32-bit
- * Windows libraries and their hosts agree on it byte for byte. */
+/* Both records are packed to 4 bytes on every platform, so that the Windows libraries and
+ * their hosts agree on them byte for byte: BLOQUEDEDATOS is 1044 bytes everywhere;
+ * ESTADODEANALISIS, which holds pointers, is 2088 bytes (2096 in the object form) on 32-bit
+ * Windows and 2100 (2116) on 64-bit Windows and Linux x86-64. */
 #pragma pack(push, 4)
 
 /* One value or one error. A host reads Error first; when it is 0, Tipo says which of
@@ -99,9 +108,15 @@ typedef void (EVALION_METODO *ALPEDIRVARIABLE_CODIGO)(void *Objeto, char *Variab
 typedef void (EVALION_METODO *ALPEDIRFUNCION_CODIGO)(void *Objeto, char *Funcion, BLOQUEDEDATOS *Parametros,
                                                      BLOQUEDEDATOS *R, int32_t N);
 #else
-typedef void (*ALPEDIRVARIABLE_CODIGO)(void *Objeto, char *Variable, BLOQUEDEDATOS *R);
-typedef void (*ALPEDIRFUNCION_CODIGO)(void *Objeto, char *Funcion, BLOQUEDEDATOS *Parametros, int32_t N,
-                                      BLOQUEDEDATOS *R);
+/* Elsewhere the requests are plain functions of the object and then the parameters in
+ * order. On 64-bit Windows that is what Delphi and Free Pascal make of a method
+ * "procedure(Funcion: PAnsiChar; Parametros: PBLOQUES; N: Int32; var R: BLOQUEDEDATOS) of
+ * object": Self in RCX, the name in RDX, the third parameter in R8, N in R9 and R on the
+ * stack, in the one convention of the platform. EVALION_METODO is empty there. */
+#define EVALION_METODO
+typedef void (EVALION_METODO *ALPEDIRVARIABLE_CODIGO)(void *Objeto, char *Variable, BLOQUEDEDATOS *R);
+typedef void (EVALION_METODO *ALPEDIRFUNCION_CODIGO)(void *Objeto, char *Funcion, BLOQUEDEDATOS *Parametros,
+                                                     int32_t N, BLOQUEDEDATOS *R);
 #endif
 typedef struct ALPEDIRVARIABLE { ALPEDIRVARIABLE_CODIGO Codigo; void *Objeto; } ALPEDIRVARIABLE;
 typedef struct ALPEDIRFUNCION { ALPEDIRFUNCION_CODIGO Codigo; void *Objeto; } ALPEDIRFUNCION;
@@ -202,6 +217,27 @@ static_assert(offsetof(BLOQUEDEDATOS, Posicion) == 1040, "Posicion at 1040");
 _Static_assert(sizeof(BLOQUEDEDATOS) == 1044, "BLOQUEDEDATOS must be 1044 bytes");
 _Static_assert(offsetof(BLOQUEDEDATOS, Error) == 1036, "Error at 1036");
 _Static_assert(offsetof(BLOQUEDEDATOS, Posicion) == 1040, "Posicion at 1040");
+#endif
+
+/* On 64-bit Windows the record's size is part of the interface too: hosts reserve it. */
+#if defined(_WIN64)
+#  if defined(EVALION_OBJETO)
+#    define EVALION_TAMANO_ESTADO_ 2116
+#  else
+#    define EVALION_TAMANO_ESTADO_ 2100
+#  endif
+#  ifdef __cplusplus
+static_assert(sizeof(ESTADODEANALISIS) == EVALION_TAMANO_ESTADO_, "ESTADODEANALISIS: 2100 bytes, 2116 with objects");
+static_assert(offsetof(ESTADODEANALISIS, Cursor) == 12, "Cursor at 12");
+static_assert(offsetof(ESTADODEANALISIS, ValorNumero) == 2072, "ValorNumero at 2072");
+static_assert(offsetof(ESTADODEANALISIS, SepDecimal) == 2080, "SepDecimal at 2080");
+static_assert(offsetof(ESTADODEANALISIS, AlPedirVariable) == 2084, "AlPedirVariable at 2084");
+#  elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
+_Static_assert(sizeof(ESTADODEANALISIS) == EVALION_TAMANO_ESTADO_, "ESTADODEANALISIS: 2100 bytes, 2116 with objects");
+_Static_assert(offsetof(ESTADODEANALISIS, ValorNumero) == 2072, "ValorNumero at 2072");
+_Static_assert(offsetof(ESTADODEANALISIS, AlPedirVariable) == 2084, "AlPedirVariable at 2084");
+#  endif
+#  undef EVALION_TAMANO_ESTADO_
 #endif
 
 #endif /* EVALION_PARSER_H */

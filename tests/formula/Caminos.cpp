@@ -8,6 +8,9 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#if !defined(__GLIBC__) && defined(__x86_64__)
+#include <xmmintrin.h>
+#endif
 
 #include "FormulaDePrueba.h"
 #include "HostDePrueba.h"
@@ -18,6 +21,19 @@ using Pruebas::Bits;
 using Pruebas::DeBits;
 using Pruebas::Formula;
 const double NAN_A = DeBits(0x7FF8000000000005), NAN_B = DeBits(0xFFF8000000000009), NAN_S = DeBits(0x7FF0000000000003);
+
+// The invalid operation's trap unmasked, or masked again: glibc's call, elsewhere (64-bit
+// Windows) MXCSR's mask itself.
+void TrampaInvalida(bool Activa)
+{
+#if defined(__GLIBC__)
+    Activa ? feenableexcept(FE_INVALID) : fedisableexcept(FE_INVALID);
+#elif defined(__x86_64__)
+    _mm_setcsr(Activa ? _mm_getcsr() & ~_MM_MASK_INVALID : _mm_getcsr() | _MM_MASK_INVALID);
+#else
+    (void)Activa;
+#endif
+}
 
 // Rows enough for each way across rows: one block, several, the form's own code.
 constexpr int32_t FILAS[] = {5, 1500, 70000};
@@ -118,7 +134,11 @@ std::vector<double> EntradasDePotencias()
                 V.push_back(1.25); // its pair's other row goes to pow with it
             }
     }
+    // (Another C library's pow, which the code calls for every power, may give the product's
+    // double where glibc's does not.)
+#if defined(__GLIBC__)
     EXPECT_EQ(Halladas[0] + Halladas[1] + Halladas[2] + Halladas[3], 12);
+#endif
     return V;
 }
 
@@ -224,10 +244,10 @@ TEST(Caminos, SignalingNaNNeitherTrapsNorRaises)
             Formula P(A_Preparar(&Estado, Texto, nullptr));
             std::vector<double> X(N, NAN_S), Valores(N);
             A_VincularColumna(P.F, "x", X.data());
-            feenableexcept(FE_INVALID);
+            TrampaInvalida(true);
             A_EvaluarFilas(P.F, &Estado, N, Valores.data(), nullptr, nullptr);
             const BLOQUEDEDATOS R = A_Evaluar(P.F, &Estado);
-            fedisableexcept(FE_INVALID);
+            TrampaInvalida(false);
             EXPECT_EQ(Bits(Valores[N - 1]), Bits(R.Numero));
             if (std::strchr(Texto, '*') != nullptr || std::strchr(Texto, '+') != nullptr || std::strchr(Texto, '>'))
                 continue; // arithmetic raises the flag, as the analysis

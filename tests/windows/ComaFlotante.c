@@ -1,5 +1,6 @@
 /* Hosts that run with floating-point exceptions unmasked, as Pascal and Delphi-style
- * programs do (x87 control word $1332, read back as $1372), get the documented values and
+ * programs do (x87 control word $1332, read back as $1372; on 64-bit Windows MXCSR $1900,
+ * and $7900 with rounding toward zero), get the documented values and
  * no trap: each row is analysed under the C default ($037F) first, then under each of those
  * settings, and must give the same block bit for bit, the documented value, and leave the
  * control word, the exception flags (one of the host's pending among them) and MXCSR as the
@@ -18,6 +19,31 @@
 #define NOMBRE_DLL "Evalion.dll"
 #endif
 
+static uint32_t LeerMxcsr(void)
+{
+    uint32_t Palabra;
+    __asm__ volatile("stmxcsr %0" : "=m"(Palabra));
+    return Palabra;
+}
+
+#if defined(__x86_64__)
+/* 64-bit Windows computes in SSE: the host's settings are MXCSR's control bits. Delphi
+ * Win64 programs start with $1900 (invalid operation, division by zero and overflow
+ * unmasked); the second setting adds rounding toward zero, which the engine must not follow
+ * either. The control word and the status word here are MXCSR's two parts. */
+enum { C_DEFECTO = 0x1F80, DESENMASCARADO = 0x1900, DESENMASCARADO_LEIDO = 0x7900 };
+
+static void PonerControl(uint16_t Palabra)
+{
+    const uint32_t Mxcsr = Palabra;
+    __asm__ volatile("ldmxcsr %0" : : "m"(Mxcsr));
+}
+static uint16_t LeerControl(void) { return (uint16_t)(LeerMxcsr() & ~0x3Fu); }
+static uint16_t LeerEstado(void) { return (uint16_t)(LeerMxcsr() & 0x3Fu); }
+
+/* The exception flags: what a call must not change. */
+#define BITS_DE_ESTADO 0x3Fu
+#else
 enum { C_DEFECTO = 0x037F, DESENMASCARADO = 0x1332, DESENMASCARADO_LEIDO = 0x1372 };
 
 /* Non-waiting forms only, so that reading a pending exception does not raise it. */
@@ -34,12 +60,10 @@ static uint16_t LeerEstado(void)
     __asm__ volatile("fnstsw %0" : "=m"(Palabra));
     return Palabra;
 }
-static uint32_t LeerMxcsr(void)
-{
-    uint32_t Palabra;
-    __asm__ volatile("stmxcsr %0" : "=m"(Palabra));
-    return Palabra;
-}
+
+/* The exception flags, the error summary and the stack top: what a call must not change. */
+#define BITS_DE_ESTADO 0x38FFu
+#endif
 
 /* A flag of the host's own, pending when it calls: the precision flag of 1/3, which every
  * setting here masks. The call must leave it pending. */
@@ -49,9 +73,6 @@ static void DejarPendiente(void)
     volatile double Tercio = Uno / Tres;
     (void)Tercio;
 }
-
-/* The exception flags, the error summary and the stack top: what a call must not change. */
-#define BITS_DE_ESTADO 0x38FFu
 
 static const uint64_t INF = 0x7FF0000000000000ull, MENOS_INF = 0xFFF0000000000000ull, UNO = 0x3FF0000000000000ull;
 

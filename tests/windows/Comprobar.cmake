@@ -6,6 +6,12 @@
 # 3. the host imports those functions from the DLL by plain name (IMPORTADAS: exactly these).
 # With -DCODIGO=program.exe only step 2 runs, on the functions of that program.
 
+# SIMBOLO: what the symbol table puts before a C name, "_" (32-bit, the default) or nothing
+# (64-bit Windows, where every return removes nothing: RETORNOS "...=0").
+if(NOT DEFINED SIMBOLO)
+  set(SIMBOLO "_")
+endif()
+
 function(fallar mensaje)
   message(FATAL_ERROR "${mensaje}")
 endfunction()
@@ -56,7 +62,7 @@ foreach(par IN LISTS RETORNOS)
   # Its body runs from its label to the blank line before the next one; found with FIND
   # rather than one regular expression over the body, which overflows CMake's matcher on a
   # long function.
-  string(REGEX MATCH "<_${funcion}(@[0-9]+)?>:\n" etiqueta "${codigo}")
+  string(REGEX MATCH "<${SIMBOLO}${funcion}(@[0-9]+)?>:\n" etiqueta "${codigo}")
   if(etiqueta STREQUAL "")
     fallar("no code for ${funcion} in ${CODIGO}")
   endif()
@@ -67,7 +73,11 @@ foreach(par IN LISTS RETORNOS)
     string(SUBSTRING "${cuerpo}" 0 ${fin} cuerpo)
   endif()
   string(REGEX MATCHALL "\n[ \t]*[0-9a-f]+:[ \t]+ret[^\n]*" retornos "${cuerpo}")
-  if(retornos STREQUAL "")
+  if(retornos STREQUAL "" AND SIMBOLO STREQUAL "" AND bytes EQUAL 0
+      AND cuerpo MATCHES "\n[ \t]*[0-9a-f]+:[ \t]+jmp[ \t]")
+    message(STATUS "${funcion}: no ret, it ends in a jump to another function")
+    continue()
+  elseif(retornos STREQUAL "")
     fallar("${funcion} has no return")
   endif()
   math(EXPR hexadecimal "${bytes}" OUTPUT_FORMAT HEXADECIMAL)

@@ -2,21 +2,25 @@
 # its files alone and run under Wine.
 #   -DCPACK=... -DCONFIGURACION=CPackConfig.cmake -DCOMPILADOR=i686-w64-mingw32-gcc
 #   -DHOST=anfitrion.c -DWINE32=wine32.sh -DVERSION=... -DTRABAJO=folder [-DLAZARUS=1] -P Distribucion.cmake
-# Prints the runner's "SKIPPED: ..." line where 32-bit code cannot run.
+# Prints the runner's "SKIPPED: ..." line where 32-bit code cannot run. The 64-bit build
+# passes -DSUFIJO=win64 (the archive's name) and its runner, cmake/wine64.sh, as WINE32.
 function(fallar mensaje)
   message(FATAL_ERROR "${mensaje}")
 endfunction()
 
+if(NOT DEFINED SUFIJO)
+  set(SUFIJO win32)
+endif()
 file(REMOVE_RECURSE ${TRABAJO})
 file(MAKE_DIRECTORY ${TRABAJO})
 execute_process(COMMAND ${CPACK} --config ${CONFIGURACION} -B ${TRABAJO}
   RESULT_VARIABLE rc OUTPUT_VARIABLE salida ERROR_VARIABLE salida)
-set(archivo ${TRABAJO}/Evalion-${VERSION}-win32.zip)
+set(archivo ${TRABAJO}/Evalion-${VERSION}-${SUFIJO}.zip)
 if(NOT rc EQUAL 0 OR NOT EXISTS ${archivo})
   fallar("cpack did not make ${archivo}:\n${salida}")
 endif()
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${archivo} WORKING_DIRECTORY ${TRABAJO} RESULT_VARIABLE rc)
-set(raiz ${TRABAJO}/Evalion-${VERSION}-win32)
+set(raiz ${TRABAJO}/Evalion-${VERSION}-${SUFIJO})
 foreach(parte bin/Evalion.dll bin/Evalionobj.dll bin/EvalionEstandar.dll bin/Evaldemo.exe lib/libEvalion.a
     lib/libEvalionobj.a lib/libEvalionEstandar.a lib/EvalionEstandar.def include/Estandar.h
     bin/EvalionFormula.dll bin/EvalionFormulaobj.dll lib/libEvalionFormula.a include/Formula.h include/FormulaEstandar.h
@@ -51,14 +55,17 @@ foreach(biblioteca Evalion Evalionobj)
   endif()
 endforeach()
 foreach(biblioteca Evalion Evalionobj)
+  # The host's answer is its standard output; Wine's own processes may write on standard error
+  # (seen: a background process of a fresh 64-bit prefix reporting its crash).
   execute_process(COMMAND ${WINE32} ${raiz}/bin/anfitrion_${biblioteca}.exe "f(x)+1"
-    RESULT_VARIABLE rc OUTPUT_VARIABLE salida ERROR_VARIABLE salida)
+    RESULT_VARIABLE rc OUTPUT_VARIABLE salida ERROR_VARIABLE errores)
   if(rc EQUAL 77)
     message("${salida}")
     return()
   endif()
   if(NOT rc EQUAL 0 OR NOT salida MATCHES "^6\r?\n")
-    fallar("the host of ${biblioteca} from the distribution printed '${salida}' (status ${rc}), expected 6")
+    fallar("the host of ${biblioteca} from the distribution printed '${salida}' (status ${rc}), expected 6; "
+      "on standard error: '${errores}'")
   endif()
   message(STATUS "${biblioteca}: f(x)+1 = 6 from the distribution")
 endforeach()

@@ -1,10 +1,16 @@
 # The 32-bit Windows DLLs stay the size of the engine and need nothing but Windows itself:
-#   -DOBJDUMP=... -DDLLS="a.dll;b.dll" -P Tamano.cmake
-# fails when a DLL grows past 64 KB (the C++ run time linked in again, say) or imports
-# from any DLL that is not part of every Windows installation.
+#   -DOBJDUMP=... -DDLLS="a.dll;b.dll" [-DMAXIMO=bytes] [-DSISTEMA="kernel32.dll;..."]
+#   [-DPROHIBIDAS="VirtualProtect;..."] -P Tamano.cmake
+# fails when a DLL grows past MAXIMO, 64 KB by default (the C++ run time linked in again,
+# say), imports from any DLL not in SISTEMA, by default those of every Windows installation,
+# or imports a function named in PROHIBIDAS.
 cmake_minimum_required(VERSION 3.25)
-set(MAXIMO 65536)
-set(SISTEMA kernel32.dll msvcrt.dll ntdll.dll user32.dll advapi32.dll)
+if(NOT DEFINED MAXIMO)
+  set(MAXIMO 65536)
+endif()
+if(NOT DEFINED SISTEMA)
+  set(SISTEMA kernel32.dll msvcrt.dll ntdll.dll user32.dll advapi32.dll)
+endif()
 
 foreach(dll IN LISTS DLLS)
   file(SIZE ${dll} tamano)
@@ -25,6 +31,11 @@ foreach(dll IN LISTS DLLS)
       message(FATAL_ERROR "${dll} imports from ${nombre}, which is not a system DLL")
     endif()
     list(APPEND nombres ${nombre})
+  endforeach()
+  foreach(funcion IN LISTS PROHIBIDAS)
+    if(cabeceras MATCHES "[ \t]${funcion}\n")
+      message(FATAL_ERROR "${dll} imports ${funcion}")
+    endif()
   endforeach()
   message(STATUS "${dll}: ${tamano} bytes, imports from ${nombres}")
 endforeach()

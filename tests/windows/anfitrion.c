@@ -14,8 +14,13 @@ static void EVALION_METODO Variable(void *Objeto, char *Nombre, BLOQUEDEDATOS *R
     R->Numero = strcmp(Nombre, "x") == 0 ? 5.0 : 0.0;
 }
 
+#if defined(__i386__) /* the register convention pushes N first: R is declared before it */
 static void EVALION_METODO Funcion(void *Objeto, char *Nombre, BLOQUEDEDATOS *Parametros, BLOQUEDEDATOS *R,
                                    int32_t N)
+#else /* 64-bit Windows: the parameters in order, after the object */
+static void EVALION_METODO Funcion(void *Objeto, char *Nombre, BLOQUEDEDATOS *Parametros, int32_t N,
+                                   BLOQUEDEDATOS *R)
+#endif
 {
     (void)Objeto;
     (void)Nombre;

@@ -21,22 +21,57 @@ FORMULA_TEXTO_AL_ANFITRION = 0x100  # A_VincularFuncion: a call with a text argu
 
 VARIABLE_DE_ENTORNO = "EVALION_BIBLIOTECAS"
 
-if sys.platform == "win32":
-    _NOMBRES = {"evalion": "Evalion.dll", "estandar": "EvalionEstandar.dll", "formula": "EvalionFormula.dll"}
-    _TIPO_FUNCION = ctypes.WINFUNCTYPE  # stdcall, as the 32-bit DLLs
-    _Biblioteca = ctypes.WinDLL
-elif sys.platform == "darwin":
-    _NOMBRES = {
+# The files of the three libraries on each system.
+_NOMBRES_DEL_SISTEMA = {
+    "win32": {"evalion": "Evalion.dll", "estandar": "EvalionEstandar.dll", "formula": "EvalionFormula.dll"},
+    "darwin": {
         "evalion": "libevalion.1.dylib",
         "estandar": "libevalion-estandar.1.dylib",
         "formula": "libevalion-formula.1.dylib",
-    }
-    _TIPO_FUNCION = ctypes.CFUNCTYPE
-    _Biblioteca = ctypes.CDLL
+    },
+    "otro": {"evalion": "libevalion.so.1", "estandar": "libevalion-estandar.so.1", "formula": "libevalion-formula.so.1"},
+}
+
+
+def _sistema(plataforma):
+    return plataforma if plataforma in ("win32", "darwin") else "otro"
+
+
+_NOMBRES = dict(_NOMBRES_DEL_SISTEMA[_sistema(sys.platform)])
+if sys.platform == "win32":
+    # stdcall for the 32-bit DLLs; 64-bit Windows has one convention, which ctypes uses for
+    # both kinds there.
+    _TIPO_FUNCION = ctypes.WINFUNCTYPE
+    _Biblioteca = ctypes.WinDLL
 else:
-    _NOMBRES = {"evalion": "libevalion.so.1", "estandar": "libevalion-estandar.so.1", "formula": "libevalion-formula.so.1"}
     _TIPO_FUNCION = ctypes.CFUNCTYPE
     _Biblioteca = ctypes.CDLL
+
+
+def _bits():
+    """The pointer size of this Python in bits: the DLLs it can load on Windows."""
+    return 8 * ctypes.sizeof(ctypes.c_void_p)
+
+
+# The machine field of a PE header: 32-bit x86 and x86-64.
+_MAQUINAS_PE = {0x014C: 32, 0x8664: 64}
+
+
+def bits_de_dll(ruta):
+    """32 or 64 for a Windows DLL (or program) of x86 or x86-64, read from its PE header;
+    None for any other file. Readable anywhere: nothing is loaded."""
+    try:
+        with open(ruta, "rb") as archivo:
+            cabecera = archivo.read(64)
+            if len(cabecera) < 64 or cabecera[:2] != b"MZ":
+                return None
+            archivo.seek(int.from_bytes(cabecera[60:64], "little"))
+            firma = archivo.read(6)
+    except OSError:
+        return None
+    if len(firma) < 6 or firma[:4] != b"PE\0\0":
+        return None
+    return _MAQUINAS_PE.get(int.from_bytes(firma[4:6], "little"))
 
 
 class BLOQUEDEDATOS(ctypes.Structure):
@@ -78,6 +113,11 @@ class ESTADODEANALISIS(ctypes.Structure):
     ]
 
 
+# The record's size in the plain form: 2100 bytes where pointers have 64 bits (Linux x86-64,
+# 64-bit Windows), 2088 on 32-bit Windows (Parser.h).
+assert ctypes.sizeof(ESTADODEANALISIS) == (2100 if _bits() == 64 else 2088), "ESTADODEANALISIS has the libraries' size"
+
+
 class BibliotecaNoEncontrada(OSError):
     """A library of Evalion could not be loaded; the message lists every place tried."""
 
@@ -86,16 +126,26 @@ class BibliotecaNoEncontrada(OSError):
 # build/run, the release and ci presets build/release and build/ci.
 _ARBOLES_DEL_PROYECTO = ("run", "release", "ci")
 _CARPETAS_DEL_ARBOL = ("lib", "estandar", "formula")
+# The Windows builds of a checkout, by the pointer size of the Python that loads them: the
+# windows preset's 32-bit DLLs, the windows64 preset's 64-bit ones, each in its bin folder.
+_ARBOLES_WINDOWS = {32: os.path.join("windows", "bin"), 64: os.path.join("windows64", "bin")}
 
 
-def _directorios():
+def _directorios(plataforma=None, bits=None):
     """Where to look, in order: the environment variable (directories separated as in
-    PATH); the libraries the wheel carries (evalion/_bibliotecas, when pip installed it);
-    the directory cmake --install recorded; run from a checkout (bindings/python/evalion),
-    that checkout's builds; else the lib folders of the prefix this package was installed
-    under (<prefix>/lib/pythonX.Y/site-packages/evalion)."""
+    PATH); on Windows the package's own folder (the DLLs next to __init__.py, as a copy of
+    the distribution's bin folder put there); the libraries the wheel carries
+    (evalion/_bibliotecas, when pip installed it); the directory cmake --install recorded;
+    run from a checkout (bindings/python/evalion), that checkout's builds (on Windows the
+    build of this Python's pointer size); else the lib folders of the prefix this package
+    was installed under (<prefix>/lib/pythonX.Y/site-packages/evalion). plataforma and bits
+    stand for sys.platform and this Python's pointer size (the tests simulate others)."""
+    plataforma = plataforma or sys.platform
+    bits = bits or _bits()
     directorios = [d for d in os.environ.get(VARIABLE_DE_ENTORNO, "").split(os.pathsep) if d]
     aqui = os.path.dirname(os.path.abspath(__file__))
+    if plataforma == "win32":
+        directorios.append(aqui)
     directorios.append(os.path.join(aqui, "_bibliotecas"))
     try:
         from . import _instalacion  # written by cmake --install
@@ -106,6 +156,10 @@ def _directorios():
         pass
     raiz = os.path.normpath(os.path.join(aqui, os.pardir, os.pardir, os.pardir))
     if os.path.isfile(os.path.join(raiz, "bindings", "python", "construir.py")):
+        if plataforma == "win32":
+            if bits in _ARBOLES_WINDOWS:
+                directorios.append(os.path.join(raiz, "build", _ARBOLES_WINDOWS[bits]))
+            return directorios
         for arbol in _ARBOLES_DEL_PROYECTO:
             directorios += [os.path.join(raiz, "build", arbol, carpeta) for carpeta in _CARPETAS_DEL_ARBOL]
         return directorios
@@ -116,15 +170,26 @@ def _directorios():
     return directorios
 
 
-def _cargar(clave):
-    """The library named by clave, from the first place that has it; last the system's loader."""
-    nombre = _NOMBRES[clave]
+def _cargar(clave, plataforma=None, bits=None):
+    """The library named by clave, from the first place that has it; last the system's loader.
+    On Windows a DLL of the other pointer size (a 32-bit Evalion.dll for a 64-bit Python) is
+    passed over, and named so in the error, rather than loaded to fail."""
+    plataforma = plataforma or sys.platform
+    bits = bits or _bits()
+    nombres = _NOMBRES if plataforma == sys.platform else _NOMBRES_DEL_SISTEMA[_sistema(plataforma)]
+    nombre = nombres[clave]
     intentos = []
-    for directorio in _directorios():
+    for directorio in _directorios(plataforma, bits):
         ruta = os.path.join(directorio, nombre)
         if not os.path.exists(ruta):
             intentos.append(f"{ruta}: not there")
             continue
+        if plataforma == "win32":
+            suyos = bits_de_dll(ruta)
+            if suyos != bits:
+                que = f"a {suyos}-bit DLL" if suyos else "not an x86 or x86-64 DLL"
+                intentos.append(f"{ruta}: {que}, and this Python is {bits}-bit")
+                continue
         try:
             return _Biblioteca(ruta)
         except OSError as error:
