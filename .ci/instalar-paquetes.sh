@@ -38,7 +38,7 @@ PANTALLA=(qt6-base-dev)
 # -pandas and -dask: column evaluation returns numpy arrays, and a test ships a formula to
 # dask's process scheduler; python3-numexpr: the peer of bench/columnas.py, which leaves its
 # columns out without it); lcl-2.2 and lazarus-src-2.2: lazbuild and the LCL, for the
-# Lazarus package and the LCL Evaldemo (the sources give the LCL for 32-bit Windows);
+# Lazarus package and the LCL Evaldemo (the sources give the LCL for 32-bit and 64-bit Windows);
 # locales: the locales below; g++-mingw-w64-x86-64 and wine64: the 64-bit Windows build and
 # its programs, which wine64 runs on any x86-64 kernel (no i386 package).
 RESTO=(libgtest-dev libbenchmark-dev libmuparser-dev clang-14

@@ -5,16 +5,19 @@
 # engine's object with the two import libraries it links) and the LCL Evaldemo beside its
 # DLL (lazarus/Evaldemo). Made by cpack, or by the "package" target of the windows build.
 # The 64-bit build (windows64) makes Evalion-<version>-win64.zip the same way, with the .def
-# files of plain names its import libraries were made from, and no Lazarus part.
+# files of plain names its import libraries were made from, and the Lazarus part built for
+# x86_64-win64.
 set(EVALION_IMPORTACION ${PROJECT_BINARY_DIR}/lib/importacion)
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(EVALION_SUFIJO win64)
+  set(EVALION_LAZARUS_PLATAFORMA x86_64-win64)
   set(EVALION_DEFINICIONES ${EVALION_IMPORTACION}/Evalion.def ${EVALION_IMPORTACION}/Evalionobj.def
     ${PROJECT_BINARY_DIR}/estandar/importacion/EvalionEstandar.def
     ${PROJECT_BINARY_DIR}/formula/importacion/EvalionFormula.def
     ${PROJECT_BINARY_DIR}/formula/importacion/EvalionFormulaobj.def)
 else()
   set(EVALION_SUFIJO win32)
+  set(EVALION_LAZARUS_PLATAFORMA i386-win32)
   set(EVALION_DEFINICIONES ${PROJECT_SOURCE_DIR}/lib/Evalion.def ${PROJECT_SOURCE_DIR}/lib/Evalionobj.def
     ${PROJECT_SOURCE_DIR}/estandar/EvalionEstandar.def
     ${PROJECT_SOURCE_DIR}/formula/EvalionFormula.def ${PROJECT_SOURCE_DIR}/formula/EvalionFormulaobj.def)
@@ -33,7 +36,7 @@ if(TARGET evalcomp_lazarus)
   install(FILES ${EVALCOMP_CARPETA}/Evalcomp.lpk ${EVALCOMP_CARPETA}/Evalcomp.pas ${EVALCOMP_CARPETA}/Evalion.pas
     ${EVALCOMP_CARPETA}/evalcomp.res ${EVALCOMP_CARPETA}/TEVALION.bmp ${EVALCOMP_CARPETA}/DESCRIPTION
     DESTINATION lazarus/Evalcomp)
-  install(DIRECTORY ${EVALCOMP_CARPETA}/obj/i386-win32 DESTINATION lazarus/Evalcomp/obj)
+  install(DIRECTORY ${EVALCOMP_CARPETA}/obj/${EVALION_LAZARUS_PLATAFORMA} DESTINATION lazarus/Evalcomp/obj)
 endif()
 if(TARGET evaldemo_lcl)
   install(FILES ${EVALION_EVALDEMO_LCL} $<TARGET_FILE:evalionobj> DESTINATION lazarus/Evaldemo)

@@ -20,8 +20,7 @@
   (function, object) pair of libevalionobj with the object first; so it is on 64-bit
   Windows (x86_64-win64), whose one convention puts Self in RCX and the parameters after it
   in order, and where stdcall means nothing. So one declaration of a method type fits the
-  library on every platform. (The Lazarus package's own engine, EVALION_MOTOR_PROPIO, is
-  built for 32-bit Windows and Linux only.)
+  library on every platform.
 
   Ownership: the host owns the record; everything the engine hands to a request (the name,
   the arguments, R) is the engine's and lives only during the request.
@@ -51,7 +50,8 @@ uses
   {$L evalion_motor.o}
   {$IFDEF MSWINDOWS}
     { The object's imports: the C library of msvcrt.dll and one function of kernel32.dll;
-      its four entry points keep their stdcall names (_A_Inicializar@4). }
+      on 32-bit Windows its four entry points keep their stdcall names (_A_Inicializar@4),
+      on 64-bit Windows they have their plain names. }
     {$LinkLib msvcrt}
     {$LinkLib kernel32}
   {$ELSE}
@@ -170,7 +170,7 @@ const
 { Initialises a newly reserved record: no requests, "." thousands, "," decimal. Calling it
   again restores exactly that. }
 procedure A_Inicializar(Estado: PESTADODEANALISIS);
-  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external {$IFNDEF EVALION_MOTOR_PROPIO}EVALION_BIBLIOTECA{$ELSE}{$IFDEF MSWINDOWS}name '_A_Inicializar@4'{$ENDIF}{$ENDIF};
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external {$IFNDEF EVALION_MOTOR_PROPIO}EVALION_BIBLIOTECA{$ELSE}{$IFDEF WIN32}name '_A_Inicializar@4'{$ENDIF}{$ENDIF};
 
 { Installs the two requests; nil (in the object form a nil code word) leaves one to the
   engine, which answers E_VARIABLE or E_FUNCION with the name in Cadena. The object form
@@ -179,20 +179,20 @@ procedure A_Inicializar(Estado: PESTADODEANALISIS);
 {$IFDEF EVALION_OBJETO}
 procedure A_AsignarAlPedir(Estado: PESTADODEANALISIS; VariableCodigo, VariableObjeto: Pointer;
   FuncionCodigo, FuncionObjeto: Pointer);
-  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external {$IFNDEF EVALION_MOTOR_PROPIO}EVALION_BIBLIOTECA{$ELSE}{$IFDEF MSWINDOWS}name '_A_AsignarAlPedir@20'{$ENDIF}{$ENDIF};
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external {$IFNDEF EVALION_MOTOR_PROPIO}EVALION_BIBLIOTECA{$ELSE}{$IFDEF WIN32}name '_A_AsignarAlPedir@20'{$ENDIF}{$ENDIF};
 {$ELSE}
 procedure A_AsignarAlPedir(Estado: PESTADODEANALISIS; Variable: TALPEDIRVARIABLE; Funcion: TALPEDIRFUNCION);
-  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external {$IFNDEF EVALION_MOTOR_PROPIO}EVALION_BIBLIOTECA{$ELSE}{$IFDEF MSWINDOWS}name '_A_AsignarAlPedir@12'{$ENDIF}{$ENDIF};
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external {$IFNDEF EVALION_MOTOR_PROPIO}EVALION_BIBLIOTECA{$ELSE}{$IFDEF WIN32}name '_A_AsignarAlPedir@12'{$ENDIF}{$ENDIF};
 {$ENDIF}
 
 { Sets the thousands and decimal separators; #0 leaves that one unchanged. }
 procedure A_AsignarSeparadores(Estado: PESTADODEANALISIS; Millar, Decimal: AnsiChar);
-  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external {$IFNDEF EVALION_MOTOR_PROPIO}EVALION_BIBLIOTECA{$ELSE}{$IFDEF MSWINDOWS}name '_A_AsignarSeparadores@12'{$ENDIF}{$ENDIF};
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external {$IFNDEF EVALION_MOTOR_PROPIO}EVALION_BIBLIOTECA{$ELSE}{$IFDEF WIN32}name '_A_AsignarSeparadores@12'{$ENDIF}{$ENDIF};
 
 { Analyses one NUL-terminated Windows-1252 text (nil allowed) and returns its value or its
   error with the position. The requests run on this thread, during this call. }
 function A_Analizar(Estado: PESTADODEANALISIS; Expresion: PAnsiChar): BLOQUEDEDATOS;
-  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external {$IFNDEF EVALION_MOTOR_PROPIO}EVALION_BIBLIOTECA{$ELSE}{$IFDEF MSWINDOWS}name '_A_Analizar@8'{$ENDIF}{$ENDIF};
+  {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external {$IFNDEF EVALION_MOTOR_PROPIO}EVALION_BIBLIOTECA{$ELSE}{$IFDEF WIN32}name '_A_Analizar@8'{$ENDIF}{$ENDIF};
 
 {$IFDEF EVALION_OBJETO}
 { A_AsignarAlPedir with two methods; a nil method leaves that request to the engine. }

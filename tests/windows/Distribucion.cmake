@@ -1,9 +1,10 @@
 # The Windows distribution as a user gets it: made by cpack, unpacked, a C host built from
 # its files alone and run under Wine.
 #   -DCPACK=... -DCONFIGURACION=CPackConfig.cmake -DCOMPILADOR=i686-w64-mingw32-gcc
-#   -DHOST=anfitrion.c -DWINE32=wine32.sh -DVERSION=... -DTRABAJO=folder [-DLAZARUS=1] -P Distribucion.cmake
+#   -DHOST=anfitrion.c -DWINE32=wine32.sh -DVERSION=... -DTRABAJO=folder [-DLAZARUS=1 [-DPLATAFORMA=...]] -P Distribucion.cmake
 # Prints the runner's "SKIPPED: ..." line where 32-bit code cannot run. The 64-bit build
-# passes -DSUFIJO=win64 (the archive's name) and its runner, cmake/wine64.sh, as WINE32.
+# passes -DSUFIJO=win64 (the archive's name), its runner, cmake/wine64.sh, as WINE32, and
+# -DPLATAFORMA=x86_64-win64 (the Lazarus package's object folder).
 function(fallar mensaje)
   message(FATAL_ERROR "${mensaje}")
 endfunction()
@@ -29,11 +30,15 @@ foreach(parte bin/Evalion.dll bin/Evalionobj.dll bin/EvalionEstandar.dll bin/Eva
     fallar("the distribution lacks ${parte}")
   endif()
 endforeach()
-# The Lazarus package and the LCL Evaldemo, where the build has lazbuild (LAZARUS).
+# The Lazarus package and the LCL Evaldemo, where the build has lazbuild (LAZARUS), the
+# package's object for PLATAFORMA (i386-win32 unless told).
 if(LAZARUS)
+  if(NOT PLATAFORMA)
+    set(PLATAFORMA i386-win32)
+  endif()
   foreach(parte Evalcomp/Evalcomp.lpk Evalcomp/Evalion.pas Evalcomp/evalcomp.res
-      Evalcomp/obj/i386-win32/evalion_motor.o Evalcomp/obj/i386-win32/libmsvcrt.a
-      Evalcomp/obj/i386-win32/libkernel32.a Evaldemo/Evaldemo.exe Evaldemo/Evalionobj.dll)
+      Evalcomp/obj/${PLATAFORMA}/evalion_motor.o Evalcomp/obj/${PLATAFORMA}/libmsvcrt.a
+      Evalcomp/obj/${PLATAFORMA}/libkernel32.a Evaldemo/Evaldemo.exe Evaldemo/Evalionobj.dll)
     if(NOT EXISTS ${raiz}/lazarus/${parte})
       fallar("the distribution lacks lazarus/${parte}")
     endif()

@@ -1,4 +1,4 @@
-# The LCL Evaldemo.exe's imports (32-bit Windows): of the Evalion DLLs it imports from
+# The LCL Evaldemo.exe's imports (32-bit or 64-bit Windows): of the Evalion DLLs it imports from
 # Evalionobj.dll alone, and from it exactly A_Inicializar, A_AsignarAlPedir and A_Analizar.
 #   cmake -DOBJDUMP=... -DPROGRAMA=Evaldemo.exe -P Importaciones.cmake
 cmake_minimum_required(VERSION 3.25)

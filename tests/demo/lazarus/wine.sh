@@ -2,14 +2,14 @@
 # The LCL Evaldemo's test under Wine: PROGRAM.exe on a virtual X display, with its
 # screenshot written as CAPTURE (a PNG, in the current folder).
 #
-#   wine.sh WINE32.SH PROGRAM.exe CAPTURE
+#   wine.sh WINE.SH PROGRAM.exe CAPTURE      (WINE.SH: cmake/wine32.sh or cmake/wine64.sh)
 #
-# Exits 77 (a skip) exactly where WINE32.SH does. The prefix is the caller's WINEPREFIX and
+# Exits 77 (a skip) exactly where WINE.SH does. The prefix is the caller's WINEPREFIX and
 # serves no other test: a wineserver started without a display keeps a desktop without
 # one, so this one starts on the display and is stopped before the display goes.
 set -uo pipefail
 if [ $# -ne 3 ]; then
-  echo "usage: wine.sh WINE32.SH PROGRAM.exe CAPTURE" >&2
+  echo "usage: wine.sh WINE.SH PROGRAM.exe CAPTURE" >&2
   exit 2
 fi
 : "${WINEPREFIX:?wine.sh needs a WINEPREFIX of its own}"

@@ -1,4 +1,4 @@
-# The package's test program, 32-bit Windows: the DLLs it imports from are the system's
+# The package's test program, 32-bit or 64-bit Windows: the DLLs it imports from are the system's
 # only, so the engine linked into it needs no MinGW run time and no Evalion DLL.
 #   cmake -DOBJDUMP=... -DPROGRAMA=PruebasPaquete.exe -P Importaciones.cmake
 execute_process(COMMAND ${OBJDUMP} -p ${PROGRAMA} OUTPUT_VARIABLE volcado RESULT_VARIABLE estado)
