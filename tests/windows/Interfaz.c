@@ -28,69 +28,7 @@ void FuncionMetodo(void);
 void RegistrarVariable(void *Objeto, char *Variable, BLOQUEDEDATOS *R);
 void RegistrarFuncion(void *Objeto, char *Funcion, BLOQUEDEDATOS *Parametros, int32_t N, BLOQUEDEDATOS *R);
 
-/* The last request as the callback received it. Plain callbacks carry no context, so this
- * test program keeps it here; it runs on one thread. */
-typedef struct TPeticion {
-    int Cuantas;
-    void *Objeto;
-    char Nombre[16];
-    BLOQUEDEDATOS *Parametros, *R;
-    int32_t N, ErrorDeR;
-    double Argumentos[2];
-} TPeticion;
-static TPeticion Ultima;
-
-static void Registrar(void *Objeto, const char *Nombre, BLOQUEDEDATOS *Parametros, int32_t N, BLOQUEDEDATOS *R)
-{
-    memset(&Ultima.Nombre, 0, sizeof Ultima.Nombre);
-    Ultima.Cuantas++;
-    Ultima.Objeto = Objeto;
-    strncpy(Ultima.Nombre, Nombre, sizeof Ultima.Nombre - 1);
-    Ultima.Parametros = Parametros;
-    Ultima.N = N;
-    Ultima.R = R;
-    Ultima.ErrorDeR = R->Error;
-    for (int32_t i = 0; i < N && i < 2; ++i)
-        Ultima.Argumentos[i] = Parametros[i].Numero;
-}
-
-/* x is 5; any other name is unknown. */
-void RegistrarVariable(void *Objeto, char *Variable, BLOQUEDEDATOS *R)
-{
-    Registrar(Objeto, Variable, NULL, 0, R);
-    if (strcmp(Variable, "x") != 0) {
-        R->Error = E_VARIABLE;
-        return;
-    }
-    R->Numero = 5;
-    R->Tipo = TIPO_NUMERO;
-}
-
-/* Every function is the sum of its arguments. */
-void RegistrarFuncion(void *Objeto, char *Funcion, BLOQUEDEDATOS *Parametros, int32_t N, BLOQUEDEDATOS *R)
-{
-    Registrar(Objeto, Funcion, Parametros, N, R);
-    R->Numero = 0;
-    for (int32_t i = 0; i < N; ++i)
-        R->Numero += Parametros[i].Numero;
-    R->Tipo = TIPO_NUMERO;
-}
-
-typedef struct TExportaciones {
-    TCodigo Inicializar, AsignarAlPedir, AsignarSeparadores, Analizar;
-} TExportaciones;
-
-typedef struct TPrueba {
-    int Fallos;
-} TPrueba;
-
-static void Verificar(TPrueba *P, int Cumple, const char *Que)
-{
-    if (!Cumple) {
-        printf("FAILED: %s\n", Que);
-        P->Fallos++;
-    }
-}
+#include "InterfazComun.h"
 
 static uint32_t Palabra(const void *Puntero) { return (uint32_t)(uintptr_t)Puntero; }
 static uint32_t PalabraDeCodigo(TCodigo Codigo) { return (uint32_t)(uintptr_t)Codigo; }
