@@ -213,50 +213,6 @@ static void ProbarExportaciones(TPrueba *P, const TExportaciones *X)
               "nothing is written outside the record");
 }
 
-/* The same exports called as compiled code calls them, many times: a wrong stack
- * adjustment anywhere would have crashed long before the end. */
-static void ProbarLlamadasCompiladas(TPrueba *P, const TExportaciones *X)
-{
-    typedef void(EVALION_CONV * TInicializar)(ESTADODEANALISIS *);
-    typedef BLOQUEDEDATOS(EVALION_CONV * TAnalizar)(ESTADODEANALISIS *, const char *);
-    ESTADODEANALISIS E;
-    ((TInicializar)X->Inicializar)(&E);
-    double Suma = 0;
-    for (int i = 0; i < 100000; ++i)
-        Suma += ((TAnalizar)X->Analizar)(&E, "1+2").Numero;
-    Verificar(P, Suma == 300000, "100000 compiled calls of A_Analizar");
-}
-
-static int Obtener(TExportaciones *X)
-{
-#if defined(EVALION_DINAMICO)
-    HMODULE Dll = LoadLibraryA(NOMBRE_DLL);
-    if (!Dll) {
-        printf("FAILED: LoadLibrary(\"%s\"): error %lu\n", NOMBRE_DLL, (unsigned long)GetLastError());
-        return 0;
-    }
-    /* By plain name only: the decorated names are not exported. */
-    if (GetProcAddress(Dll, "A_Analizar@8") || GetProcAddress(Dll, "_A_Analizar@8")) {
-        printf("FAILED: %s exports a decorated name\n", NOMBRE_DLL);
-        return 0;
-    }
-    X->Inicializar = (TCodigo)GetProcAddress(Dll, "A_Inicializar");
-    X->AsignarAlPedir = (TCodigo)GetProcAddress(Dll, "A_AsignarAlPedir");
-    X->AsignarSeparadores = (TCodigo)GetProcAddress(Dll, "A_AsignarSeparadores");
-    X->Analizar = (TCodigo)GetProcAddress(Dll, "A_Analizar");
-#else
-    X->Inicializar = (TCodigo)A_Inicializar;
-    X->AsignarAlPedir = (TCodigo)A_AsignarAlPedir;
-    X->AsignarSeparadores = (TCodigo)A_AsignarSeparadores;
-    X->Analizar = (TCodigo)A_Analizar;
-#endif
-    if (!X->Inicializar || !X->AsignarAlPedir || !X->AsignarSeparadores || !X->Analizar) {
-        printf("FAILED: %s lacks an export\n", NOMBRE_DLL);
-        return 0;
-    }
-    return 1;
-}
-
 int main(void)
 {
     TPrueba P = {0};

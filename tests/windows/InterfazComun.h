@@ -1,7 +1,8 @@
 /* What the run-time checks of the 32-bit and the 64-bit interface share (Interfaz.c,
  * ../windows64/Interfaz64.c): the callbacks' C side, which keeps the last request as it came
- * and answers it, and the tally of failed checks. Included after Parser.h and the caller's
- * Llamada header (TCodigo). */
+ * and answers it, the tally of failed checks, the exports called as compiled code calls them,
+ * and their addresses (linked, or with EVALION_DINAMICO by GetProcAddress). Included after
+ * windows.h, Parser.h and the caller's Llamada header (TCodigo), with NOMBRE_DLL defined. */
 #ifndef EVALION_PRUEBAS_INTERFAZCOMUN_H
 #define EVALION_PRUEBAS_INTERFAZCOMUN_H
 
@@ -70,6 +71,50 @@ static void Verificar(TPrueba *P, int Cumple, const char *Que)
         printf("FAILED: %s\n", Que);
         P->Fallos++;
     }
+}
+
+/* The same exports called as compiled code calls them, many times: a wrong stack
+ * adjustment or a register not kept would have crashed long before the end. */
+static void ProbarLlamadasCompiladas(TPrueba *P, const TExportaciones *X)
+{
+    typedef void(EVALION_CONV * TInicializar)(ESTADODEANALISIS *);
+    typedef BLOQUEDEDATOS(EVALION_CONV * TAnalizar)(ESTADODEANALISIS *, const char *);
+    ESTADODEANALISIS E;
+    ((TInicializar)X->Inicializar)(&E);
+    double Suma = 0;
+    for (int i = 0; i < 100000; ++i)
+        Suma += ((TAnalizar)X->Analizar)(&E, "1+2").Numero;
+    Verificar(P, Suma == 300000, "100000 compiled calls of A_Analizar");
+}
+
+static int Obtener(TExportaciones *X)
+{
+#if defined(EVALION_DINAMICO)
+    HMODULE Dll = LoadLibraryA(NOMBRE_DLL);
+    if (!Dll) {
+        printf("FAILED: LoadLibrary(\"%s\"): error %lu\n", NOMBRE_DLL, (unsigned long)GetLastError());
+        return 0;
+    }
+    /* By plain name only: the decorated names are not exported. */
+    if (GetProcAddress(Dll, "A_Analizar@8") || GetProcAddress(Dll, "_A_Analizar@8")) {
+        printf("FAILED: %s exports a decorated name\n", NOMBRE_DLL);
+        return 0;
+    }
+    X->Inicializar = (TCodigo)GetProcAddress(Dll, "A_Inicializar");
+    X->AsignarAlPedir = (TCodigo)GetProcAddress(Dll, "A_AsignarAlPedir");
+    X->AsignarSeparadores = (TCodigo)GetProcAddress(Dll, "A_AsignarSeparadores");
+    X->Analizar = (TCodigo)GetProcAddress(Dll, "A_Analizar");
+#else
+    X->Inicializar = (TCodigo)A_Inicializar;
+    X->AsignarAlPedir = (TCodigo)A_AsignarAlPedir;
+    X->AsignarSeparadores = (TCodigo)A_AsignarSeparadores;
+    X->Analizar = (TCodigo)A_Analizar;
+#endif
+    if (!X->Inicializar || !X->AsignarAlPedir || !X->AsignarSeparadores || !X->Analizar) {
+        printf("FAILED: %s lacks an export\n", NOMBRE_DLL);
+        return 0;
+    }
+    return 1;
 }
 
 #endif
