@@ -47,13 +47,15 @@ mkdir -p "/nueva$trabajo"
 mount -t 9p -o "$opciones" trabajo "/nueva$trabajo" || falla "cannot mount the working folder"
 
 # Each working copy: its share at /mnt/copiaN of the new root, and a copy in memory (a
-# tmpfs of its own, so nothing of the host's folder shows through) at the folder's path.
+# tmpfs of its own, so nothing of the host's folder shows through) at the folder's path. Its
+# tests make their Wine prefixes in it, some 600 MB each: the default half of the memory
+# would run out, so it may take as much as the overlay.
 n=0
 while [ "$n" -lt "$copias" ]; do
   carpeta=$(sed -n "$((n + 1))p" "/nueva$trabajo/copias")
   mkdir -p "/nueva/mnt/copia$n" "/nueva$carpeta" &&
     mount -t 9p -o "$opciones" "copia$n" "/nueva/mnt/copia$n" || falla "cannot mount copia$n"
-  mount -t tmpfs copia "/nueva$carpeta" &&
+  mount -t tmpfs -o size=90% copia "/nueva$carpeta" &&
     chroot /nueva rsync -a --exclude='wineprefix*' "/mnt/copia$n/" "$carpeta/" ||
     falla "cannot copy $carpeta"
   n=$((n + 1))
